@@ -1,0 +1,55 @@
+# Build settings shared by every target of the project, in both builds.
+
+# Warnings for the project's own targets (generated and third-party code is left alone).
+function(torvo_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
+endfunction()
+
+if(WIN32)
+  add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+  # The Windows binaries carry their C and C++ runtime support inside, so they import system DLLs only.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+  # Every Windows test runs under Wine in the prefix that scripts/wine-prefix.sh prepares.
+  set(TORVO_WINEPREFIX "${CMAKE_BINARY_DIR}/../wine-prefix" CACHE PATH "Wine prefix of the test bench")
+  get_filename_component(TORVO_WINEPREFIX "${TORVO_WINEPREFIX}" ABSOLUTE)
+  set(TORVO_VAULT_HOST "${CMAKE_BINARY_DIR}/../vault" CACHE PATH "Host folder behind the test vault drive")
+  get_filename_component(TORVO_VAULT_HOST "${TORVO_VAULT_HOST}" ABSOLUTE)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+endif()
+
+# Google Test: the system library natively, Debian's sources cross-built for Windows.
+if(WIN32)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+elseif(NOT TORVO_FUZZ)
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# torvo_test(NAME LABELS <labels...> SOURCES <files...> LIBS <libs...>)
+# A GoogleTest program whose cases ctest lists one by one; Windows programs run under Wine.
+function(torvo_test name)
+  cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  torvo_warnings(${name})
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main)
+    set(platform_label wine)
+  else()
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+    set(platform_label native)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       TEST_LIST ${name}_TESTS PROPERTIES TIMEOUT 120)
+  # Discovery writes one value per property, so the list of labels is set after it.
+  set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+  file(WRITE ${labels_file}
+       "foreach(t IN LISTS ${name}_TESTS)\n  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${platform_label};${T_LABELS}\")\nendforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_file})
+endfunction()

@@ -1,0 +1,95 @@
+#pragma once
+// Non-copyable owners of the platform's handles: each releases its handle exactly once.
+#include <windows.h>
+
+#include <utility>
+
+namespace torvo::win32 {
+
+// Owner of a handle type T that `Traits::Close` releases and `Traits::Invalid()` marks as none.
+template <class Traits>
+class UniqueOwner {
+ public:
+  using Handle = typename Traits::Handle;
+
+  UniqueOwner() = default;
+  explicit UniqueOwner(Handle handle) : handle_(handle) {}
+  UniqueOwner(const UniqueOwner&) = delete;
+  UniqueOwner& operator=(const UniqueOwner&) = delete;
+  UniqueOwner(UniqueOwner&& other) noexcept : handle_(other.Release()) {}
+  UniqueOwner& operator=(UniqueOwner&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  ~UniqueOwner() { Reset(); }
+
+  Handle Get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Traits::Invalid(); }
+  Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
+  void Reset(Handle handle = Traits::Invalid()) {
+    if (handle_ != Traits::Invalid()) Traits::Close(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  Handle handle_ = Traits::Invalid();
+};
+
+struct KernelHandleTraits {  // threads, processes, events: null is none
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::CloseHandle(h); }
+};
+struct FileHandleTraits {  // CreateFileW: INVALID_HANDLE_VALUE is none
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { ::CloseHandle(h); }
+};
+struct RegKeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::RegCloseKey(h); }
+};
+struct LibraryTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::FreeLibrary(h); }
+};
+struct GdiObjectTraits {
+  using Handle = HGDIOBJ;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::DeleteObject(h); }
+};
+
+using UniqueHandle = UniqueOwner<KernelHandleTraits>;
+using UniqueFile = UniqueOwner<FileHandleTraits>;
+using UniqueRegKey = UniqueOwner<RegKeyTraits>;
+using UniqueLibrary = UniqueOwner<LibraryTraits>;
+using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;
+
+// A critical section that lives as long as its owner.
+class CriticalSection {
+ public:
+  CriticalSection() { ::InitializeCriticalSection(&section_); }
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+  ~CriticalSection() { ::DeleteCriticalSection(&section_); }
+  void Enter() { ::EnterCriticalSection(&section_); }
+  void Leave() { ::LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+class CriticalSectionLock {
+ public:
+  explicit CriticalSectionLock(CriticalSection& section) : section_(section) { section_.Enter(); }
+  CriticalSectionLock(const CriticalSectionLock&) = delete;
+  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+  ~CriticalSectionLock() { section_.Leave(); }
+
+ private:
+  CriticalSection& section_;
+};
+
+}  // namespace torvo::win32

@@ -1,0 +1,64 @@
+# Shared by the project's scripts: what the machine needs, the build trees, the Wine bench.
+# Source it; BUILD_ROOT may be set to keep several build roots apart (default: build/).
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_ROOT=${BUILD_ROOT:-$ROOT/build}
+NATIVE=$BUILD_ROOT/native
+WIN=$BUILD_ROOT/win
+FUZZ=$BUILD_ROOT/fuzz
+export WINEPREFIX=$BUILD_ROOT/wine-prefix
+export WINEARCH=win64
+export WINEDEBUG=-all
+VAULT_HOST=$BUILD_ROOT/vault
+
+PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev"
+
+# Installs the Debian packages that are missing; does nothing when all are there.
+ensure_packages() {
+  local missing=""
+  for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+  done
+  [ -z "$missing" ] && return 0
+  echo "installing:$missing"
+  local sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+}
+
+# Configures (once) and builds the native, Windows and fuzz trees.
+build_all() {
+  [ -f "$NATIVE/build.ninja" ] || cmake -S "$ROOT" -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  [ -f "$WIN/build.ninja" ] || cmake -S "$ROOT" -B "$WIN" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+      -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" >/dev/null
+  [ -f "$FUZZ/build.ninja" ] || CC=clang CXX=clang++ cmake -S "$ROOT" -B "$FUZZ" -G Ninja \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVO_FUZZ=ON >/dev/null
+  cmake --build "$NATIVE" && cmake --build "$WIN" && cmake --build "$FUZZ"
+}
+
+# Creates the 64-bit prefix once: null graphics driver, no crash debugger, the vault drive V:.
+prepare_prefix() {
+  mkdir -p "$VAULT_HOST"
+  if [ ! -f "$WINEPREFIX/.torvo-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
+    # The desktop process started without the null driver; restart so that windows can be made.
+    wineserver -k
+    wineserver -w
+    touch "$WINEPREFIX/.torvo-ready"
+  fi
+  ln -sfn "$VAULT_HOST" "$WINEPREFIX/dosdevices/v:"
+}
+
+# One wineserver for the whole run: every Wine process then starts in a fraction of a second.
+start_wineserver() {
+  wineserver -p
+  # Start Wine's own background processes now, detached from any output pipe: started by a test
+  # under ctest, they would hold its pipe open after the test has ended.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+  trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null' EXIT
+}

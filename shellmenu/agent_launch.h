@@ -1,0 +1,18 @@
+#pragma once
+// Starting the agent program next to the DLL with "/_loginmove" and the move list file.
+#include "common/status.h"
+#include "shellmenu/handler_state.h"
+#include "shellmenu/program_starter.h"
+#include "shellmenu/temp_files.h"
+
+namespace torvo {
+
+inline constexpr char16_t kAgentExecutableName[] = u"zebtorvofloat.exe";
+inline constexpr char16_t kLoginMoveSwitch[] = u"/_loginmove";
+
+// Writes the move list file and starts zebtorvofloat.exe from the DLL's own folder with
+// "/_loginmove" and the file's path in double quotes. Nothing is written or started when the
+// DLL's own path cannot be read whole. Always kOk.
+HResult LaunchAgentWithList(const HandlerState& state, ProgramStarter& starter, TempFiles& files);
+
+}  // namespace torvo

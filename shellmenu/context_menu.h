@@ -1,0 +1,35 @@
+#pragma once
+// The handler's IContextMenu operations.
+#include <cstdint>
+
+#include "common/status.h"
+#include "shellmenu/handler_platform.h"
+#include "shellmenu/handler_state.h"
+
+namespace torvo {
+
+inline constexpr std::uint32_t CMF_DEFAULTONLY = 0x1;
+inline constexpr std::uint32_t CMF_VERBSONLY = 0x2;
+inline constexpr std::uint32_t GCS_HELPTEXTA = 0x1;
+inline constexpr std::uint32_t GCS_UNICODE = 0x4;
+
+// The one field of CMINVOKECOMMANDINFO that the handler reads.
+struct InvokeCommandRecord {
+  std::uintptr_t lpVerb = 0;
+};
+
+// Inserts the item at indexMenu with idCmdFirst unless the last item lies on the vault drive or is
+// protected; 1 (one identifier used), 0 (none) or kInvalidArg.
+HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
+                         std::uint32_t indexMenu, std::uint32_t idCmdFirst, std::uint32_t idCmdLast,
+                         std::uint32_t uFlags);
+
+// Copies the help text into pszName (wide with GCS_UNICODE, else ANSI); kOk, kInvalidArg or kFail.
+HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::uint32_t uType,
+                         char* pszName, std::uint32_t cchMax);
+
+// Runs the dispatch for command offset 0; kOk, or kInvalidArg for anything else.
+HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform,
+                      const InvokeCommandRecord* pici);
+
+}  // namespace torvo

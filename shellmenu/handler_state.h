@@ -1,0 +1,20 @@
+#pragma once
+// The per-menu state of one handler object: what Initialize captured and the menu image.
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "shellmenu/handles.h"
+
+namespace torvo {
+
+struct HandlerState {
+  // Full paths of the selected items in the shell's order, duplicates kept.
+  std::vector<std::u16string> m_selection;
+  // Read buffer of every path Initialize takes; afterwards the path of the last item.
+  char16_t lastItemPath[kMaxPath] = {};
+  // Bitmap resource 201, lent to the menu as the item's image; owned by the handler object.
+  BitmapHandle menuBitmap = 0;
+};
+
+}  // namespace torvo

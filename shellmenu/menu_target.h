@@ -1,0 +1,23 @@
+#pragma once
+// The shell's popup menu as the handler adds its item to it.
+#include <cstdint>
+
+#include "shellmenu/handles.h"
+
+namespace torvo {
+
+inline constexpr std::uint32_t kMfByPosition = 0x400;  // MF_BYPOSITION
+inline constexpr std::uint32_t kMfString = 0x0;        // MF_STRING
+
+class MenuTarget {
+ public:
+  virtual ~MenuTarget() = default;
+  // InsertMenuW(menu, position, flags, id, text); its result is not looked at.
+  virtual void InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags,
+                          std::uintptr_t id, const char16_t* text) = 0;
+  // SetMenuItemBitmaps(menu, position, flags, unchecked, checked); its result is not looked at.
+  virtual void SetItemBitmaps(MenuHandle menu, std::uint32_t position, std::uint32_t flags,
+                              BitmapHandle unchecked, BitmapHandle checked) = 0;
+};
+
+}  // namespace torvo

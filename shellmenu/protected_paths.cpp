@@ -1,0 +1,79 @@
+#include "shellmenu/protected_paths.h"
+
+#include <string>
+#include <string_view>
+
+#include "common/text.h"
+
+namespace torvo {
+
+// Rows 11, 12 and 15 are the Simplified Chinese names of a profile's Start menu, desktop and
+// favourites folders.
+constinit const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedPaths = {{
+    {u"%SystemDrive%\\", PATH_MATCH_EQUAL},
+    {u"%ProgramFiles%", PATH_MATCH_EQUAL},
+    {u"%CommonProgramFiles%", PATH_MATCH_CONTAINS},
+    {u"%SystemDrive%\\Documents and Settings", PATH_MATCH_EQUAL},
+    {u"%SystemDrive%\\Documents and Settings\\All Users", PATH_MATCH_EQUAL},
+    {u"%SystemDrive%\\Users", PATH_MATCH_EQUAL},
+    {u"%SystemDrive%\\Users\\Public", PATH_MATCH_EQUAL},
+    {u"%SYSTEMROOT%", PATH_MATCH_CONTAINS},
+    {u"%USERPROFILE%", PATH_MATCH_EQUAL},
+    {u"%USERPROFILE%\\My Documents", PATH_MATCH_EQUAL},
+    {u"%USERPROFILE%\\\u300C\u5F00\u59CB\u300D\u83DC\u5355", PATH_MATCH_EQUAL},
+    {u"%USERPROFILE%\\\u684C\u9762", PATH_MATCH_EQUAL},
+    {u"%USERPROFILE%\\Desktop", PATH_MATCH_EQUAL},
+    {u"%USERPROFILE%\\Cookies", PATH_MATCH_EQUAL},
+    {u"%USERPROFILE%\\\u6536\u85CF\u5939", PATH_MATCH_EQUAL},
+    {u"%USERPROFILE%\\Contacts", PATH_MATCH_EQUAL},
+    {u"%USERPROFILE%\\Links", PATH_MATCH_EQUAL},
+    {u"%ALLUSERSPROFILE%", PATH_MATCH_EQUAL},
+    {u"%APPDATA%", PATH_MATCH_EQUAL},
+    {u"A:\\", PATH_MATCH_EQUAL}, {u"B:\\", PATH_MATCH_EQUAL}, {u"C:\\", PATH_MATCH_EQUAL},
+    {u"D:\\", PATH_MATCH_EQUAL}, {u"E:\\", PATH_MATCH_EQUAL}, {u"F:\\", PATH_MATCH_EQUAL},
+    {u"G:\\", PATH_MATCH_EQUAL}, {u"H:\\", PATH_MATCH_EQUAL}, {u"I:\\", PATH_MATCH_EQUAL},
+    {u"J:\\", PATH_MATCH_EQUAL}, {u"K:\\", PATH_MATCH_EQUAL}, {u"L:\\", PATH_MATCH_EQUAL},
+    {u"M:\\", PATH_MATCH_EQUAL}, {u"N:\\", PATH_MATCH_EQUAL}, {u"O:\\", PATH_MATCH_EQUAL},
+    {u"P:\\", PATH_MATCH_EQUAL}, {u"Q:\\", PATH_MATCH_EQUAL}, {u"R:\\", PATH_MATCH_EQUAL},
+    {u"S:\\", PATH_MATCH_EQUAL}, {u"T:\\", PATH_MATCH_EQUAL}, {u"U:\\", PATH_MATCH_EQUAL},
+    {u"V:\\", PATH_MATCH_EQUAL}, {u"W:\\", PATH_MATCH_EQUAL}, {u"X:\\", PATH_MATCH_EQUAL},
+    {u"Y:\\", PATH_MATCH_EQUAL}, {u"Z:\\", PATH_MATCH_EQUAL},
+}};
+
+namespace {
+
+// The path without the white space at its end and its start.
+std::u16string_view TrimmedPath(const Environment& environment, const char16_t* path) {
+  std::u16string_view text(path);
+  while (!text.empty() && environment.IsSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && environment.IsSpace(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+bool RowMatches(std::int32_t match, std::u16string_view path, std::u16string_view expanded) {
+  switch (match) {
+    case PATH_MATCH_CONTAINS:
+      return path.find(expanded) != std::u16string_view::npos;
+    case PATH_MATCH_EQUAL:
+      return EqualsFoldingAscii(path, expanded);
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::int32_t IsProtectedPath(const Environment& environment, const char16_t* path) {
+  if (path == nullptr) return 0;
+  const std::u16string_view working = TrimmedPath(environment, path);
+  for (const ProtectedPathEntry& row : g_protectedPaths) {
+    char16_t expanded[kMaxPath];
+    const std::uint32_t units = environment.ExpandVariables(row.strPattern, expanded, kMaxPath);
+    // 0 is a failure; more than the buffer means the text was not written: skip the row either way.
+    if (units == 0 || units > kMaxPath) continue;
+    if (RowMatches(row.nMatch, working, std::u16string_view(expanded))) return 1;
+  }
+  return 0;
+}
+
+}  // namespace torvo

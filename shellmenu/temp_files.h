@@ -1,0 +1,34 @@
+#pragma once
+// The user's temporary folder and the files the handler writes there.
+#include <cstdint>
+#include <memory>
+
+namespace torvo {
+
+// A file open for writing; the owner's destruction closes it (CloseHandle).
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // One synchronous WriteFile of `bytes` bytes; false when the platform reports failure.
+  virtual bool Write(const void* data, std::uint32_t bytes) = 0;
+};
+
+class TempFiles {
+ public:
+  virtual ~TempFiles() = default;
+
+  // GetTempPathW into a buffer of `size` units: the length written, or the size needed when it
+  // did not fit, 0 on failure.
+  virtual std::uint32_t TempFolder(std::uint32_t size, char16_t* buffer) = 0;
+
+  // GetTempFileNameW(folder, prefix, unique, name): with unique 0 the platform chooses a number
+  // and creates the file, empty. `name` holds at least 260 units. Returns 0 on failure.
+  virtual std::uint32_t CreateUniqueFile(const char16_t* folder, const char16_t* prefix,
+                                        std::uint32_t unique, char16_t* name) = 0;
+
+  // CreateFileW(path, GENERIC_READ | GENERIC_WRITE, no sharing, no security, CREATE_ALWAYS,
+  // FILE_ATTRIBUTE_NORMAL, no template); null when it yields INVALID_HANDLE_VALUE.
+  virtual std::unique_ptr<WritableFile> CreateForWriting(const char16_t* path) = 0;
+};
+
+}  // namespace torvo

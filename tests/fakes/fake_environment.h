@@ -1,0 +1,36 @@
+#pragma once
+// An in-memory process environment with ExpandEnvironmentStringsW's documented behaviour.
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "shellmenu/environment.h"
+
+namespace torvo::fakes {
+
+class FakeEnvironment : public Environment {
+ public:
+  // Sets NAME (compared without regard to case); an empty value is a set, empty variable.
+  void Set(std::u16string name, std::u16string value);
+  void Unset(const std::u16string& name);
+  // Makes every expansion of this exact source text fail (return 0).
+  void FailExpansionOf(std::u16string source) { failing_.insert(std::move(source)); }
+
+  std::uint32_t ExpandVariables(const char16_t* source, char16_t* buffer,
+                                         std::uint32_t size) const override;
+  bool IsSpace(char16_t unit) const override;
+
+  mutable int expansions = 0;  // calls seen
+
+ private:
+  const std::u16string* Find(std::u16string_view name) const;
+
+  std::vector<std::pair<std::u16string, std::u16string>> variables_;
+  std::set<std::u16string> failing_;
+};
+
+// The environment of the worked examples: a machine with Windows on D: and the user ann.
+FakeEnvironment ExampleMachine();
+
+}  // namespace torvo::fakes

@@ -1,0 +1,131 @@
+#include "shellmenu/protected_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/fakes/case_name.h"
+#include "tests/fakes/fake_environment.h"
+
+namespace torvo {
+namespace {
+
+using fakes::ExampleMachine;
+using fakes::FakeEnvironment;
+
+struct PathCase {
+  const char* name;
+  std::u16string path;
+  std::int32_t expected;
+};
+
+class ProtectedOnExampleMachine : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(ProtectedOnExampleMachine, AnswersAsTheTableSays) {
+  const FakeEnvironment env = ExampleMachine();
+  EXPECT_EQ(IsProtectedPath(env, GetParam().path.c_str()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ProtectedOnExampleMachine,
+    ::testing::Values(
+        PathCase{"WindowsSubfolder", u"D:\\Windows\\System32\\drivers", 1},
+        PathCase{"WindowsOldIsNotBoundToAComponent", u"D:\\Windows.old\\readme.txt", 1},
+        PathCase{"ContainsMatchIsCaseSensitive", u"d:\\windows\\system32", 0},
+        PathCase{"ProgramFilesItself", u"D:\\Program Files", 1},
+        PathCase{"ProgramFilesFoldsAsciiCase", u"D:\\PROGRAM FILES", 1},
+        PathCase{"BelowProgramFiles", u"D:\\Program Files\\App", 0},
+        PathCase{"CommonFilesAtAnyDepth", u"D:\\Program Files\\Common Files\\x.dll", 1},
+        PathCase{"TrailingBackslashIsNotTrimmed", u"D:\\Program Files\\", 0},
+        PathCase{"SystemDriveRoot", u"D:\\", 1},
+        PathCase{"OtherDriveRootLowerCase", u"e:\\", 1},
+        PathCase{"DriveWithoutBackslash", u"E:", 0},
+        PathCase{"ProfileFolder", u"D:\\Users\\ann", 1},
+        PathCase{"InsideProfile", u"D:\\Users\\ann\\Documents\\a.txt", 0},
+        PathCase{"UsersWithBlanksAround", u"  D:\\Users  ", 1},
+        PathCase{"TabsAndLineEndsAround", u"\t\r\nD:\\Users\\Public\n", 1},
+        PathCase{"DesktopChinese", u"D:\\Users\\ann\\\u684C\u9762", 1},
+        PathCase{"StartMenuChinese", u"D:\\Users\\ann\\\u300C\u5F00\u59CB\u300D\u83DC\u5355", 1},
+        PathCase{"FavouritesChinese", u"D:\\Users\\ann\\\u6536\u85CF\u5939", 1},
+        PathCase{"BelowDesktopChinese", u"D:\\Users\\ann\\\u684C\u9762\\a.txt", 0},
+        PathCase{"AllUsersProfile", u"d:\\programdata", 1},
+        PathCase{"RoamingAppData", u"D:\\Users\\ann\\AppData\\Roaming", 1},
+        PathCase{"DocumentsAndSettingsAllUsers", u"D:\\Documents and Settings\\All Users", 1},
+        PathCase{"NonAsciiIsNotFolded", u"D:\\Users\\ANN\\\u684C\u9762", 1},
+        PathCase{"EmptyPath", u"", 0},
+        PathCase{"OnlyBlanks", u"   ", 0},
+        PathCase{"OrdinaryFile", u"D:\\data\\report.doc", 0}),
+    fakes::CaseName());
+
+TEST(ProtectedPathTable, HasFortyFiveRowsWithContainsOnlyForCommonFilesAndSystemRoot) {
+  ASSERT_EQ(g_protectedPaths.size(), 45u);
+  for (std::size_t i = 0; i < g_protectedPaths.size(); ++i) {
+    const bool contains = i == 2 || i == 7;
+    EXPECT_EQ(g_protectedPaths[i].nMatch, contains ? PATH_MATCH_CONTAINS : PATH_MATCH_EQUAL) << "row " << i + 1;
+  }
+  for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
+    const std::u16string root{letter, u':', u'\\'};
+    EXPECT_EQ(std::u16string(g_protectedPaths[19 + (letter - u'A')].strPattern), root);
+  }
+}
+
+TEST(ProtectedPathTable, ChineseRowsAreStoredAsTheirCodeUnits) {
+  EXPECT_EQ(std::u16string(g_protectedPaths[10].strPattern),
+            (std::u16string{u'%', u'U', u'S', u'E', u'R', u'P', u'R', u'O', u'F', u'I', u'L', u'E', u'%', u'\\',
+                            0x300C, 0x5F00, 0x59CB, 0x300D, 0x83DC, 0x5355}));
+  EXPECT_EQ(std::u16string(g_protectedPaths[11].strPattern), std::u16string(u"%USERPROFILE%\\") + char16_t{0x684C} + char16_t{0x9762});
+  EXPECT_EQ(std::u16string(g_protectedPaths[14].strPattern),
+            std::u16string(u"%USERPROFILE%\\") + char16_t{0x6536} + char16_t{0x85CF} + char16_t{0x5939});
+}
+
+TEST(ProtectedPath, NullPathIsNotProtectedAndExpandsNothing) {
+  const FakeEnvironment env = ExampleMachine();
+  EXPECT_EQ(IsProtectedPath(env, nullptr), 0);
+  EXPECT_EQ(env.expansions, 0);
+}
+
+TEST(ProtectedPath, EmptyCommonFilesOrSystemRootProtectsEverything) {
+  for (const char16_t* name : {u"CommonProgramFiles", u"SYSTEMROOT"}) {
+    FakeEnvironment env = ExampleMachine();
+    env.Set(name, u"");
+    EXPECT_EQ(IsProtectedPath(env, u"D:\\data\\a.txt"), 1) << std::string(name, name + 1);
+    EXPECT_EQ(IsProtectedPath(env, u""), 1);
+  }
+}
+
+TEST(ProtectedPath, UnsetSystemDriveLeavesTheDriveRootRowsInCharge) {
+  FakeEnvironment env = ExampleMachine();
+  env.Unset(u"SystemDrive");
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\"), 1);
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\Users"), 0);
+  EXPECT_EQ(IsProtectedPath(env, u"%SystemDrive%\\Users"), 1);  // the unexpanded text itself
+}
+
+TEST(ProtectedPath, FailedExpansionSkipsOnlyItsRow) {
+  FakeEnvironment env = ExampleMachine();
+  env.FailExpansionOf(u"%SYSTEMROOT%");
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\Windows\\System32"), 0);
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\Program Files"), 1);
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\Program Files\\Common Files\\a"), 1);
+}
+
+TEST(ProtectedPath, ExpansionLongerThanTheBufferSkipsItsRow) {
+  FakeEnvironment env = ExampleMachine();
+  const std::u16string longRoot = u"D:\\" + std::u16string(300, u'w');
+  env.Set(u"SYSTEMROOT", longRoot);
+  EXPECT_EQ(IsProtectedPath(env, (longRoot + u"\\x").c_str()), 0);
+  // Whatever the buffer held before must not be compared: an empty buffer would match everything.
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\data\\a.txt"), 0);
+}
+
+TEST(ProtectedPath, StopsAtTheFirstMatchingRow) {
+  FakeEnvironment env = ExampleMachine();
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\"), 1);
+  EXPECT_EQ(env.expansions, 1);
+  env.expansions = 0;
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\data\\a.txt"), 0);
+  EXPECT_EQ(env.expansions, 45);
+}
+
+}  // namespace
+}  // namespace torvo

@@ -1,0 +1,64 @@
+// The protected-place test under Wine's real environment (SystemRoot C:\windows, lower-case w).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_environment.h"
+#include "shellmenu/protected_paths.h"
+
+namespace torvo {
+namespace {
+
+std::wstring Variable(const wchar_t* name) {
+  wchar_t buffer[MAX_PATH] = {};
+  ::GetEnvironmentVariableW(name, buffer, MAX_PATH);
+  return buffer;
+}
+
+std::int32_t Protected(const std::wstring& path) {
+  static const win32::Win32Environment env;
+  return IsProtectedPath(env, win32::AsUtf16(path.c_str()));
+}
+
+TEST(ProtectedPathUnderWine, SystemRootIsTheLowerCaseWindowsFolder) {
+  EXPECT_EQ(Variable(L"SystemRoot"), L"C:\\windows");
+  EXPECT_EQ(Protected(L"C:\\windows\\system32\\drivers"), 1);
+  EXPECT_EQ(Protected(L"C:\\windows.old\\readme.txt"), 1);
+  // The contains-row is case-sensitive and no equality row names the folder in this case.
+  EXPECT_EQ(Protected(L"C:\\Windows\\System32"), 0);
+}
+
+TEST(ProtectedPathUnderWine, ProfileFoldersAreProtectedButNotWhatTheyHold) {
+  const std::wstring profile = Variable(L"USERPROFILE");
+  ASSERT_FALSE(profile.empty());
+  EXPECT_EQ(Protected(profile), 1);
+  EXPECT_EQ(Protected(profile + L"\\Desktop"), 1);
+  EXPECT_EQ(Protected(profile + L"\\Desktop\\notes.txt"), 0);
+  EXPECT_EQ(Protected(Variable(L"APPDATA")), 1);
+  EXPECT_EQ(Protected(Variable(L"APPDATA") + L"\\Vendor"), 0);
+}
+
+TEST(ProtectedPathUnderWine, DriveRootsProgramFolderAndBlanks) {
+  EXPECT_EQ(Protected(L"C:\\"), 1);
+  EXPECT_EQ(Protected(L"z:\\"), 1);
+  EXPECT_EQ(Protected(L"C:\\users"), 1);  // %SystemDrive%\Users, ASCII case folded
+  EXPECT_EQ(Protected(L" \t" + Variable(L"ProgramFiles") + L"\t "), 1);
+  EXPECT_EQ(Protected(Variable(L"ProgramFiles") + L"\\App"), 0);
+  EXPECT_EQ(Protected(Variable(L"CommonProgramFiles") + L"\\x.dll"), 1);
+  EXPECT_EQ(Protected(L"C:\\data\\report.doc"), 0);
+}
+
+TEST(ProtectedPathUnderWine, TheEnvironmentIsReadAtEveryTest) {
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"APPDATA", L"C:\\elsewhere"));
+  EXPECT_EQ(Protected(L"C:\\elsewhere"), 1);
+  ::SetEnvironmentVariableW(L"SystemDrive", nullptr);
+  EXPECT_EQ(Protected(L"C:\\Users"), 0);  // row 6 stays unexpanded
+  EXPECT_EQ(Protected(L"C:\\"), 1);       // the drive-root rows still hold
+  ::SetEnvironmentVariableW(L"SystemDrive", L"C:");
+}
+
+}  // namespace
+}  // namespace torvo

@@ -1,0 +1,60 @@
+// Initialize's capture fed the data object that Wine's shell32 builds for real files.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_drop_files.h"
+#include "shellmenu/selection.h"
+#include "tests/wine/support/shell_items.h"
+
+namespace torvo {
+namespace {
+
+using ::testing::ElementsAreArray;
+
+std::vector<std::wstring> Captured(const HandlerState& state) {
+  std::vector<std::wstring> paths;
+  for (const auto& path : state.m_selection) paths.emplace_back(win32::AsWide(path.c_str()));
+  return paths;
+}
+
+class SelectionUnderWine : public ::testing::Test {
+ protected:
+  HResult Capture(const std::vector<std::wstring>& paths) {
+    auto dataObject = wine::ShellDataObjectFor(paths);
+    EXPECT_TRUE(dataObject);
+    win32::Win32DropFiles drop(dataObject.Get());
+    return CaptureSelection(&drop, state);
+  }
+
+  wine::ComApartment apartment;
+  wine::ScratchFolder folder{L"torvo-selection"};
+  HandlerState state;
+};
+
+TEST_F(SelectionUnderWine, OneFile) {
+  const std::wstring file = folder.AddFile(L"report.doc");
+  EXPECT_EQ(Capture({file}), kOk);
+  EXPECT_THAT(Captured(state), ElementsAreArray({file}));
+  EXPECT_EQ(std::wstring(win32::AsWide(state.lastItemPath)), file);
+}
+
+TEST_F(SelectionUnderWine, ThreeFilesInTheShellsOrder) {
+  const std::vector<std::wstring> files = {folder.AddFile(L"a.txt"), folder.AddFile(L"b b.txt"),
+                                           folder.AddFile(L"\u6587\u4EF6.txt")};
+  EXPECT_EQ(Capture(files), kOk);
+  EXPECT_THAT(Captured(state), ElementsAreArray(files));
+  EXPECT_EQ(std::wstring(win32::AsWide(state.lastItemPath)), files.back());
+}
+
+TEST_F(SelectionUnderWine, AFolder) {
+  const std::wstring sub = folder.AddFolder(L"photos");
+  EXPECT_EQ(Capture({sub}), kOk);
+  EXPECT_THAT(Captured(state), ElementsAreArray({sub}));
+}
+
+}  // namespace
+}  // namespace torvo

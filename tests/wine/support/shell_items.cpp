@@ -1,0 +1,97 @@
+#include "tests/wine/support/shell_items.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace torvo::wine {
+
+namespace {
+
+std::wstring TempFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, buffer);
+  return buffer;
+}
+
+// Frees a shell item id list when it goes.
+struct PidlOwner {
+  PIDLIST_ABSOLUTE pidl = nullptr;
+  PidlOwner() = default;
+  PidlOwner(const PidlOwner&) = delete;
+  PidlOwner& operator=(const PidlOwner&) = delete;
+  PidlOwner(PidlOwner&& other) noexcept : pidl(other.pidl) { other.pidl = nullptr; }
+  ~PidlOwner() { ::CoTaskMemFree(pidl); }
+};
+
+}  // namespace
+
+ScratchFolder::ScratchFolder(const std::wstring& name) : path_(TempFolder() + name) {
+  RemoveTree(path_);
+  ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+std::wstring ScratchFolder::AddFile(const std::wstring& name, const std::string& content) const {
+  const std::wstring full = path_ + L"\\" + name;
+  HANDLE file = ::CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a file";
+  DWORD written = 0;
+  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  ::CloseHandle(file);
+  return full;
+}
+
+std::wstring ScratchFolder::AddFolder(const std::wstring& name) const {
+  const std::wstring full = path_ + L"\\" + name;
+  ::CreateDirectoryW(full.c_str(), nullptr);
+  return full;
+}
+
+void RemoveTree(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    ::DeleteFileW(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  ::RemoveDirectoryW(path.c_str());
+}
+
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+win32::ComPtr<IDataObject> ShellDataObjectFor(const std::vector<std::wstring>& paths) {
+  std::vector<PidlOwner> absolute(paths.size());
+  std::vector<PCUITEMID_CHILD> children;
+  win32::ComPtr<IShellFolder> parent;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    HRESULT hr = ::SHParseDisplayName(paths[i].c_str(), nullptr, &absolute[i].pidl, 0, nullptr);
+    EXPECT_EQ(hr, S_OK) << "SHParseDisplayName";
+    if (FAILED(hr)) return {};
+    PCUITEMID_CHILD child = nullptr;
+    hr = ::SHBindToParent(absolute[i].pidl, IID_IShellFolder, parent.PutVoid(), &child);
+    EXPECT_EQ(hr, S_OK) << "SHBindToParent";
+    if (FAILED(hr)) return {};
+    children.push_back(child);
+  }
+  win32::ComPtr<IDataObject> dataObject;
+  const HRESULT hr = parent->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(),
+                                           IID_IDataObject, nullptr, dataObject.PutVoid());
+  EXPECT_EQ(hr, S_OK) << "GetUIObjectOf";
+  return dataObject;
+}
+
+}  // namespace torvo::wine

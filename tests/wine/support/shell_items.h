@@ -1,0 +1,47 @@
+#pragma once
+// Real files in a scratch folder, and the data object that Wine's shell32 gives for them.
+#include <windows.h>
+#include <objidl.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/com_ptr.h"
+
+namespace torvo::wine {
+
+// A fresh folder under the user's temporary folder, removed with its contents at the end.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::wstring& name);
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+
+  const std::wstring& Path() const { return path_; }
+  // Creates a file with the given text below the folder and returns its full path.
+  std::wstring AddFile(const std::wstring& name, const std::string& content = "data") const;
+  std::wstring AddFolder(const std::wstring& name) const;
+
+ private:
+  std::wstring path_;
+};
+
+// The data object that the shell builds for items of one folder (SHParseDisplayName,
+// SHBindToParent, IShellFolder::GetUIObjectOf for IID_IDataObject).
+win32::ComPtr<IDataObject> ShellDataObjectFor(const std::vector<std::wstring>& paths);
+
+// Removes a file or a folder with everything below it; missing paths are no error.
+void RemoveTree(const std::wstring& path);
+bool PathExists(const std::wstring& path);
+
+// Initialises COM on the calling thread for the lifetime of the object.
+class ComApartment {
+ public:
+  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) { ::CoInitializeEx(nullptr, model); }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() { ::CoUninitialize(); }
+};
+
+}  // namespace torvo::wine

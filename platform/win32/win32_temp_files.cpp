@@ -1,0 +1,48 @@
+#include "platform/win32/win32_temp_files.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <utility>
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+
+namespace torvo::win32 {
+
+namespace {
+
+// A file opened by CreateFileW; closed when the owner goes.
+class Win32WritableFile : public WritableFile {
+ public:
+  explicit Win32WritableFile(UniqueFile file) : file_(std::move(file)) {}
+
+  bool Write(const void* data, std::uint32_t bytes) override {
+    DWORD written = 0;
+    return ::WriteFile(file_.Get(), data, bytes, &written, nullptr) != FALSE;
+  }
+
+ private:
+  UniqueFile file_;
+};
+
+}  // namespace
+
+std::uint32_t Win32TempFiles::TempFolder(std::uint32_t size, char16_t* buffer) {
+  return ::GetTempPathW(size, AsWide(buffer));
+}
+
+std::uint32_t Win32TempFiles::CreateUniqueFile(const char16_t* folder, const char16_t* prefix,
+                                               std::uint32_t unique, char16_t* name) {
+  return ::GetTempFileNameW(AsWide(folder), AsWide(prefix), unique, AsWide(name));
+}
+
+std::unique_ptr<WritableFile> Win32TempFiles::CreateForWriting(const char16_t* path) {
+  UniqueFile file(::CreateFileW(AsWide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return nullptr;
+  // Should the allocation throw, `file` has not been moved from and still closes the handle.
+  return std::make_unique<Win32WritableFile>(std::move(file));
+}
+
+}  // namespace torvo::win32

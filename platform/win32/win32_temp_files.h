@@ -1,0 +1,15 @@
+#pragma once
+// The user's temporary folder and the files written there, through the Win32 file calls.
+#include "shellmenu/temp_files.h"
+
+namespace torvo::win32 {
+
+class Win32TempFiles : public TempFiles {
+ public:
+  std::uint32_t TempFolder(std::uint32_t size, char16_t* buffer) override;
+  std::uint32_t CreateUniqueFile(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
+                                 char16_t* name) override;
+  std::unique_ptr<WritableFile> CreateForWriting(const char16_t* path) override;
+};
+
+}  // namespace torvo::win32

@@ -1,0 +1,48 @@
+#include "tests/fakes/fake_agent_channel.h"
+
+namespace torvo::fakes {
+
+void FakeAgentChannel::RunAgent(WindowHandle handle, std::uint64_t ready, std::uint64_t letter) {
+  window = handle;
+  answers[1004] = ready;
+  answers[1005] = letter;
+}
+
+bool FakeAgentChannel::RunOnNewThread(ThreadProc proc, void* context) {
+  if (threadCreationFails) {
+    Note("thread fails");
+    return false;
+  }
+  Note("thread");
+  ++threadsRun;
+  // A real thread, joined before returning, as the platform's wait without time limit.
+  std::thread worker(proc, context);
+  worker.join();
+  return true;
+}
+
+WindowHandle FakeAgentChannel::FindTopLevelWindow(const char16_t* className, const char16_t* windowName) {
+  Note("find");
+  lookups.push_back({className == nullptr ? u"" : className, windowName == nullptr,
+                     std::this_thread::get_id()});
+  const WindowHandle found = (className != nullptr && std::u16string(className) == u"ZebTorvoFloat") ? window : 0;
+  if (vanishesAfterLookup) window = 0;
+  return found;
+}
+
+std::uint64_t FakeAgentChannel::SendCopyData(WindowHandle target, const CopyDataRecord& record) {
+  Note("send " + std::to_string(record.dwData));
+  queries.push_back({target, record});
+  // A window that is gone answers nothing: the send yields 0.
+  if (target == 0 || target != window) return 0;
+  const auto answer = answers.find(record.dwData);
+  return answer == answers.end() ? 0 : answer->second;
+}
+
+std::vector<std::uintptr_t> FakeAgentChannel::QueryIds() const {
+  std::vector<std::uintptr_t> ids;
+  for (const Query& query : queries) ids.push_back(query.record.dwData);
+  return ids;
+}
+
+}  // namespace torvo::fakes

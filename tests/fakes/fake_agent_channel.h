@@ -1,0 +1,51 @@
+#pragma once
+// The running vault agent as the handler reaches it: a worker thread, a window lookup by class and
+// WM_COPYDATA questions, with the failures the platform can report.
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shellmenu/agent_channel.h"
+
+namespace torvo::fakes {
+
+class FakeAgentChannel : public AgentChannel {
+ public:
+  // The agent's window; 0 while no agent runs.
+  WindowHandle window = 0;
+  // The window procedure's answer to each id; an id without an answer gets 0.
+  std::map<std::uintptr_t, std::uint64_t> answers;
+  bool threadCreationFails = false;
+  // The window is gone right after a lookup has found it: later questions reach no window.
+  bool vanishesAfterLookup = false;
+
+  // Starts an agent whose window answers the readiness and drive-letter questions.
+  void RunAgent(WindowHandle handle, std::uint64_t ready, std::uint64_t letter);
+
+  bool RunOnNewThread(ThreadProc proc, void* context) override;
+  WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName) override;
+  std::uint64_t SendCopyData(WindowHandle target, const CopyDataRecord& record) override;
+
+  struct Lookup {
+    std::u16string className;
+    bool windowNameNull;
+    std::thread::id thread;
+  };
+  struct Query {
+    WindowHandle window;
+    CopyDataRecord record;
+  };
+  int threadsRun = 0;
+  std::vector<Lookup> lookups;
+  std::vector<Query> queries;
+  std::vector<std::uintptr_t> QueryIds() const;
+  std::vector<std::string>* journal = nullptr;  // shared record of calls, in order
+
+ private:
+  void Note(std::string call) {
+    if (journal != nullptr) journal->push_back(std::move(call));
+  }
+};
+
+}  // namespace torvo::fakes

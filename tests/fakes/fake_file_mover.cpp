@@ -1,0 +1,51 @@
+#include "tests/fakes/fake_file_mover.h"
+
+#include <algorithm>
+#include <new>
+
+#include "common/text.h"
+
+namespace torvo::fakes {
+
+std::vector<std::u16string> ReadDoubleZeroList(const char16_t* list) {
+  std::vector<std::u16string> entries;
+  while (*list != u'\0') {
+    entries.emplace_back(list);
+    list += entries.back().size() + 1;
+  }
+  return entries;
+}
+
+namespace {
+
+std::vector<char16_t> UnitsThroughDoubleZero(const char16_t* list) {
+  std::vector<char16_t> units;
+  for (std::size_t i = 0;; ++i) {
+    units.push_back(list[i]);
+    if (i > 0 && list[i] == u'\0' && list[i - 1] == u'\0') return units;
+  }
+}
+
+}  // namespace
+
+bool FakeFileMover::PathExists(const char16_t* path) {
+  Note("exists");
+  existenceTests.emplace_back(path);
+  return std::any_of(existing.begin(), existing.end(),
+                     [&](const std::u16string& folder) { return EqualsFoldingAscii(folder, path); });
+}
+
+int FakeFileMover::RunFileOperation(FileOperation& operation) {
+  Note("file operation");
+  if (operationThrowsBadAlloc) throw std::bad_alloc();
+  operations.push_back({operation.hwnd, operation.wFunc, ReadDoubleZeroList(operation.pFrom),
+                        UnitsThroughDoubleZero(operation.pTo), operation.fFlags,
+                        operation.fAnyOperationsAborted, operation.hNameMappings,
+                        operation.lpszProgressTitle == nullptr,
+                        operation.lpszProgressTitle == nullptr ? u"" : operation.lpszProgressTitle});
+  if (!userCancels) return 0;
+  operation.fAnyOperationsAborted = true;
+  return 1223;  // ERROR_CANCELLED
+}
+
+}  // namespace torvo::fakes

@@ -1,0 +1,13 @@
+#include "tests/fakes/fake_handler_platform.h"
+
+namespace torvo::fakes {
+
+FakeHandlerPlatform::FakeHandlerPlatform() {
+  agent.journal = &journal;
+  tempFiles.journal = &journal;
+  starter.journal = &journal;
+  mover.journal = &journal;
+  menu.journal = &journal;
+}
+
+}  // namespace torvo::fakes

@@ -1,0 +1,86 @@
+#include "tests/fakes/fake_temp_files.h"
+
+#include <algorithm>
+#include <new>
+
+namespace torvo::fakes {
+
+namespace {
+
+class FakeWritableFile : public WritableFile {
+ public:
+  FakeWritableFile(FakeTempFiles& owner, std::u16string path) : owner_(owner), path_(std::move(path)) {}
+  FakeWritableFile(const FakeWritableFile&) = delete;
+  FakeWritableFile& operator=(const FakeWritableFile&) = delete;
+  ~FakeWritableFile() override {
+    owner_.files[path_].open = false;
+    owner_.Note("close");
+  }
+
+  bool Write(const void* data, std::uint32_t bytes) override {
+    owner_.Note("write");
+    owner_.writeSizes.push_back(bytes);
+    if (owner_.writeThrowsBadAlloc) throw std::bad_alloc();
+    if (owner_.writesBeforeFailure == 0) return false;
+    if (owner_.writesBeforeFailure > 0) --owner_.writesBeforeFailure;
+    const auto* first = static_cast<const unsigned char*>(data);
+    auto& content = owner_.files[path_].bytes;
+    content.insert(content.end(), first, first + bytes);
+    return true;
+  }
+
+ private:
+  FakeTempFiles& owner_;
+  std::u16string path_;
+};
+
+std::u16string Hex(std::uint32_t number) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  std::u16string text;
+  do {
+    text.insert(text.begin(), kDigits[number % 16]);
+    number /= 16;
+  } while (number != 0);
+  return text;
+}
+
+}  // namespace
+
+std::uint32_t FakeTempFiles::TempFolder(std::uint32_t size, char16_t* buffer) {
+  Note("temp folder");
+  folderSizes.push_back(size);
+  if (folderResult) return *folderResult;
+  // GetTempPathW: the length when it fits, else the size needed with the terminator.
+  if (folder.size() + 1 > size) return static_cast<std::uint32_t>(folder.size() + 1);
+  std::copy(folder.c_str(), folder.c_str() + folder.size() + 1, buffer);
+  return static_cast<std::uint32_t>(folder.size());
+}
+
+std::uint32_t FakeTempFiles::CreateUniqueFile(const char16_t* folderPath, const char16_t* prefix,
+                                              std::uint32_t unique, char16_t* name) {
+  Note("unique name");
+  uniqueRequests.push_back({folderPath, prefix, unique});
+  if (uniqueNameFails) return 0;
+  // GetTempFileNameW: the folder, up to three units of the prefix, the number in hexadecimal and
+  // ".tmp"; with the number 0 the file is created, empty.
+  std::u16string path(folderPath);
+  if (!path.empty() && path.back() != u'\\') path += u'\\';
+  const std::uint32_t number = unique != 0 ? unique : nextUnique++;
+  path += std::u16string(prefix).substr(0, 3) + Hex(number) + u".tmp";
+  if (path.size() >= 260) return 0;  // the name must fit in MAX_PATH
+  if (unique == 0) files[path];
+  std::copy(path.c_str(), path.c_str() + path.size() + 1, name);
+  return number;
+}
+
+std::unique_ptr<WritableFile> FakeTempFiles::CreateForWriting(const char16_t* path) {
+  Note("create");
+  opened.emplace_back(path);
+  if (createFails) return nullptr;
+  FakeFile& file = files[path];
+  file.bytes.clear();  // CREATE_ALWAYS
+  file.open = true;
+  return std::make_unique<FakeWritableFile>(*this, path);
+}
+
+}  // namespace torvo::fakes

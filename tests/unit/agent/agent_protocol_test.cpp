@@ -1,0 +1,151 @@
+#include "shellmenu/agent_protocol.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/fakes/case_name.h"
+#include "tests/fakes/fake_agent_channel.h"
+
+namespace torvo {
+namespace {
+
+using fakes::FakeAgentChannel;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr WindowHandle kAgentWindow = 0x5150;
+
+TEST(AgentLookup, SearchesByClassAloneOnAWorkerThread) {
+  FakeAgentChannel channel;
+  channel.window = kAgentWindow;
+  EXPECT_EQ(FindAgentWindow(channel), kAgentWindow);
+  EXPECT_EQ(channel.threadsRun, 1);
+  ASSERT_EQ(channel.lookups.size(), 1u);
+  EXPECT_EQ(channel.lookups[0].className, u"ZebTorvoFloat");
+  EXPECT_TRUE(channel.lookups[0].windowNameNull);
+  EXPECT_NE(channel.lookups[0].thread, std::this_thread::get_id());
+  EXPECT_THAT(channel.queries, IsEmpty());
+}
+
+TEST(AgentLookup, NoAgentWindowGivesNull) {
+  FakeAgentChannel channel;
+  EXPECT_EQ(FindAgentWindow(channel), 0u);
+  EXPECT_EQ(channel.lookups.size(), 1u);
+}
+
+TEST(AgentLookup, ThreadThatCannotBeCreatedGivesNullWithoutSearchingHere) {
+  FakeAgentChannel channel;
+  channel.window = kAgentWindow;
+  channel.threadCreationFails = true;
+  EXPECT_EQ(FindAgentWindow(channel), 0u);
+  EXPECT_THAT(channel.lookups, IsEmpty());
+  EXPECT_EQ(QueryVaultDriveLetter(channel), 0);
+  EXPECT_THAT(channel.queries, IsEmpty());
+}
+
+TEST(AgentLookup, EveryLookupSearchesAfresh) {
+  FakeAgentChannel channel;
+  channel.RunAgent(kAgentWindow, 1, u'X');
+  EXPECT_EQ(QueryVaultDriveLetter(channel), u'X');
+  channel.window = 0;  // the agent has ended
+  EXPECT_EQ(QueryVaultDriveLetter(channel), 0);
+  EXPECT_EQ(channel.lookups.size(), 2u);
+  EXPECT_EQ(channel.queries.size(), 1u);
+}
+
+struct ReadyCase {
+  const char* name;
+  std::uint64_t answer;
+  bool ready;
+};
+
+class AgentReadiness : public ::testing::TestWithParam<ReadyCase> {};
+
+TEST_P(AgentReadiness, ReadsTheLow32BitsOfTheAnswerToOneEmptyQuery) {
+  FakeAgentChannel channel;
+  channel.RunAgent(kAgentWindow, GetParam().answer, 0);
+  EXPECT_EQ(QueryAgentReady(channel, kAgentWindow), GetParam().ready);
+  ASSERT_EQ(channel.queries.size(), 1u);
+  const auto& query = channel.queries[0];
+  EXPECT_EQ(query.window, kAgentWindow);
+  EXPECT_EQ(query.record.dwData, 1004u);
+  EXPECT_EQ(query.record.cbData, 0u);
+  EXPECT_EQ(query.record.lpData, nullptr);
+  EXPECT_THAT(channel.lookups, IsEmpty());  // the caller's window is used as it is
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AgentReadiness,
+    ::testing::Values(ReadyCase{"Zero", 0, false}, ReadyCase{"One", 1, true},
+                      ReadyCase{"HighBitOfLowHalf", 0x80000000u, true},
+                      ReadyCase{"OnlyUpperBitsSet", 0xFFFFFFFF00000000u, false},
+                      ReadyCase{"UpperAndLowBitsSet", 0x0000000100000001u, true}),
+    fakes::CaseName());
+
+TEST(AgentReadiness, WindowGoneBeforeTheQueryReadsAsNotReady) {
+  FakeAgentChannel channel;
+  channel.RunAgent(kAgentWindow, 1, u'X');
+  channel.vanishesAfterLookup = true;
+  const WindowHandle window = FindAgentWindow(channel);
+  EXPECT_FALSE(QueryAgentReady(channel, window));
+}
+
+struct LetterCase {
+  const char* name;
+  bool running;
+  std::uint64_t answer;
+  char16_t letter;
+};
+
+class VaultDriveLetter : public ::testing::TestWithParam<LetterCase> {};
+
+TEST_P(VaultDriveLetter, ReadsTheLow16BitsOfTheAnswerTo1005) {
+  const LetterCase& c = GetParam();
+  FakeAgentChannel channel;
+  if (c.running) channel.RunAgent(kAgentWindow, 0, c.answer);
+  EXPECT_EQ(QueryVaultDriveLetter(channel), c.letter);
+  EXPECT_EQ(channel.lookups.size(), 1u);
+  if (!c.running) {
+    EXPECT_THAT(channel.queries, IsEmpty());
+    return;
+  }
+  ASSERT_EQ(channel.queries.size(), 1u);
+  EXPECT_EQ(channel.queries[0].window, kAgentWindow);
+  EXPECT_EQ(channel.queries[0].record.dwData, 1005u);
+  EXPECT_EQ(channel.queries[0].record.cbData, 0u);
+  EXPECT_EQ(channel.queries[0].record.lpData, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, VaultDriveLetter,
+    ::testing::Values(LetterCase{"NoAgentSendsNothing", false, 0, 0},
+                      LetterCase{"UpperCaseX", true, 0x0058, u'X'},
+                      LetterCase{"LowerCaseStaysLower", true, 0x0078, u'x'},
+                      LetterCase{"UpperBitsIgnored", true, 0xFFFFFFFFABCD0058u, u'X'},
+                      LetterCase{"LowBitsZeroIsNoLetter", true, 0xABCD0000u, 0},
+                      LetterCase{"NotALetterIsTakenAsItComes", true, 0x4E2D, u'\u4E2D'}),
+    fakes::CaseName());
+
+struct RootCase {
+  const char* name;
+  char16_t letter;
+  VaultRoot root;
+};
+
+class VaultRootText : public ::testing::TestWithParam<RootCase> {};
+
+TEST_P(VaultRootText, IsFollowedByAtLeastTwoZeros) {
+  EXPECT_EQ(BuildVaultRoot(GetParam().letter), GetParam().root);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Letters, VaultRootText,
+    ::testing::Values(RootCase{"LetterX", u'X', {u'X', u':', u'\\', 0, 0}},
+                      RootCase{"LowerCaseLetter", u'x', {u'x', u':', u'\\', 0, 0}},
+                      RootCase{"NoLetter", 0, {u':', u'\\', 0, 0, 0}}),
+    fakes::CaseName());
+
+}  // namespace
+}  // namespace torvo

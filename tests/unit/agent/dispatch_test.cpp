@@ -1,0 +1,74 @@
+#include "shellmenu/dispatch.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fakes/case_name.h"
+#include "tests/fakes/fake_handler_platform.h"
+
+namespace torvo {
+namespace {
+
+using fakes::FakeHandlerPlatform;
+
+constexpr WindowHandle kAgentWindow = 0x5150;
+
+enum class Way { kDirectMove, kLaunch };
+
+struct DispatchCase {
+  const char* name;
+  bool agentRunning;
+  bool threadFails;
+  std::uint64_t readyAnswer;
+  Way way;
+  std::vector<std::uintptr_t> questions;
+  int lookups;
+};
+
+class Dispatch : public ::testing::TestWithParam<DispatchCase> {};
+
+TEST_P(Dispatch, ChoosesByTheAgentsReadiness) {
+  const DispatchCase& c = GetParam();
+  FakeHandlerPlatform fake;
+  if (c.agentRunning) fake.agent.RunAgent(kAgentWindow, c.readyAnswer, u'X');
+  fake.agent.threadCreationFails = c.threadFails;
+  EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform), kOk);
+  EXPECT_EQ(fake.agent.QueryIds(), c.questions);
+  EXPECT_EQ(static_cast<int>(fake.agent.lookups.size()), c.lookups);
+  EXPECT_EQ(fake.mover.operations.size(), c.way == Way::kDirectMove ? 1u : 0u);
+  EXPECT_EQ(fake.starter.starts.size(), c.way == Way::kLaunch ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Agents, Dispatch,
+    ::testing::Values(
+        DispatchCase{"AgentNotRunningIsStarted", false, false, 0, Way::kLaunch, {}, 1},
+        DispatchCase{"WorkerThreadFailsIsLikeNoAgent", true, true, 1, Way::kLaunch, {}, 0},
+        DispatchCase{"AgentNotReadyIsStartedAllTheSame", true, false, 0, Way::kLaunch, {1004}, 1},
+        DispatchCase{"ReadyAgentGetsTheDirectMove", true, false, 1, Way::kDirectMove, {1004, 1005}, 2},
+        DispatchCase{"OnlyTheLow32BitsOfReadinessCount", true, false, 0x100000000u, Way::kLaunch, {1004}, 1},
+        DispatchCase{"AnyNonzeroLowHalfIsReady", true, false, 0xFFFFFFFF80000000u, Way::kDirectMove,
+                     {1004, 1005}, 2}),
+    fakes::CaseName());
+
+TEST(Dispatch, WindowGoneBeforeTheQuestionStartsTheAgent) {
+  FakeHandlerPlatform fake;
+  fake.agent.RunAgent(kAgentWindow, 1, u'X');
+  fake.agent.vanishesAfterLookup = true;
+  EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform), kOk);
+  EXPECT_EQ(fake.starter.starts.size(), 1u);
+  EXPECT_TRUE(fake.mover.operations.empty());
+}
+
+TEST(Dispatch, ReturnsWhatTheDirectMoveYields) {
+  FakeHandlerPlatform fake;
+  fake.agent.RunAgent(kAgentWindow, 1, u'Q');  // the vault drive Q: does not exist
+  EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform), kFail);
+  EXPECT_TRUE(fake.starter.starts.empty());  // no fall-back to the launch
+}
+
+}  // namespace
+}  // namespace torvo

@@ -1,0 +1,162 @@
+#include "shellmenu/vault_move.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/fakes/case_name.h"
+#include "tests/fakes/fake_handler_platform.h"
+
+namespace torvo {
+namespace {
+
+using fakes::FakeHandlerPlatform;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr WindowHandle kAgentWindow = 0x5150;
+const std::u16string kProgressTitle =
+    u"\u6B63\u5728\u628A\u6587\u4EF6\u79FB\u5165\u5230ZebTorvo\u5E76\u52A0\u5BC6\uFF0C\u8BF7\u7A0D\u5019 ...";
+
+class VaultMove : public ::testing::Test {
+ protected:
+  VaultMove() { fake.agent.RunAgent(kAgentWindow, 1, u'X'); }
+  HResult Move() { return MoveIntoVault(state, fake.agent, fake.mover, fake.texts); }
+
+  FakeHandlerPlatform fake;
+  HandlerState state{{u"D:\\a.txt", u"E:\\b"}};
+};
+
+TEST_F(VaultMove, MovesTheWholeSelectionIntoTheVaultRootUnderTheProgressTitle) {
+  EXPECT_EQ(Move(), kOk);
+  ASSERT_EQ(fake.mover.operations.size(), 1u);
+  const auto& op = fake.mover.operations[0];
+  EXPECT_EQ(op.hwnd, 0u);
+  EXPECT_EQ(op.wFunc, 1u);  // FO_MOVE
+  EXPECT_THAT(op.from, ElementsAre(u"D:\\a.txt", u"E:\\b"));
+  EXPECT_THAT(op.toUnits, ElementsAre(u'X', u':', u'\\', 0, 0));
+  EXPECT_EQ(op.fFlags, 0x0300);  // simple progress, no confirmation of new folders, nothing else
+  EXPECT_FALSE(op.fAnyOperationsAborted);
+  EXPECT_EQ(op.hNameMappings, nullptr);
+  EXPECT_EQ(op.title, kProgressTitle);
+  EXPECT_THAT(fake.mover.existenceTests, ElementsAre(u"X:\\"));
+}
+
+TEST_F(VaultMove, LooksTheAgentUpItselfAndAsksOnlyForTheLetter) {
+  Move();
+  EXPECT_EQ(fake.agent.lookups.size(), 1u);
+  EXPECT_THAT(fake.agent.QueryIds(), ElementsAre(1005u));
+  EXPECT_THAT(fake.journal, ElementsAre("thread", "find", "send 1005", "exists", "file operation"));
+}
+
+struct MissingRootCase {
+  const char* name;
+  bool agentRunning;
+  std::uint64_t letterAnswer;
+  std::u16string testedRoot;
+};
+
+class VaultRootMissing : public ::testing::TestWithParam<MissingRootCase> {};
+
+TEST_P(VaultRootMissing, FailsWithoutMovingAnything) {
+  FakeHandlerPlatform fake;
+  if (GetParam().agentRunning) fake.agent.RunAgent(kAgentWindow, 1, GetParam().letterAnswer);
+  EXPECT_EQ(MoveIntoVault(HandlerState{{u"D:\\a.txt"}}, fake.agent, fake.mover, fake.texts), kFail);
+  EXPECT_THAT(fake.mover.existenceTests, ElementsAre(GetParam().testedRoot));
+  EXPECT_THAT(fake.mover.operations, IsEmpty());
+  EXPECT_THAT(fake.starter.starts, IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roots, VaultRootMissing,
+    ::testing::Values(MissingRootCase{"AgentGone", false, 0, u":\\"},
+                      MissingRootCase{"AgentAnswersNoLetter", true, 0, u":\\"},
+                      MissingRootCase{"VaultNotMounted", true, u'Q', u"Q:\\"}),
+    fakes::CaseName());
+
+TEST_F(VaultMove, LowerCaseLetterGivesALowerCaseRootThatTheExistenceTestDecides) {
+  fake.agent.answers[1005] = u'x';
+  EXPECT_EQ(Move(), kOk);
+  ASSERT_EQ(fake.mover.operations.size(), 1u);
+  EXPECT_THAT(fake.mover.operations[0].toUnits, ElementsAre(u'x', u':', u'\\', 0, 0));
+}
+
+TEST_F(VaultMove, EmptySelectionStillAsksForTheMove) {
+  state.m_selection.clear();
+  EXPECT_EQ(Move(), kOk);
+  ASSERT_EQ(fake.mover.operations.size(), 1u);
+  EXPECT_THAT(fake.mover.operations[0].from, IsEmpty());
+}
+
+TEST_F(VaultMove, CancelledMoveIsStillOk) {
+  fake.mover.userCancels = true;
+  EXPECT_EQ(Move(), kOk);
+  EXPECT_EQ(fake.mover.operations.size(), 1u);
+}
+
+TEST_F(VaultMove, MissingProgressTitleIsEmptyNotNull) {
+  fake.texts.texts.erase(IDS_PROGRESS_TITLE);
+  EXPECT_EQ(Move(), kOk);
+  ASSERT_EQ(fake.mover.operations.size(), 1u);
+  EXPECT_FALSE(fake.mover.operations[0].titleNull);
+  EXPECT_EQ(fake.mover.operations[0].title, u"");
+}
+
+TEST_F(VaultMove, MemoryRunningOutGivesOutOfMemory) {
+  fake.mover.operationThrowsBadAlloc = true;
+  EXPECT_EQ(Move(), kOutOfMemory);
+}
+
+TEST_F(VaultMove, EntryThatCannotBePassedWholeMovesNothing) {
+  state.m_selection = {u"D:\\a.txt", std::u16string(u"D:\\b\0C:\\Windows", 15)};
+  EXPECT_EQ(Move(), kInvalidArg);
+  EXPECT_THAT(fake.mover.operations, IsEmpty());
+}
+
+TEST(SourceList, TwoEntriesTakeTwiceTwoHundredSixtyOneUnitsAndTwoZeros) {
+  const auto list = BuildSourceList({u"D:\\a.txt", u"E:\\b"});
+  ASSERT_TRUE(list.has_value());
+  ASSERT_EQ(list->size(), 524u);
+  const std::u16string packed = u"D:\\a.txt" + std::u16string(1, 0) + u"E:\\b";
+  EXPECT_EQ(std::u16string(list->data(), packed.size()), packed);
+  EXPECT_TRUE(std::all_of(list->begin() + static_cast<std::ptrdiff_t>(packed.size()), list->end(),
+                          [](char16_t unit) { return unit == 0; }));
+}
+
+TEST(SourceList, EmptySelectionIsTwoZeros) {
+  EXPECT_EQ(BuildSourceList({}), (std::vector<char16_t>{0, 0}));
+}
+
+TEST(SourceList, EntriesOf259UnitsFillTheirShareAndTheListStillEndsWithTwoZeros) {
+  const std::u16string longest = u"D:\\" + std::u16string(256, u'n');
+  const auto list = BuildSourceList({longest, longest});
+  ASSERT_TRUE(list.has_value());
+  ASSERT_EQ(list->size(), 524u);
+  EXPECT_EQ(std::u16string(list->data()), longest);
+  EXPECT_EQ(std::u16string(list->data() + 260), longest);
+  EXPECT_THAT(std::vector<char16_t>(list->end() - 4, list->end()), ElementsAre(0, 0, 0, 0));
+}
+
+struct BadEntryCase {
+  const char* name;
+  std::u16string entry;
+};
+
+class SourceListRefusal : public ::testing::TestWithParam<BadEntryCase> {};
+
+TEST_P(SourceListRefusal, RefusesAnEntryThatWouldChangeTheList) {
+  EXPECT_FALSE(BuildSourceList({u"D:\\a", GetParam().entry, u"D:\\c"}).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, SourceListRefusal,
+    ::testing::Values(BadEntryCase{"EmptyWouldEndTheListEarly", u""},
+                      BadEntryCase{"ZeroInsideWouldAddAnItem", std::u16string(u"D:\\b\0C:\\Windows", 15)},
+                      BadEntryCase{"LongerThan259WouldRunOver", u"D:\\" + std::u16string(257, u'n')}),
+    fakes::CaseName());
+
+}  // namespace
+}  // namespace torvo

@@ -1,0 +1,7 @@
+#include "registrar/register_mode.h"
+
+namespace torvo {
+
+bool g_registerPerUser = false;
+
+}  // namespace torvo

@@ -1,0 +1,156 @@
+#include "tests/wine/support/agent_process.h"
+
+#include <string_view>
+
+namespace torvo::wine {
+
+namespace {
+
+constexpr wchar_t kLogVariable[] = L"TORVO_AGENT_LOG";
+
+struct ProcessWindowSearch {
+  const wchar_t* className;
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<ProcessWindowSearch*>(parameter);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  if (owner != search->processId || ::lstrcmpW(name, search->className) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+std::wstring FromUtf8(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+  return text;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  std::string bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  while (::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  return bytes;
+}
+
+// Reads the log's lines into the starts they describe; a block without its "end:" line yet is
+// left out.
+std::vector<LoginMove> ParseLog(const std::wstring& text) {
+  std::vector<LoginMove> moves;
+  LoginMove current;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) break;
+    const std::wstring_view line(text.data() + start, end - start);
+    start = end + 1;
+    const auto value = [&](std::wstring_view key) { return std::wstring(line.substr(key.size())); };
+    if (line.starts_with(L"command line: ")) current = LoginMove{value(L"command line: "), {}, {}, {}};
+    else if (line.starts_with(L"list file: ")) current.listFile = value(L"list file: ");
+    else if (line.starts_with(L"record: ")) current.records.push_back(value(L"record: "));
+    else if (line.starts_with(L"end: ")) {
+      current.end = value(L"end: ");
+      moves.push_back(std::move(current));
+      current = {};
+    }
+  }
+  return moves;
+}
+
+}  // namespace
+
+std::wstring ProgramFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  std::wstring path(buffer, length);
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+std::wstring AgentProgramPath() { return ProgramFolder() + kAgentProgramName; }
+
+HWND FindWindowOfProcess(const wchar_t* className, DWORD processId) {
+  ProcessWindowSearch search{className, processId, nullptr};
+  ::EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+AgentProcess::AgentProcess(const std::wstring& arguments, const std::wstring& program) {
+  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+    return;
+  }
+  ::CloseHandle(info.hThread);
+  process_.Reset(info.hProcess);
+  processId_ = info.dwProcessId;
+  for (int waited = 0; waited < 10000 && window_ == nullptr; waited += 20) {
+    window_ = FindWindowOfProcess(kAgentClass, processId_);
+    if (window_ == nullptr && ::WaitForSingleObject(process_.Get(), 20) == WAIT_OBJECT_0) return;
+  }
+}
+
+void AgentProcess::Stop() {
+  if (!process_) return;
+  if (window_ != nullptr) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+  if (::WaitForSingleObject(process_.Get(), 3000) != WAIT_OBJECT_0) {
+    ::TerminateProcess(process_.Get(), 1);
+    ::WaitForSingleObject(process_.Get(), 3000);
+  }
+  process_.Reset();
+  window_ = nullptr;
+}
+
+void CloseAllAgents() {
+  for (int waited = 0; waited < 5000; waited += 20) {
+    HWND window = ::FindWindowW(kAgentClass, nullptr);
+    if (window == nullptr) return;
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    ::Sleep(20);
+    if (waited < 2000 || ::FindWindowW(kAgentClass, nullptr) != window) continue;
+    // Still there after two seconds: an agent hung in its window procedure.
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    const win32::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+    if (process && ::TerminateProcess(process.Get(), 1)) ::WaitForSingleObject(process.Get(), 3000);
+  }
+}
+
+AgentLog::AgentLog(const std::wstring& name) {
+  wchar_t folder[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, folder);
+  path_ = std::wstring(folder) + name;
+  ::DeleteFileW(path_.c_str());
+  ::SetEnvironmentVariableW(kLogVariable, path_.c_str());
+}
+
+AgentLog::~AgentLog() {
+  ::SetEnvironmentVariableW(kLogVariable, nullptr);
+  ::DeleteFileW(path_.c_str());
+}
+
+std::vector<LoginMove> AgentLog::LoginMoves() const { return ParseLog(FromUtf8(ReadBytes(path_))); }
+
+std::vector<LoginMove> AgentLog::WaitForLoginMoves(std::size_t count, DWORD timeoutMs) const {
+  std::vector<LoginMove> moves = LoginMoves();
+  for (DWORD waited = 0; moves.size() < count && waited < timeoutMs; waited += 50) {
+    ::Sleep(50);
+    moves = LoginMoves();
+  }
+  return moves;
+}
+
+}  // namespace torvo::wine

@@ -1,0 +1,91 @@
+#include "platform/win32/win32_registry.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include "platform/win32/wide.h"
+#include "registrar/script_tables.h"
+
+namespace torvo::win32 {
+
+static_assert(kHkeyClassesRoot == 0xFFFFFFFF80000000u && kHkeyDynData == 0xFFFFFFFF80000006u);
+static_assert(kKeyRead == KEY_READ && kKeyWrite == KEY_WRITE && kKeyReadWrite == (KEY_READ | KEY_WRITE));
+static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kKeySetValue == KEY_SET_VALUE);
+static_assert(kKeyCreateSubKey == KEY_CREATE_SUB_KEY && kKeyEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS);
+static_assert(kRegSz == REG_SZ && kRegBinary == REG_BINARY && kRegDword == REG_DWORD && kRegMultiSz == REG_MULTI_SZ);
+static_assert(kErrorInvalidHandle == ERROR_INVALID_HANDLE && kErrorMoreData == ERROR_MORE_DATA);
+static_assert(kErrorNoMoreItems == ERROR_NO_MORE_ITEMS && kErrorKeyDeleted == ERROR_KEY_DELETED);
+static_assert(kDispTypeMismatch == DISP_E_TYPEMISMATCH && kDispOverflow == DISP_E_OVERFLOW);
+static_assert(VALUE_KIND_STRING == VT_BSTR && VALUE_KIND_MULTI_STRING == (VT_BSTR | VT_BYREF));
+static_assert(VALUE_KIND_DWORD == VT_UI4 && VALUE_KIND_BINARY == VT_UI1);
+
+namespace {
+
+HKEY Key(RegKey key) { return reinterpret_cast<HKEY>(key); }
+
+using RegDeleteKeyExFunction = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+
+// RegDeleteKeyExW of the already loaded Advapi32.dll, or null where it is missing.
+RegDeleteKeyExFunction FindRegDeleteKeyEx() {
+  const HMODULE advapi = ::GetModuleHandleW(L"Advapi32.dll");
+  if (advapi == nullptr) return nullptr;
+  return reinterpret_cast<RegDeleteKeyExFunction>(
+      reinterpret_cast<void*>(::GetProcAddress(advapi, "RegDeleteKeyExW")));
+}
+
+}  // namespace
+
+std::int32_t Win32Registry::OpenKey(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key) {
+  HKEY opened = nullptr;
+  const LONG result = ::RegOpenKeyExW(Key(parent), AsWide(name), 0, access, &opened);
+  if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(opened);
+  return result;
+}
+
+std::int32_t Win32Registry::CreateKey(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key) {
+  HKEY created = nullptr;
+  const LONG result = ::RegCreateKeyExW(Key(parent), AsWide(name), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                        nullptr, &created, nullptr);
+  if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(created);
+  return result;
+}
+
+std::int32_t Win32Registry::SetValue(RegKey key, const char16_t* name, std::uint32_t type, const void* data,
+                                     std::uint32_t bytes) {
+  return ::RegSetValueExW(Key(key), AsWide(name), 0, type, static_cast<const BYTE*>(data), bytes);
+}
+
+std::int32_t Win32Registry::DeleteValue(RegKey key, const char16_t* name) {
+  return ::RegDeleteValueW(Key(key), AsWide(name));
+}
+
+std::int32_t Win32Registry::EnumKey(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t size) {
+  DWORD units = size;
+  return ::RegEnumKeyExW(Key(key), index, AsWide(name), &units, nullptr, nullptr, nullptr, nullptr);
+}
+
+std::int32_t Win32Registry::QuerySubkeyCount(RegKey key, std::uint32_t* count) {
+  DWORD subkeys = 0;
+  const LONG result = ::RegQueryInfoKeyW(Key(key), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr);
+  if (result == ERROR_SUCCESS) *count = subkeys;
+  return result;
+}
+
+// The address is looked up at the first deletion and kept, null or not, for the rest of the process.
+std::int32_t Win32Registry::DeleteKey(RegKey parent, const char16_t* name) {
+  static const RegDeleteKeyExFunction deleteKeyEx = FindRegDeleteKeyEx();
+  if (deleteKeyEx != nullptr) return deleteKeyEx(Key(parent), AsWide(name), 0, 0);
+  return ::RegDeleteKeyW(Key(parent), AsWide(name));
+}
+
+std::int32_t Win32Registry::CloseKey(RegKey key) { return ::RegCloseKey(Key(key)); }
+
+HResult Win32Registry::VarUI4FromStr(const char16_t* text, std::uint32_t* value) {
+  ULONG number = 0;
+  const HRESULT result = ::VarUI4FromStr(AsWide(text), 0, 0, &number);
+  if (SUCCEEDED(result)) *value = number;
+  return result;
+}
+
+}  // namespace torvo::win32

@@ -1,0 +1,172 @@
+// The module's two scripts, applied and removed the way registration does it, give exactly the
+// registry entries the module is meant to leave, machine-wide and per user.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "registrar/registry_resource.h"
+#include "tests/fakes/fake_script_source.h"
+#include "tests/fakes/memory_registry.h"
+#include "tests/fakes/registry_scripts.h"
+#include "tests/unit/registrar/registrar_test_support.h"
+
+namespace torvo {
+namespace {
+
+using ::testing::UnorderedElementsAreArray;
+
+constexpr char kAppId[] = "{C3A9F052-6D18-4E7B-9F41-2B85D06E17C9}";
+constexpr char kClsid[] = "{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}";
+constexpr char kDllPath[] = "C:\\Program Files\\ZebTorvo\\TorvoShellMenu.dll";
+
+class TorvoModule : public RegistrarModule {
+ public:
+  HResult AddCommonSubstitutions(IRegistrarBase& registrar) override {
+    return registrar.AddSubstitution(u"APPID", fakes::kAppId);
+  }
+};
+
+struct Entry {
+  std::string key;  // below the classes root unless it starts with HKLM
+  std::vector<std::pair<std::string, std::string>> values;  // "" names the default value
+};
+
+// What registration adds and removal takes away again.
+std::vector<Entry> RegisteredEntries() {
+  const std::string progId = "TorvoShellMenu.TorvoShellContextMenu";
+  const std::string clsidKey = std::string("CLSID\\") + kClsid;
+  std::vector<Entry> entries = {
+      {std::string("AppID\\") + kAppId, {{"", "TorvoShellMenu"}}},
+      {"AppID\\TorvoShellMenu.DLL", {{"AppID", kAppId}}},
+      {progId + ".1", {{"", "TorvoShellContextMenu Class"}}},
+      {progId + ".1\\CLSID", {{"", kClsid}}},
+      {progId, {{"", "TorvoShellContextMenu Class"}}},
+      {progId + "\\CLSID", {{"", kClsid}}},
+      {progId + "\\CurVer", {{"", progId + ".1"}}},
+      {clsidKey, {{"", "TorvoShellContextMenu Class"}}},
+      {clsidKey + "\\InprocServer32", {{"", kDllPath}, {"ThreadingModel", "Apartment"}}},
+      {"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved\\ZebTorvoShellExt",
+       {{"", kClsid}}},
+  };
+  for (const char* classKey : {"*", "lnkfile", "InternetShortcut", "Directory"}) {
+    entries.push_back({std::string(classKey) + "\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt", {{"", kClsid}}});
+  }
+  return entries;
+}
+
+// What removal keeps: the parents marked NoRemove.
+std::vector<std::string> KeptKeys() {
+  std::vector<std::string> keys = {"AppID", "CLSID"};
+  for (const char* classKey : {"*", "lnkfile", "InternetShortcut", "Directory"}) {
+    keys.push_back(classKey);
+    keys.push_back(std::string(classKey) + "\\ShellEx");
+    keys.push_back(std::string(classKey) + "\\ShellEx\\ContextMenuHandlers");
+  }
+  std::string hklm = "HKLM";
+  for (const char* name : {"Software", "Microsoft", "Windows", "CurrentVersion", "Shell Extensions", "Approved"}) {
+    hklm += std::string("\\") + name;
+    keys.push_back(hklm);
+  }
+  return keys;
+}
+
+std::string Placed(const std::string& key, const std::string& classesRoot) {
+  return key.rfind("HKLM\\", 0) == 0 ? key : classesRoot + "\\" + key;
+}
+
+std::vector<std::string> KeptLines(const std::string& classesRoot) {
+  std::vector<std::string> lines;
+  if (classesRoot != "HKCR") lines = {"HKCU\\Software", "HKCU\\Software\\Classes"};
+  for (const std::string& key : KeptKeys()) lines.push_back(Placed(key, classesRoot));
+  return lines;
+}
+
+std::vector<std::string> RegisteredLines(const std::string& classesRoot) {
+  std::vector<std::string> lines = KeptLines(classesRoot);
+  for (const Entry& entry : RegisteredEntries()) {
+    const std::string key = Placed(entry.key, classesRoot);
+    lines.push_back(key);
+    for (const auto& [name, text] : entry.values) lines.push_back(key + " [" + name + "] = REG_SZ \"" + text + "\"");
+  }
+  return lines;
+}
+
+class RegistrationScripts : public ::testing::Test {
+ protected:
+  RegistrationScripts() {
+    source.modulePath = testing_support::U16(kDllPath);
+    source.registryResources[101] = std::string(fakes::kAppIdScript);
+    source.registryResources[102] = std::string(fakes::kHandlerScript);
+  }
+
+  HResult AppIdScript(bool registerFlag) {
+    const SubstitutionEntry entries[] = {{u"APPID", fakes::kAppId}, {nullptr, nullptr}};
+    return ApplyRegistryResource(module, source, registry, 101, registerFlag, entries);
+  }
+  HResult HandlerScript(bool registerFlag) {
+    return ApplyRegistryResource(module, source, registry, 102, registerFlag, nullptr);
+  }
+  HResult RegisterBoth() {
+    TORVO_RETURN_IF_FAILED(AppIdScript(true));
+    return HandlerScript(true);
+  }
+  HResult UnregisterBoth() {
+    TORVO_RETURN_IF_FAILED(HandlerScript(false));
+    return AppIdScript(false);
+  }
+
+  void TearDown() override { EXPECT_EQ(registry.OpenHandles(), 0u); }
+
+  TorvoModule module;
+  fakes::FakeScriptSource source;
+  fakes::MemoryRegistry registry;
+};
+
+TEST_F(RegistrationScripts, MachineWideRegistrationLeavesExactlyTheTable) {
+  ASSERT_EQ(RegisterBoth(), kOk);
+  EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(RegisteredLines("HKCR")));
+  ASSERT_EQ(UnregisterBoth(), kOk);
+  EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(KeptLines("HKCR")));
+}
+
+TEST_F(RegistrationScripts, PerUserRegistrationMovesTheClassesBlocksButNotHklm) {
+  testing_support::PerUserMode perUser;
+  ASSERT_EQ(RegisterBoth(), kOk);
+  EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(RegisteredLines("HKCU\\Software\\Classes")));
+  ASSERT_EQ(UnregisterBoth(), kOk);
+  EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(KeptLines("HKCU\\Software\\Classes")));
+}
+
+TEST_F(RegistrationScripts, RegisteringAgainOverForeignSubkeysRewritesTheForcedKeys) {
+  const std::u16string clsidKey = std::u16string(u"CLSID\\") + fakes::kClsid;
+  registry.AddString(kHkeyClassesRoot, clsidKey + u"\\LocalServer32", u"", u"C:\\old.exe");
+  registry.AddString(kHkeyClassesRoot, clsidKey + u"\\InprocServer32", u"Stale", u"x");
+  registry.AddString(kHkeyClassesRoot, u"Directory\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt\\Extra", u"", u"x");
+  registry.AddString(kHkeyLocalMachine,
+                     u"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved\\Other", u"", u"y");
+  ASSERT_EQ(RegisterBoth(), kOk);
+  std::vector<std::string> expected = RegisteredLines("HKCR");
+  expected.push_back("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved\\Other");
+  expected.push_back(
+      "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved\\Other [] = REG_SZ \"y\"");
+  EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(expected));
+}
+
+TEST_F(RegistrationScripts, UnregisteringWhenNothingIsRegisteredChangesNothing) {
+  ASSERT_EQ(UnregisterBoth(), kOk);
+  EXPECT_TRUE(registry.Dump().empty());
+}
+
+TEST_F(RegistrationScripts, WriteProtectedHklmFailsPerUserRegistrationAfterTheClassesBlock) {
+  testing_support::PerUserMode perUser;
+  registry.DenyWrites(kHkeyLocalMachine, u"");
+  EXPECT_EQ(RegisterBoth(), MakeStatus(0x80070005));
+  EXPECT_EQ(registry.StringValue(kHkeyCurrentUser, std::u16string(u"Software\\Classes\\CLSID\\") + fakes::kClsid, u""),
+            u"TorvoShellContextMenu Class");
+  EXPECT_FALSE(registry.KeyExists(kHkeyLocalMachine, u"Software"));
+}
+
+}  // namespace
+}  // namespace torvo

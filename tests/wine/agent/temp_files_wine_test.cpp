@@ -1,0 +1,114 @@
+// The temporary folder, the "m2m" file the platform names and creates, and the move list file
+// written into it through the real file calls.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_temp_files.h"
+#include "shellmenu/move_list_file.h"
+#include "tests/wine/support/shell_items.h"
+
+namespace torvo {
+namespace {
+
+std::string ReadAll(const std::wstring& path) {
+  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_TRUE(file) << "cannot open the file";
+  std::string bytes;
+  char chunk[4096];
+  DWORD read = 0;
+  while (file && ::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  return bytes;
+}
+
+std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
+
+// Removes a file at the end of a test.
+struct RemovedAtEnd {
+  std::wstring path;
+  ~RemovedAtEnd() {
+    if (!path.empty()) ::DeleteFileW(path.c_str());
+  }
+};
+
+std::wstring WinesTempFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  ::GetEnvironmentVariableW(L"TEMP", buffer, MAX_PATH);
+  return std::wstring(buffer) + L"\\";
+}
+
+TEST(TempFilesUnderWine, TempFolderIsTheUsersTemp) {
+  win32::Win32TempFiles files;
+  char16_t folder[512] = {};
+  const std::uint32_t units = files.TempFolder(512, folder);
+  EXPECT_EQ(std::wstring(win32::AsWide(folder)), WinesTempFolder());
+  EXPECT_EQ(units, WinesTempFolder().size());
+  EXPECT_GT(files.TempFolder(2, folder), 2u) << "too small a buffer reports the size needed";
+}
+
+TEST(TempFilesUnderWine, UniqueNameIsCreatedEmptyWithThePrefix) {
+  win32::Win32TempFiles files;
+  char16_t folder[512] = {};
+  files.TempFolder(512, folder);
+  char16_t name[512] = {};
+  ASSERT_NE(files.CreateUniqueFile(folder, u"m2m", 0, name), 0u);
+  const RemovedAtEnd cleanup{win32::AsWide(name)};
+  const std::wstring file = FileName(cleanup.path);
+  EXPECT_EQ(file.substr(0, 3), L"m2m");
+  EXPECT_EQ(file.substr(file.size() - 4), L".tmp");
+  EXPECT_TRUE(wine::PathExists(cleanup.path));
+  EXPECT_EQ(ReadAll(cleanup.path), "");
+  EXPECT_EQ(files.CreateUniqueFile(u"C:\\no such folder\\", u"m2m", 0, name), 0u);
+}
+
+TEST(TempFilesUnderWine, FileIsWrittenAndHeldWithoutSharing) {
+  wine::ScratchFolder scratch(L"torvo-temp-files");
+  const std::wstring path = scratch.Path() + L"\\list.tmp";
+  win32::Win32TempFiles files;
+  {
+    const auto file = files.CreateForWriting(win32::AsUtf16(path.c_str()));
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->Write("ab", 2));
+    EXPECT_TRUE(file->Write("cde", 3));
+    const win32::UniqueFile second(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_FALSE(second) << "no sharing while it is open";
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  }
+  EXPECT_EQ(ReadAll(path), "abcde");
+  EXPECT_EQ(files.CreateForWriting(u"C:\\no such folder\\list.tmp"), nullptr);
+}
+
+TEST(MoveListFileUnderWine, RecordsLandInAnM2mFileOfTheTempFolder) {
+  HandlerState state;
+  state.m_selection = {u"D:\\a.txt", u"E:\\b", u"C:\\\u6587\u4EF6\\\U0001F600.txt"};
+  win32::Win32TempFiles files;
+  const RemovedAtEnd list{win32::AsWide(WriteMoveListFile(state, files).c_str())};
+  ASSERT_FALSE(list.path.empty());
+  EXPECT_EQ(Folder(list.path), WinesTempFolder());
+  EXPECT_EQ(FileName(list.path).substr(0, 3), L"m2m");
+  // UTF-16LE code units, no BOM, each record ended by one LF; the emoji stays a surrogate pair.
+  constexpr char kExpected[] =
+      "D\0:\0\\\0a\0.\0t\0x\0t\0\n\0"
+      "E\0:\0\\\0b\0\n\0"
+      "C\0:\0\\\0\x87\x65\xF6\x4E\\\0\x3D\xD8\x00\xDE.\0t\0x\0t\0\n\0";
+  EXPECT_EQ(ReadAll(list.path), std::string(kExpected, sizeof kExpected - 1));
+  EXPECT_EQ(sizeof kExpected - 1, 54u);
+}
+
+TEST(MoveListFileUnderWine, AnEmptySelectionGivesAnEmptyFile) {
+  HandlerState state;
+  win32::Win32TempFiles files;
+  const RemovedAtEnd list{win32::AsWide(WriteMoveListFile(state, files).c_str())};
+  ASSERT_FALSE(list.path.empty());
+  EXPECT_EQ(ReadAll(list.path), "");
+}
+
+}  // namespace
+}  // namespace torvo

@@ -1,0 +1,210 @@
+// The module's texts from a real string table, their conversion to the thread's ANSI code page,
+// and the item that QueryContextMenu puts into a real popup menu.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_agent_channel.h"
+#include "platform/win32/win32_environment.h"
+#include "platform/win32/win32_file_mover.h"
+#include "platform/win32/win32_menu_target.h"
+#include "platform/win32/win32_program_starter.h"
+#include "platform/win32/win32_temp_files.h"
+#include "platform/win32/win32_text_source.h"
+#include "shellmenu/context_menu.h"
+#include "tests/wine/support/agent_process.h"
+
+namespace torvo {
+namespace {
+
+// The texts of the string table (language 0x0804), code unit by code unit.
+constexpr char16_t kMenuText[] = u"\u79FB\u52A8\u5230 ZebTorvo \u52A0\u5BC6";
+constexpr char16_t kProgressTitle[] =
+    u"\u6B63\u5728\u628A\u6587\u4EF6\u79FB\u5165\u5230ZebTorvo\u5E76\u52A0\u5BC6\uFF0C\u8BF7\u7A0D\u5019 ...";
+// kMenuText in code page 936 (GBK): two bytes per CJK character.
+constexpr char kMenuTextGbk[] = "\xD2\xC6\xB6\xAF\xB5\xBD ZebTorvo \xBC\xD3\xC3\xDC";
+
+constexpr std::uint32_t kHelpTextA = 0x1;  // GCS_HELPTEXTA
+constexpr std::uint32_t kHelpTextW = 0x5;  // GCS_HELPTEXTW
+
+win32::Win32TextSource ProgramTexts() { return win32::Win32TextSource(::GetModuleHandleW(nullptr)); }
+
+TEST(TextSourceUnderWine, StringTableTextsArriveExactly) {
+  win32::Win32TextSource texts = ProgramTexts();
+  EXPECT_EQ(texts.LoadText(IDS_MENU_TEXT), kMenuText);
+  EXPECT_EQ(texts.LoadText(IDS_HELP_TEXT), kMenuText);
+  EXPECT_EQ(texts.LoadText(IDS_PROGRESS_TITLE), kProgressTitle);
+  EXPECT_EQ(texts.LoadText(IDS_PROGRESS_TITLE).back(), u'.');
+}
+
+TEST(TextSourceUnderWine, AMissingTextIsEmpty) {
+  win32::Win32TextSource texts = ProgramTexts();
+  EXPECT_EQ(texts.LoadText(IDS_PRODUCT_NAME), u"");  // not in this table
+  EXPECT_EQ(texts.LoadText(4711), u"");
+}
+
+// Sets the calling thread's locale for the life of the object.
+class ThreadLocale {
+ public:
+  explicit ThreadLocale(LCID locale) : saved_(::GetThreadLocale()) { ::SetThreadLocale(locale); }
+  ThreadLocale(const ThreadLocale&) = delete;
+  ThreadLocale& operator=(const ThreadLocale&) = delete;
+  ~ThreadLocale() { ::SetThreadLocale(saved_); }
+
+ private:
+  LCID saved_;
+};
+
+TEST(TextSourceUnderWine, AnsiConversionFollowsTheThreadLocale) {
+  const ThreadLocale chinese(MAKELCID(MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), SORT_DEFAULT));
+  win32::Win32TextSource texts = ProgramTexts();
+  const int units = static_cast<int>(std::char_traits<char16_t>::length(kMenuText)) + 1;
+  const int needed = texts.ToThreadAnsi(kMenuText, units, nullptr, 0);
+  ASSERT_EQ(needed, static_cast<int>(sizeof kMenuTextGbk));
+  std::string out(static_cast<std::size_t>(needed), '\x7F');
+  EXPECT_EQ(texts.ToThreadAnsi(kMenuText, units, out.data(), needed), needed);
+  EXPECT_EQ(out, std::string(kMenuTextGbk, sizeof kMenuTextGbk));
+  EXPECT_EQ(texts.ToThreadAnsi(kMenuText, units, out.data(), needed - 1), 0) << "too small a buffer fails";
+}
+
+TEST(GetCommandStringUnderWine, HelpTextInBothForms) {
+  const ThreadLocale chinese(MAKELCID(MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), SORT_DEFAULT));
+  win32::Win32TextSource texts = ProgramTexts();
+  win32::Win32Environment environment;
+  win32::Win32AgentChannel agent;
+  win32::Win32TempFiles tempFiles;
+  win32::Win32ProgramStarter starter(nullptr);
+  win32::Win32FileMover mover;
+  win32::Win32MenuTarget menu;
+  HandlerPlatform platform{environment, agent, tempFiles, starter, mover, menu, texts};
+
+  wchar_t wide[64];
+  ASSERT_EQ(GetCommandString(platform, 0, kHelpTextW, reinterpret_cast<char*>(wide), 64), kOk);
+  EXPECT_EQ(std::u16string(win32::AsUtf16(wide)), kMenuText);
+  char ansi[64];
+  ASSERT_EQ(GetCommandString(platform, 0, kHelpTextA, ansi, 64), kOk);
+  EXPECT_STREQ(ansi, kMenuTextGbk);
+  // Cut where the caller's buffer ends: three bytes and a zero.
+  char cut[4] = {'?', '?', '?', '?'};
+  ASSERT_EQ(GetCommandString(platform, 0, kHelpTextA, cut, 4), kOk);
+  EXPECT_EQ(std::string(cut, 4), std::string("\xD2\xC6\xB6\0", 4));
+}
+
+// A real popup menu with two items of its own.
+class PopupMenu {
+ public:
+  PopupMenu() : menu_(::CreatePopupMenu()) {
+    ::AppendMenuW(menu_, MF_STRING, 1, L"Open");
+    ::AppendMenuW(menu_, MF_STRING, 2, L"Properties");
+  }
+  PopupMenu(const PopupMenu&) = delete;
+  PopupMenu& operator=(const PopupMenu&) = delete;
+  ~PopupMenu() { ::DestroyMenu(menu_); }
+
+  MenuHandle Handle() const { return reinterpret_cast<MenuHandle>(menu_); }
+  int Count() const { return ::GetMenuItemCount(menu_); }
+
+  // The identifier, text and images of the item at a position.
+  struct Item {
+    UINT id = 0;
+    std::wstring text;
+    HBITMAP unchecked = nullptr;
+    HBITMAP checked = nullptr;
+  };
+  Item At(UINT position) const {
+    wchar_t text[128] = {};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
+    info.dwTypeData = text;
+    info.cch = 128;
+    EXPECT_TRUE(::GetMenuItemInfoW(menu_, position, TRUE, &info));
+    return Item{info.wID, text, info.hbmpUnchecked, info.hbmpChecked};
+  }
+
+ private:
+  HMENU menu_;
+};
+
+TEST(MenuTargetUnderWine, InsertsAtThePositionWithItsIdTextAndImages) {
+  PopupMenu popup;
+  const win32::UniqueGdiObject bitmap(::CreateBitmap(16, 16, 1, 32, nullptr));
+  ASSERT_TRUE(bitmap);
+  win32::Win32MenuTarget target;
+  target.InsertItem(popup.Handle(), 1, kMfByPosition | kMfString, 30001, kMenuText);
+  target.SetItemBitmaps(popup.Handle(), 1, kMfByPosition, reinterpret_cast<BitmapHandle>(bitmap.Get()),
+                        reinterpret_cast<BitmapHandle>(bitmap.Get()));
+  ASSERT_EQ(popup.Count(), 3);
+  const PopupMenu::Item item = popup.At(1);
+  EXPECT_EQ(item.id, 30001u);
+  EXPECT_EQ(item.text, win32::AsWide(kMenuText));
+  EXPECT_EQ(item.unchecked, bitmap.Get());
+  EXPECT_EQ(item.checked, bitmap.Get());
+  EXPECT_EQ(popup.At(2).text, L"Properties");
+}
+
+// QueryContextMenu with the real platform and a running agent whose vault is on X:.
+class QueryContextMenuUnderWine : public ::testing::Test {
+ protected:
+  void SetUp() override { wine::CloseAllAgents(); }
+  void TearDown() override { wine::CloseAllAgents(); }
+
+  HResult Query(const char16_t* lastItem, std::uint32_t indexMenu, std::uint32_t idCmdFirst) {
+    std::char_traits<char16_t>::copy(state.lastItemPath, lastItem, std::char_traits<char16_t>::length(lastItem) + 1);
+    state.m_selection = {lastItem};
+    return QueryContextMenu(state, platform, popup.Handle(), indexMenu, idCmdFirst, idCmdFirst + 10, 0);
+  }
+
+  win32::Win32TextSource texts = ProgramTexts();
+  win32::Win32Environment environment;
+  win32::Win32AgentChannel agent;
+  win32::Win32TempFiles tempFiles;
+  win32::Win32ProgramStarter starter{nullptr};
+  win32::Win32FileMover mover;
+  win32::Win32MenuTarget menu;
+  HandlerPlatform platform{environment, agent, tempFiles, starter, mover, menu, texts};
+  HandlerState state;
+  PopupMenu popup;
+};
+
+TEST_F(QueryContextMenuUnderWine, ItemGoesToIndexMenuWithIdCmdFirstAndTheMenuText) {
+  wine::AgentProcess vault(L"/drive:X");
+  ASSERT_NE(vault.Window(), nullptr);
+  EXPECT_EQ(Query(u"D:\\data\\report.doc", 1, 5000), 1);
+  ASSERT_EQ(popup.Count(), 3);
+  EXPECT_EQ(popup.At(1).id, 5000u);
+  EXPECT_EQ(popup.At(1).text, win32::AsWide(kMenuText));
+  EXPECT_EQ(popup.At(0).text, L"Open");
+}
+
+TEST_F(QueryContextMenuUnderWine, NoItemForAPathOnTheVaultDriveButOneForItsLowerCaseLetter) {
+  wine::AgentProcess vault(L"/drive:X");
+  ASSERT_NE(vault.Window(), nullptr);
+  EXPECT_EQ(Query(u"X:\\docs\\a.txt", 0, 100), 0);
+  EXPECT_EQ(popup.Count(), 2);
+  EXPECT_EQ(Query(u"x:\\docs\\a.txt", 0, 100), 1);
+  EXPECT_EQ(popup.Count(), 3);
+}
+
+TEST_F(QueryContextMenuUnderWine, WithoutAnAgentOnlyProtectedPlacesLoseTheItem) {
+  EXPECT_EQ(Query(u"C:\\windows\\system32", 0, 100), 0);
+  EXPECT_EQ(popup.Count(), 2);
+  EXPECT_EQ(Query(u"D:\\data\\a.txt", 2, 100), 1);
+  EXPECT_EQ(popup.At(2).id, 100u);
+}
+
+TEST_F(QueryContextMenuUnderWine, AHungAgentDoesNotHoldTheMenu) {
+  wine::AgentProcess vault(L"/hang");
+  ASSERT_NE(vault.Window(), nullptr);
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_EQ(Query(u"D:\\data\\a.txt", 0, 100), 1);  // the answer reads as 0: no drive excluded
+  EXPECT_LT(::GetTickCount64() - start, 5000u);
+  EXPECT_EQ(popup.Count(), 3);
+}
+
+}  // namespace
+}  // namespace torvo

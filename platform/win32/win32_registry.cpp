@@ -83,7 +83,8 @@ std::int32_t Win32Registry::CloseKey(RegKey key) { return ::RegCloseKey(Key(key)
 
 HResult Win32Registry::VarUI4FromStr(const char16_t* text, std::uint32_t* value) {
   ULONG number = 0;
-  const HRESULT result = ::VarUI4FromStr(AsWide(text), 0, 0, &number);
+  // MinGW declares the text as writable; the function only reads it.
+  const HRESULT result = ::VarUI4FromStr(const_cast<OLECHAR*>(AsWide(text)), 0, 0, &number);
   if (SUCCEEDED(result)) *value = number;
   return result;
 }

@@ -1,5 +1,7 @@
 #include "tests/fakes/fake_agent_channel.h"
 
+#include <new>
+
 namespace torvo::fakes {
 
 void FakeAgentChannel::RunAgent(WindowHandle handle, std::uint64_t ready, std::uint64_t letter) {
@@ -33,6 +35,7 @@ WindowHandle FakeAgentChannel::FindTopLevelWindow(const char16_t* className, con
 std::uint64_t FakeAgentChannel::SendCopyData(WindowHandle target, const CopyDataRecord& record) {
   Note("send " + std::to_string(record.dwData));
   queries.push_back({target, record});
+  if (sendThrowsBadAlloc) throw std::bad_alloc();
   // A window that is gone answers nothing: the send yields 0.
   if (target == 0 || target != window) return 0;
   const auto answer = answers.find(record.dwData);

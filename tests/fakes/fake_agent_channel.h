@@ -19,6 +19,8 @@ class FakeAgentChannel : public AgentChannel {
   bool threadCreationFails = false;
   // The window is gone right after a lookup has found it: later questions reach no window.
   bool vanishesAfterLookup = false;
+  // The channel runs out of memory while it sends a question.
+  bool sendThrowsBadAlloc = false;
 
   // Starts an agent whose window answers the readiness and drive-letter questions.
   void RunAgent(WindowHandle handle, std::uint64_t ready, std::uint64_t letter);

@@ -4,20 +4,7 @@
 //   zebtorvofloat.exe /_loginmove "LIST FILE"                     log the hand-off and end
 //   zebtorvofloat.exe /quit                                        close every running agent
 //
-// As the agent it owns a hidden top-level window of the class "ZebTorvoFloat" until it receives
-// WM_CLOSE, and answers WM_COPYDATA with dwData 1004 (ready?) by N of /ready (default 1) and 1005
-// (drive letter?) by the letter C of /drive (default X) or the whole 64-bit value N of /letter.
-// Numbers are decimal or 0x-hexadecimal. With /hang every WM_COPYDATA sleeps 60 s in the window
-// procedure, so that senders meet their time-out.
-//
-// With /_loginmove it appends to its log (the file named by the environment variable
-// TORVO_AGENT_LOG, else zebtorvofloat.log beside the program), as UTF-8, the lines
-//   command line: <the raw command line>
-//   list file: <the path after /_loginmove>
-//   record: <path>              one per record of the list file (UTF-16LE, each ended by LF)
-//   end: <n> records            or end: <what was wrong with the file>
-// and ends without creating a window; the list file stays where it is. An unknown switch is
-// logged as "refused: <argument>" and ends the program with exit code 2.
+// The switches, the answers and the log are described in README.md beside this file.
 #include <windows.h>
 #include <shellapi.h>
 

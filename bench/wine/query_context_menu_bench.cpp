@@ -1,0 +1,108 @@
+// QueryContextMenu with the agent running, against the bare platform calls it cannot avoid: one
+// worker thread that runs FindWindowW, one WM_COPYDATA query and the 45 expansions of the
+// protected-place test. Both are timed call by call, interleaved, and compared by their medians.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "common/text.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_agent_channel.h"
+#include "platform/win32/win32_environment.h"
+#include "platform/win32/win32_file_mover.h"
+#include "platform/win32/win32_menu_target.h"
+#include "platform/win32/win32_program_starter.h"
+#include "platform/win32/win32_temp_files.h"
+#include "platform/win32/win32_text_source.h"
+#include "shellmenu/context_menu.h"
+#include "shellmenu/protected_paths.h"
+#include "tests/wine/support/agent_process.h"
+
+namespace torvo {
+namespace {
+
+constexpr int kRepetitions = 2000;
+constexpr char16_t kLastItem[] = u"D:\\data\\reports\\2026\\q4.doc";
+
+double Now() {
+  LARGE_INTEGER counter, frequency;
+  ::QueryPerformanceCounter(&counter);
+  ::QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(counter.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  return samples[samples.size() / 2];
+}
+
+DWORD WINAPI FindAgentThread(void* result) {
+  *static_cast<HWND*>(result) = ::FindWindowW(L"ZebTorvoFloat", nullptr);
+  return 0;
+}
+
+// What any QueryContextMenu has to do: look the agent up on a worker thread, ask for the drive
+// letter, expand the 45 protected-place patterns.
+LRESULT BarePlatformCalls() {
+  HWND window = nullptr;
+  HANDLE thread = ::CreateThread(nullptr, 0, FindAgentThread, &window, 0, nullptr);
+  ::WaitForSingleObject(thread, INFINITE);
+  ::CloseHandle(thread);
+  COPYDATASTRUCT query{1005, 0, nullptr};
+  DWORD_PTR answer = 0;
+  ::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 1000, &answer);
+  wchar_t buffer[kMaxPath];
+  for (const ProtectedPathEntry& row : g_protectedPaths) {
+    ::ExpandEnvironmentStringsW(win32::AsWide(row.strPattern), buffer, kMaxPath);
+  }
+  return static_cast<LRESULT>(answer);
+}
+
+int Run() {
+  wine::CloseAllAgents();
+  wine::AgentProcess agent(L"/drive:X");
+  if (agent.Window() == nullptr) {
+    std::fprintf(stderr, "the agent's window did not appear\n");
+    return 1;
+  }
+  win32::Win32TextSource texts(::GetModuleHandleW(nullptr));
+  win32::Win32Environment environment;
+  win32::Win32AgentChannel channel;
+  win32::Win32TempFiles tempFiles;
+  win32::Win32ProgramStarter starter(nullptr);
+  win32::Win32FileMover mover;
+  win32::Win32MenuTarget menu;
+  HandlerPlatform platform{environment, channel, tempFiles, starter, mover, menu, texts};
+  HandlerState state;
+  std::char_traits<char16_t>::copy(state.lastItemPath, kLastItem, std::char_traits<char16_t>::length(kLastItem) + 1);
+
+  std::vector<double> handler, bare;
+  int inserted = 0;
+  for (int i = 0; i < kRepetitions; ++i) {
+    HMENU popup = ::CreatePopupMenu();
+    double start = Now();
+    const HResult result = QueryContextMenu(state, platform, reinterpret_cast<MenuHandle>(popup), 0, 100, 200, 0);
+    handler.push_back(Now() - start);
+    ::DestroyMenu(popup);
+    inserted += result == 1 ? 1 : 0;
+
+    start = Now();
+    const LRESULT letter = BarePlatformCalls();
+    bare.push_back(Now() - start);
+    if (letter != u'X') std::fprintf(stderr, "unexpected answer %lld\n", static_cast<long long>(letter));
+  }
+  if (inserted != kRepetitions) std::fprintf(stderr, "the item was inserted %d times\n", inserted);
+
+  const double handlerMedian = Median(handler), bareMedian = Median(bare);
+  std::printf("QueryContextMenu, agent running      median %9.1f us  (%d runs)\n", handlerMedian, kRepetitions);
+  std::printf("bare platform calls (baseline)       median %9.1f us\n", bareMedian);
+  std::printf("ratio QueryContextMenu / baseline    %.2f\n", handlerMedian / bareMedian);
+  return 0;
+}
+
+}  // namespace
+}  // namespace torvo
+
+int main() { return torvo::Run(); }

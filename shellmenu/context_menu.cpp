@@ -65,7 +65,7 @@ HResult CopyAnsi(TextSource& texts, const std::u16string& text, char* pszName, s
 HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
                          std::uint32_t indexMenu, std::uint32_t idCmdFirst, std::uint32_t /*idCmdLast*/,
                          std::uint32_t uFlags) {
-  if ((uFlags & (CMF_DEFAULTONLY | CMF_VERBSONLY)) != 0) return kOk;
+  if ((uFlags & (kCmfDefaultOnly | kCmfVerbsOnly)) != 0) return kOk;
   if (hmenu == 0) return kInvalidArg;
   try {
     return OfferItem(state, platform, hmenu, indexMenu, idCmdFirst);
@@ -77,12 +77,12 @@ HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, M
 HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::uint32_t uType,
                          char* pszName, std::uint32_t cchMax) {
   if (idCmd != 0) return kInvalidArg;
-  if ((uType & (GCS_HELPTEXTA | GCS_UNICODE)) == 0) return kInvalidArg;
+  if ((uType & (kGcsHelpTextA | kGcsUnicode)) == 0) return kInvalidArg;
   if (pszName == nullptr && cchMax != 0) return kInvalidArg;
   try {
     const std::u16string text = platform.texts.LoadText(IDS_HELP_TEXT);
     // The wide form answers the help text for every request, the verb request (4) included.
-    if ((uType & GCS_UNICODE) != 0) {
+    if ((uType & kGcsUnicode) != 0) {
       CopyWide(pszName, std::u16string_view(text.c_str()), cchMax);
       return kOk;
     }

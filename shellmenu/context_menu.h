@@ -8,10 +8,10 @@
 
 namespace torvo {
 
-inline constexpr std::uint32_t CMF_DEFAULTONLY = 0x1;
-inline constexpr std::uint32_t CMF_VERBSONLY = 0x2;
-inline constexpr std::uint32_t GCS_HELPTEXTA = 0x1;
-inline constexpr std::uint32_t GCS_UNICODE = 0x4;
+inline constexpr std::uint32_t kCmfDefaultOnly = 0x1;
+inline constexpr std::uint32_t kCmfVerbsOnly = 0x2;
+inline constexpr std::uint32_t kGcsHelpTextA = 0x1;
+inline constexpr std::uint32_t kGcsUnicode = 0x4;
 
 // The one field of CMINVOKECOMMANDINFO that the handler reads.
 struct InvokeCommandRecord {

@@ -1,0 +1,72 @@
+#include "server/context_menu_handler.h"
+
+#include <new>
+
+#include "platform/win32/win32_drop_files.h"
+#include "resources/resource_ids.h"
+#include "server/handler_platform_win32.h"
+#include "shellmenu/context_menu.h"
+#include "shellmenu/selection.h"
+
+namespace torvo::server {
+
+const InterfaceEntry<CTorvoShellContextMenu>* CTorvoShellContextMenu::InterfaceMap() {
+  using Self = CTorvoShellContextMenu;
+  static const InterfaceEntry<Self> entries[] = {
+      {&IID_ITorvoShellContextMenu, &InterfaceOf<Self, ITorvoShellContextMenu>},
+      {&IID_IDispatch, &InterfaceOf<Self, ITorvoShellContextMenu>},
+      {&IID_IShellExtInit, &InterfaceOf<Self, IShellExtInit>},
+      {&IID_IContextMenu, &InterfaceOf<Self, IContextMenu>},
+      {nullptr, nullptr},
+  };
+  return entries;
+}
+
+CTorvoShellContextMenu::~CTorvoShellContextMenu() {
+  if (m_state.menuBitmap != 0 && ::DeleteObject(reinterpret_cast<HGDIOBJ>(m_state.menuBitmap))) {
+    m_state.menuBitmap = 0;
+  }
+}
+
+HRESULT CTorvoShellContextMenu::FinalConstruct() {
+  m_state.menuBitmap =
+      reinterpret_cast<BitmapHandle>(::LoadBitmapW(ResourceInstance(), MAKEINTRESOURCEW(IDB_MENU_BITMAP)));
+  m_state.m_selection.clear();
+  return S_OK;
+}
+
+// No exception leaves a shell call: memory exhaustion is answered with E_OUTOFMEMORY.
+HRESULT CTorvoShellContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, HKEY) try {
+  if (dataObject == nullptr) return E_INVALIDARG;
+  win32::Win32DropFiles drop(dataObject);
+  return CaptureSelection(&drop, m_state);
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+}
+
+HRESULT CTorvoShellContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
+                                                 UINT flags) try {
+  Win32HandlerPlatform platform;
+  return torvo::QueryContextMenu(m_state, platform.Get(), reinterpret_cast<MenuHandle>(menu), indexMenu,
+                                 idCmdFirst, idCmdLast, flags);
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+}
+
+HRESULT CTorvoShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* command) try {
+  if (command == nullptr) return E_INVALIDARG;
+  const InvokeCommandRecord record{reinterpret_cast<std::uintptr_t>(command->lpVerb)};
+  Win32HandlerPlatform platform;
+  return torvo::InvokeCommand(m_state, platform.Get(), &record);
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+}
+
+HRESULT CTorvoShellContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name, UINT cchMax) try {
+  Win32HandlerPlatform platform;
+  return torvo::GetCommandString(platform.Get(), idCmd, type, name, cchMax);
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+}
+
+}  // namespace torvo::server

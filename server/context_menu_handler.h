@@ -1,0 +1,47 @@
+#pragma once
+// CTorvoShellContextMenu: the handler object the shell creates for each context menu. It keeps
+// the selection, the last item's path and the menu bitmap, and carries the shell's IShellExtInit
+// and IContextMenu and the dual interface ITorvoShellContextMenu.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "TorvoShellMenu.h"
+#include "server/com_objects.h"
+#include "server/dispatch_impl.h"
+#include "shellmenu/handler_state.h"
+
+namespace torvo::server {
+
+class CTorvoShellContextMenu
+    : public CComObjectRootEx<CComSingleThreadModel>,
+      public CComCoClass<CTorvoShellContextMenu, &CLSID_TorvoShellContextMenu>,
+      public IDispatchImpl<ITorvoShellContextMenu, &IID_ITorvoShellContextMenu, &LIBID_TorvoShellMenuLib, 1, 0,
+                           CComTypeInfoHolder>,
+      public IShellExtInit,
+      public IContextMenu {
+ public:
+  using ThreadModel = CComSingleThreadModel;
+
+  CTorvoShellContextMenu() = default;
+  // Deletes the menu bitmap; the selection goes with the object.
+  virtual ~CTorvoShellContextMenu();
+
+  static const InterfaceEntry<CTorvoShellContextMenu>* InterfaceMap();
+
+  // Loads bitmap 201 and clears the selection; always succeeds.
+  HRESULT FinalConstruct();
+
+  // IShellExtInit
+  STDMETHOD(Initialize)(PCIDLIST_ABSOLUTE folder, IDataObject* dataObject, HKEY progId) override;
+  // IContextMenu
+  STDMETHOD(QueryContextMenu)(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT flags) override;
+  STDMETHOD(InvokeCommand)(CMINVOKECOMMANDINFO* command) override;
+  STDMETHOD(GetCommandString)(UINT_PTR idCmd, UINT type, UINT* reserved, CHAR* name, UINT cchMax) override;
+
+  const HandlerState& State() const { return m_state; }
+
+ private:
+  HandlerState m_state;
+};
+
+}  // namespace torvo::server

@@ -1,0 +1,52 @@
+// The server's static objects, defined in one place so that they are built in this order when
+// the DLL is loaded (and destroyed in the reverse order when it is unloaded):
+// the resource record, the class table, the module object. The protected-place table is a
+// constant and needs no construction.
+#include "TorvoShellMenu.h"
+#include "platform/win32/wide.h"
+#include "server/context_menu_handler.h"
+#include "server/critical_section.h"
+#include "server/module_handles.h"
+#include "server/registration.h"
+#include "server/torvo_module.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace torvo::server {
+
+namespace {
+
+// The module handle and the instance from which resources are loaded: this DLL's own image.
+struct ResourceRecord {
+  ResourceRecord() {
+    if (!m_csResource.Init()) g_initFailed = true;
+  }
+  HINSTANCE m_hInst = reinterpret_cast<HINSTANCE>(&__ImageBase);
+  HINSTANCE m_hInstResource = reinterpret_cast<HINSTANCE>(&__ImageBase);
+  CComCriticalSection m_csResource;
+};
+
+ResourceRecord g_resources;
+
+ClassTable g_classTable(reinterpret_cast<HINSTANCE>(&__ImageBase),
+                        ClassEntry{&CLSID_TorvoShellContextMenu, &UpdateHandlerRegistry, &CreateCachedClassFactory,
+                                   &CTorvoShellContextMenu::CreateInstance, nullptr});
+
+CTorvoShellMenuModule g_module;
+
+}  // namespace
+
+HINSTANCE g_entryPointInstance = nullptr;
+HINSTANCE g_proxyStubInstance = nullptr;
+
+HINSTANCE ResourceInstance() { return g_resources.m_hInstResource; }
+CTorvoShellMenuModule& TheModule() { return g_module; }
+ClassTable& TheClassTable() { return g_classTable; }
+
+GUID CTorvoShellMenuModule::GetLibId() { return LIBID_TorvoShellMenuLib; }
+
+HResult CTorvoShellMenuModule::AddCommonSubstitutions(IRegistrarBase& registrar) {
+  return registrar.AddSubstitution(u"APPID", win32::AsUtf16(kAppId));
+}
+
+}  // namespace torvo::server

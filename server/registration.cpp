@@ -1,0 +1,86 @@
+#include "server/registration.h"
+
+
+#include "TorvoShellMenu.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_script_source.h"
+#include "registrar/register_mode.h"
+#include "resources/resource_ids.h"
+#include "resources/proxy_stub.h"
+#include "server/module_handles.h"
+#include "server/torvo_module.h"
+#include "server/type_library_registration.h"
+
+namespace torvo::server {
+
+namespace {
+
+// Applies or removes one of the module's scripts with the module path and the common variables.
+HRESULT ApplyScript(WORD number, bool registerFlag, const SubstitutionEntry* entries) {
+  win32::Win32ScriptSource source(ResourceInstance());
+  win32::Win32Registry registry;
+  return ApplyRegistryResource(TheModule(), source, registry, number, registerFlag, entries);
+}
+
+HRESULT ApplyAppIdScript(bool registerFlag) {
+  const SubstitutionEntry entries[] = {{u"APPID", win32::AsUtf16(kAppId)}, {nullptr, nullptr}};
+  return ApplyScript(IDR_TORVO_APPID, registerFlag, entries);
+}
+
+// Runs `steps` with the thread locale set to the system default, so that the scripts convert with
+// the system's ANSI code page whatever the caller's locale is.
+template <class Steps>
+HRESULT WithSystemLocale(Steps steps) {
+  const LCID saved = ::GetThreadLocale();
+  ::SetThreadLocale(LOCALE_SYSTEM_DEFAULT);
+  const HRESULT hr = steps();
+  ::SetThreadLocale(saved);
+  return hr;
+}
+
+}  // namespace
+
+HRESULT UpdateHandlerRegistry(bool registerFlag) { return ApplyScript(IDR_TORVO_HANDLER, registerFlag, nullptr); }
+
+HRESULT RegisterServer() {
+  HRESULT hr = WithSystemLocale([] {
+    HRESULT step = ApplyAppIdScript(true);
+    if (SUCCEEDED(step)) step = TheClassTable().Entry().pfnUpdateRegistry(true);
+    if (SUCCEEDED(step)) step = RegisterTypeLibrary(ResourceInstance());
+    return step;
+  });
+  if (FAILED(hr)) return hr;
+  return NdrDllRegisterProxy(g_proxyStubInstance, g_torvoProxyFileList, &IID_ITorvoShellContextMenu);
+}
+
+HRESULT UnregisterServer() {
+  HRESULT hr = WithSystemLocale([] {
+    HRESULT step = TheClassTable().Entry().pfnUpdateRegistry(false);
+    if (SUCCEEDED(step)) step = UnregisterTypeLibrary(ResourceInstance());
+    if (SUCCEEDED(step)) step = ApplyAppIdScript(false);
+    return step;
+  });
+  if (FAILED(hr)) return hr;
+  // The proxy is registered once more first, so that its removal finds every key it expects.
+  hr = NdrDllRegisterProxy(g_proxyStubInstance, g_torvoProxyFileList, &IID_ITorvoShellContextMenu);
+  if (FAILED(hr)) return hr;
+  return NdrDllUnregisterProxy(g_proxyStubInstance, g_torvoProxyFileList, &IID_ITorvoShellContextMenu);
+}
+
+}  // namespace torvo::server
+
+using namespace torvo::server;
+
+STDAPI DllRegisterServer() { return RegisterServer(); }
+
+STDAPI DllUnregisterServer() { return UnregisterServer(); }
+
+// "user" (any case, the whole text) switches this process to per-user registration for good.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+  if (commandLine != nullptr && ::_wcsnicmp(commandLine, L"user", 5) == 0) torvo::g_registerPerUser = true;
+  if (!install) return UnregisterServer();
+  const HRESULT hr = RegisterServer();
+  if (FAILED(hr)) UnregisterServer();
+  return hr;
+}

@@ -1,0 +1,107 @@
+#include "server/type_library_registration.h"
+
+#include <oleauto.h>
+
+#include "platform/win32/com_ptr.h"
+#include "registrar/register_mode.h"
+
+namespace torvo::server {
+
+namespace {
+
+using RegisterForUserFn = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
+using UnregisterForUserFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+
+// Owns a BSTR.
+class Bstr {
+ public:
+  Bstr() = default;
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { ::SysFreeString(value_); }
+  BSTR* Put() { return &value_; }
+  BSTR Get() const { return value_; }
+  void Reset(BSTR value) {
+    ::SysFreeString(value_);
+    value_ = value;
+  }
+
+ private:
+  BSTR value_ = nullptr;
+};
+
+// The library loaded from the DLL's own file, or from a .tlb of the same name; `path` receives
+// the path that loaded.
+HRESULT LoadOwnTypeLibrary(HINSTANCE module, win32::ComPtr<ITypeLib>& library, Bstr& path) {
+  wchar_t file[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameW(module, file, MAX_PATH);
+  if (length == 0) return HRESULT_FROM_WIN32(::GetLastError());
+  if (length == MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  wchar_t* extension = nullptr;
+  for (wchar_t* p = file; *p != L'\0'; ++p) {
+    if (*p == L'\\') extension = nullptr;
+    if (*p == L'.') extension = p;
+  }
+  HRESULT hr = ::LoadTypeLib(file, library.Put());
+  if (FAILED(hr)) {
+    if (extension == nullptr) extension = file + length;
+    if ((extension - file) + 5 > MAX_PATH) return E_FAIL;
+    ::lstrcpyW(extension, L".tlb");
+    hr = ::LoadTypeLib(file, library.Put());
+    if (FAILED(hr)) return hr;
+  }
+  path.Reset(::SysAllocString(file));
+  return path.Get() != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+// A per-user function of OLEAUT32 when the per-user mode asks for it and it is there, else null.
+template <class Fn>
+Fn PerUserFunction(const char* name) {
+  if (!g_registerPerUser) return nullptr;
+  HMODULE oleaut = ::GetModuleHandleW(L"OLEAUT32.DLL");
+  if (oleaut == nullptr) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(oleaut, name)));
+}
+
+}  // namespace
+
+HRESULT RegisterTypeLibrary(HINSTANCE module) {
+  win32::ComPtr<ITypeLib> library;
+  Bstr path;
+  HRESULT hr = LoadOwnTypeLibrary(module, library, path);
+  if (FAILED(hr)) return hr;
+  Bstr helpFile;
+  wchar_t helpDirectory[MAX_PATH] = {};
+  wchar_t* helpDirectoryArgument = nullptr;
+  if (SUCCEEDED(library->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.Put())) && helpFile.Get() != nullptr) {
+    ::lstrcpynW(helpDirectory, helpFile.Get(), MAX_PATH);
+    wchar_t* cut = nullptr;
+    for (wchar_t* p = helpDirectory; *p != L'\0'; ++p) {
+      if (*p == L'\\' || *p == L'/' || *p == L':') cut = p + 1;
+    }
+    if (cut != nullptr) *cut = L'\0';
+    helpDirectoryArgument = helpDirectory;
+  }
+  if (auto forUser = PerUserFunction<RegisterForUserFn>("RegisterTypeLibForUser")) {
+    return forUser(library.Get(), path.Get(), helpDirectoryArgument);
+  }
+  return ::RegisterTypeLib(library.Get(), path.Get(), helpDirectoryArgument);
+}
+
+HRESULT UnregisterTypeLibrary(HINSTANCE module) {
+  win32::ComPtr<ITypeLib> library;
+  Bstr path;
+  HRESULT hr = LoadOwnTypeLibrary(module, library, path);
+  if (FAILED(hr)) return hr;
+  TLIBATTR* attributes = nullptr;
+  hr = library->GetLibAttr(&attributes);
+  if (FAILED(hr)) return hr;
+  const TLIBATTR a = *attributes;
+  library->ReleaseTLibAttr(attributes);
+  if (auto forUser = PerUserFunction<UnregisterForUserFn>("UnRegisterTypeLibForUser")) {
+    return forUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+  }
+  return ::UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+}
+
+}  // namespace torvo::server

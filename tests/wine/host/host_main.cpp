@@ -1,0 +1,68 @@
+// torvo_host.exe: the explorer-like host as a program, for the demo. It shows the context menu
+// that the shell would build for the given items with the registered handler, and can choose it.
+//
+//   torvo_host.exe [/invoke] [/class:KIND] PATH...     KIND: * (default), Directory or lnkfile
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/wine/support/shell_host.h"
+#include "tests/wine/support/shell_items.h"
+
+namespace {
+
+// Writes UTF-8 to standard output, so that the Chinese menu text reaches a terminal intact.
+void Print(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::wstring Hex(HRESULT hr) {
+  wchar_t buffer[16];
+  ::wsprintfW(buffer, L"0x%08X", static_cast<unsigned>(hr));
+  return buffer;
+}
+
+}  // namespace
+
+int wmain() {
+  using namespace torvo::wine;
+  int argc = 0;
+  wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  HostRequest request;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring argument = argv[i];
+    if (argument == L"/invoke") request.invoke = true;
+    else if (argument.rfind(L"/class:", 0) == 0) request.classKey = argument.substr(7);
+    else request.items.push_back(argument);
+  }
+  ::LocalFree(argv);
+  if (request.items.empty()) {
+    Print(L"usage: torvo_host.exe [/invoke] [/class:KIND] PATH...\n");
+    return 2;
+  }
+
+  ComApartment apartment;
+  for (const HandlerRegistration& h : FindContextMenuHandlers(request.classKey)) {
+    Print(L"handler " + h.name + L" " + h.clsid + (h.approved ? L" approved" : L" not approved") +
+          (h.perUser ? L", per user" : L", machine-wide") + L", server " + h.inprocPath + L"\n");
+  }
+  const HostRun run = RunContextMenu(request);
+  if (!run.handlerCreated) {
+    Print(L"the handler could not be created: " + Hex(run.createResult) + L"\n");
+    return 1;
+  }
+  Print(L"Initialize: " + Hex(run.initializeResult) + L", QueryContextMenu: " + Hex(run.queryResult) + L"\nmenu:\n");
+  for (const MenuLine& line : run.menu) {
+    Print(L"  [" + std::to_wstring(line.id) + L"] " + line.text + (line.hasBitmap ? L"   (with image)" : L"") + L"\n");
+  }
+  if (!run.helpText.empty()) Print(L"help text: " + run.helpText + L"\n");
+  if (run.invoked) Print(L"InvokeCommand: " + Hex(run.invokeResult) + L"\n");
+  return 0;
+}

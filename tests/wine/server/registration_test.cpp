@@ -1,0 +1,154 @@
+// Registration through regsvr32 and the exports: the registry that results, removal, per-user
+// mode, foreign subkeys, an apostrophe in the path, and unregistering what is not there.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TorvoShellMenu.h"
+#include "tests/wine/support/registration_table.h"
+#include "tests/wine/support/server_dll.h"
+#include "tests/wine/support/shell_items.h"
+
+namespace torvo {
+namespace {
+
+using namespace wine;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+const std::wstring kClsid = kClsidText;
+const std::wstring kClassName = L"TorvoShellContextMenu Class";
+
+std::wstring Value(const ClassesRoot& c, const std::wstring& key, const std::wstring& name = L"") {
+  std::wstring value;
+  return ReadRegString(c.root, c.prefix + key, name, value) ? value : L"<missing>";
+}
+
+// Every key and value of the registration table below one classes root.
+void ExpectClassesTable(const ClassesRoot& c, const std::wstring& dllPath) {
+  EXPECT_EQ(Value(c, L"AppID\\" + std::wstring(kAppIdText)), L"TorvoShellMenu");
+  EXPECT_EQ(Value(c, L"AppID\\TorvoShellMenu.DLL", L"AppID"), kAppIdText);
+  EXPECT_EQ(Value(c, L"TorvoShellMenu.TorvoShellContextMenu.1"), kClassName);
+  EXPECT_EQ(Value(c, L"TorvoShellMenu.TorvoShellContextMenu.1\\CLSID"), kClsid);
+  EXPECT_EQ(Value(c, L"TorvoShellMenu.TorvoShellContextMenu"), kClassName);
+  EXPECT_EQ(Value(c, L"TorvoShellMenu.TorvoShellContextMenu\\CLSID"), kClsid);
+  EXPECT_EQ(Value(c, L"TorvoShellMenu.TorvoShellContextMenu\\CurVer"), L"TorvoShellMenu.TorvoShellContextMenu.1");
+  EXPECT_EQ(Value(c, L"CLSID\\" + kClsid), kClassName);
+  EXPECT_THAT(Subkeys(c.root, c.prefix + L"CLSID\\" + kClsid), ElementsAre(L"InprocServer32"));
+  EXPECT_EQ(Value(c, L"CLSID\\" + kClsid + L"\\InprocServer32"), dllPath);
+  EXPECT_EQ(Value(c, L"CLSID\\" + kClsid + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  for (const wchar_t* kind : kHandlerClasses) {
+    EXPECT_EQ(Value(c, std::wstring(kind) + L"\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt"), kClsid) << kind;
+  }
+  std::wstring approved;
+  EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kApprovedHandlerKey, L"", approved));
+  EXPECT_EQ(approved, kClsid);
+}
+
+void ExpectTypeLibraryAndProxy(const std::wstring& dllPath) {
+  const ClassesRoot m = MachineClasses();
+  EXPECT_EQ(Value(m, L"TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\win64"), dllPath);
+  EXPECT_EQ(Value(m, L"Interface\\" + std::wstring(kIidText) + L"\\ProxyStubClsid32"), kIidText);
+  EXPECT_EQ(Value(m, L"CLSID\\" + std::wstring(kIidText) + L"\\InprocServer32"), dllPath);
+}
+
+// Nothing of the registration is left.
+void ExpectGone(const ClassesRoot& c) {
+  for (const std::wstring& key : {L"AppID\\" + std::wstring(kAppIdText), std::wstring(L"AppID\\TorvoShellMenu.DLL"),
+                                 std::wstring(L"TorvoShellMenu.TorvoShellContextMenu.1"),
+                                 std::wstring(L"TorvoShellMenu.TorvoShellContextMenu"), L"CLSID\\" + kClsid}) {
+    EXPECT_FALSE(KeyExists(c.root, c.prefix + key)) << std::string(key.begin(), key.end());
+  }
+  for (const wchar_t* kind : kHandlerClasses) {
+    EXPECT_FALSE(KeyExists(c.root, c.prefix + kind + L"\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt")) << kind;
+  }
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kApprovedHandlerKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText)));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Interface\\" + std::wstring(kIidText)));
+}
+
+// Removal: nothing of the registration is left, and what the scripts keep is still there.
+void ExpectRemoved(const ClassesRoot& c) {
+  ExpectGone(c);
+  EXPECT_TRUE(KeyExists(c.root, c.prefix + L"AppID"));
+  EXPECT_TRUE(KeyExists(c.root, c.prefix + L"CLSID"));
+  for (const wchar_t* kind : kHandlerClasses) {
+    const std::wstring handlers = c.prefix + kind + L"\\ShellEx\\ContextMenuHandlers";
+    EXPECT_TRUE(KeyExists(c.root, handlers)) << kind;
+  }
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"));
+}
+
+class Registration : public ::testing::Test {
+ protected:
+  void SetUp() override { RemoveAllRegistrations(); }
+  void TearDown() override { RemoveAllRegistrations(); }
+};
+
+TEST_F(Registration, Regsvr32WritesTheTableAndRemovesItAgain) {
+  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ExpectClassesTable(MachineClasses(), ServerDllPath());
+  ExpectTypeLibraryAndProxy(ServerDllPath());
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\" + kClsid));
+  ASSERT_EQ(RunRegsvr32(L"/u"), 0u);
+  ExpectRemoved(MachineClasses());
+}
+
+TEST_F(Registration, RegisteringTwiceWipesForeignSubkeysOfTheForcedKeys) {
+  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  const ClassesRoot m = MachineClasses();
+  CreateKey(m.root, m.prefix + L"CLSID\\" + kClsid + L"\\Foreign\\Deeper");
+  CreateKey(m.root, m.prefix + L"*\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt\\Foreign");
+  CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kApprovedHandlerKey) + L"\\Foreign");
+  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  EXPECT_FALSE(KeyExists(m.root, m.prefix + L"CLSID\\" + kClsid + L"\\Foreign"));
+  EXPECT_FALSE(KeyExists(m.root, m.prefix + L"*\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt\\Foreign"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kApprovedHandlerKey) + L"\\Foreign"));
+  ExpectClassesTable(m, ServerDllPath());
+  ASSERT_EQ(RunRegsvr32(L"/u"), 0u);
+}
+
+TEST_F(Registration, PerUserPutsTheClassesKeysUnderTheUsersClasses) {
+  ASSERT_EQ(RunRegsvr32(L"/n /i:user"), 0u);
+  ExpectClassesTable(UserClasses(), ServerDllPath());
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + kClsid));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TorvoShellMenu.TorvoShellContextMenu"));
+  // The type library is registered (Wine files even the per-user registration machine-wide).
+  std::wstring path;
+  EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\win64",
+                            L"", path));
+  ASSERT_EQ(RunRegsvr32(L"/u /n /i:user"), 0u);
+  ExpectRemoved(UserClasses());
+}
+
+TEST_F(Registration, ApostropheInTheDllPathIsWrittenOnce) {
+  ScratchFolder folder(L"torvo-it's here");
+  const std::wstring copy = folder.Path() + L"\\TorvoShellMenu.dll";
+  ASSERT_TRUE(::CopyFileW(ServerDllPath().c_str(), copy.c_str(), FALSE));
+  ASSERT_EQ(RunRegsvr32(L"", copy), 0u);
+  ExpectClassesTable(MachineClasses(), copy);
+  ASSERT_EQ(RunRegsvr32(L"/u", copy), 0u);
+  ExpectRemoved(MachineClasses());
+}
+
+TEST_F(Registration, UnregisteringWhatIsNotThereChangesNothing) {
+  // The result is that of the type library's removal as the platform answers it for a library it
+  // does not know, and of the proxy calls.
+  const HRESULT platformAnswer = ::UnRegisterTypeLib(LIBID_TorvoShellMenuLib, 1, 0, 0, SYS_WIN64);
+  ServerDll dll;
+  ASSERT_TRUE(dll.Loaded());
+  const HRESULT hr = dll.UnregisterServer();
+  if (SUCCEEDED(platformAnswer)) {
+    EXPECT_EQ(hr, S_OK);
+  } else {
+    EXPECT_EQ(hr, platformAnswer);
+  }
+  ExpectGone(MachineClasses());
+  ExpectGone(UserClasses());
+}
+
+}  // namespace
+}  // namespace torvo

@@ -1,0 +1,24 @@
+#pragma once
+// What a registration of TorvoShellMenu.dll leaves in the registry, and a clean slate for tests.
+#include <windows.h>
+
+#include <string>
+
+namespace torvo::wine {
+
+// Where the classes keys go: HKLM\Software\Classes machine-wide, HKCU\Software\Classes per user.
+struct ClassesRoot {
+  HKEY root;
+  std::wstring prefix;  // "Software\\Classes\\"
+};
+ClassesRoot MachineClasses();
+ClassesRoot UserClasses();
+
+inline constexpr wchar_t kApprovedHandlerKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved\\ZebTorvoShellExt";
+inline constexpr const wchar_t* kHandlerClasses[] = {L"*", L"lnkfile", L"InternetShortcut", L"Directory"};
+
+// Removes everything a registration may have left, in both classes roots.
+void RemoveAllRegistrations();
+
+}  // namespace torvo::wine

@@ -1,0 +1,53 @@
+#pragma once
+// TorvoShellMenu.dll as a test process sees it: loaded beside the test program, its exports,
+// regsvr32 runs, and reads of the registry that registration leaves.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/unique_handle.h"
+
+namespace torvo::wine {
+
+inline constexpr wchar_t kClsidText[] = L"{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}";
+inline constexpr wchar_t kIidText[] = L"{2D93C6E4-B751-4F2A-8C09-6A1E5F37D2B0}";
+inline constexpr wchar_t kLibIdText[] = L"{8E47A1D9-3F62-4C05-A7B3-91D6E2F04B88}";
+inline constexpr wchar_t kAppIdText[] = L"{C3A9F052-6D18-4E7B-9F41-2B85D06E17C9}";
+
+// TorvoShellMenu.dll beside the running test program.
+std::wstring ServerDllPath();
+
+// The DLL loaded into this process with its exports.
+class ServerDll {
+ public:
+  explicit ServerDll(const std::wstring& path = ServerDllPath());
+  ServerDll(const ServerDll&) = delete;
+  ServerDll& operator=(const ServerDll&) = delete;
+
+  bool Loaded() const { return static_cast<bool>(module_); }
+  HMODULE Module() const { return module_.Get(); }
+  HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const;
+  HRESULT CanUnloadNow() const;
+  HRESULT RegisterServer() const;
+  HRESULT UnregisterServer() const;
+  HRESULT Install(BOOL install, const wchar_t* commandLine) const;
+
+ private:
+  FARPROC Export(const char* name) const;
+  win32::UniqueLibrary module_;
+};
+
+// Runs a program with a command line and waits for it; its exit code (or 0xFFFFFFFF).
+DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// regsvr32 with the switches and the DLL path (quoted); its exit code, 0 on success.
+DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath = ServerDllPath());
+
+// Registry reads: whether a key exists, its string value (empty name = default), its subkeys.
+bool KeyExists(HKEY root, const std::wstring& path);
+bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out);
+std::vector<std::wstring> Subkeys(HKEY root, const std::wstring& path);
+void CreateKey(HKEY root, const std::wstring& path);
+void DeleteTree(HKEY root, const std::wstring& path);
+
+}  // namespace torvo::wine

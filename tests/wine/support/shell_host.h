@@ -1,0 +1,58 @@
+#pragma once
+// An explorer-like host: finds the context-menu handlers the registry names for a kind of item
+// (reading HKCU\Software\Classes over HKLM\Software\Classes as Windows merges them), creates each
+// approved one as COM would, and drives it through a real popup menu as the shell does.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/com_ptr.h"
+
+namespace torvo::wine {
+
+struct HandlerRegistration {
+  std::wstring name;        // the handler's key under ContextMenuHandlers
+  std::wstring clsid;       // its default value
+  bool approved = false;    // listed under Shell Extensions\Approved
+  std::wstring inprocPath;  // InprocServer32 of the class
+  bool perUser = false;     // the class is registered under HKCU\Software\Classes
+};
+
+// The handlers listed under <classKey>\ShellEx\ContextMenuHandlers in the merged classes view.
+std::vector<HandlerRegistration> FindContextMenuHandlers(const std::wstring& classKey);
+
+struct MenuLine {
+  UINT id = 0;
+  std::wstring text;
+  bool hasBitmap = false;
+};
+
+struct HostRun {
+  bool handlerCreated = false;
+  HRESULT createResult = E_FAIL;
+  HRESULT initializeResult = E_FAIL;
+  HRESULT queryResult = E_FAIL;
+  std::vector<MenuLine> menu;  // the popup menu after the handler added to it
+  std::wstring helpText;       // GetCommandString(GCS_HELPTEXTW) when the item was added
+  HRESULT invokeResult = E_FAIL;
+  bool invoked = false;
+};
+
+struct HostRequest {
+  std::vector<std::wstring> items;  // the selection (one folder)
+  std::wstring classKey = L"*";     // "*", "Directory" or "lnkfile"
+  std::wstring handlerName = L"ZebTorvoShellExt";
+  bool invoke = false;              // choose the handler's item when it is there
+  UINT indexMenu = 1;
+  UINT idCmdFirst = 100;
+};
+
+// Builds the menu for the request with the named handler and, when asked, invokes its item.
+HostRun RunContextMenu(const HostRequest& request);
+
+// The menu's items, read back with GetMenuItemInfoW.
+std::vector<MenuLine> ReadMenu(HMENU menu);
+
+}  // namespace torvo::wine

@@ -5,6 +5,13 @@ function(torvo_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
 endfunction()
 
+# The fuzz tree: every target carries AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer's
+# coverage instrumentation; the fuzz programs add libFuzzer's own main.
+if(TORVO_FUZZ)
+  add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(WIN32)
   add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
   # The Windows binaries carry their C and C++ runtime support inside, so they import system DLLs only.

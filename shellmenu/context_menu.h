@@ -19,16 +19,19 @@ struct InvokeCommandRecord {
 };
 
 // Inserts the item at indexMenu with idCmdFirst unless the last item lies on the vault drive or is
-// protected; 1 (one identifier used), 0 (none) or kInvalidArg.
+// protected; 1 (one identifier used), 0 (none), kInvalidArg for a null menu, kOutOfMemory.
 HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
                          std::uint32_t indexMenu, std::uint32_t idCmdFirst, std::uint32_t idCmdLast,
                          std::uint32_t uFlags);
 
-// Copies the help text into pszName (wide with GCS_UNICODE, else ANSI); kOk, kInvalidArg or kFail.
+// Copies the help text into pszName (wide with GCS_UNICODE, else ANSI); kOk, kInvalidArg (also for
+// a null pszName with a nonzero cchMax), kFail when the ANSI conversion fails (nothing written),
+// kOutOfMemory.
 HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::uint32_t uType,
                          char* pszName, std::uint32_t cchMax);
 
-// Runs the dispatch for command offset 0; kOk, or kInvalidArg for anything else.
+// Runs the dispatch for command offset 0 and drops its result; kOk, or kInvalidArg for anything
+// else and for a null record.
 HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform,
                       const InvokeCommandRecord* pici);
 

@@ -60,5 +60,21 @@ void BM_SelectionBaselineDropReads10000(benchmark::State& state) {
 }
 BENCHMARK(BM_SelectionBaselineDropReads10000);
 
+// The reads plus the one owned copy per item that keeping the selection needs.
+void BM_SelectionBaselineReadsAndCopies10000(benchmark::State& state) {
+  fakes::FakeDropFiles drop(ManyPaths());
+  char16_t buffer[kMaxPath];
+  for (auto _ : state) {
+    std::vector<std::u16string> copies;
+    const std::uint32_t count = drop.QueryFile(kDropFileCount, nullptr, 0);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      benchmark::DoNotOptimize(drop.QueryFile(i, nullptr, 0));
+      copies.emplace_back(buffer, drop.QueryFile(i, buffer, kMaxPath));
+    }
+    benchmark::DoNotOptimize(copies.data());
+  }
+}
+BENCHMARK(BM_SelectionBaselineReadsAndCopies10000);
+
 }  // namespace
 }  // namespace torvo

@@ -47,6 +47,7 @@ HResult CaptureSelection(DropFiles* source, HandlerState& state) {
   const std::uint32_t count = source->QueryFile(kDropFileCount, nullptr, 0);
   if (count == 0) return kInvalidArg;
   state.m_selection.clear();
+  state.m_selection.reserve(std::min<std::uint32_t>(count, 1u << 16));
   for (std::uint32_t index = 0; index < count; ++index) {
     if (ReadItem(*source, index, state.lastItemPath)) state.m_selection.emplace_back(state.lastItemPath);
   }

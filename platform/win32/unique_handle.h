@@ -67,29 +67,4 @@ using UniqueRegKey = UniqueOwner<RegKeyTraits>;
 using UniqueLibrary = UniqueOwner<LibraryTraits>;
 using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;
 
-// A critical section that lives as long as its owner.
-class CriticalSection {
- public:
-  CriticalSection() { ::InitializeCriticalSection(&section_); }
-  CriticalSection(const CriticalSection&) = delete;
-  CriticalSection& operator=(const CriticalSection&) = delete;
-  ~CriticalSection() { ::DeleteCriticalSection(&section_); }
-  void Enter() { ::EnterCriticalSection(&section_); }
-  void Leave() { ::LeaveCriticalSection(&section_); }
-
- private:
-  CRITICAL_SECTION section_;
-};
-
-class CriticalSectionLock {
- public:
-  explicit CriticalSectionLock(CriticalSection& section) : section_(section) { section_.Enter(); }
-  CriticalSectionLock(const CriticalSectionLock&) = delete;
-  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-  ~CriticalSectionLock() { section_.Leave(); }
-
- private:
-  CriticalSection& section_;
-};
-
 }  // namespace torvo::win32

@@ -19,7 +19,7 @@ cmake --build "$WIN"
 native_ratios() {
   awk -F, '
     function ns(time, unit) { return unit == "s" ? time * 1e9 : unit == "ms" ? time * 1e6 : unit == "us" ? time * 1e3 : time }
-    NR > 1 && $1 ~ /^"/ { gsub(/"/, "", $1); name[++n] = $1; cost[$1] = ns($3, $5) }
+    NR > 1 && $1 ~ /^"/ { gsub(/"/, "", $1); name[++n] = $1; cost[$1] = ns($4, $5) }
     END {
       for (i = 1; i <= n; i++) {
         b = name[i]; at = index(b, "Baseline"); if (at == 0) continue

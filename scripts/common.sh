@@ -56,7 +56,8 @@ prepare_prefix() {
 
 # One wineserver for the whole run: every Wine process then starts in a fraction of a second.
 start_wineserver() {
-  wineserver -p
+  # A server that is already running for this prefix (from a run by hand) serves as well.
+  wineserver -p 2>/dev/null || true
   # Start Wine's own background processes now, detached from any output pipe: started by a test
   # under ctest, they would hold its pipe open after the test has ended.
   wine cmd /c exit </dev/null >/dev/null 2>&1

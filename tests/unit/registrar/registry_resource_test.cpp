@@ -219,11 +219,5 @@ TEST(RegObject, CopiesTheStringsItIsGiven) {
   EXPECT_EQ(std::u16string(FindSubstitution(registrar.Substitutions(), u"V")), u"before");
 }
 
-TEST(EscapeSingleQuotes, DoublesEveryQuoteAndNothingElse) {
-  EXPECT_EQ(EscapeSingleQuotes(u"C:\\a'b''c\\'"), u"C:\\a''b''''c\\''");
-  EXPECT_EQ(EscapeSingleQuotes(u"plain"), u"plain");
-  EXPECT_EQ(EscapeSingleQuotes(u""), u"");
-}
-
 }  // namespace
 }  // namespace torvo

@@ -156,31 +156,5 @@ TEST(ScriptTables, RootKeysByShortAndLongNameInAnyCase) {
   EXPECT_EQ(PredefinedKey(0x80000000), 0xFFFFFFFF80000000u);  // sign-extended like the platform's handles
 }
 
-TEST(ScriptTables, TypeLettersInAnyCaseAndNothingElse) {
-  EXPECT_EQ(LookupValueType(u"s"), VALUE_KIND_STRING);
-  EXPECT_EQ(LookupValueType(u"M"), VALUE_KIND_MULTI_STRING);
-  EXPECT_EQ(LookupValueType(u"d"), VALUE_KIND_DWORD);
-  EXPECT_EQ(LookupValueType(u"B"), VALUE_KIND_BINARY);
-  EXPECT_EQ(LookupValueType(u"sz"), VALUE_KIND_NONE);
-  EXPECT_EQ(LookupValueType(u"x"), VALUE_KIND_NONE);
-}
-
-TEST(ScriptTables, NeverDeleteListIgnoresCase) {
-  for (const char16_t* name : {u"clsid", u"APPID", u"Component Categories", u"typelib", u"Software", u"sam"}) {
-    EXPECT_TRUE(IsNeverDeleteKey(name)) << std::string(name, name + 3);
-  }
-  EXPECT_FALSE(IsNeverDeleteKey(u"CLSID2"));
-  EXPECT_FALSE(IsNeverDeleteKey(u"Classes"));
-}
-
-TEST(ScriptTables, HexDigitValues) {
-  const std::u16string digits = u"0123456789ABCDEFabcdef";
-  const int expected[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 10, 11, 12, 13, 14, 15};
-  for (std::size_t i = 0; i < digits.size(); ++i) EXPECT_EQ(HexDigitValue(digits[i]), expected[i]);
-  for (const char16_t other : {u'g', u'G', u'z', u' ', u'/', u':', u'@', u'`', char16_t{0xFF10}}) {
-    EXPECT_EQ(HexDigitValue(other), 0);
-  }
-}
-
 }  // namespace
 }  // namespace torvo

@@ -297,15 +297,5 @@ TEST(KeyDeletion, DeleteKeyTreeStopsAtTheFirstFailureAndReleasesItsHandles) {
   EXPECT_EQ(registry.OpenHandles(), 0u);
 }
 
-TEST(KeyDeletion, RemoveRegistryKeyRefusesAKeyWithSubkeys) {
-  fakes::MemoryRegistry registry;
-  registry.AddKey(kHkeyCurrentUser, u"T\\a");
-  EXPECT_EQ(RemoveRegistryKey(registry, kHkeyCurrentUser, u"T"), kErrorAccessDenied);
-  EXPECT_TRUE(KeyHasChildren(registry, kHkeyCurrentUser));
-  EXPECT_EQ(RemoveRegistryKey(registry, kHkeyCurrentUser, u"t\\A"), 0);
-  EXPECT_EQ(RemoveRegistryKey(registry, kHkeyCurrentUser, u"T"), 0);
-  EXPECT_FALSE(KeyHasChildren(registry, kHkeyCurrentUser));
-}
-
 }  // namespace
 }  // namespace torvo

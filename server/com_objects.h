@@ -9,6 +9,14 @@
 
 namespace torvo::server {
 
+// Lowers an object's own count and destroys the object when it reaches 0; the new count.
+template <class Object>
+ULONG ReleaseOwnReference(Object* object) {
+  const LONG count = object->InternalRelease();
+  if (count == 0) delete object;
+  return static_cast<ULONG>(count);
+}
+
 // A stand-alone object: counts its own references.
 template <class Base>
 class CComObject final : public Base {
@@ -20,11 +28,7 @@ class CComObject final : public Base {
   }
 
   STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(this->InternalAddRef()); }
-  STDMETHOD_(ULONG, Release)() override {
-    const LONG count = this->InternalRelease();
-    if (count == 0) delete this;
-    return static_cast<ULONG>(count);
-  }
+  STDMETHOD_(ULONG, Release)() override { return ReleaseOwnReference(this); }
   STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
     return Base::InternalQueryInterface(static_cast<Base*>(this), iid, out);
   }
@@ -54,11 +58,7 @@ class CComAggObject final : public IUnknown, public CComObjectRootEx<typename Ba
   }
 
   STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(this->InternalAddRef()); }
-  STDMETHOD_(ULONG, Release)() override {
-    const LONG count = this->InternalRelease();
-    if (count == 0) delete this;
-    return static_cast<ULONG>(count);
-  }
+  STDMETHOD_(ULONG, Release)() override { return ReleaseOwnReference(this); }
   STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;

@@ -12,7 +12,7 @@ export WINEDEBUG=-all
 VAULT_HOST=$BUILD_ROOT/vault
 
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev"
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev"
 
 # Installs the Debian packages that are missing; does nothing when all are there.
 ensure_packages() {

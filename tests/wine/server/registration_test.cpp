@@ -134,6 +134,26 @@ TEST_F(Registration, ApostropheInTheDllPathIsWrittenOnce) {
   ExpectRemoved(MachineClasses());
 }
 
+// DllInstall's command line: "user" in any case, and nothing else, switches to per-user mode.
+TEST_F(Registration, OnlyTheWholeWordUserInAnyCaseRegistersPerUser) {
+  for (const wchar_t* commandLine : {L"users", L"use", L""}) {
+    ServerDll dll;
+    ASSERT_EQ(dll.Install(TRUE, commandLine), S_OK);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + kClsid)) << commandLine;
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\" + kClsid)) << commandLine;
+    ASSERT_EQ(dll.Install(FALSE, commandLine), S_OK);
+  }
+  ServerDll dll;
+  ASSERT_EQ(dll.Install(TRUE, L"User"), S_OK);
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\" + kClsid));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + kClsid));
+  // The mode stays for the process: a plain registration afterwards is per user too.
+  ASSERT_EQ(dll.RegisterServer(), S_OK);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + kClsid));
+  ASSERT_EQ(dll.Install(FALSE, nullptr), S_OK);
+  ExpectGone(UserClasses());
+}
+
 TEST_F(Registration, UnregisteringWhatIsNotThereChangesNothing) {
   // The result is that of the type library's removal as the platform answers it for a library it
   // does not know, and of the proxy calls.

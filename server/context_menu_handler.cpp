@@ -4,11 +4,22 @@
 
 #include "platform/win32/win32_drop_files.h"
 #include "resources/resource_ids.h"
-#include "server/handler_platform_win32.h"
+#include "platform/win32/win32_handler_platform.h"
+#include "server/module_handles.h"
 #include "shellmenu/context_menu.h"
 #include "shellmenu/selection.h"
 
 namespace torvo::server {
+
+namespace {
+
+// The platform of one shell call: texts from the DLL's resources, the agent from the DLL's folder.
+class CallPlatform : public win32::Win32HandlerPlatform {
+ public:
+  CallPlatform() : Win32HandlerPlatform(ResourceInstance(), g_entryPointInstance) {}
+};
+
+}  // namespace
 
 const InterfaceEntry<CTorvoShellContextMenu>* CTorvoShellContextMenu::InterfaceMap() {
   using Self = CTorvoShellContextMenu;
@@ -46,8 +57,8 @@ HRESULT CTorvoShellContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataO
 
 HRESULT CTorvoShellContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
                                                  UINT flags) try {
-  Win32HandlerPlatform platform;
-  return torvo::QueryContextMenu(m_state, platform.Get(), reinterpret_cast<MenuHandle>(menu), indexMenu,
+  CallPlatform platform;
+  return torvo::QueryContextMenu(m_state, platform.platform, reinterpret_cast<MenuHandle>(menu), indexMenu,
                                  idCmdFirst, idCmdLast, flags);
 } catch (const std::bad_alloc&) {
   return E_OUTOFMEMORY;
@@ -56,15 +67,15 @@ HRESULT CTorvoShellContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, UIN
 HRESULT CTorvoShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* command) try {
   if (command == nullptr) return E_INVALIDARG;
   const InvokeCommandRecord record{reinterpret_cast<std::uintptr_t>(command->lpVerb)};
-  Win32HandlerPlatform platform;
-  return torvo::InvokeCommand(m_state, platform.Get(), &record);
+  CallPlatform platform;
+  return torvo::InvokeCommand(m_state, platform.platform, &record);
 } catch (const std::bad_alloc&) {
   return E_OUTOFMEMORY;
 }
 
 HRESULT CTorvoShellContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name, UINT cchMax) try {
-  Win32HandlerPlatform platform;
-  return torvo::GetCommandString(platform.Get(), idCmd, type, name, cchMax);
+  CallPlatform platform;
+  return torvo::GetCommandString(platform.platform, idCmd, type, name, cchMax);
 } catch (const std::bad_alloc&) {
   return E_OUTOFMEMORY;
 }

@@ -9,13 +9,7 @@
 
 #include "common/text.h"
 #include "platform/win32/wide.h"
-#include "platform/win32/win32_agent_channel.h"
-#include "platform/win32/win32_environment.h"
-#include "platform/win32/win32_file_mover.h"
-#include "platform/win32/win32_menu_target.h"
-#include "platform/win32/win32_program_starter.h"
-#include "platform/win32/win32_temp_files.h"
-#include "platform/win32/win32_text_source.h"
+#include "platform/win32/win32_handler_platform.h"
 #include "shellmenu/context_menu.h"
 #include "shellmenu/protected_paths.h"
 #include "tests/wine/support/agent_process.h"
@@ -67,14 +61,9 @@ int Run() {
     std::fprintf(stderr, "the agent's window did not appear\n");
     return 1;
   }
-  win32::Win32TextSource texts(::GetModuleHandleW(nullptr));
-  win32::Win32Environment environment;
-  win32::Win32AgentChannel channel;
-  win32::Win32TempFiles tempFiles;
-  win32::Win32ProgramStarter starter(nullptr);
-  win32::Win32FileMover mover;
-  win32::Win32MenuTarget menu;
-  HandlerPlatform platform{environment, channel, tempFiles, starter, mover, menu, texts};
+  // Texts from the test program's own string table; the agent starts from its folder, bin\.
+  win32::Win32HandlerPlatform real{::GetModuleHandleW(nullptr), nullptr};
+  HandlerPlatform& platform = real.platform;
   HandlerState state;
   std::char_traits<char16_t>::copy(state.lastItemPath, kLastItem, std::char_traits<char16_t>::length(kLastItem) + 1);
 

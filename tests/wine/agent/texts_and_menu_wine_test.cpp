@@ -8,13 +8,7 @@
 
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
-#include "platform/win32/win32_agent_channel.h"
-#include "platform/win32/win32_environment.h"
-#include "platform/win32/win32_file_mover.h"
-#include "platform/win32/win32_menu_target.h"
-#include "platform/win32/win32_program_starter.h"
-#include "platform/win32/win32_temp_files.h"
-#include "platform/win32/win32_text_source.h"
+#include "platform/win32/win32_handler_platform.h"
 #include "shellmenu/context_menu.h"
 #include "tests/wine/support/agent_process.h"
 
@@ -73,14 +67,9 @@ TEST(TextSourceUnderWine, AnsiConversionFollowsTheThreadLocale) {
 
 TEST(GetCommandStringUnderWine, HelpTextInBothForms) {
   const ThreadLocale chinese(MAKELCID(MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), SORT_DEFAULT));
-  win32::Win32TextSource texts = ProgramTexts();
-  win32::Win32Environment environment;
-  win32::Win32AgentChannel agent;
-  win32::Win32TempFiles tempFiles;
-  win32::Win32ProgramStarter starter(nullptr);
-  win32::Win32FileMover mover;
-  win32::Win32MenuTarget menu;
-  HandlerPlatform platform{environment, agent, tempFiles, starter, mover, menu, texts};
+  // Texts from the test program's own string table; the agent starts from its folder, bin\.
+  win32::Win32HandlerPlatform real{::GetModuleHandleW(nullptr), nullptr};
+  HandlerPlatform& platform = real.platform;
 
   wchar_t wide[64];
   ASSERT_EQ(GetCommandString(platform, 0, kHelpTextW, reinterpret_cast<char*>(wide), 64), kOk);
@@ -159,14 +148,9 @@ class QueryContextMenuUnderWine : public ::testing::Test {
     return QueryContextMenu(state, platform, popup.Handle(), indexMenu, idCmdFirst, idCmdFirst + 10, 0);
   }
 
-  win32::Win32TextSource texts = ProgramTexts();
-  win32::Win32Environment environment;
-  win32::Win32AgentChannel agent;
-  win32::Win32TempFiles tempFiles;
-  win32::Win32ProgramStarter starter{nullptr};
-  win32::Win32FileMover mover;
-  win32::Win32MenuTarget menu;
-  HandlerPlatform platform{environment, agent, tempFiles, starter, mover, menu, texts};
+  // Texts from the test program's own string table; the agent starts from its folder, bin\.
+  win32::Win32HandlerPlatform real{::GetModuleHandleW(nullptr), nullptr};
+  HandlerPlatform& platform = real.platform;
   HandlerState state;
   PopupMenu popup;
 };

@@ -8,13 +8,7 @@
 #include <vector>
 
 #include "platform/win32/wide.h"
-#include "platform/win32/win32_agent_channel.h"
-#include "platform/win32/win32_environment.h"
-#include "platform/win32/win32_file_mover.h"
-#include "platform/win32/win32_menu_target.h"
-#include "platform/win32/win32_program_starter.h"
-#include "platform/win32/win32_temp_files.h"
-#include "platform/win32/win32_text_source.h"
+#include "platform/win32/win32_handler_platform.h"
 #include "shellmenu/dispatch.h"
 #include "shellmenu/vault_move.h"
 #include "tests/wine/support/agent_process.h"
@@ -90,14 +84,10 @@ class VaultMoveUnderWine : public ::testing::Test {
   wine::ScratchFolder folder{L"torvo-vault-move"};
   std::vector<std::wstring> items;
   HandlerState state;
-  win32::Win32TextSource texts{::GetModuleHandleW(nullptr)};
-  win32::Win32Environment environment;
-  win32::Win32AgentChannel agent;
-  win32::Win32TempFiles tempFiles;
-  win32::Win32ProgramStarter starter{nullptr};  // the test program's folder: bin\, beside the agent
-  win32::Win32FileMover mover;
-  win32::Win32MenuTarget menu;
-  HandlerPlatform platform{environment, agent, tempFiles, starter, mover, menu, texts};
+  // Texts from the test program's own string table; the agent starts from its folder, bin\.
+  win32::Win32HandlerPlatform real{::GetModuleHandleW(nullptr), nullptr};
+  HandlerPlatform& platform = real.platform;
+  win32::Win32FileMover& mover = real.mover;
 };
 
 TEST_F(VaultMoveUnderWine, ExistenceOfTheVaultRoot) {
@@ -127,14 +117,14 @@ TEST_F(VaultMoveUnderWine, FileOperationMovesFilesAndAFolderIntoTheRoot) {
 TEST_F(VaultMoveUnderWine, DirectMoveAsksTheAgentForTheDrive) {
   wine::AgentProcess vault(L"/drive:V");
   ASSERT_NE(vault.Window(), nullptr);
-  EXPECT_EQ(MoveIntoVault(state, agent, mover, texts), kOk);
+  EXPECT_EQ(MoveIntoVault(state, real.agent, mover, real.texts), kOk);
   ExpectMovedIntoVault();
 }
 
 TEST_F(VaultMoveUnderWine, LowerCaseLetterNamesTheSameDrive) {
   wine::AgentProcess vault(L"/drive:v");
   ASSERT_NE(vault.Window(), nullptr);
-  EXPECT_EQ(MoveIntoVault(state, agent, mover, texts), kOk);
+  EXPECT_EQ(MoveIntoVault(state, real.agent, mover, real.texts), kOk);
   ExpectMovedIntoVault();
 }
 
@@ -142,12 +132,12 @@ TEST_F(VaultMoveUnderWine, MissingVaultDriveFailsAndMovesNothing) {
   const std::wstring letter(1, MissingDriveLetter());
   wine::AgentProcess vault(L"/drive:" + letter);
   ASSERT_NE(vault.Window(), nullptr);
-  EXPECT_EQ(MoveIntoVault(state, agent, mover, texts), kFail);
+  EXPECT_EQ(MoveIntoVault(state, real.agent, mover, real.texts), kFail);
   ExpectNothingMoved();
 }
 
 TEST_F(VaultMoveUnderWine, NoAgentFailsAndMovesNothing) {
-  EXPECT_EQ(MoveIntoVault(state, agent, mover, texts), kFail);
+  EXPECT_EQ(MoveIntoVault(state, real.agent, mover, real.texts), kFail);
   ExpectNothingMoved();
 }
 

@@ -39,10 +39,10 @@ elseif(NOT TORVO_FUZZ)
 endif()
 include(GoogleTest)
 
-# torvo_test(NAME LABELS <labels...> SOURCES <files...> LIBS <libs...>)
+# torvo_test(NAME LABELS <labels...> SOURCES <files...> LIBS <libs...> [ENVIRONMENT <VAR=value...>])
 # A GoogleTest program whose cases ctest lists one by one; Windows programs run under Wine.
 function(torvo_test name)
-  cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   torvo_warnings(${name})
   if(WIN32)
@@ -53,7 +53,7 @@ function(torvo_test name)
     set(platform_label native)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       TEST_LIST ${name}_TESTS PROPERTIES TIMEOUT 120)
+                       TEST_LIST ${name}_TESTS PROPERTIES TIMEOUT 120 ENVIRONMENT "${T_ENVIRONMENT}")
   # Discovery writes one value per property, so the list of labels is set after it.
   set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
   file(WRITE ${labels_file}

@@ -1,8 +1,8 @@
 #pragma once
 // The selection as the shell hands it over: a data object holding a drop-file (CF_HDROP) list.
 #include <cstdint>
-
-#include "common/status.h"
+#include <optional>
+#include <span>
 
 namespace torvo {
 
@@ -10,22 +10,16 @@ class DropFiles {
  public:
   virtual ~DropFiles() = default;
 
-  // IDataObject::GetData with {CF_HDROP, null, DVASPECT_CONTENT, -1, TYMED_HGLOBAL} into a medium
-  // prepared with TYMED_HGLOBAL, a null handle and no release object.
-  virtual HResult GetData() = 0;
-  // GlobalLock on the medium's block; false when it yields null.
-  virtual bool Lock() = 0;
-  // GlobalUnlock on the block.
-  virtual void Unlock() = 0;
-  // ReleaseStgMedium on the medium.
-  virtual void ReleaseMedium() = 0;
-  // DragQueryFileW on the locked block: index 0xFFFFFFFF with a null buffer gives the item count;
-  // an item index with a null buffer gives the length of its path without terminator; with a
-  // buffer of `size` units it writes at most size - 1 units and a zero and returns the units
-  // written, 0 when the item cannot be delivered.
-  virtual std::uint32_t QueryFile(std::uint32_t index, char16_t* buffer, std::uint32_t size) = 0;
-};
+  // Asks the data object for its drop-file list ({CF_HDROP, null, DVASPECT_CONTENT, -1,
+  // TYMED_HGLOBAL}) and locks the global memory block it answers with: the block's bytes, valid
+  // until the source is destroyed, which unlocks the block and releases the medium. Nothing when
+  // the data object has no such list, answers in another medium or the block cannot be locked.
+  virtual std::optional<std::span<const std::uint8_t>> LockDropList() = 0;
 
-inline constexpr std::uint32_t kDropFileCount = 0xFFFFFFFFu;
+  // MultiByteToWideChar(CP_ACP, 0, bytes, count, out, outUnits): the units written (no terminator
+  // is added), 0 when the conversion fails, a result that does not fit in outUnits included.
+  virtual std::uint32_t AnsiToUtf16(const char* bytes, std::uint32_t count, char16_t* out,
+                                    std::uint32_t outUnits) = 0;
+};
 
 }  // namespace torvo

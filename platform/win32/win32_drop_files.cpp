@@ -1,30 +1,33 @@
 #include "platform/win32/win32_drop_files.h"
 
-#include <shellapi.h>
-
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
 
-HResult Win32DropFiles::GetData() {
+std::optional<std::span<const std::uint8_t>> Win32DropFiles::LockDropList() {
+  lock_.reset();
   FORMATETC request{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-  return dataObject_->GetData(&request, &medium_);
+  STGMEDIUM* medium = medium_.Put();
+  *medium = STGMEDIUM{TYMED_HGLOBAL, {nullptr}, nullptr};
+  if (FAILED(dataObject_->GetData(&request, medium))) {
+    *medium = STGMEDIUM{TYMED_NULL, {nullptr}, nullptr};  // nothing was handed over
+    return std::nullopt;
+  }
+  // Any other medium (a stream, a file name) is no memory block to read: released, refused.
+  if (medium->tymed != TYMED_HGLOBAL) {
+    medium_.Reset();
+    return std::nullopt;
+  }
+  lock_.emplace(medium->hGlobal);
+  if (lock_->Data() == nullptr) return std::nullopt;
+  return std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(lock_->Data()), lock_->Size());
 }
 
-bool Win32DropFiles::Lock() {
-  drop_ = static_cast<HDROP>(::GlobalLock(medium_.hGlobal));
-  return drop_ != nullptr;
-}
-
-void Win32DropFiles::Unlock() {
-  ::GlobalUnlock(medium_.hGlobal);
-  drop_ = nullptr;
-}
-
-void Win32DropFiles::ReleaseMedium() { ::ReleaseStgMedium(&medium_); }
-
-std::uint32_t Win32DropFiles::QueryFile(std::uint32_t index, char16_t* buffer, std::uint32_t size) {
-  return ::DragQueryFileW(drop_, index, AsWide(buffer), size);
+std::uint32_t Win32DropFiles::AnsiToUtf16(const char* bytes, std::uint32_t count, char16_t* out,
+                                          std::uint32_t outUnits) {
+  const int units = ::MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), AsWide(out),
+                                          static_cast<int>(outUnits));
+  return units > 0 ? static_cast<std::uint32_t>(units) : 0;
 }
 
 }  // namespace torvo::win32

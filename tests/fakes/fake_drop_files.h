@@ -1,5 +1,5 @@
 #pragma once
-// A drop-file list in memory, with the failures the platform can report.
+// A data object's drop-file block in memory; ANSI items convert byte for byte (Latin-1).
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,22 +10,19 @@ namespace torvo::fakes {
 
 class FakeDropFiles : public DropFiles {
  public:
-  explicit FakeDropFiles(std::vector<std::u16string> paths) : paths_(std::move(paths)) {}
+  // A UTF-16 block holding the paths.
+  explicit FakeDropFiles(std::vector<std::u16string> paths);
+  // Exactly these bytes as the block.
+  explicit FakeDropFiles(std::vector<std::uint8_t> block) : block_(std::move(block)) {}
 
-  HResult getDataResult = kOk;
-  bool lockSucceeds = true;
-  std::vector<std::uint32_t> undelivered;  // indices DragQueryFileW cannot deliver
+  // False: the data object has no drop-file list in a memory block, or it cannot be locked.
+  bool hasList = true;
 
-  HResult GetData() override;
-  bool Lock() override;
-  void Unlock() override { ++unlocks; }
-  void ReleaseMedium() override { ++releases; }
-  std::uint32_t QueryFile(std::uint32_t index, char16_t* buffer, std::uint32_t size) override;
-
-  int getDataCalls = 0, locks = 0, unlocks = 0, releases = 0;
+  std::optional<std::span<const std::uint8_t>> LockDropList() override;
+  std::uint32_t AnsiToUtf16(const char* bytes, std::uint32_t count, char16_t* out, std::uint32_t outUnits) override;
 
  private:
-  std::vector<std::u16string> paths_;
+  std::vector<std::uint8_t> block_;
 };
 
 }  // namespace torvo::fakes

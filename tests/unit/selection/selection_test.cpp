@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/fakes/case_name.h"
+#include "tests/fakes/drop_block.h"
 #include "tests/fakes/fake_drop_files.h"
 
 namespace torvo {
@@ -13,7 +14,10 @@ namespace {
 
 using fakes::FakeDropFiles;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+
+using Bytes = std::vector<std::uint8_t>;
 
 std::u16string LastItem(const HandlerState& state) { return state.lastItemPath; }
 
@@ -37,8 +41,6 @@ TEST(Selection, ThreeItemsKeepTheShellsOrderAndTheLastOneIsRemembered) {
   EXPECT_EQ(CaptureSelection(&drop, state), kOk);
   EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\a", u"D:\\b", u"D:\\c"));
   EXPECT_EQ(LastItem(state), u"D:\\c");
-  EXPECT_EQ(drop.unlocks, 1);
-  EXPECT_EQ(drop.releases, 1);
 }
 
 TEST(Selection, DuplicatesStayAndNothingIsNormalised) {
@@ -56,69 +58,101 @@ TEST(Selection, ANewCaptureReplacesTheEarlierList) {
   EXPECT_EQ(LastItem(state), u"E:\\new");
 }
 
-struct RefusalCase {
+TEST(Selection, AnsiItemsConvertThroughThePlatform) {
+  FakeDropFiles drop(fakes::AnsiDropBlock({"D:\\caf\xE9", "D:\\b"}));
+  HandlerState state;
+  EXPECT_EQ(CaptureSelection(&drop, state), kOk);
+  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\caf\u00E9", u"D:\\b"));
+  EXPECT_EQ(LastItem(state), u"D:\\b");
+}
+
+TEST(Selection, NullSourceOrNoDropListIsRefusedWithoutChangingTheState) {
+  HandlerState state = StateHolding({u"D:\\kept"});
+  FakeDropFiles noList({u"E:\\x"});
+  noList.hasList = false;
+  EXPECT_EQ(CaptureSelection(&noList, state), kInvalidArg);
+  EXPECT_EQ(CaptureSelection(nullptr, state), kInvalidArg);
+  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\kept"));
+  EXPECT_EQ(LastItem(state), u"D:\\kept");
+}
+
+// Blocks as a careless or hostile data object may hand them over.
+struct BlockCase {
   const char* name;
-  HResult getData;
-  bool lock;
-  bool empty;
-  int releases;
-  int unlocks;
+  Bytes block;
+  HResult result;
+  std::vector<std::u16string> selection;  // after the capture (the earlier list when refused)
+  std::u16string lastItem;
 };
 
-class SelectionRefusal : public ::testing::TestWithParam<RefusalCase> {};
+Bytes WithFilesOffset(Bytes block, std::uint32_t offset) {
+  fakes::PutHeaderField(block, 0, offset);
+  return block;
+}
 
-TEST_P(SelectionRefusal, KeepsTheEarlierListAndReleasesWhatItTook) {
-  const RefusalCase& c = GetParam();
-  HandlerState state = StateHolding({u"D:\\kept1", u"D:\\kept2"});
-  FakeDropFiles drop(c.empty ? std::vector<std::u16string>{} : std::vector<std::u16string>{u"E:\\x"});
-  drop.getDataResult = c.getData;
-  drop.lockSucceeds = c.lock;
-  EXPECT_EQ(CaptureSelection(&drop, state), kInvalidArg);
-  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\kept1", u"D:\\kept2"));
-  EXPECT_EQ(LastItem(state), u"D:\\kept2");
-  EXPECT_EQ(drop.releases, c.releases);
-  EXPECT_EQ(drop.unlocks, c.unlocks);
+Bytes Cut(Bytes block, std::size_t bytes) {
+  block.resize(block.size() - bytes);
+  return block;
+}
+
+Bytes Unaligned(const std::vector<std::u16string>& items) {
+  Bytes block = fakes::WideDropBlock(items);
+  block.insert(block.begin() + 20, 0x7F);  // one stray byte before the list
+  return WithFilesOffset(block, 21);
+}
+
+const std::vector<std::u16string> kEarlier = {u"D:\\kept1", u"D:\\kept2"};
+
+class SelectionBlock : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(SelectionBlock, GivesItsItemsOrIsRefusedWithTheStateUnchanged) {
+  const BlockCase& c = GetParam();
+  HandlerState state = StateHolding(kEarlier);
+  FakeDropFiles drop(c.block);
+  EXPECT_EQ(CaptureSelection(&drop, state), c.result);
+  EXPECT_THAT(state.m_selection, ElementsAreArray(c.selection));
+  EXPECT_EQ(LastItem(state), c.lastItem);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, SelectionRefusal,
-    ::testing::Values(RefusalCase{"NoDropList", kFail, true, false, 0, 0},
-                      RefusalCase{"BlockCannotBeLocked", kOk, false, false, 1, 0},
-                      RefusalCase{"ListNamesNoItem", kOk, true, true, 1, 1}),
+    Cases, SelectionBlock,
+    ::testing::Values(
+        BlockCase{"ListNamesNoItem", fakes::WideDropBlock({}), kInvalidArg, kEarlier, u"D:\\kept2"},
+        BlockCase{"ShorterThanTheHeader", Bytes(19, 0), kInvalidArg, kEarlier, u"D:\\kept2"},
+        BlockCase{"FilesOffsetPastTheEnd", WithFilesOffset(fakes::WideDropBlock({u"a"}), 26), kInvalidArg, kEarlier,
+                  u"D:\\kept2"},
+        BlockCase{"FilesOffsetInsideTheHeader", WithFilesOffset(fakes::WideDropBlock({u"a"}), 19), kInvalidArg,
+                  kEarlier, u"D:\\kept2"},
+        BlockCase{"OnlyItemNotEnded", Cut(fakes::WideDropBlock({u"ab"}), 4), kOk, {}, u""},
+        BlockCase{"NoFinalEmptyItem", Cut(fakes::WideDropBlock({u"a", u"b"}), 2), kOk, {u"a", u"b"}, u"b"},
+        BlockCase{"LastItemNotEndedIsLeftOut", Cut(fakes::WideDropBlock({u"a", u"bc"}), 4), kOk, {u"a"}, u""},
+        BlockCase{"TrailingOddByteIgnored", Cut(fakes::WideDropBlock({u"a", u"b"}), 5), kOk, {u"a"}, u"a"},
+        BlockCase{"UnalignedList", Unaligned({u"D:\\x", u"D:\\y"}), kOk, {u"D:\\x", u"D:\\y"}, u"D:\\y"}),
     fakes::CaseName());
 
-TEST(Selection, NullDataObjectIsRefusedWithoutChangingTheState) {
-  HandlerState state = StateHolding({u"D:\\kept"});
-  EXPECT_EQ(CaptureSelection(nullptr, state), kInvalidArg);
-  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\kept"));
-}
-
-TEST(Selection, UndeliveredLastItemLeavesTheOthersAndAnEmptyLastPath) {
-  FakeDropFiles drop({u"D:\\a", u"D:\\b", u"D:\\c"});
-  drop.undelivered = {2};
-  HandlerState state;
-  EXPECT_EQ(CaptureSelection(&drop, state), kOk);
-  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\a", u"D:\\b"));
-  EXPECT_TRUE(LastItemBufferIsAllZero(state));
-}
-
-TEST(Selection, NoDeliverableItemGivesAnEmptyListAndStillSucceeds) {
-  FakeDropFiles drop({u"D:\\a", u"D:\\b"});
-  drop.undelivered = {0, 1};
+TEST(Selection, NoItemThatFitsGivesAnEmptyListAndStillSucceeds) {
+  const std::u16string tooLong = u"D:\\" + std::u16string(300, u'g');
+  FakeDropFiles drop({tooLong, tooLong});
   HandlerState state = StateHolding({u"D:\\old"});
   EXPECT_EQ(CaptureSelection(&drop, state), kOk);
   EXPECT_THAT(state.m_selection, IsEmpty());
   EXPECT_TRUE(LastItemBufferIsAllZero(state));
 }
 
-TEST(Selection, PathThatDoesNotFitIsLeftOutRatherThanCut) {
-  const std::u16string fits = u"D:\\" + std::u16string(256, u'f');      // 259 units
-  const std::u16string tooLong = u"D:\\" + std::u16string(257, u'g');   // 260 units
-  FakeDropFiles drop({fits, tooLong});
-  HandlerState state;
-  EXPECT_EQ(CaptureSelection(&drop, state), kOk);
-  EXPECT_THAT(state.m_selection, ElementsAre(fits));
-  EXPECT_TRUE(LastItemBufferIsAllZero(state));
+// 259 units fit a path buffer with its terminator; 260 would arrive cut and might name another item.
+TEST(Selection, PathThatDoesNotFitIsLeftOutRatherThanCutInBothEncodings) {
+  const std::u16string fits = u"D:\\" + std::u16string(256, u'f');
+  const std::u16string tooLong = u"D:\\" + std::u16string(257, u'g');
+  const std::string ansiFits = "D:\\" + std::string(256, 'f');
+  const std::string ansiTooLong = "D:\\" + std::string(257, 'g');
+  FakeDropFiles wide({fits, tooLong});
+  FakeDropFiles ansi(fakes::AnsiDropBlock({ansiFits, ansiTooLong}));
+  for (FakeDropFiles* drop : {&wide, &ansi}) {
+    HandlerState state;
+    EXPECT_EQ(CaptureSelection(drop, state), kOk);
+    EXPECT_THAT(state.m_selection, ElementsAre(fits));
+    EXPECT_TRUE(LastItemBufferIsAllZero(state));
+  }
 }
 
 TEST(Selection, LongestPathThatFitsIsTheLastItem) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/wine/timing.h"
 #include "common/text.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_handler_platform.h"
@@ -20,17 +21,8 @@ namespace {
 constexpr int kRepetitions = 2000;
 constexpr char16_t kLastItem[] = u"D:\\data\\reports\\2026\\q4.doc";
 
-double Now() {
-  LARGE_INTEGER counter, frequency;
-  ::QueryPerformanceCounter(&counter);
-  ::QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(counter.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  return samples[samples.size() / 2];
-}
+using bench::Median;
+using bench::NowMicroseconds;
 
 DWORD WINAPI FindAgentThread(void* result) {
   *static_cast<HWND*>(result) = ::FindWindowW(L"ZebTorvoFloat", nullptr);
@@ -71,15 +63,15 @@ int Run() {
   int inserted = 0;
   for (int i = 0; i < kRepetitions; ++i) {
     HMENU popup = ::CreatePopupMenu();
-    double start = Now();
+    double start = NowMicroseconds();
     const HResult result = QueryContextMenu(state, platform, reinterpret_cast<MenuHandle>(popup), 0, 100, 200, 0);
-    handler.push_back(Now() - start);
+    handler.push_back(NowMicroseconds() - start);
     ::DestroyMenu(popup);
     inserted += result == 1 ? 1 : 0;
 
-    start = Now();
+    start = NowMicroseconds();
     const LRESULT letter = BarePlatformCalls();
-    bare.push_back(Now() - start);
+    bare.push_back(NowMicroseconds() - start);
     if (letter != u'X') std::fprintf(stderr, "unexpected answer %lld\n", static_cast<long long>(letter));
   }
   if (inserted != kRepetitions) std::fprintf(stderr, "the item was inserted %d times\n", inserted);

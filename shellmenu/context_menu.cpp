@@ -9,7 +9,7 @@
 
 #include "shellmenu/agent_protocol.h"
 #include "shellmenu/dispatch.h"
-#include "shellmenu/protected_paths.h"
+#include "shellmenu/menu_decision.h"
 
 namespace torvo {
 
@@ -17,13 +17,12 @@ namespace {
 
 inline constexpr HResult kOneCommandUsed = 1;  // MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1)
 
-// The item stays out when the last item lies on the vault drive (its first unit equals the
-// letter, case kept) or is a protected place. With no agent the root begins with ':', which no
-// path begins with.
+// The item stays out when any selected item lies on the vault drive or is a protected place. The
+// agent is asked once and the protected places are expanded once for the whole selection.
 bool ItemLeftOut(const HandlerState& state, HandlerPlatform& platform) {
   const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(platform.agent));
-  if (root[0] == state.lastItemPath[0]) return true;
-  return IsProtectedPath(platform.environment, state.lastItemPath) != 0;
+  ExpandedProtectedPaths places(platform.environment);
+  return !SelectionAllowsItem(state.m_selection, root, places);
 }
 
 HResult OfferItem(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
@@ -63,10 +62,12 @@ HResult CopyAnsi(TextSource& texts, const std::u16string& text, char* pszName, s
 }  // namespace
 
 HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
-                         std::uint32_t indexMenu, std::uint32_t idCmdFirst, std::uint32_t /*idCmdLast*/,
+                         std::uint32_t indexMenu, std::uint32_t idCmdFirst, std::uint32_t idCmdLast,
                          std::uint32_t uFlags) {
   if ((uFlags & (kCmfDefaultOnly | kCmfVerbsOnly)) != 0) return kOk;
   if (hmenu == 0) return kInvalidArg;
+  // No identifier left to give: inserting idCmdFirst would collide with another handler's command.
+  if (idCmdFirst > idCmdLast) return kOk;
   try {
     return OfferItem(state, platform, hmenu, indexMenu, idCmdFirst);
   } catch (const std::bad_alloc&) {
@@ -96,8 +97,8 @@ HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform,
                       const InvokeCommandRecord* pici) {
   if (pici == nullptr) return kInvalidArg;
   const std::uintptr_t verb = pici->lpVerb;
-  if (((verb >> 16) & 0xFFFFu) != 0) return kInvalidArg;  // HIWORD set: a verb string
-  if ((verb & 0xFFFFu) != 0) return kInvalidArg;          // an offset other than 0
+  if (verb > 0xFFFFu) return kInvalidArg;  // the address of a verb string, wherever it lies
+  if (verb != 0) return kInvalidArg;       // an offset other than 0
   try {
     // What the dispatch yields is not the shell's concern; the platform shows its own errors.
     SendSelectionToVault(state, platform);

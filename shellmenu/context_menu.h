@@ -18,8 +18,9 @@ struct InvokeCommandRecord {
   std::uintptr_t lpVerb = 0;
 };
 
-// Inserts the item at indexMenu with idCmdFirst unless the last item lies on the vault drive or is
-// protected; 1 (one identifier used), 0 (none), kInvalidArg for a null menu, kOutOfMemory.
+// Inserts the item at indexMenu with idCmdFirst unless a selected item lies on the vault drive or is
+// protected, or the shell has no identifier left (idCmdFirst > idCmdLast); 1 (one identifier used),
+// 0 (none), kInvalidArg for a null menu, kOutOfMemory.
 HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
                          std::uint32_t indexMenu, std::uint32_t idCmdFirst, std::uint32_t idCmdLast,
                          std::uint32_t uFlags);
@@ -31,7 +32,7 @@ HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::u
                          char* pszName, std::uint32_t cchMax);
 
 // Runs the dispatch for command offset 0 and drops its result; kOk, or kInvalidArg for anything
-// else and for a null record.
+// else (any value above 0xFFFF is the address of a verb string) and for a null record.
 HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform,
                       const InvokeCommandRecord* pici);
 

@@ -10,7 +10,10 @@ HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platfor
   // The window found here serves this one question only; the direct move looks it up again.
   const WindowHandle window = FindAgentWindow(platform.agent);
   if (window != 0 && QueryAgentReady(platform.agent, window)) {
-    return MoveIntoVault(state, platform.agent, platform.mover, platform.texts);
+    const HResult moved = MoveIntoVault(state, platform.agent, platform.mover, platform.texts);
+    // Ready, then no vault root after all (the agent gone, no letter, no drive): the command is
+    // not dropped but handed over by the list, as to an agent that is not ready.
+    if (moved != kFail) return moved;
   }
   // Not running, or running but not ready: the agent is started with the list all the same.
   return LaunchAgentWithList(state, platform.starter, platform.tempFiles);

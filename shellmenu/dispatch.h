@@ -6,7 +6,8 @@
 
 namespace torvo {
 
-// Asks a running agent whether it is ready: direct move if so, agent launch otherwise.
+// Asks a running agent whether it is ready: direct move if so, agent launch otherwise, and also
+// when the ready agent's vault root turns out not to exist.
 HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platform);
 
 }  // namespace torvo

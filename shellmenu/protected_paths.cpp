@@ -63,17 +63,28 @@ bool RowMatches(std::int32_t match, std::u16string_view path, std::u16string_vie
 
 }  // namespace
 
+bool ExpandedProtectedPaths::Usable(std::size_t row) {
+  if (rows_[row] == Row::kNotExpanded) {
+    const std::uint32_t units =
+        environment_.ExpandVariables(g_protectedPaths[row].strPattern, expanded_[row].data(), kMaxPath);
+    // 0 is a failure; more than the buffer means the text was not written: the row matches nothing.
+    rows_[row] = units != 0 && units <= kMaxPath ? Row::kUsable : Row::kUnusable;
+  }
+  return rows_[row] == Row::kUsable;
+}
+
+std::optional<std::size_t> ExpandedProtectedPaths::MatchingRow(const char16_t* path) {
+  if (path == nullptr) return std::nullopt;
+  const std::u16string_view working = TrimmedPath(environment_, path);
+  for (std::size_t row = 0; row < kProtectedPathCount; ++row) {
+    if (Usable(row) && RowMatches(g_protectedPaths[row].nMatch, working, expanded_[row].data())) return row;
+  }
+  return std::nullopt;
+}
+
 std::int32_t IsProtectedPath(const Environment& environment, const char16_t* path) {
   if (path == nullptr) return 0;
-  const std::u16string_view working = TrimmedPath(environment, path);
-  for (const ProtectedPathEntry& row : g_protectedPaths) {
-    char16_t expanded[kMaxPath];
-    const std::uint32_t units = environment.ExpandVariables(row.strPattern, expanded, kMaxPath);
-    // 0 is a failure; more than the buffer means the text was not written: skip the row either way.
-    if (units == 0 || units > kMaxPath) continue;
-    if (RowMatches(row.nMatch, working, std::u16string_view(expanded))) return 1;
-  }
-  return 0;
+  return ExpandedProtectedPaths(environment).MatchingRow(path) ? 1 : 0;
 }
 
 }  // namespace torvo

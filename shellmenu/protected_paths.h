@@ -2,7 +2,9 @@
 // The places that Windows and the user's profile rely on, and the test whether a path is one.
 #include <array>
 #include <cstdint>
+#include <optional>
 
+#include "common/text.h"
 #include "shellmenu/environment.h"
 
 namespace torvo {
@@ -17,6 +19,28 @@ struct ProtectedPathEntry {
 
 inline constexpr std::size_t kProtectedPathCount = 45;
 extern const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedPaths;
+
+// The 45 rows expanded in the given environment, each at most once and only when a test first
+// reaches it, so that many paths can be tested against one expansion. A row whose expansion fails
+// or does not fit a path buffer matches nothing.
+class ExpandedProtectedPaths {
+ public:
+  explicit ExpandedProtectedPaths(const Environment& environment) : environment_(environment) {}
+  ExpandedProtectedPaths(const ExpandedProtectedPaths&) = delete;
+  ExpandedProtectedPaths& operator=(const ExpandedProtectedPaths&) = delete;
+
+  // The index of the first row that the path (blanks at both ends ignored) matches; nothing for an
+  // unprotected path and for null.
+  std::optional<std::size_t> MatchingRow(const char16_t* path);
+
+ private:
+  enum class Row : std::uint8_t { kNotExpanded, kUsable, kUnusable };
+  bool Usable(std::size_t row);
+
+  const Environment& environment_;
+  std::array<std::array<char16_t, kMaxPath>, kProtectedPathCount> expanded_;
+  std::array<Row, kProtectedPathCount> rows_{};
+};
 
 // 1 when the path (blanks at both ends ignored) is a protected place, else 0; null gives 0.
 std::int32_t IsProtectedPath(const Environment& environment, const char16_t* path);

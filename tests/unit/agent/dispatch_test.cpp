@@ -63,11 +63,16 @@ TEST(Dispatch, WindowGoneBeforeTheQuestionStartsTheAgent) {
   EXPECT_TRUE(fake.mover.operations.empty());
 }
 
-TEST(Dispatch, ReturnsWhatTheDirectMoveYields) {
-  FakeHandlerPlatform fake;
-  fake.agent.RunAgent(kAgentWindow, 1, u'Q');  // the vault drive Q: does not exist
-  EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform), kFail);
-  EXPECT_TRUE(fake.starter.starts.empty());  // no fall-back to the launch
+TEST(Dispatch, ReadyAgentWithoutAVaultRootGetsTheListInstead) {
+  for (std::uint64_t letter : {std::uint64_t{u'Q'}, std::uint64_t{0}}) {  // Q: does not exist; no letter
+    FakeHandlerPlatform fake;
+    fake.agent.RunAgent(kAgentWindow, 1, letter);
+    EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform), kOk);
+    EXPECT_TRUE(fake.mover.operations.empty());
+    ASSERT_EQ(fake.starter.starts.size(), 1u);
+    ASSERT_EQ(fake.tempFiles.files.size(), 1u);
+    EXPECT_EQ(fake.tempFiles.files.begin()->second.bytes.size(), 18u);  // "D:\a.txt" and a line feed
+  }
 }
 
 }  // namespace

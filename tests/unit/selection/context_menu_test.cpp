@@ -109,22 +109,38 @@ INSTANTIATE_TEST_SUITE_P(
         DecisionCase{"InsideTheProfileIsOffered", std::nullopt, u"D:\\Users\\ann\\Documents\\a.txt", true}),
     fakes::CaseName());
 
-TEST(QueryContextMenu, OnlyTheLastSelectedItemDecides) {
+TEST(QueryContextMenu, EverySelectedItemDecidesWithOneLookupAndOneExpansionOfTheRows) {
   const auto decide = [](std::vector<std::u16string> items) {
     FakeHandlerPlatform fake;
+    fake.agent.RunAgent(kAgentWindow, 1, u'X');
     fakes::FakeDropFiles drop(std::move(items));
     HandlerState state;
     EXPECT_EQ(CaptureSelection(&drop, state), kOk);
-    return QueryContextMenu(state, fake.platform, kMenu, 0, 100, 200, 0);
+    const HResult result = QueryContextMenu(state, fake.platform, kMenu, 0, 100, 200, 0);
+    EXPECT_EQ(fake.agent.lookups.size(), 1u);
+    EXPECT_LE(fake.environment.expansions, 45);
+    return result;
   };
   EXPECT_EQ(decide({u"D:\\data\\a.txt", u"D:\\Windows"}), kOk);
-  EXPECT_EQ(decide({u"D:\\Windows", u"D:\\data\\a.txt"}), 1);
+  EXPECT_EQ(decide({u"D:\\Users\\Public", u"E:\\a.txt"}), kOk);
+  EXPECT_EQ(decide({u"X:\\in-the-vault.txt", u"E:\\a.txt", u"E:\\b.txt"}), kOk);
+  // The left-out last item (too long to capture) is not moved, so it does not decide either.
+  EXPECT_EQ(decide({u"E:\\a.txt", u"D:\\Windows\\" + std::u16string(300, u'x')}), 1);
+  EXPECT_EQ(decide(std::vector<std::u16string>(1000, u"E:\\a.txt")), 1);
 }
 
-TEST(QueryContextMenu, InsertsAtTheShellsPositionWithTheFirstIdentifierWhateverTheLastIs) {
+TEST(QueryContextMenu, NoIdentifierLeftInsertsNothing) {
   FakeHandlerPlatform fake;
   fake.agent.RunAgent(kAgentWindow, 1, u'X');
-  EXPECT_EQ(QueryContextMenu(LastItemIs(u"D:\\a.txt"), fake.platform, kMenu, 7, 0x7000, 0x6FFF, 0), 1);
+  EXPECT_EQ(QueryContextMenu(LastItemIs(u"D:\\a.txt"), fake.platform, kMenu, 7, 0x7000, 0x6FFF, 0), kOk);
+  EXPECT_THAT(fake.journal, IsEmpty());
+  EXPECT_EQ(QueryContextMenu(LastItemIs(u"D:\\a.txt"), fake.platform, kMenu, 7, 0x7000, 0x7000, 0), 1);
+}
+
+TEST(QueryContextMenu, InsertsAtTheShellsPositionWithTheFirstIdentifier) {
+  FakeHandlerPlatform fake;
+  fake.agent.RunAgent(kAgentWindow, 1, u'X');
+  EXPECT_EQ(QueryContextMenu(LastItemIs(u"D:\\a.txt"), fake.platform, kMenu, 7, 0x7000, 0x7FFF, 0), 1);
   ASSERT_EQ(fake.menu.insertions.size(), 1u);
   const auto& item = fake.menu.insertions[0];
   EXPECT_EQ(item.menu, kMenu);
@@ -360,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VerbCase{"LargestOffset", 0xFFFF, kInvalidArg},
                       VerbCase{"VerbString", 0x00007FF6A1B20010u, kInvalidArg},
                       VerbCase{"OnlyBit16", 0x10000, kInvalidArg},
-                      VerbCase{"BitsAbove31AreNotExamined", 0xFFFF000000000000u, kOk}),
+                      VerbCase{"StringWithSmallLow32Bits", 0x0000000200000000u, kInvalidArg}),
     fakes::CaseName());
 
 TEST(InvokeCommand, NullRecordIsRefusedWithNothingDone) {

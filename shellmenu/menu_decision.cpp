@@ -1,0 +1,21 @@
+#include "shellmenu/menu_decision.h"
+
+#include <algorithm>
+
+namespace torvo {
+
+PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places) {
+  if (root[0] == path[0]) return {PathVerdict::kOnVaultDrive, 0};
+  const std::optional<std::size_t> row = places.MatchingRow(path);
+  if (row) return {PathVerdict::kProtected, *row};
+  return {};
+}
+
+bool SelectionAllowsItem(const std::vector<std::u16string>& selection, const VaultRoot& root,
+                         ExpandedProtectedPaths& places) {
+  return std::all_of(selection.begin(), selection.end(), [&](const std::u16string& path) {
+    return JudgePath(path.c_str(), root, places).verdict == PathVerdict::kAllowed;
+  });
+}
+
+}  // namespace torvo

@@ -47,11 +47,11 @@ sign() {
   echo "signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
 }
 
-ensure_packages
 if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
   [ -n "${TORVO_SIGN_CERT:-}" ] && [ -n "${TORVO_SIGN_KEY:-}" ] || fail "TORVO_SIGN_CERT and TORVO_SIGN_KEY go together"
   [ -r "$TORVO_SIGN_CERT" ] && [ -r "$TORVO_SIGN_KEY" ] || fail "cannot read TORVO_SIGN_CERT or TORVO_SIGN_KEY"
 fi
+ensure_packages
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
 cmake --build "$RELEASE_TREE" --target TorvoShellMenu

@@ -27,6 +27,12 @@ if(WIN32)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+
+  # Release (scripts/release.sh): optimised, with debug information that the release script moves
+  # into a file of its own, and a build id in the debug directory that names this very build in a
+  # crash dump.
+  add_compile_options($<$<CONFIG:Release>:-g>)
+  add_link_options($<$<CONFIG:Release>:-Wl,--build-id>)
 endif()
 
 # Google Test: the system library natively, Debian's sources cross-built for Windows.

@@ -9,9 +9,7 @@ source "$(dirname "$0")/common.sh"
 
 ensure_packages
 [ -f "$NATIVE/build.ninja" ] || cmake -S "$ROOT" -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-[ -f "$WIN/build.ninja" ] || cmake -S "$ROOT" -B "$WIN" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" >/dev/null
+configure_win_tree "$WIN" RelWithDebInfo
 cmake --build "$NATIVE"
 cmake --build "$WIN"
 

@@ -12,7 +12,8 @@ export WINEDEBUG=-all
 VAULT_HOST=$BUILD_ROOT/vault
 
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev"
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
+  osslsigncode openssl"
 
 # Installs the Debian packages that are missing; does nothing when all are there.
 ensure_packages() {
@@ -27,12 +28,17 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
 }
 
+# Configures (once) a Windows tree: configure_win_tree DIR BUILD_TYPE
+configure_win_tree() {
+  [ -f "$1/build.ninja" ] || cmake -S "$ROOT" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+      -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" >/dev/null
+}
+
 # Configures (once) and builds the native, Windows and fuzz trees.
 build_all() {
   [ -f "$NATIVE/build.ninja" ] || cmake -S "$ROOT" -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  [ -f "$WIN/build.ninja" ] || cmake -S "$ROOT" -B "$WIN" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-      -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" >/dev/null
+  configure_win_tree "$WIN" RelWithDebInfo
   [ -f "$FUZZ/build.ninja" ] || CC=clang CXX=clang++ cmake -S "$ROOT" -B "$FUZZ" -G Ninja \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVO_FUZZ=ON >/dev/null
   cmake --build "$NATIVE" && cmake --build "$WIN" && cmake --build "$FUZZ"

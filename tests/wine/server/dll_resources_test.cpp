@@ -17,6 +17,7 @@
 #include "resource_ids.h"
 #include "shellmenu/text_source.h"
 #include "tests/fakes/case_name.h"
+#include "torvo_version.h"
 
 namespace torvo {
 namespace {
@@ -253,10 +254,13 @@ TEST_F(DllResources, VersionRecordInChineseWithOneEnglishStringBlock) {
   ASSERT_TRUE(::VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
   ASSERT_EQ(size, sizeof(VS_FIXEDFILEINFO));
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x000003E9u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010003u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x000003E9u);
+  // The project's version, e.g. 1.3.0.1001: 0x00010003 and 0x000003E9.
+  constexpr DWORD kVersionMs = MAKELONG(TORVO_VERSION_MINOR, TORVO_VERSION_MAJOR);
+  constexpr DWORD kVersionLs = MAKELONG(TORVO_VERSION_BUILD, TORVO_VERSION_PATCH);
+  EXPECT_EQ(fixed->dwFileVersionMS, kVersionMs);
+  EXPECT_EQ(fixed->dwFileVersionLS, kVersionLs);
+  EXPECT_EQ(fixed->dwProductVersionMS, kVersionMs);
+  EXPECT_EQ(fixed->dwProductVersionLS, kVersionLs);
   EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
   EXPECT_EQ(fixed->dwFileFlags, 0u);
   EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
@@ -276,8 +280,8 @@ TEST_F(DllResources, VersionRecordInChineseWithOneEnglishStringBlock) {
     return std::wstring(value);
   };
   EXPECT_EQ(text(L"OriginalFilename"), L"TorvoShellMenu.dll");
-  EXPECT_EQ(text(L"FileVersion"), L"1, 3, 0, 1001");
-  EXPECT_EQ(text(L"ProductVersion"), L"1, 3, 0, 1001");
+  EXPECT_EQ(text(L"FileVersion"), L"" TORVO_VERSION_TEXT);
+  EXPECT_EQ(text(L"ProductVersion"), L"" TORVO_VERSION_TEXT);
   EXPECT_NE(text(L"CompanyName"), L"<missing>");
   EXPECT_NE(text(L"ProductName"), L"<missing>");
 }

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the Release configuration of TorvoShellMenu.dll in a tree of its own (build/win-release)
+# and writes what a vendor ships to build/release/, and nothing else:
+#   TorvoShellMenu.dll        stripped, with a GNU debug link to its symbols; signed when asked
+#   TorvoShellMenu.dll.debug  the symbols, for crash analysis; kept, not shipped to users
+#   SHA256SUMS                the checksums of both
+# Signing (Authenticode, SHA-256) with osslsigncode when TORVO_SIGN_CERT and TORVO_SIGN_KEY name
+# PEM files: TORVO_SIGN_PASS is the key's passphrase, TORVO_SIGN_TIMESTAMP the URL of an RFC 3161
+# timestamp server (none without it), TORVO_SIGN_CA the CA certificates the signature is verified
+# against after signing (default: the system's). Without a certificate the DLL stays unsigned.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+RELEASE_TREE=$BUILD_ROOT/win-release
+OUT=$BUILD_ROOT/release
+DLL=TorvoShellMenu.dll
+OBJCOPY=x86_64-w64-mingw32-objcopy
+OBJDUMP=x86_64-w64-mingw32-objdump
+
+fail() { echo "release: $*" >&2; exit 1; }
+
+# The version from the build's one source of it, e.g. 1.3.0.1001.
+version() {
+  awk '/^#define TORVO_VERSION_(MAJOR|MINOR|PATCH|BUILD) / { v = v (v == "" ? "" : ".") $3 } END { print v }' \
+      "$RELEASE_TREE/resources/generated/torvo_version.h"
+}
+
+# The build id of a DLL: the GUID and age of its CodeView record, as crash dumps name the module.
+build_id() {
+  "$OBJDUMP" -p "$1" | sed -nE 's/.*format RSDS signature (.{8})(.{4})(.{4})(.{4})(.{12}) age ([0-9]+).*/{\U\1-\2-\3-\4-\5\E} age \6/p'
+}
+
+# Signs the stripped DLL into a copy, verifies the signature and names the signer.
+sign() {
+  local unsigned=$1 signed=$2
+  local args=(-certs "$TORVO_SIGN_CERT" -key "$TORVO_SIGN_KEY" -h sha256 -n "ZebTorvo Explorer context menu")
+  if [ -n "${TORVO_SIGN_PASS:-}" ]; then  # from a file, to keep it off the process list
+    (umask 077 && printf '%s' "$TORVO_SIGN_PASS" >"$work/pass")
+    args+=(-readpass "$work/pass")
+  fi
+  [ -z "${TORVO_SIGN_TIMESTAMP:-}" ] || args+=(-ts "$TORVO_SIGN_TIMESTAMP")
+  osslsigncode sign "${args[@]}" -in "$unsigned" -out "$signed" >/dev/null || fail "signing failed"
+  local verify=(-in "$signed")
+  [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
+  local report
+  report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
+  echo "signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+}
+
+if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
+  [ -n "${TORVO_SIGN_CERT:-}" ] && [ -n "${TORVO_SIGN_KEY:-}" ] || fail "TORVO_SIGN_CERT and TORVO_SIGN_KEY go together"
+  [ -r "$TORVO_SIGN_CERT" ] && [ -r "$TORVO_SIGN_KEY" ] || fail "cannot read TORVO_SIGN_CERT or TORVO_SIGN_KEY"
+fi
+ensure_packages
+rm -rf "$OUT"  # a run that fails leaves no release behind
+configure_win_tree "$RELEASE_TREE" Release
+cmake --build "$RELEASE_TREE" --target TorvoShellMenu
+
+# Everything is made in a folder of its own that becomes build/release/ only when complete.
+work=$(mktemp -d "$BUILD_ROOT/release-work.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -m 755 "$work/out"
+built=$RELEASE_TREE/bin/$DLL
+"$OBJCOPY" --only-keep-debug "$built" "$work/out/$DLL.debug"
+# The debug link holds the symbol file's name and checksum; debuggers look for it beside the DLL.
+(cd "$work/out" && "$OBJCOPY" --strip-all --add-gnu-debuglink="$DLL.debug" "$built" "$work/$DLL")
+
+echo "TorvoShellMenu $(version), build id $(build_id "$work/$DLL")"
+if [ -n "${TORVO_SIGN_CERT:-}" ]; then
+  sign "$work/$DLL" "$work/out/$DLL"
+else
+  cp "$work/$DLL" "$work/out/$DLL"
+  echo "$DLL is unsigned: set TORVO_SIGN_CERT and TORVO_SIGN_KEY to sign it"
+fi
+chmod 644 "$work/out/$DLL" "$work/out/$DLL.debug"
+(cd "$work/out" && sha256sum "$DLL" "$DLL.debug" >SHA256SUMS)
+mv "$work/out" "$OUT"
+
+echo "${OUT#"$ROOT"/}/:"
+for file in "$DLL" "$DLL.debug" SHA256SUMS; do
+  printf '  %-26s %9d bytes\n' "$file" "$(stat -c %s "$OUT/$file")"
+done

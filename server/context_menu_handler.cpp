@@ -13,10 +13,14 @@ namespace torvo::server {
 
 namespace {
 
-// The platform of one shell call: texts from the DLL's resources, the agent from the DLL's folder.
+void LockModule() { g_currentModule->Lock(); }
+void UnlockModule() { g_currentModule->Unlock(); }
+
+// The platform of one shell call: texts from the DLL's resources, the agent from the DLL's folder,
+// and a move started on a thread of its own counted in the module's lock count until it ends.
 class CallPlatform : public win32::Win32HandlerPlatform {
  public:
-  CallPlatform() : Win32HandlerPlatform(ResourceInstance(), g_entryPointInstance) {}
+  CallPlatform() : Win32HandlerPlatform(ResourceInstance(), g_entryPointInstance, {&LockModule, &UnlockModule}) {}
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// How the handler reaches the running vault agent: a worker thread for the window lookup, the
-// lookup itself and the WM_COPYDATA query.
+// How the handler reaches the running vault agent: the window lookup on a worker thread and the
+// WM_COPYDATA query, each bounded in time.
 #include <cstdint>
 
 #include "shellmenu/handles.h"
@@ -16,17 +16,14 @@ struct CopyDataRecord {
 
 class AgentChannel {
  public:
-  using ThreadProc = void (*)(void* context);
-
   virtual ~AgentChannel() = default;
 
-  // CreateThread (default security and stack, starts at once) running proc(context), then
-  // WaitForSingleObject with no time limit and CloseHandle. Returns false, without running proc,
-  // when the thread cannot be created.
-  virtual bool RunOnNewThread(ThreadProc proc, void* context) = 0;
-
-  // FindWindowW: the first top-level window of the class (and title, when not null), or 0.
-  virtual WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName) = 0;
+  // FindWindowW on a short-lived worker thread, waited for at most `timeoutMs`: the first top-level
+  // window of the class (and title, when not null). 0 when there is none, when no worker can be
+  // started, and when the worker does not finish in time; a late worker then ends on its own,
+  // writing only into memory it shares with nobody any more.
+  virtual WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName,
+                                          std::uint32_t timeoutMs) = 0;
 
   // WM_COPYDATA to the window with wParam 0 and lParam the record; the window procedure's answer.
   // Bounded by SendMessageTimeoutW (SMTO_ABORTIFHUNG, 1,000 ms): a time-out or failure gives 0.

@@ -1,28 +1,8 @@
 #include "shellmenu/agent_protocol.h"
 
-#include <exception>
-
 namespace torvo {
 
 namespace {
-
-// What the lookup's worker thread needs: the channel to search with and the caller's record.
-struct FindWindowJob {
-  AgentChannel& channel;
-  FindWindowParam& param;
-};
-
-// The worker: one class search, the result stored in the caller's record. Nothing may escape a
-// thread procedure, so a failing search leaves the result null.
-void FindWindowThreadProc(void* context) {
-  if (context == nullptr) return;
-  FindWindowJob& job = *static_cast<FindWindowJob*>(context);
-  try {
-    job.param.hwndResult = job.channel.FindTopLevelWindow(job.param.lpClassName, job.param.lpWindowName);
-  } catch (const std::exception&) {
-    job.param.hwndResult = 0;
-  }
-}
 
 // One question to the agent window: the id alone, no payload.
 std::uint64_t Ask(AgentChannel& channel, WindowHandle window, std::uintptr_t id) {
@@ -33,11 +13,8 @@ std::uint64_t Ask(AgentChannel& channel, WindowHandle window, std::uintptr_t id)
 }  // namespace
 
 WindowHandle FindAgentWindow(AgentChannel& channel) {
-  FindWindowParam param{kAgentWindowClass, nullptr, 0};
-  FindWindowJob job{channel, param};
-  // A thread that cannot be created is a missing agent: no retry, no search on this thread.
-  if (!channel.RunOnNewThread(&FindWindowThreadProc, &job)) return 0;
-  return param.hwndResult;
+  // A worker that cannot be created or does not answer in time is a missing agent: no retry.
+  return channel.FindTopLevelWindow(kAgentWindowClass, nullptr, kAgentLookupTimeoutMs);
 }
 
 bool QueryAgentReady(AgentChannel& channel, WindowHandle window) {

@@ -10,20 +10,15 @@ namespace torvo {
 inline constexpr char16_t kAgentWindowClass[] = u"ZebTorvoFloat";
 inline constexpr std::uintptr_t AGENT_QUERY_READY = 1004;
 inline constexpr std::uintptr_t AGENT_QUERY_DRIVE_LETTER = 1005;
-
-// The record handed to the lookup's worker thread; lives in the caller's frame.
-struct FindWindowParam {
-  const char16_t* lpClassName = nullptr;
-  const char16_t* lpWindowName = nullptr;
-  WindowHandle hwndResult = 0;
-};
+// How long the shell's thread waits for the lookup's worker: as long as for one query.
+inline constexpr std::uint32_t kAgentLookupTimeoutMs = 1000;
 
 // The drive letter, ":\" and zeros: always followed by a second zero so that it can serve as a
 // list ended by two zeros.
 using VaultRoot = std::array<char16_t, 5>;
 
-// Finds the agent's top-level window on a short-lived worker thread; 0 when there is none or the
-// thread cannot be created.
+// Finds the agent's top-level window on a short-lived worker thread, waiting at most
+// kAgentLookupTimeoutMs; 0 when there is none, the thread cannot be created or does not finish.
 WindowHandle FindAgentWindow(AgentChannel& channel);
 
 // Asks a found window whether the handler may move the selection itself: low 32 bits nonzero.

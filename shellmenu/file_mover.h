@@ -1,6 +1,9 @@
 #pragma once
 // The shell's file-operation service as the direct move uses it.
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "shellmenu/handles.h"
 
@@ -22,6 +25,19 @@ struct FileOperation {
   const char16_t* lpszProgressTitle = nullptr;
 };
 
+// A file operation together with the lists and the title that its record points into, so that
+// it can run on a thread other than the one that made it. Lives at one address: never copied.
+struct FileOperationJob {
+  FileOperationJob() = default;
+  FileOperationJob(const FileOperationJob&) = delete;
+  FileOperationJob& operator=(const FileOperationJob&) = delete;
+
+  std::vector<char16_t> from;  // ended by two zeros
+  std::vector<char16_t> to;    // ended by two zeros
+  std::u16string title;
+  FileOperation operation;     // pFrom, pTo and lpszProgressTitle point into the fields above
+};
+
 class FileMover {
  public:
   virtual ~FileMover() = default;
@@ -29,6 +45,11 @@ class FileMover {
   virtual bool PathExists(const char16_t* path) = 0;
   // SHFileOperationW with the record; synchronous; its result is returned as it comes.
   virtual int RunFileOperation(FileOperation& operation) = 0;
+  // Runs the job's operation on a new thread of its own (COM initialised apartment-threaded there),
+  // which frees the job when it ends and keeps the DLL loaded until then; returns at once. True
+  // when the thread runs and owns the job; false, the job left with the caller, when no thread
+  // can be started.
+  virtual bool StartFileOperation(std::unique_ptr<FileOperationJob>& job) = 0;
 };
 
 }  // namespace torvo

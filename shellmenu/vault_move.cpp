@@ -17,25 +17,37 @@ bool FitsSourceList(const std::u16string& path) {
   return !path.empty() && path.size() < kMaxPath && path.find(u'\0') == std::u16string::npos;
 }
 
-HResult MoveInto(const HandlerState& state, AgentChannel& channel, FileMover& mover, TextSource& texts) {
-  // The dispatch's window is not reused: the agent is looked up and asked once more.
-  const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(channel));
-  const std::optional<std::vector<char16_t>> sources = BuildSourceList(state.m_selection);
-  if (!sources) return kInvalidArg;
-  if (!mover.PathExists(root.data())) return kFail;
-
-  FileOperation operation;
+// The move's record with the lists and the title it points into, ready for any thread.
+std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, const VaultRoot& root,
+                                          std::u16string title) {
+  auto job = std::make_unique<FileOperationJob>();
+  job->from = std::move(sources);
+  job->to.assign(root.begin(), root.end());  // the root's trailing zeros end the destination list
+  job->title = std::move(title);
+  FileOperation& operation = job->operation;
   operation.hwnd = 0;
   operation.wFunc = kFoMove;
-  operation.pFrom = sources->data();
-  operation.pTo = root.data();  // the root's trailing zeros end the destination list
+  operation.pFrom = job->from.data();
+  operation.pTo = job->to.data();
   operation.fFlags = kVaultMoveFlags;
   operation.fAnyOperationsAborted = false;
   operation.hNameMappings = nullptr;
-  const std::u16string title = texts.LoadText(IDS_PROGRESS_TITLE);
-  operation.lpszProgressTitle = title.c_str();
-  // A partial failure or a cancelled move is shown by the platform itself and not reported here.
-  mover.RunFileOperation(operation);
+  operation.lpszProgressTitle = job->title.c_str();
+  return job;
+}
+
+HResult MoveInto(const HandlerState& state, AgentChannel& channel, FileMover& mover, TextSource& texts) {
+  // The dispatch's window is not reused: the agent is looked up and asked once more.
+  const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(channel));
+  std::optional<std::vector<char16_t>> sources = BuildSourceList(state.m_selection);
+  if (!sources) return kInvalidArg;
+  if (!mover.PathExists(root.data())) return kFail;
+
+  std::unique_ptr<FileOperationJob> job = MoveJob(std::move(*sources), root, texts.LoadText(IDS_PROGRESS_TITLE));
+  // A long move must not hold the shell's thread; only when no thread can be started does it run
+  // here, as before, rather than be lost. A partial failure or a cancelled move is shown by the
+  // platform itself and not reported here.
+  if (!mover.StartFileOperation(job)) mover.RunFileOperation(job->operation);
   return kOk;
 }
 

@@ -18,9 +18,10 @@ namespace torvo {
 // was not selected, or run over its share of the block.
 std::optional<std::vector<char16_t>> BuildSourceList(const std::vector<std::u16string>& paths);
 
-// Asks the agent for the drive letter and moves every selected item into its root under the
-// progress title; kFail when the root does not exist, kInvalidArg (nothing moved) when an entry
-// cannot be passed whole, kOutOfMemory when memory runs out, else kOk.
+// Asks the agent for the drive letter and starts the move of every selected item into its root,
+// under the progress title, on a thread of its own (on the calling thread when none can be
+// started), and returns without waiting for it. kFail when the root does not exist, kInvalidArg
+// (nothing moved) when an entry cannot be passed whole, kOutOfMemory when memory runs out, else kOk.
 HResult MoveIntoVault(const HandlerState& state, AgentChannel& channel, FileMover& mover,
                       TextSource& texts);
 

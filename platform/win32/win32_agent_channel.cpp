@@ -2,38 +2,52 @@
 
 #include <windows.h>
 
-#include "platform/win32/unique_handle.h"
+#include <memory>
+#include <string>
+
+#include "platform/win32/own_thread.h"
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
 
 namespace {
 
-// What the worker thread runs; lives in the frame of RunOnNewThread, which outlasts the thread.
-struct ThreadStart {
-  AgentChannel::ThreadProc proc;
-  void* context;
+// The lookup's record, owned jointly by the caller and the worker: a worker that finishes after
+// the caller has stopped waiting writes into memory that still exists, and the last owner frees
+// it. The names are copies, since the caller's texts may be gone by then.
+struct FindWindowParam {
+  std::wstring className;
+  std::wstring windowName;
+  bool hasWindowName = false;
+  HWND hwndResult = nullptr;
 };
 
-DWORD WINAPI RunThreadStart(void* parameter) {
-  const auto* start = static_cast<const ThreadStart*>(parameter);
-  start->proc(start->context);
-  return 0;
-}
+class FindWindowWork : public ThreadWork {
+ public:
+  explicit FindWindowWork(std::shared_ptr<FindWindowParam> param) : param_(std::move(param)) {}
+  void Run() noexcept override {
+    param_->hwndResult =
+        ::FindWindowW(param_->className.c_str(), param_->hasWindowName ? param_->windowName.c_str() : nullptr);
+  }
+
+ private:
+  std::shared_ptr<FindWindowParam> param_;
+};
 
 }  // namespace
 
-bool Win32AgentChannel::RunOnNewThread(ThreadProc proc, void* context) {
-  ThreadStart start{proc, context};
-  const UniqueHandle thread(::CreateThread(nullptr, 0, RunThreadStart, &start, 0, nullptr));
-  if (!thread) return false;
-  ::WaitForSingleObject(thread.Get(), INFINITE);
-  return true;
-}
-
-WindowHandle Win32AgentChannel::FindTopLevelWindow(const char16_t* className,
-                                                   const char16_t* windowName) {
-  return reinterpret_cast<WindowHandle>(::FindWindowW(AsWide(className), AsWide(windowName)));
+WindowHandle Win32AgentChannel::FindTopLevelWindow(const char16_t* className, const char16_t* windowName,
+                                                   std::uint32_t timeoutMs) {
+  auto param = std::make_shared<FindWindowParam>();
+  param->className = AsWide(className);
+  param->hasWindowName = windowName != nullptr;
+  if (windowName != nullptr) param->windowName = AsWide(windowName);
+  std::unique_ptr<ThreadWork> work = std::make_unique<FindWindowWork>(param);
+  const UniqueHandle thread = StartOwnThread(work);
+  if (!thread) return 0;
+  // The result is read only once the worker has ended; a late worker's answer is not waited for.
+  if (::WaitForSingleObject(thread.Get(), timeoutMs) != WAIT_OBJECT_0) return 0;
+  return reinterpret_cast<WindowHandle>(param->hwndResult);
 }
 
 std::uint64_t Win32AgentChannel::SendCopyData(WindowHandle window, const CopyDataRecord& record) {

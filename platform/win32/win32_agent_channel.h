@@ -1,6 +1,6 @@
 #pragma once
-// The running vault agent reached through the window manager: a worker thread, FindWindowW and a
-// WM_COPYDATA query bounded in time.
+// The running vault agent reached through the window manager: FindWindowW on a worker thread of
+// the DLL's own, and a WM_COPYDATA query, both bounded in time.
 #include "shellmenu/agent_channel.h"
 
 namespace torvo::win32 {
@@ -10,8 +10,8 @@ inline constexpr unsigned kAgentQueryTimeoutMs = 1000;
 
 class Win32AgentChannel : public AgentChannel {
  public:
-  bool RunOnNewThread(ThreadProc proc, void* context) override;
-  WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName) override;
+  WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName,
+                                  std::uint32_t timeoutMs) override;
   std::uint64_t SendCopyData(WindowHandle window, const CopyDataRecord& record) override;
 };
 

@@ -8,9 +8,10 @@
 
 namespace torvo::win32 {
 
-bool Win32FileMover::PathExists(const char16_t* path) { return ::PathFileExistsW(AsWide(path)) != FALSE; }
+namespace {
 
-int Win32FileMover::RunFileOperation(FileOperation& operation) {
+// SHFILEOPSTRUCTW from the record; the two fields the platform writes back are copied back.
+int RunShellFileOperation(FileOperation& operation) {
   SHFILEOPSTRUCTW record{};
   record.hwnd = reinterpret_cast<HWND>(operation.hwnd);
   record.wFunc = operation.wFunc;
@@ -21,10 +22,39 @@ int Win32FileMover::RunFileOperation(FileOperation& operation) {
   record.hNameMappings = operation.hNameMappings;
   record.lpszProgressTitle = AsWide(operation.lpszProgressTitle);
   const int result = ::SHFileOperationW(&record);
-  // The two fields the platform writes back.
   operation.fAnyOperationsAborted = record.fAnyOperationsAborted != FALSE;
   operation.hNameMappings = record.hNameMappings;
   return result;
+}
+
+// The thread's work: the operation in an apartment of its own, as the shell's thread would run it.
+class FileOperationWork : public ThreadWork {
+ public:
+  explicit FileOperationWork(std::unique_ptr<FileOperationJob> job) : job_(std::move(job)) {}
+  void Run() noexcept override {
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    RunShellFileOperation(job_->operation);
+    if (SUCCEEDED(com)) ::CoUninitialize();
+  }
+  std::unique_ptr<FileOperationJob> TakeJob() { return std::move(job_); }
+
+ private:
+  std::unique_ptr<FileOperationJob> job_;
+};
+
+}  // namespace
+
+bool Win32FileMover::PathExists(const char16_t* path) { return ::PathFileExistsW(AsWide(path)) != FALSE; }
+
+int Win32FileMover::RunFileOperation(FileOperation& operation) { return RunShellFileOperation(operation); }
+
+bool Win32FileMover::StartFileOperation(std::unique_ptr<FileOperationJob>& job) {
+  auto operationWork = std::make_unique<FileOperationWork>(std::move(job));
+  FileOperationWork& started = *operationWork;
+  std::unique_ptr<ThreadWork> work = std::move(operationWork);
+  if (StartOwnThread(work, hold_)) return true;
+  job = started.TakeJob();  // no thread: the job goes back to the caller
+  return false;
 }
 
 }  // namespace torvo::win32

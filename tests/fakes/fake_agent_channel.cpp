@@ -10,23 +10,11 @@ void FakeAgentChannel::RunAgent(WindowHandle handle, std::uint64_t ready, std::u
   answers[1005] = letter;
 }
 
-bool FakeAgentChannel::RunOnNewThread(ThreadProc proc, void* context) {
-  if (threadCreationFails) {
-    Note("thread fails");
-    return false;
-  }
-  Note("thread");
-  ++threadsRun;
-  // A real thread, joined before returning, as the platform's wait without time limit.
-  std::thread worker(proc, context);
-  worker.join();
-  return true;
-}
-
-WindowHandle FakeAgentChannel::FindTopLevelWindow(const char16_t* className, const char16_t* windowName) {
-  Note("find");
-  lookups.push_back({className == nullptr ? u"" : className, windowName == nullptr,
-                     std::this_thread::get_id()});
+WindowHandle FakeAgentChannel::FindTopLevelWindow(const char16_t* className, const char16_t* windowName,
+                                                  std::uint32_t timeoutMs) {
+  Note(lookupTimesOut ? "find times out" : "find");
+  lookups.push_back({className == nullptr ? u"" : className, windowName == nullptr, timeoutMs});
+  if (lookupTimesOut) return 0;
   const WindowHandle found = (className != nullptr && std::u16string(className) == u"ZebTorvoFloat") ? window : 0;
   if (vanishesAfterLookup) window = 0;
   return found;

@@ -1,9 +1,8 @@
 #pragma once
-// The running vault agent as the handler reaches it: a worker thread, a window lookup by class and
+// The running vault agent as the handler reaches it: a bounded window lookup by class and
 // WM_COPYDATA questions, with the failures the platform can report.
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "shellmenu/agent_channel.h"
@@ -16,7 +15,8 @@ class FakeAgentChannel : public AgentChannel {
   WindowHandle window = 0;
   // The window procedure's answer to each id; an id without an answer gets 0.
   std::map<std::uintptr_t, std::uint64_t> answers;
-  bool threadCreationFails = false;
+  // The lookup's worker cannot be started or does not finish within the bound.
+  bool lookupTimesOut = false;
   // The window is gone right after a lookup has found it: later questions reach no window.
   bool vanishesAfterLookup = false;
   // The channel runs out of memory while it sends a question.
@@ -25,20 +25,19 @@ class FakeAgentChannel : public AgentChannel {
   // Starts an agent whose window answers the readiness and drive-letter questions.
   void RunAgent(WindowHandle handle, std::uint64_t ready, std::uint64_t letter);
 
-  bool RunOnNewThread(ThreadProc proc, void* context) override;
-  WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName) override;
+  WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName,
+                                  std::uint32_t timeoutMs) override;
   std::uint64_t SendCopyData(WindowHandle target, const CopyDataRecord& record) override;
 
   struct Lookup {
     std::u16string className;
     bool windowNameNull;
-    std::thread::id thread;
+    std::uint32_t timeoutMs;
   };
   struct Query {
     WindowHandle window;
     CopyDataRecord record;
   };
-  int threadsRun = 0;
   std::vector<Lookup> lookups;
   std::vector<Query> queries;
   std::vector<std::uintptr_t> QueryIds() const;

@@ -37,12 +37,27 @@ bool FakeFileMover::PathExists(const char16_t* path) {
 
 int FakeFileMover::RunFileOperation(FileOperation& operation) {
   Note("file operation");
+  return Record(operation, false);
+}
+
+bool FakeFileMover::StartFileOperation(std::unique_ptr<FileOperationJob>& job) {
+  if (threadStartFails) {
+    Note("thread start fails");
+    return false;
+  }
+  Note("file operation on its own thread");
+  Record(job->operation, true);
+  job.reset();
+  return true;
+}
+
+int FakeFileMover::Record(FileOperation& operation, bool onOwnThread) {
   if (operationThrowsBadAlloc) throw std::bad_alloc();
   operations.push_back({operation.hwnd, operation.wFunc, ReadDoubleZeroList(operation.pFrom),
                         UnitsThroughDoubleZero(operation.pTo), operation.fFlags,
                         operation.fAnyOperationsAborted, operation.hNameMappings,
                         operation.lpszProgressTitle == nullptr,
-                        operation.lpszProgressTitle == nullptr ? u"" : operation.lpszProgressTitle});
+                        operation.lpszProgressTitle == nullptr ? u"" : operation.lpszProgressTitle, onOwnThread});
   if (!userCancels) return 0;
   operation.fAnyOperationsAborted = true;
   return 1223;  // ERROR_CANCELLED

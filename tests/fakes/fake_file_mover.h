@@ -18,9 +18,13 @@ class FakeFileMover : public FileMover {
   // The user cancels the operation in the platform's progress window.
   bool userCancels = false;
   bool operationThrowsBadAlloc = false;
+  // No thread of its own can be started for an operation.
+  bool threadStartFails = false;
 
   bool PathExists(const char16_t* path) override;
   int RunFileOperation(FileOperation& operation) override;
+  // Records the job's operation as run on a thread of its own, then frees the job as that thread would.
+  bool StartFileOperation(std::unique_ptr<FileOperationJob>& job) override;
 
   // What one file operation was given, read while it ran.
   struct Operation {
@@ -33,12 +37,14 @@ class FakeFileMover : public FileMover {
     void* hNameMappings;
     bool titleNull;
     std::u16string title;
+    bool onOwnThread;
   };
   std::vector<std::u16string> existenceTests;
   std::vector<Operation> operations;
   std::vector<std::string>* journal = nullptr;  // shared record of calls, in order
 
  private:
+  int Record(FileOperation& operation, bool onOwnThread);
   void Note(std::string call) {
     if (journal != nullptr) journal->push_back(std::move(call));
   }

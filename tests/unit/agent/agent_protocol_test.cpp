@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "tests/fakes/case_name.h"
 #include "tests/fakes/fake_agent_channel.h"
 
@@ -17,15 +15,14 @@ using ::testing::IsEmpty;
 
 constexpr WindowHandle kAgentWindow = 0x5150;
 
-TEST(AgentLookup, SearchesByClassAloneOnAWorkerThread) {
+TEST(AgentLookup, SearchesByClassAloneWithinASecond) {
   FakeAgentChannel channel;
   channel.window = kAgentWindow;
   EXPECT_EQ(FindAgentWindow(channel), kAgentWindow);
-  EXPECT_EQ(channel.threadsRun, 1);
   ASSERT_EQ(channel.lookups.size(), 1u);
   EXPECT_EQ(channel.lookups[0].className, u"ZebTorvoFloat");
   EXPECT_TRUE(channel.lookups[0].windowNameNull);
-  EXPECT_NE(channel.lookups[0].thread, std::this_thread::get_id());
+  EXPECT_EQ(channel.lookups[0].timeoutMs, 1000u);
   EXPECT_THAT(channel.queries, IsEmpty());
 }
 
@@ -35,12 +32,11 @@ TEST(AgentLookup, NoAgentWindowGivesNull) {
   EXPECT_EQ(channel.lookups.size(), 1u);
 }
 
-TEST(AgentLookup, ThreadThatCannotBeCreatedGivesNullWithoutSearchingHere) {
+TEST(AgentLookup, LookupThatTimesOutIsNoAgentAndAsksNothing) {
   FakeAgentChannel channel;
   channel.window = kAgentWindow;
-  channel.threadCreationFails = true;
+  channel.lookupTimesOut = true;
   EXPECT_EQ(FindAgentWindow(channel), 0u);
-  EXPECT_THAT(channel.lookups, IsEmpty());
   EXPECT_EQ(QueryVaultDriveLetter(channel), 0);
   EXPECT_THAT(channel.queries, IsEmpty());
 }

@@ -21,7 +21,7 @@ enum class Way { kDirectMove, kLaunch };
 struct DispatchCase {
   const char* name;
   bool agentRunning;
-  bool threadFails;
+  bool lookupTimesOut;
   std::uint64_t readyAnswer;
   Way way;
   std::vector<std::uintptr_t> questions;
@@ -34,7 +34,7 @@ TEST_P(Dispatch, ChoosesByTheAgentsReadiness) {
   const DispatchCase& c = GetParam();
   FakeHandlerPlatform fake;
   if (c.agentRunning) fake.agent.RunAgent(kAgentWindow, c.readyAnswer, u'X');
-  fake.agent.threadCreationFails = c.threadFails;
+  fake.agent.lookupTimesOut = c.lookupTimesOut;
   EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform), kOk);
   EXPECT_EQ(fake.agent.QueryIds(), c.questions);
   EXPECT_EQ(static_cast<int>(fake.agent.lookups.size()), c.lookups);
@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     Agents, Dispatch,
     ::testing::Values(
         DispatchCase{"AgentNotRunningIsStarted", false, false, 0, Way::kLaunch, {}, 1},
-        DispatchCase{"WorkerThreadFailsIsLikeNoAgent", true, true, 1, Way::kLaunch, {}, 0},
+        DispatchCase{"LookupTimingOutIsLikeNoAgent", true, true, 1, Way::kLaunch, {}, 1},
         DispatchCase{"AgentNotReadyIsStartedAllTheSame", true, false, 0, Way::kLaunch, {1004}, 1},
         DispatchCase{"ReadyAgentGetsTheDirectMove", true, false, 1, Way::kDirectMove, {1004, 1005}, 2},
         DispatchCase{"OnlyTheLow32BitsOfReadinessCount", true, false, 0x100000000u, Way::kLaunch, {1004}, 1},

@@ -49,7 +49,7 @@ TEST_F(VaultMove, LooksTheAgentUpItselfAndAsksOnlyForTheLetter) {
   Move();
   EXPECT_EQ(fake.agent.lookups.size(), 1u);
   EXPECT_THAT(fake.agent.QueryIds(), ElementsAre(1005u));
-  EXPECT_THAT(fake.journal, ElementsAre("thread", "find", "send 1005", "exists", "file operation"));
+  EXPECT_THAT(fake.journal, ElementsAre("find", "send 1005", "exists", "file operation on its own thread"));
 }
 
 struct MissingRootCase {
@@ -103,6 +103,17 @@ TEST_F(VaultMove, MissingProgressTitleIsEmptyNotNull) {
   ASSERT_EQ(fake.mover.operations.size(), 1u);
   EXPECT_FALSE(fake.mover.operations[0].titleNull);
   EXPECT_EQ(fake.mover.operations[0].title, u"");
+}
+
+TEST_F(VaultMove, RunsOnItsOwnThreadOrHereWhenNoneCanStart) {
+  EXPECT_EQ(Move(), kOk);
+  fake.mover.threadStartFails = true;
+  EXPECT_EQ(Move(), kOk);
+  ASSERT_EQ(fake.mover.operations.size(), 2u);
+  EXPECT_TRUE(fake.mover.operations[0].onOwnThread);
+  EXPECT_FALSE(fake.mover.operations[1].onOwnThread);
+  EXPECT_EQ(fake.mover.operations[1].from, fake.mover.operations[0].from);
+  EXPECT_EQ(fake.mover.operations[1].title, kProgressTitle);
 }
 
 TEST_F(VaultMove, MemoryRunningOutGivesOutOfMemory) {

@@ -1,5 +1,6 @@
 // The agent channel against the stand-in agent in a process of its own: lookup by class on a
-// worker thread, the two WM_COPYDATA questions with their full 64-bit answers, and a hung agent.
+// worker thread bounded in time, the two WM_COPYDATA questions with their full 64-bit answers, and
+// a hung agent.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_agent_channel.h"
 #include "shellmenu/agent_protocol.h"
 #include "tests/fakes/case_name.h"
@@ -29,27 +31,33 @@ class AgentChannelUnderWine : public ::testing::Test {
   win32::Win32AgentChannel channel;
 };
 
-TEST_F(AgentChannelUnderWine, WorkerThreadRunsToItsEndBeforeTheCallReturns) {
-  struct Seen {
-    DWORD threadId = 0;
-    bool finished = false;
-  } seen;
-  const bool ran = channel.RunOnNewThread(
-      [](void* context) {
-        auto* s = static_cast<Seen*>(context);
-        s->threadId = ::GetCurrentThreadId();
-        ::Sleep(50);
-        s->finished = true;
-      },
-      &seen);
-  EXPECT_TRUE(ran);
-  EXPECT_TRUE(seen.finished);
-  EXPECT_NE(seen.threadId, 0u);
-  EXPECT_NE(seen.threadId, ::GetCurrentThreadId());
+// While another module's entry point blocks the start of new threads (as a module whose thread
+// notification waits on the shell's window would), the lookup gives up after its bound, and the
+// worker that finishes late harms nothing.
+TEST_F(AgentChannelUnderWine, ALookupWhoseWorkerCannotStartAnswersNoWindowWithinTheBound) {
+  AgentProcess agent;
+  ASSERT_NE(agent.Window(), nullptr);
+  const win32::UniqueLibrary probe(::LoadLibraryW(L"thread_start_probe.dll"));
+  ASSERT_TRUE(probe);
+  using HoldFn = void(__cdecl*)(HANDLE);
+  const auto holdNextThreadStart =
+      reinterpret_cast<HoldFn>(reinterpret_cast<void*>(::GetProcAddress(probe.Get(), "HoldNextThreadStart")));
+  ASSERT_NE(holdNextThreadStart, nullptr);
+  const win32::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  holdNextThreadStart(release.Get());
+
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000), 0u);
+  const ULONGLONG elapsed = ::GetTickCount64() - start;
+  EXPECT_GE(elapsed, 900u);
+  EXPECT_LT(elapsed, 3000u);
+
+  ::SetEvent(release.Get());  // the late worker now runs to its end on its own
+  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000), reinterpret_cast<WindowHandle>(agent.Window()));
 }
 
 TEST_F(AgentChannelUnderWine, NoAgentMeansNoWindowAndNoLetter) {
-  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr), 0u);
+  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000), 0u);
   EXPECT_EQ(FindAgentWindow(channel), 0u);
   EXPECT_EQ(QueryVaultDriveLetter(channel), 0);
 }
@@ -57,7 +65,7 @@ TEST_F(AgentChannelUnderWine, NoAgentMeansNoWindowAndNoLetter) {
 TEST_F(AgentChannelUnderWine, TheAgentsWindowIsFoundByClassFromAnotherProcess) {
   AgentProcess agent;
   ASSERT_NE(agent.Window(), nullptr) << "the agent's window did not appear";
-  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr), reinterpret_cast<WindowHandle>(agent.Window()));
+  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000), reinterpret_cast<WindowHandle>(agent.Window()));
   EXPECT_EQ(FindAgentWindow(channel), reinterpret_cast<WindowHandle>(agent.Window()));
   agent.Stop();
   EXPECT_EQ(FindAgentWindow(channel), 0u);

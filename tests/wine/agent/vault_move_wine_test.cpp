@@ -12,6 +12,7 @@
 #include "shellmenu/dispatch.h"
 #include "shellmenu/vault_move.h"
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/move_tracker.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo {
@@ -68,6 +69,7 @@ class VaultMoveUnderWine : public ::testing::Test {
   // Each item is gone from its old place and present in the vault, seen through V: and through
   // the host folder behind it.
   void ExpectMovedIntoVault() const {
+    ASSERT_TRUE(wine::WaitForMovesToEnd()) << "the move did not end";
     for (const std::wstring& name : {std::wstring(L"a.txt"), std::wstring(L"\u6587\u4EF6 b.txt"),
                                      std::wstring(L"photos"), std::wstring(L"photos\\p1.jpg")}) {
       EXPECT_FALSE(wine::PathExists(folder.Path() + L"\\" + name)) << "still in its old place";
@@ -76,6 +78,7 @@ class VaultMoveUnderWine : public ::testing::Test {
     }
   }
   void ExpectNothingMoved() const {
+    ASSERT_TRUE(wine::WaitForMovesToEnd()) << "a move did not end";
     for (const std::wstring& item : items) EXPECT_TRUE(wine::PathExists(item));
     EXPECT_FALSE(wine::PathExists(L"V:\\a.txt"));
   }
@@ -85,7 +88,7 @@ class VaultMoveUnderWine : public ::testing::Test {
   std::vector<std::wstring> items;
   HandlerState state;
   // Texts from the test program's own string table; the agent starts from its folder, bin\.
-  win32::Win32HandlerPlatform real{::GetModuleHandleW(nullptr), nullptr};
+  win32::Win32HandlerPlatform real{::GetModuleHandleW(nullptr), nullptr, wine::CountingMoves()};
   HandlerPlatform& platform = real.platform;
   win32::Win32FileMover& mover = real.mover;
 };

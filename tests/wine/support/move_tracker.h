@@ -1,0 +1,26 @@
+#pragma once
+// The lock count that the adapters' moves hold while they run on threads of their own, for test
+// programs that use the adapters without the COM server: tests wait for it to return to zero.
+#include <windows.h>
+
+#include "platform/win32/own_thread.h"
+
+namespace torvo::wine {
+
+inline volatile LONG g_runningMoves = 0;
+
+inline win32::ModuleHold CountingMoves() {
+  return {[] { ::InterlockedIncrement(&g_runningMoves); }, [] { ::InterlockedDecrement(&g_runningMoves); }};
+}
+
+// Waits until no move started with CountingMoves runs any more; false after `timeoutMs`.
+inline bool WaitForMovesToEnd(DWORD timeoutMs = 60000) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  while (g_runningMoves != 0) {
+    if (::GetTickCount64() > end) return false;
+    ::Sleep(10);
+  }
+  return true;
+}
+
+}  // namespace torvo::wine

@@ -1,5 +1,5 @@
 #pragma once
-// The walk of an expanded script against the registry, in the register or the unregister pass.
+// The walk of an expanded script against the registry, in one pass: register or unregister.
 #include <cstdint>
 #include <vector>
 
@@ -36,8 +36,8 @@ struct EncodedValue {
   std::vector<std::uint8_t> bytes;
 };
 
-// Called with "=" in `token`: reads a type letter and a value text and encodes the value.
-// kDispException for an unknown type letter, kFail for an odd number of binary digits, the
+// Called once "=" has been read: reads a type letter and a value text and encodes the value; the
+// registry is not touched (its number conversion aside). kDispException for an unknown type letter, kFail for an odd number of binary digits, the
 // conversion's failure for a "D" text that is no 32-bit number.
 HResult ReadValue(CRegScriptParser& parser, EncodedValue& value);
 

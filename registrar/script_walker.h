@@ -37,8 +37,9 @@ struct EncodedValue {
 };
 
 // Called once "=" has been read: reads a type letter and a value text and encodes the value; the
-// registry is not touched (its number conversion aside). kDispException for an unknown type letter, kFail for an odd number of binary digits, the
-// conversion's failure for a "D" text that is no 32-bit number.
+// registry is not touched (its number conversion aside). kDispException for an unknown type
+// letter, kFail for an odd number of binary digits, the conversion's failure for a "D" text that
+// is no 32-bit number.
 HResult ReadValue(CRegScriptParser& parser, EncodedValue& value);
 
 // Called with "=" in `token`: reads a value with ReadValue, writes it as the value `name` of `key`

@@ -253,8 +253,9 @@ TEST(ClassObject, FirstRequestsFromManyThreadsAtOnceShareOneWholeFactory) {
     for (int i = 0; i < kThreads; ++i) {
       threads.emplace_back([&, i] {
         ::WaitForSingleObject(start.Get(), INFINITE);
-        IUnknown* factory = nullptr;
-        results[i] = dll.GetClassObject(CLSID_TorvoShellContextMenu, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        IClassFactory* factory = nullptr;
+        void** out = reinterpret_cast<void**>(&factory);
+        results[i] = dll.GetClassObject(CLSID_TorvoShellContextMenu, IID_IClassFactory, out);
         seen[i] = factory;
         if (factory != nullptr) factory->Release();
       });

@@ -30,7 +30,8 @@ void ApplyBothPasses(benchmark::State& state, const std::u16string& script) {
   fakes::MemoryRegistry registry;
   CRegScriptParser parser(variables, registry);
   for (auto _ : state) {
-    if (Failed(ApplyScript(parser, script.c_str(), true)) || Failed(ApplyScript(parser, script.c_str(), false))) {
+    if (Failed(ApplyScript(parser, script.c_str(), WalkPass::kRegister)) ||
+        Failed(ApplyScript(parser, script.c_str(), WalkPass::kUnregister))) {
       state.SkipWithError("the script failed");
       return;
     }

@@ -40,7 +40,7 @@ HResult CRegObject::ApplyResourceScript(const char16_t* modulePath, std::uint16_
     if (units <= 0) return HresultFromLastError(source_.LastError());
     text.resize(static_cast<std::size_t>(units));
     CRegScriptParser parser(substitutions_, registry_);
-    return ApplyScript(parser, text.c_str(), registerFlag);
+    return ApplyScript(parser, text.c_str(), registerFlag ? WalkPass::kRegister : WalkPass::kUnregister);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }

@@ -19,53 +19,89 @@ bool StartsWithHkcr(const char16_t* at) {
   return at[0] == u'H' && at[1] == u'K' && at[2] == u'C' && at[3] == u'R';
 }
 
-// Tracks quotes and root-level braces of the text in per-user mode and rewrites HKCR blocks.
-class PerUserRedirect {
+// The expanded text as it is built. In per-user mode it follows the text as the tokenizer will
+// read it (a quote opens a quoted token only where a token starts; inside one, a doubled quote
+// stands for a quote) and counts the braces outside quoted tokens, to move each HKCR block under
+// HKCU\Software\Classes.
+class ExpandedText {
  public:
-  // Handles the unit under `cursor` (possibly moving it past "HKCR" or onto the second quote of
-  // a doubled quote) and appends what comes before it.
-  void Step(const char16_t*& cursor, std::u16string& out) {
-    if (level_ == 0 && StartsWithHkcr(cursor)) {
-      cursor += 4;
-      out += kRedirectOpening;
-      redirecting_ = true;
-    }
-    TrackQuote(cursor, out);
-    if (!inQuotes_) CountBrace(*cursor, out);
+  ExpandedText(std::u16string& out, bool perUser) : out_(out), perUser_(perUser) {}
+
+  // At "HKCR" outside every block in per-user mode: appends the opening of the redirection in
+  // its place and moves the cursor past it.
+  void RedirectAt(const char16_t*& cursor) {
+    if (!perUser_ || level_ != 0 || !StartsWithHkcr(cursor)) return;
+    cursor += 4;
+    AppendUncounted(kRedirectOpening);
+    redirecting_ = true;
+  }
+
+  // Appends one unit; the "}" that closes a redirected block gets the two added closing braces
+  // before it.
+  void Append(char16_t unit) {
+    if (perUser_ && Follow(unit)) CountBrace(unit);
+    out_ += unit;
   }
 
  private:
-  void TrackQuote(const char16_t*& cursor, std::u16string& out) {
-    if (*cursor != u'\'') return;
-    if (!inQuotes_) {
-      inQuotes_ = true;
-    } else if (cursor[1] == u'\'') {
-      ++cursor;  // a doubled quote: both halves reach the output, the second appended by the caller
-      out += u'\'';
-    } else {
-      inQuotes_ = false;
+  // Where the tokenizer stands after the units so far.
+  enum class Lexeme { kBetweenTokens, kPlainToken, kQuotedToken, kQuoteInQuotedToken };
+
+  // Moves past `unit` as the tokenizer does; whether the unit lies outside quoted tokens.
+  bool Follow(char16_t unit) {
+    switch (lexeme_) {
+      case Lexeme::kQuotedToken:
+        if (unit == u'\'') lexeme_ = Lexeme::kQuoteInQuotedToken;  // closing, unless a second follows
+        return false;
+      case Lexeme::kQuoteInQuotedToken:
+        if (unit == u'\'') {
+          lexeme_ = Lexeme::kQuotedToken;  // a doubled quote
+          return false;
+        }
+        lexeme_ = Lexeme::kBetweenTokens;  // the quote before closed the token
+        break;
+      case Lexeme::kBetweenTokens:
+      case Lexeme::kPlainToken:
+        break;
     }
+    if (IsBlank(unit)) {
+      lexeme_ = Lexeme::kBetweenTokens;
+    } else if (lexeme_ == Lexeme::kBetweenTokens && unit == u'\'') {
+      lexeme_ = Lexeme::kQuotedToken;
+      return false;
+    } else {
+      lexeme_ = Lexeme::kPlainToken;  // a quote inside a plain token, as in O'Brien, is a plain unit
+    }
+    return true;
   }
 
-  void CountBrace(char16_t unit, std::u16string& out) {
+  void CountBrace(char16_t unit) {
     if (unit == u'{') ++level_;
     if (unit != u'}') return;
     if (--level_ == 0 && redirecting_) {
-      out += kRedirectClosing;  // the two added blocks close before the "}" of the HKCR block
+      AppendUncounted(kRedirectClosing);  // the two added blocks close before the "}" of the HKCR block
       redirecting_ = false;
     }
   }
 
+  // The redirection's own text: the tokenizer reads it too, but its braces are not the script's.
+  void AppendUncounted(std::u16string_view units) {
+    for (const char16_t unit : units) Follow(unit);
+    out_ += units;
+  }
+
+  std::u16string& out_;
+  const bool perUser_;
+  Lexeme lexeme_ = Lexeme::kBetweenTokens;
   int level_ = 0;
   bool redirecting_ = false;
-  bool inQuotes_ = false;
 };
 
 // Appends the value of the variable that starts at `cursor` ("%") and moves the cursor onto its
-// closing "%"; "%%" appends one "%".
-HResult AppendVariable(const SubstitutionMap& map, const char16_t*& cursor, std::u16string& out) {
+// closing "%"; "%%" appends one "%". The value is not scanned for variables or "HKCR".
+HResult AppendVariable(const SubstitutionMap& map, const char16_t*& cursor, ExpandedText& out) {
   if (cursor[1] == u'%') {
-    out += u'%';
+    out.Append(u'%');
     ++cursor;
     return kOk;
   }
@@ -76,7 +112,7 @@ HResult AppendVariable(const SubstitutionMap& map, const char16_t*& cursor, std:
   if (name.size() >= VARIABLE_NAME_BUFFER_CHARS) return kFail;
   const char16_t* value = FindSubstitution(map, name);
   if (value == nullptr) return kDispException;
-  out += value;
+  for (; *value != u'\0'; ++value) out.Append(*value);
   cursor = close;
   return kOk;
 }
@@ -84,18 +120,15 @@ HResult AppendVariable(const SubstitutionMap& map, const char16_t*& cursor, std:
 HResult Expand(const SubstitutionMap& map, const char16_t* text, std::u16string& out) {
   const std::size_t length = TextLength(text);
   out.reserve(length * 2 < 100 ? 1000 : length * 2);
-  const bool perUser = g_registerPerUser;
-  PerUserRedirect redirect;
+  ExpandedText expanded(out, g_registerPerUser);
   for (const char16_t* cursor = text; *cursor != u'\0'; ++cursor) {
-    if (perUser) {
-      redirect.Step(cursor, out);
-      if (*cursor == u'\0') break;  // the text ended with "HKCR"
-    }
+    expanded.RedirectAt(cursor);
+    if (*cursor == u'\0') break;  // the text ended with "HKCR"
     if (*cursor == u'%') {
-      TORVO_RETURN_IF_FAILED(AppendVariable(map, cursor, out));
+      TORVO_RETURN_IF_FAILED(AppendVariable(map, cursor, expanded));
       continue;
     }
-    out += *cursor;
+    expanded.Append(*cursor);
   }
   return kOk;
 }

@@ -10,9 +10,11 @@ namespace torvo {
 
 // Expands the null-terminated `text` with the parser's variables into `expanded`.
 // "%%" stands for one "%"; %NAME% is replaced by the first variable of that name (any case),
-// inside quoted tokens too, and the value is not scanned again. With g_registerPerUser set,
-// every "HKCR" (this exact case) that starts a root block becomes a block of HKCU around
-// Software { Classes { ... } }.
+// inside quoted tokens too, and the value is not scanned again for variables or "HKCR".
+// With g_registerPerUser set, every "HKCR" (this exact case) that starts a root block becomes a
+// block of HKCU around Software { Classes { ... } }. The end of that block is found by counting
+// the braces outside quoted tokens, with quotes read as the tokenizer will read the expanded text
+// (a quote inside a name, as in O'Brien, opens nothing).
 // kPointer without text or result place; kDispException for a "%" that is never closed or a name
 // not in the map; kFail for a name of more than 31 units; kOutOfMemory. On failure `expanded` is
 // left as it was.

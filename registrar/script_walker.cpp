@@ -16,7 +16,12 @@ std::u16string_view View(const TokenBuffer& token) { return token.data(); }
 
 bool IsBlockStart(const TokenBuffer& token) { return token[0] == u'{' && token[1] == u'\0'; }
 
-bool HasBackslash(const TokenBuffer& token) { return View(token).find(u'\\') != std::u16string_view::npos; }
+// A key entry names one subkey of its parent: an empty name would reach the parent itself, and a
+// name with a backslash a key further down.
+bool IsKeyName(const TokenBuffer& token) {
+  const std::u16string_view name = View(token);
+  return !name.empty() && name.find(u'\\') == std::u16string_view::npos;
+}
 
 // Counts the blocks the walk is inside of, for as long as one block is being walked.
 class BlockDepth {
@@ -33,9 +38,9 @@ class BlockDepth {
 
 // Register pass of "ForceRemove X" and "Delete X", `token` holding X: X goes with its subtree
 // unless it is on the never-delete list. A key that is missing or cannot go is no error.
-HResult ClearForcedKey(CRegScriptParser& parser, RegKey parent, const TokenBuffer& token) {
-  if (HasBackslash(token)) return kDispException;
-  if (!IsNeverDeleteKey(View(token))) DeleteKeyTree(parser.registry, parent, token.data());
+HResult ClearForcedKey(CRegScriptParser& parser, RegKey parent, const TokenBuffer& token, bool skip) {
+  if (!IsKeyName(token)) return kDispException;
+  if (!skip && !IsNeverDeleteKey(View(token))) DeleteKeyTree(parser.registry, parent, token.data());
   return kOk;
 }
 
@@ -45,6 +50,15 @@ HResult FinishDeleteEntry(CRegScriptParser& parser, TokenBuffer& token) {
   TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
   TORVO_RETURN_IF_FAILED(SkipValueSpec(parser, token));
   return IsBlockStart(token) ? kDispException : kOk;
+}
+
+// Register pass, "=" in `token`: the value that follows becomes value `name` of `key`; in skip
+// mode it is only read.
+HResult RegisterValue(CRegScriptParser& parser, RegKey key, const char16_t* name, TokenBuffer& token, bool skip) {
+  if (!skip) return WriteValue(parser, key, name, token);
+  EncodedValue value;
+  TORVO_RETURN_IF_FAILED(ReadValue(parser, value));
+  return ReadToken(parser, token);
 }
 
 // Deletes the value `name` of `key` through a handle opened for writing; a missing value is no error.
@@ -59,44 +73,52 @@ HResult DeleteNamedValue(Registry& registry, RegKey key, const char16_t* name) {
 }
 
 // "Val N = T V", `token` holding "Val": writes or deletes value N of `parent`.
-HResult ApplyValueEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool registerFlag,
-                        bool skip, bool removable) {
+HResult ApplyValueEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, WalkPass pass, bool skip,
+                        bool removable) {
   TORVO_RETURN_IF_FAILED(ReadToken(parser, parser.valueName));
   TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
   if (token[0] != u'=') return kDispException;
-  if (registerFlag) {
-    TORVO_RETURN_IF_FAILED(WriteValue(parser, parent, parser.valueName.data(), token));
-  } else {
-    if (!skip && removable) TORVO_RETURN_IF_FAILED(DeleteNamedValue(parser.registry, parent, parser.valueName.data()));
-    TORVO_RETURN_IF_FAILED(SkipValueSpec(parser, token));
+  switch (pass) {
+    case WalkPass::kRegister:
+      TORVO_RETURN_IF_FAILED(RegisterValue(parser, parent, parser.valueName.data(), token, skip));
+      break;
+    case WalkPass::kUnregister:
+      if (!skip && removable) {
+        TORVO_RETURN_IF_FAILED(DeleteNamedValue(parser.registry, parent, parser.valueName.data()));
+      }
+      TORVO_RETURN_IF_FAILED(SkipValueSpec(parser, token));
+      break;
   }
   return IsBlockStart(token) ? kDispException : kOk;  // a value has no block of its own
 }
 
-// Register pass of key entry X, `token` holding X: open X for reading and writing, else for
-// reading, else create it; write its default value; apply its block.
-HResult RegisterKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent) {
-  if (HasBackslash(token)) return kDispException;
+// Opens the subkey `name` of `parent` for reading and writing, else for reading, else creates it.
+HResult OpenOrCreateKey(Registry& registry, RegKey parent, const char16_t* name, RegKey* key) {
+  if (registry.OpenKey(parent, name, kKeyReadWrite, key) == 0) return kOk;
+  if (registry.OpenKey(parent, name, kKeyRead, key) == 0) return kOk;
+  return HresultFromWin32(registry.CreateKey(parent, name, kKeyReadWrite, key));
+}
+
+// Register pass of key entry X, `token` holding X: open or create X, write its default value,
+// apply its block. In skip mode nothing is opened.
+HResult RegisterKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool skip) {
+  if (!IsKeyName(token)) return kDispException;
   Registry& registry = parser.registry;
   RegKey handle = 0;
-  if (registry.OpenKey(parent, token.data(), kKeyReadWrite, &handle) != 0 &&
-      registry.OpenKey(parent, token.data(), kKeyRead, &handle) != 0) {
-    const std::int32_t created = registry.CreateKey(parent, token.data(), kKeyReadWrite, &handle);
-    if (created != 0) return HresultFromWin32(created);
-  }
+  if (!skip) TORVO_RETURN_IF_FAILED(OpenOrCreateKey(registry, parent, token.data(), &handle));
   ScopedKey key(registry, handle);
   TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
-  if (token[0] == u'=') TORVO_RETURN_IF_FAILED(WriteValue(parser, key.Get(), nullptr, token));
+  if (token[0] == u'=') TORVO_RETURN_IF_FAILED(RegisterValue(parser, key.Get(), nullptr, token, skip));
   if (!IsBlockStart(token)) return kOk;
-  TORVO_RETURN_IF_FAILED(ApplyKeyBlock(parser, token, key.Get(), true, false));
+  TORVO_RETURN_IF_FAILED(ApplyKeyBlock(parser, token, key.Get(), WalkPass::kRegister, skip));
   return ReadToken(parser, token);
 }
 
 // Unregister pass of key entry X, `token` holding X: walk X's block, then delete X when it is
-// removable and has no subkeys left. A missing X is no error; its block is only parsed.
+// removable and has no subkeys left. A missing X is no error; its block is only read.
 HResult UnregisterKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool skip,
                            bool removable) {
-  if (HasBackslash(token)) return kDispException;
+  if (!IsKeyName(token)) return kDispException;
   Registry& registry = parser.registry;
   RegKey handle = 0;
   const std::int32_t opened = skip ? kErrorFileNotFound : registry.OpenKey(parent, token.data(), kKeyRead, &handle);
@@ -106,7 +128,7 @@ HResult UnregisterKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey 
   TORVO_RETURN_IF_FAILED(SkipValueSpec(parser, token));  // a default value goes with its key
   if (IsBlockStart(token)) {
     // A failure in a skipped block can only be a syntax error: it is reported, not passed over.
-    TORVO_RETURN_IF_FAILED(ApplyKeyBlock(parser, token, key.Get(), false, opened != 0));
+    TORVO_RETURN_IF_FAILED(ApplyKeyBlock(parser, token, key.Get(), WalkPass::kUnregister, opened != 0));
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
   }
   if (opened == kErrorFileNotFound) return kOk;
@@ -120,12 +142,13 @@ HResult UnregisterKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey 
 
 // One entry of a block, `token` holding its first token; on success `token` holds the first
 // token after it.
-HResult ApplyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool registerFlag, bool skip) {
+HResult ApplyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, WalkPass pass, bool skip) {
   const bool deleting = IsKeyword(View(token), kKeywordDelete);
   if (deleting || IsKeyword(View(token), kKeywordForceRemove)) {
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
-    if (registerFlag) {
-      TORVO_RETURN_IF_FAILED(ClearForcedKey(parser, parent, token));
+    // In the unregister pass both prefixes leave an ordinary key entry.
+    if (pass == WalkPass::kRegister) {
+      TORVO_RETURN_IF_FAILED(ClearForcedKey(parser, parent, token, skip));
       if (deleting) return FinishDeleteEntry(parser, token);
     }
   }
@@ -134,23 +157,29 @@ HResult ApplyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, 
     removable = false;
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
   }
-  if (IsKeyword(View(token), kKeywordVal)) {
-    return ApplyValueEntry(parser, token, parent, registerFlag, skip, removable);
+  if (IsKeyword(View(token), kKeywordVal)) return ApplyValueEntry(parser, token, parent, pass, skip, removable);
+  switch (pass) {
+    case WalkPass::kRegister:
+      return RegisterKeyEntry(parser, token, parent, skip);
+    case WalkPass::kUnregister:
+      return UnregisterKeyEntry(parser, token, parent, skip, removable);
   }
-  if (registerFlag) return RegisterKeyEntry(parser, token, parent);
-  return UnregisterKeyEntry(parser, token, parent, skip, removable);
+  return kUnexpected;
 }
 
 // One root block whose "{" has just been read; running out of memory fails it like any error.
-HResult ApplyRootBlock(CRegScriptParser& parser, TokenBuffer& token, RegKey root, bool registerFlag) {
+HResult ApplyRootBlock(CRegScriptParser& parser, TokenBuffer& token, RegKey root, WalkPass pass, bool skip) {
   try {
-    return ApplyKeyBlock(parser, token, root, registerFlag, false);
+    return ApplyKeyBlock(parser, token, root, pass, skip);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
 }
 
-HResult WalkRootBlocks(CRegScriptParser& parser, bool registerFlag) {
+// Walks the root blocks of the expanded text from its start.
+HResult WalkRootBlocks(CRegScriptParser& parser, const std::u16string& expanded, WalkPass pass, bool skip) {
+  parser.cursor = expanded.c_str();
+  parser.blockDepth = 0;
   TokenBuffer token{};
   while (*parser.cursor != u'\0') {
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
@@ -159,10 +188,10 @@ HResult WalkRootBlocks(CRegScriptParser& parser, bool registerFlag) {
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
     if (token[0] != u'{') return kDispException;
     const char16_t* blockStart = parser.cursor;
-    const HResult applied = ApplyRootBlock(parser, token, root, registerFlag);
-    if (Failed(applied) && registerFlag) {
+    const HResult applied = ApplyRootBlock(parser, token, root, pass, skip);
+    if (Failed(applied) && pass == WalkPass::kRegister && !skip) {
       parser.cursor = blockStart;
-      ApplyRootBlock(parser, token, root, false);  // undo what can be undone; the result is not reported
+      ApplyRootBlock(parser, token, root, WalkPass::kUnregister, false);  // undo what can be undone; not reported
     }
     TORVO_RETURN_IF_FAILED(applied);
     SkipBlanks(parser);
@@ -172,22 +201,23 @@ HResult WalkRootBlocks(CRegScriptParser& parser, bool registerFlag) {
 
 }  // namespace
 
-HResult ApplyKeyBlock(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool registerFlag, bool skip) {
+HResult ApplyKeyBlock(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, WalkPass pass, bool skip) {
   const BlockDepth depth(parser);
   if (depth.TooDeep()) return kDispException;
   TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
   while (token[0] != u'}') {
-    TORVO_RETURN_IF_FAILED(ApplyEntry(parser, token, parent, registerFlag, skip));
+    TORVO_RETURN_IF_FAILED(ApplyEntry(parser, token, parent, pass, skip));
   }
   return kOk;
 }
 
-HResult ApplyScript(CRegScriptParser& parser, const char16_t* text, bool registerFlag) {
+HResult ApplyScript(CRegScriptParser& parser, const char16_t* text, WalkPass pass) {
   std::u16string expanded;
   TORVO_RETURN_IF_FAILED(ExpandScript(parser, text, &expanded));
-  parser.cursor = expanded.c_str();
-  parser.blockDepth = 0;
-  const HResult status = WalkRootBlocks(parser, registerFlag);
+  // The first walk only reads the script, so that one with an error anywhere is refused before
+  // anything is written or deleted.
+  HResult status = WalkRootBlocks(parser, expanded, pass, true);
+  if (Succeeded(status)) status = WalkRootBlocks(parser, expanded, pass, false);
   parser.cursor = nullptr;
   return status;
 }

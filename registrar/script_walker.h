@@ -1,6 +1,7 @@
 #pragma once
-// The walk of an expanded script against the registry, in the register or the unregister pass.
+// The walk of an expanded script against the registry, in one pass: register or unregister.
 #include <cstdint>
+#include <vector>
 
 #include "common/status.h"
 #include "registrar/registry.h"
@@ -11,21 +12,39 @@ namespace torvo {
 // Blocks nest at most this deep below their root key, as deep as the registry's own keys go.
 inline constexpr int kMaxBlockDepth = 512;
 
-// Expands `text` with the parser's variables and applies each root block in turn. In the register
-// pass a failing root block is walked again in the unregister pass from its start, and the first
-// failure is returned; blocks before it stay applied, later ones are not touched. In the
-// unregister pass the first failure ends the walk.
-HResult ApplyScript(CRegScriptParser& parser, const char16_t* text, bool registerFlag);
+// What a walk does with the keys and values a script names.
+enum class WalkPass {
+  kRegister,    // creates keys and writes values
+  kUnregister,  // removes them, sparing what is marked NoRemove and keys that still have subkeys
+};
 
-// Walks one block body whose "{" has just been read, below the key `parent`. In skip mode
-// (unregister pass only) the block is parsed and nothing in the registry is touched. On success
+// Expands `text` with the parser's variables, reads the whole script once without touching the
+// registry (so that an error anywhere in it changes nothing), then applies each root block in
+// turn. In the register pass a root block that fails at the registry is walked again in the
+// unregister pass from its start, and the first failure is returned; blocks before it stay
+// applied, later ones are not touched. In the unregister pass the first failure ends the walk.
+HResult ApplyScript(CRegScriptParser& parser, const char16_t* text, WalkPass pass);
+
+// Walks one block body whose "{" has just been read, below the key `parent`. In skip mode the
+// block is only read, as `pass` reads it, and nothing in the registry is touched. On success
 // `token` holds the "}" that closed the block.
-HResult ApplyKeyBlock(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool registerFlag, bool skip);
+HResult ApplyKeyBlock(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, WalkPass pass, bool skip);
 
-// Called with "=" in `token`: reads a type letter and a value text, writes the value `name` of
-// `key` (null: the default value) and reads the token after it into `token`.
-// kDispException for an unknown type letter, kFail for an odd number of binary digits, the
-// conversion's failure for a "D" text that is no 32-bit number, else the registry's answer.
+// A value as the registry receives it: its type and its bytes.
+struct EncodedValue {
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+// Called once "=" has been read: reads a type letter and a value text and encodes the value; the
+// registry is not touched (its number conversion aside). kDispException for an unknown type
+// letter, kFail for an odd number of binary digits, the conversion's failure for a "D" text that
+// is no 32-bit number.
+HResult ReadValue(CRegScriptParser& parser, EncodedValue& value);
+
+// Called with "=" in `token`: reads a value with ReadValue, writes it as the value `name` of `key`
+// (null: the default value) and reads the token after it into `token`. ReadValue's failures, else
+// the registry's answer; after a failed write nothing more is read.
 HResult WriteValue(CRegScriptParser& parser, RegKey key, const char16_t* name, TokenBuffer& token);
 
 // Deletes the subkey `name` of `parent` with everything below it: 0 or a Win32 code.

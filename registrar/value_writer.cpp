@@ -1,9 +1,9 @@
-// WriteValue: one value of a key, by the kind its type letter names.
+// ReadValue and WriteValue: one value of a key, encoded by the kind its type letter names.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <string_view>
-#include <vector>
 
 #include "registrar/script_walker.h"
 
@@ -11,15 +11,21 @@ namespace torvo {
 
 namespace {
 
-HResult StoreString(Registry& registry, RegKey key, const char16_t* name, std::u16string_view text) {
-  const auto bytes = static_cast<std::uint32_t>((text.size() + 1) * sizeof(char16_t));
-  return HresultFromWin32(registry.SetValue(key, name, kRegSz, text.data(), bytes));
+void EncodeUnits(std::u16string_view units, EncodedValue& value) {
+  value.bytes.resize(units.size() * sizeof(char16_t));
+  if (!units.empty()) std::memcpy(value.bytes.data(), units.data(), value.bytes.size());
+}
+
+// The text with its terminator.
+void EncodeString(std::u16string_view text, EncodedValue& value) {
+  value.type = kRegSz;
+  EncodeUnits(std::u16string_view(text.data(), text.size() + 1), value);
 }
 
 // "\0" in the text separates the strings; the list ends with an empty string, so the first empty
 // string (as in a\0\0b) ends it early.
-HResult StoreMultiString(Registry& registry, RegKey key, const char16_t* name, std::u16string_view text) {
-  std::vector<char16_t> list(text.size() + 2, u'\0');
+void EncodeMultiString(std::u16string_view text, EncodedValue& value) {
+  std::u16string list(text.size() + 2, u'\0');
   std::size_t written = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == u'\\' && i + 1 < text.size() && text[i + 1] == u'0') {
@@ -35,43 +41,47 @@ HResult StoreMultiString(Registry& registry, RegKey key, const char16_t* name, s
     units += length + 1;
     if (length == 0) break;
   }
-  const auto bytes = static_cast<std::uint32_t>(units * sizeof(char16_t));
-  return HresultFromWin32(registry.SetValue(key, name, kRegMultiSz, list.data(), bytes));
+  value.type = kRegMultiSz;
+  EncodeUnits(std::u16string_view(list.data(), units), value);
 }
 
-HResult StoreDword(Registry& registry, RegKey key, const char16_t* name, const char16_t* text) {
+HResult EncodeDword(Registry& registry, const char16_t* text, EncodedValue& value) {
   std::uint32_t number = 0;
   TORVO_RETURN_IF_FAILED(registry.VarUI4FromStr(text, &number));
-  return HresultFromWin32(registry.SetValue(key, name, kRegDword, &number, sizeof number));
+  value.type = kRegDword;
+  value.bytes.resize(sizeof number);
+  std::memcpy(value.bytes.data(), &number, sizeof number);
+  return kOk;
 }
 
 // Two hex digits a byte, the first one high; a unit that is no hex digit counts as 0.
-HResult StoreBinary(Registry& registry, RegKey key, const char16_t* name, std::u16string_view text) {
+HResult EncodeBinary(std::u16string_view text, EncodedValue& value) {
   if (text.size() % 2 != 0) return kFail;
-  std::vector<std::uint8_t> bytes;
   try {
-    bytes.assign(text.size() / 2, 0);
+    value.bytes.assign(text.size() / 2, 0);
   } catch (const std::bad_alloc&) {
     return kFail;
   }
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::uint8_t digit = HexDigitValue(text[i]);
-    bytes[i / 2] = static_cast<std::uint8_t>(bytes[i / 2] | (i % 2 == 0 ? digit << 4 : digit));
+    value.bytes[i / 2] = static_cast<std::uint8_t>(value.bytes[i / 2] | (i % 2 == 0 ? digit << 4 : digit));
   }
-  return HresultFromWin32(
-      registry.SetValue(key, name, kRegBinary, bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+  value.type = kRegBinary;
+  return kOk;
 }
 
-HResult StoreValue(Registry& registry, RegKey key, const char16_t* name, std::uint16_t kind, const char16_t* text) {
+HResult Encode(Registry& registry, std::uint16_t kind, const char16_t* text, EncodedValue& value) {
   switch (kind) {
     case VALUE_KIND_STRING:
-      return StoreString(registry, key, name, text);
+      EncodeString(text, value);
+      return kOk;
     case VALUE_KIND_MULTI_STRING:
-      return StoreMultiString(registry, key, name, text);
+      EncodeMultiString(text, value);
+      return kOk;
     case VALUE_KIND_DWORD:
-      return StoreDword(registry, key, name, text);
+      return EncodeDword(registry, text, value);
     case VALUE_KIND_BINARY:
-      return StoreBinary(registry, key, name, text);
+      return EncodeBinary(text, value);
     default:
       return kDispException;
   }
@@ -79,14 +89,21 @@ HResult StoreValue(Registry& registry, RegKey key, const char16_t* name, std::ui
 
 }  // namespace
 
-HResult WriteValue(CRegScriptParser& parser, RegKey key, const char16_t* name, TokenBuffer& token) {
+HResult ReadValue(CRegScriptParser& parser, EncodedValue& value) {
   TokenBuffer& text = parser.valueText;
   TORVO_RETURN_IF_FAILED(ReadToken(parser, text));
   const std::uint16_t kind = LookupValueType(text.data());
   if (kind == VALUE_KIND_NONE) return kDispException;
   SkipBlanks(parser);
   TORVO_RETURN_IF_FAILED(ReadToken(parser, text));
-  TORVO_RETURN_IF_FAILED(StoreValue(parser.registry, key, name, kind, text.data()));
+  return Encode(parser.registry, kind, text.data(), value);
+}
+
+HResult WriteValue(CRegScriptParser& parser, RegKey key, const char16_t* name, TokenBuffer& token) {
+  EncodedValue value;
+  TORVO_RETURN_IF_FAILED(ReadValue(parser, value));
+  const auto bytes = static_cast<std::uint32_t>(value.bytes.size());
+  TORVO_RETURN_IF_FAILED(HresultFromWin32(parser.registry.SetValue(key, name, value.type, value.bytes.data(), bytes)));
   return ReadToken(parser, token);
 }
 

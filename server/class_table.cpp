@@ -1,5 +1,7 @@
 #include "server/class_table.h"
 
+#include <atomic>
+
 #include "server/module.h"
 
 namespace torvo::server {
@@ -29,16 +31,28 @@ HRESULT ClassTable::GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     return CLASS_E_CLASSNOTAVAILABLE;
   }
   HRESULT hr = S_OK;
-  if (m_entry.pCachedFactory == nullptr) {
+  IUnknown* factory = CachedFactory();
+  if (factory == nullptr) {
     CriticalSectionGuard guard(m_csObjMap);
-    if (m_entry.pCachedFactory == nullptr) {
-      hr = m_entry.pfnGetClassObject(m_entry.pfnCreateInstance, IID_IUnknown,
-                                     reinterpret_cast<void**>(&m_entry.pCachedFactory));
+    factory = CachedFactory();
+    if (factory == nullptr) {
+      // Created into a local first: the slot is read without the lock, so the factory goes into it
+      // only once its creator has returned it whole, holding the table's reference.
+      hr = m_entry.pfnGetClassObject(m_entry.pfnCreateInstance, IID_IUnknown, reinterpret_cast<void**>(&factory));
+      if (factory != nullptr) PublishFactory(factory);
     }
   }
-  if (m_entry.pCachedFactory != nullptr) hr = m_entry.pCachedFactory->QueryInterface(iid, out);
+  if (factory != nullptr) hr = factory->QueryInterface(iid, out);
   if (*out == nullptr && hr == S_OK) return CLASS_E_CLASSNOTAVAILABLE;
   return hr;
+}
+
+IUnknown* ClassTable::CachedFactory() {
+  return std::atomic_ref<IUnknown*>(m_entry.pCachedFactory).load(std::memory_order_acquire);
+}
+
+void ClassTable::PublishFactory(IUnknown* factory) {
+  std::atomic_ref<IUnknown*>(m_entry.pCachedFactory).store(factory, std::memory_order_release);
 }
 
 }  // namespace torvo::server

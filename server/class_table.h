@@ -31,6 +31,11 @@ class ClassTable {
   HINSTANCE TypeLibraryModule() const { return m_hInstTypeLib; }
 
  private:
+  // The cached factory as another thread may have published it; null before that.
+  IUnknown* CachedFactory();
+  // Stores a whole factory into the entry, for threads that read it without the lock.
+  void PublishFactory(IUnknown* factory);
+
   UINT m_initialized = 0;
   HINSTANCE m_hInstTypeLib;
   ClassEntry m_entry;

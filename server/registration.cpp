@@ -1,6 +1,5 @@
 #include "server/registration.h"
 
-
 #include "TorvoShellMenu.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_registry.h"
@@ -39,6 +38,20 @@ HRESULT WithSystemLocale(Steps steps) {
   return hr;
 }
 
+HRESULT RegisterProxy() {
+  return NdrDllRegisterProxy(g_proxyStubInstance, g_torvoProxyFileList, &IID_ITorvoShellContextMenu);
+}
+
+// The proxy is registered once more first, so that its removal finds every key it expects.
+HRESULT UnregisterProxy() {
+  const HRESULT hr = RegisterProxy();
+  if (FAILED(hr)) return hr;
+  return NdrDllUnregisterProxy(g_proxyStubInstance, g_torvoProxyFileList, &IID_ITorvoShellContextMenu);
+}
+
+// The result of a sequence of steps that all run: the first failure, else the latest result.
+HRESULT KeepFirstFailure(HRESULT sofar, HRESULT next) { return FAILED(sofar) ? sofar : next; }
+
 }  // namespace
 
 HRESULT UpdateHandlerRegistry(bool registerFlag) { return ApplyScript(IDR_TORVO_HANDLER, registerFlag, nullptr); }
@@ -51,21 +64,18 @@ HRESULT RegisterServer() {
     return step;
   });
   if (FAILED(hr)) return hr;
-  return NdrDllRegisterProxy(g_proxyStubInstance, g_torvoProxyFileList, &IID_ITorvoShellContextMenu);
+  return RegisterProxy();
 }
 
 HRESULT UnregisterServer() {
-  HRESULT hr = WithSystemLocale([] {
-    HRESULT step = TheClassTable().Entry().pfnUpdateRegistry(false);
-    if (SUCCEEDED(step)) step = UnregisterTypeLibrary(ResourceInstance());
-    if (SUCCEEDED(step)) step = ApplyAppIdScript(false);
-    return step;
+  // Every step runs even when one before it failed, so that a part already gone (the type library,
+  // say) does not leave the others behind.
+  const HRESULT scripts = WithSystemLocale([] {
+    HRESULT hr = TheClassTable().Entry().pfnUpdateRegistry(false);
+    hr = KeepFirstFailure(hr, UnregisterTypeLibrary(ResourceInstance()));
+    return KeepFirstFailure(hr, ApplyAppIdScript(false));
   });
-  if (FAILED(hr)) return hr;
-  // The proxy is registered once more first, so that its removal finds every key it expects.
-  hr = NdrDllRegisterProxy(g_proxyStubInstance, g_torvoProxyFileList, &IID_ITorvoShellContextMenu);
-  if (FAILED(hr)) return hr;
-  return NdrDllUnregisterProxy(g_proxyStubInstance, g_torvoProxyFileList, &IID_ITorvoShellContextMenu);
+  return KeepFirstFailure(scripts, UnregisterProxy());
 }
 
 }  // namespace torvo::server

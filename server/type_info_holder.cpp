@@ -70,12 +70,15 @@ HRESULT CComTypeInfoHolder::GetTI(LCID lcid, ITypeInfo** info) {
 }
 
 HRESULT CComTypeInfoHolder::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
-  if (index != 0) return DISP_E_BADINDEX;
   if (info == nullptr) return E_POINTER;
+  *info = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
   return GetTI(lcid, info);
 }
 
 HRESULT CComTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
+  if (names == nullptr) return E_INVALIDARG;
+  if (ids == nullptr) return E_POINTER;
   HRESULT hr = EnsureLoaded(lcid);
   if (m_pInfo == nullptr) return hr;
   if (m_pMap != nullptr && count == 1) {

@@ -23,7 +23,11 @@ class CComTypeInfoHolder {
   int m_nCount;
 
   HRESULT GetTI(LCID lcid, ITypeInfo** info);
+  // E_POINTER for a null `info`; otherwise `info` is cleared first, and an index other than 0 is
+  // DISP_E_BADINDEX.
   HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info);
+  // E_INVALIDARG for a null `names` array and E_POINTER for a null `ids` array, before anything is
+  // loaded or read; otherwise the names cache or the type information answers.
   HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids);
   HRESULT Invoke(IDispatch* object, DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                  VARIANT* result, EXCEPINFO* exception, UINT* argumentError);

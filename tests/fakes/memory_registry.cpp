@@ -119,6 +119,15 @@ std::string Describe(const RegistryValue& value) {
 
 void DumpNode(const MemoryRegistry::Node& node, const std::string& path, std::vector<std::string>& lines);
 
+void ListKeys(const MemoryRegistry::Node& node, RegKey root, const std::u16string& path,
+              std::vector<MemoryRegistry::KeyPath>& keys) {
+  for (const auto& [folded, child] : node.children) {
+    const std::u16string childPath = path.empty() ? child->name : path + u"\\" + child->name;
+    keys.push_back({root, childPath});
+    ListKeys(*child, root, childPath, keys);
+  }
+}
+
 }  // namespace
 
 MemoryRegistry::MemoryRegistry() {
@@ -360,6 +369,12 @@ std::vector<std::string> MemoryRegistry::Dump() const {
   std::vector<std::string> lines;
   for (const auto& [root, name] : kRootNames) DumpNode(*Root(root), name, lines);
   return lines;
+}
+
+std::vector<MemoryRegistry::KeyPath> MemoryRegistry::Keys() const {
+  std::vector<KeyPath> keys;
+  for (const auto& [root, node] : roots_) ListKeys(*node, root, u"", keys);
+  return keys;
 }
 
 }  // namespace torvo::fakes

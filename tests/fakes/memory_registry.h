@@ -37,6 +37,13 @@ class MemoryRegistry : public Registry {
   // `... [Name] = REG_DWORD 5`, `REG_BINARY 0aff`, `REG_MULTI_SZ "a" "b" ""`.
   std::vector<std::string> Dump() const;
 
+  // Every key below the roots, as its root and its path of names joined by "\".
+  struct KeyPath {
+    RegKey root;
+    std::u16string path;
+  };
+  std::vector<KeyPath> Keys() const;
+
   // Injected failures. The key and everything below it answer kErrorAccessDenied:
   // DenyWrites to opening or creating for writing, writing and deleting values, deleting keys;
   // DenyAccess to every open and create.

@@ -29,13 +29,13 @@ class PerUserMode {
 // handle it opened and never released a predefined one.
 class WalkOnMemoryRegistry : public ::testing::Test {
  protected:
-  HResult Apply(std::string_view script, bool registerFlag) {
+  HResult Apply(std::string_view script, WalkPass pass) {
     CRegScriptParser parser(variables, registry);
     const std::u16string text = U16(script);
-    return ApplyScript(parser, text.c_str(), registerFlag);
+    return ApplyScript(parser, text.c_str(), pass);
   }
-  HResult Register(std::string_view script) { return Apply(script, true); }
-  HResult Unregister(std::string_view script) { return Apply(script, false); }
+  HResult Register(std::string_view script) { return Apply(script, WalkPass::kRegister); }
+  HResult Unregister(std::string_view script) { return Apply(script, WalkPass::kUnregister); }
 
   void TearDown() override {
     EXPECT_EQ(registry.OpenHandles(), 0u) << "a key handle was not released";

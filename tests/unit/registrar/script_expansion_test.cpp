@@ -119,6 +119,12 @@ TEST_F(PerUserExpansion, BracesInsideQuotesAreNotCounted) {
   EXPECT_EQ(result, std::u16string(kOpening) + u" { 'a}' = s '{' 'it''s}' " + kClosing + u"} HKLM { }");
 }
 
+// The tokenizer opens a quoted token only where a token starts: O'Brien is a plain name.
+TEST_F(PerUserExpansion, QuoteInsideANameOpensNoQuotedToken) {
+  ASSERT_EQ(Expand(u"HKCR { O'Brien { } 'a'{ } } HKLM { }"), kOk);
+  EXPECT_EQ(result, std::u16string(kOpening) + u" { O'Brien { } 'a'{ } " + kClosing + u"} HKLM { }");
+}
+
 TEST_F(PerUserExpansion, UnquotedBracedNamesCancelOut) {
   ASSERT_EQ(Expand(u"HKCR { {5B0D} = s 'x' } HKLM { }"), kOk);
   EXPECT_EQ(result, std::u16string(kOpening) + u" { {5B0D} = s 'x' " + kClosing + u"} HKLM { }");

@@ -136,30 +136,39 @@ struct SyntaxCase {
   const char* script;
 };
 
-class SyntaxErrors : public Walker, public ::testing::WithParamInterface<SyntaxCase> {};
+// Keys the rows name, so that a walk that acted before finding the error would change them.
+class SyntaxErrors : public Walker, public ::testing::WithParamInterface<SyntaxCase> {
+ protected:
+  SyntaxErrors() {
+    registry.AddString(kHkeyCurrentUser, u"App\\X", u"v", u"old");
+    registry.AddString(kHkeyCurrentUser, u"Other", u"v", u"old");
+    variables.Add(u"Empty", u"");
+  }
+};
 
-TEST_P(SyntaxErrors, FailInBothPasses) {
+TEST_P(SyntaxErrors, FailInBothPassesBeforeChangingAnything) {
+  const auto before = registry.Dump();
   EXPECT_EQ(Unregister(GetParam().script), kDispException);
+  EXPECT_EQ(registry.Dump(), before);
   EXPECT_EQ(Register(GetParam().script), kDispException);
+  EXPECT_EQ(registry.Dump(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SyntaxErrors,
-    ::testing::Values(SyntaxCase{"NoRootKey", "Software { }"},
+    ::testing::Values(SyntaxCase{"NoRootKey", "HKCU { App { X } } Software { }"},
                       SyntaxCase{"RootWithoutBrace", "HKCU App { }"},
                       SyntaxCase{"KeyNameWithBackslash", "HKCU { App\\Sub = s 'x' }"},
-                      SyntaxCase{"QuotedKeyNameWithBackslash", "HKCU { A { 'B\\C' } }"},
+                      SyntaxCase{"QuotedKeyNameWithBackslash", "HKCU { App { 'B\\C' } }"},
+                      SyntaxCase{"ForceRemoveOfABackslashName", "HKCU { ForceRemove App\\X }"},
+                      SyntaxCase{"ForceRemoveOfAnEmptyName", "HKCU { ForceRemove '' }"},
+                      SyntaxCase{"DeleteOfAnEmptyName", "HKCU { Delete '' }"},
+                      SyntaxCase{"EmptyKeyNameFromAVariable", "HKCU { NoRemove '%Empty%' = s 'x' { X } }"},
                       SyntaxCase{"ValueWithoutEquals", "HKCU { App { val V s 'x' } }"},
-                      SyntaxCase{"TextEndsInsideABlock", "HKCU { App { X }"},
-                      SyntaxCase{"StrayBlockAfterAValue", "HKCU { A { val V = s 'x' { Y } } }"},
-                      SyntaxCase{"UnclosedQuote", "HKCU { A = s 'x }"}),
+                      SyntaxCase{"TextEndsInsideABlock", "HKCU { App = s 'x' { X { Deep } }"},
+                      SyntaxCase{"StrayBlockAfterAValue", "HKCU { App { val V = s 'x' { Y } } }"},
+                      SyntaxCase{"UnclosedQuote", "HKCU { App { X } Other = s 'x }"}),
     fakes::CaseName());
-
-TEST_F(Walker, ForceRemoveOfABackslashNameFailsBeforeDeletingAnything) {
-  registry.AddKey(kHkeyCurrentUser, u"A\\B");
-  EXPECT_EQ(Register("HKCU { ForceRemove A\\B }"), kDispException);
-  EXPECT_TRUE(registry.KeyExists(kHkeyCurrentUser, u"A\\B"));
-}
 
 TEST_F(Walker, StrayBlockAfterDeleteFailsAndCreatesNoBraceKey) {
   EXPECT_EQ(Register("HKCU { Delete Old { X } }"), kDispException);

@@ -33,14 +33,18 @@ struct ValueCase {
 
 class Values : public WalkOnMemoryRegistry, public ::testing::WithParamInterface<ValueCase> {};
 
-TEST_P(Values, AreWrittenWithTheirTypeAndBytes) {
+// A value that cannot be written fails before anything is written, so the key that already held
+// another value is not rolled back with it.
+TEST_P(Values, AreWrittenWithTheirTypeAndBytesOrNotAtAll) {
   const ValueCase& row = GetParam();
+  registry.AddString(kHkeyCurrentUser, u"App", u"Kept", u"old");
+  const auto before = registry.Dump();
   EXPECT_EQ(Register(std::string("HKCU { App { val V = ") + row.spec + " } }"), row.status);
-  const auto value = registry.Value(kHkeyCurrentUser, u"App", u"V");
   if (row.status != kOk) {
-    EXPECT_FALSE(value.has_value());
+    EXPECT_EQ(registry.Dump(), before);
     return;
   }
+  const auto value = registry.Value(kHkeyCurrentUser, u"App", u"V");
   ASSERT_TRUE(value.has_value());
   EXPECT_EQ(value->type, row.type);
   EXPECT_EQ(value->bytes, row.bytes);

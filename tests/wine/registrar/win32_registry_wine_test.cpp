@@ -32,7 +32,7 @@ class WalkerOnRealRegistry : public ::testing::Test {
   HResult Apply(const std::string& script, bool registerFlag) {
     CRegScriptParser parser(variables, registry);
     const std::u16string text(script.begin(), script.end());
-    return ApplyScript(parser, text.c_str(), registerFlag);
+    return ApplyScript(parser, text.c_str(), registerFlag ? WalkPass::kRegister : WalkPass::kUnregister);
   }
 
   SubstitutionMap variables;

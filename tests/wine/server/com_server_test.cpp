@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "TorvoShellMenu.h"
@@ -215,9 +216,11 @@ TEST_F(ComServer, DispatchCountAndIndexNeedNoTypeLibrary) {
   EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
   EXPECT_EQ(count, 1u);
   EXPECT_EQ(dispatch->GetTypeInfoCount(nullptr), E_POINTER);
-  ITypeInfo* info = nullptr;
+  ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
   EXPECT_EQ(dispatch->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX);
+  EXPECT_EQ(info, nullptr);
   EXPECT_EQ(dispatch->GetTypeInfo(0, 0, nullptr), E_POINTER);
+  EXPECT_EQ(dispatch->GetTypeInfo(1, 0, nullptr), E_POINTER);
 }
 
 TEST_F(ComServer, ShellCallsWithNothingUsableAreRefused) {
@@ -233,6 +236,38 @@ TEST_F(ComServer, ShellCallsWithNothingUsableAreRefused) {
   command.cbSize = sizeof(command);
   command.lpVerb = "open";
   EXPECT_EQ(menu->InvokeCommand(&command), E_INVALIDARG);
+}
+
+// Many threads ask a freshly loaded DLL for its class object at once and let go of it at once,
+// round after round: each gets the one factory, and afterwards nothing holds the DLL.
+TEST(ClassObject, FirstRequestsFromManyThreadsAtOnceShareOneWholeFactory) {
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 300;
+  for (int round = 0; round < kRounds; ++round) {
+    ServerDll dll;
+    ASSERT_TRUE(dll.Loaded());
+    win32::UniqueHandle start(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::vector<void*> seen(kThreads, nullptr);
+    std::vector<HRESULT> results(kThreads, E_FAIL);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back([&, i] {
+        ::WaitForSingleObject(start.Get(), INFINITE);
+        IClassFactory* factory = nullptr;
+        void** out = reinterpret_cast<void**>(&factory);
+        results[i] = dll.GetClassObject(CLSID_TorvoShellContextMenu, IID_IClassFactory, out);
+        seen[i] = factory;
+        if (factory != nullptr) factory->Release();
+      });
+    }
+    ::SetEvent(start.Get());
+    for (std::thread& thread : threads) thread.join();
+    for (int i = 0; i < kThreads; ++i) {
+      ASSERT_EQ(results[i], S_OK) << "round " << round;
+      ASSERT_EQ(seen[i], seen[0]) << "round " << round;
+    }
+    ASSERT_EQ(dll.CanUnloadNow(), S_OK) << "round " << round;
+  }
 }
 
 }  // namespace

@@ -66,6 +66,17 @@ TEST_F(Registered, TypeInformationComesFromTheRegisteredLibrary) {
   EXPECT_EQ(handler->GetIDsOfNames(IID_NULL, unknownNames, 1, 0, &id), DISP_E_UNKNOWNNAME);
 }
 
+// Missing arrays are refused before the names cache, which would read the name and write the id.
+TEST_F(Registered, GetIDsOfNamesRefusesMissingArrays) {
+  ComPtr<IDispatch> handler = NewHandler();
+  OLECHAR name[] = L"GetTypeInfoCount";
+  LPOLESTR names[] = {name};
+  DISPID id = DISPID_UNKNOWN;
+  ASSERT_EQ(handler->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);  // the cache is built
+  EXPECT_EQ(handler->GetIDsOfNames(IID_NULL, nullptr, 1, 0, &id), E_INVALIDARG);
+  EXPECT_EQ(handler->GetIDsOfNames(IID_NULL, names, 1, 0, nullptr), E_POINTER);
+}
+
 // Pumps messages until the event is set, so that calls into this apartment can arrive.
 void WaitPumping(HANDLE event) {
   while (::MsgWaitForMultipleObjects(1, &event, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {

@@ -41,3 +41,8 @@ if(TARGET zebtorvofloat)
   torvo_binary_check(NAME server.agent_imports_system_dlls_only
       COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${TORVO_OBJDUMP} $<TARGET_FILE:zebtorvofloat>)
 endif()
+
+# The class table is also tested on its own, with a factory creator of the test's.
+if(TARGET wine_server)
+  target_sources(wine_server PRIVATE ${CMAKE_SOURCE_DIR}/server/class_table.cpp ${CMAKE_SOURCE_DIR}/server/module.cpp)
+endif()

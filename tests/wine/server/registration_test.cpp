@@ -8,6 +8,7 @@
 #include <string>
 
 #include "TorvoShellMenu.h"
+#include "tests/wine/support/import_patch.h"
 #include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
@@ -152,6 +153,23 @@ TEST_F(Registration, OnlyTheWholeWordUserInAnyCaseRegistersPerUser) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + kClsid));
   ASSERT_EQ(dll.Install(FALSE, nullptr), S_OK);
   ExpectGone(UserClasses());
+}
+
+HRESULT WINAPI RefusingUnRegisterTypeLib(REFGUID, WORD, WORD, LCID, SYSKIND) { return TYPE_E_REGISTRYACCESS; }
+
+// A type library whose removal fails (one already gone, say) does not keep the rest registered.
+TEST_F(Registration, FailedTypeLibraryRemovalStillRemovesEverythingElse) {
+  ServerDll dll;
+  ASSERT_TRUE(dll.Loaded());
+  ASSERT_EQ(dll.RegisterServer(), S_OK);
+  {
+    ImportPatch patch(dll.Module(), "oleaut32.dll", "UnRegisterTypeLib",
+                      reinterpret_cast<void*>(&RefusingUnRegisterTypeLib));
+    ASSERT_TRUE(patch.Applied());
+    EXPECT_EQ(dll.UnregisterServer(), TYPE_E_REGISTRYACCESS);
+  }
+  ::UnRegisterTypeLib(LIBID_TorvoShellMenuLib, 1, 0, 0, SYS_WIN64);
+  ExpectGone(MachineClasses());
 }
 
 TEST_F(Registration, UnregisteringWhatIsNotThereChangesNothing) {

@@ -1,0 +1,59 @@
+// The class table with a factory creator of the test's own: when a new class object becomes
+// visible to the threads that read the table without its lock.
+#include "server/class_table.h"
+
+#include <gtest/gtest.h>
+
+#include "TorvoShellMenu.h"
+
+namespace torvo {
+namespace {
+
+using server::ClassEntry;
+using server::ClassTable;
+
+// A class object that counts its references.
+class CountedObject : public IUnknown {
+ public:
+  STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
+    *out = ::IsEqualIID(iid, IID_IUnknown) ? this : nullptr;
+    if (*out == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHOD_(ULONG, AddRef)() override { return ++count; }
+  STDMETHOD_(ULONG, Release)() override { return --count; }
+
+  ULONG count = 0;
+};
+
+CountedObject g_object;
+ClassTable* g_table = nullptr;
+IUnknown* g_slotWhileCreating = nullptr;
+
+// Hands the object out as a creator's QueryInterface does, the out pointer written before the
+// reference is taken, and notes what the table's slot shows in between.
+HRESULT WatchingCreator(server::ObjectCreator, REFIID, void** out) {
+  *out = static_cast<IUnknown*>(&g_object);
+  g_slotWhileCreating = g_table->Entry().pCachedFactory;
+  g_object.AddRef();
+  return S_OK;
+}
+
+TEST(ClassTable, PublishesTheClassObjectOnlyOnceItsCreatorHasReturnedIt) {
+  {
+    ClassTable table(nullptr, ClassEntry{&CLSID_TorvoShellContextMenu, nullptr, &WatchingCreator, nullptr, nullptr});
+    g_table = &table;
+    IUnknown* object = nullptr;
+    ASSERT_EQ(table.GetClassObject(CLSID_TorvoShellContextMenu, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK);
+    EXPECT_EQ(object, &g_object);
+    EXPECT_EQ(g_slotWhileCreating, nullptr);
+    EXPECT_EQ(table.Entry().pCachedFactory, &g_object);
+    EXPECT_EQ(g_object.count, 2u);  // the table's reference and ours
+    object->Release();
+  }
+  EXPECT_EQ(g_object.count, 0u);  // the table let go of its own
+}
+
+}  // namespace
+}  // namespace torvo

@@ -10,6 +10,9 @@ export WINEPREFIX=$BUILD_ROOT/wine-prefix
 export WINEARCH=win64
 export WINEDEBUG=-all
 VAULT_HOST=$BUILD_ROOT/vault
+# A second vault behind S:, on a tmpfs: another file system, so that a move into it copies and
+# deletes instead of renaming (the long moves of the tests and benchmarks).
+SHM_VAULT_HOST=/dev/shm/torvo-vault-$(printf '%s' "$BUILD_ROOT" | md5sum | cut -c1-12)
 
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
@@ -44,7 +47,8 @@ build_all() {
   cmake --build "$NATIVE" && cmake --build "$WIN" && cmake --build "$FUZZ"
 }
 
-# Creates the 64-bit prefix once: null graphics driver, no crash debugger, the vault drive V:.
+# Creates the 64-bit prefix once: null graphics driver, no crash debugger; maps the vault drives
+# V: (a folder of the build tree) and S: (a folder on a tmpfs).
 prepare_prefix() {
   mkdir -p "$VAULT_HOST"
   if [ ! -f "$WINEPREFIX/.torvo-ready" ]; then
@@ -58,6 +62,8 @@ prepare_prefix() {
     touch "$WINEPREFIX/.torvo-ready"
   fi
   ln -sfn "$VAULT_HOST" "$WINEPREFIX/dosdevices/v:"
+  mkdir -p "$SHM_VAULT_HOST"
+  ln -sfn "$SHM_VAULT_HOST" "$WINEPREFIX/dosdevices/s:"
 }
 
 # One wineserver for the whole run: every Wine process then starts in a fraction of a second.

@@ -78,6 +78,18 @@ HRESULT CreatePerUser(const HandlerRegistration& handler, const CLSID& clsid, wi
   return factory->CreateInstance(nullptr, IID_IShellExtInit, out.PutVoid());
 }
 
+// A shell stays open while the work a command started runs on: once every object is released,
+// wait (at most a minute) until the handler's server agrees to be unloaded.
+void WaitUntilServerCanUnload(const std::wstring& serverPath) {
+  const HMODULE server = ::GetModuleHandleW(serverPath.substr(serverPath.find_last_of(L'\\') + 1).c_str());
+  if (server == nullptr) return;
+  using CanUnloadFn = HRESULT(WINAPI*)();
+  auto canUnload =
+      reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(::GetProcAddress(server, "DllCanUnloadNow")));
+  const ULONGLONG end = ::GetTickCount64() + 60000;
+  while (canUnload != nullptr && canUnload() != S_OK && ::GetTickCount64() < end) ::Sleep(20);
+}
+
 struct MenuTraits {
   using Handle = HMENU;
   static Handle Invalid() { return nullptr; }
@@ -166,6 +178,7 @@ HostRun RunContextMenu(const HostRequest& request) {
       }
     }
   }
+  if (run.invoked) WaitUntilServerCanUnload(handler.inprocPath);
   // Every object is released; a per-user server goes when it agrees to.
   if (perUserServer) {
     using CanUnloadFn = HRESULT(WINAPI*)();

@@ -1,0 +1,97 @@
+// The direct move of a large file into a vault drive on another file system (S:, a tmpfs, where the
+// move copies and deletes), through the DLL as COM loads it: InvokeCommand returns at once, and the
+// DLL stays loaded until the move that runs on its own thread has ended.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/win32/com_ptr.h"
+#include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/large_file.h"
+#include "tests/wine/support/registration_table.h"
+#include "tests/wine/support/server_dll.h"
+#include "tests/wine/support/shell_items.h"
+
+namespace torvo {
+namespace {
+
+using namespace wine;
+
+constexpr ULONGLONG kLargeFileBytes = 1ull << 30;  // copying it takes seconds
+constexpr wchar_t kDllName[] = L"TorvoShellMenu.dll";
+
+using CanUnloadFn = HRESULT(WINAPI*)();
+
+CanUnloadFn CanUnloadExport(HMODULE dll) {
+  return reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(::GetProcAddress(dll, "DllCanUnloadNow")));
+}
+
+// The handler as the shell holds it after Initialize with the one file.
+win32::ComPtr<IContextMenu> HandlerFor(const std::wstring& file) {
+  CLSID clsid{};
+  ::CLSIDFromString(kClsidText, &clsid);
+  win32::ComPtr<IShellExtInit> init;
+  win32::ComPtr<IContextMenu> menu;
+  if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.PutVoid()))) return menu;
+  if (FAILED(init->Initialize(nullptr, ShellDataObjectFor({file}).Get(), nullptr))) return menu;
+  init->QueryInterface(IID_IContextMenu, menu.PutVoid());
+  return menu;
+}
+
+class BackgroundMove : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveAllRegistrations();
+    CloseAllAgents();
+    ASSERT_TRUE(PathExists(kTmpfsVaultRoot)) << "the test bench maps S: to a tmpfs folder";
+    RemoveTree(target);
+    ASSERT_EQ(RunRegsvr32(L""), 0u);
+  }
+  void TearDown() override {
+    CloseAllAgents();
+    RemoveTree(target);
+    RunRegsvr32(L"/u");
+    RemoveAllRegistrations();
+  }
+
+  ComApartment apartment;
+  ScratchFolder folder{L"torvo-background-move"};
+  const std::wstring target = std::wstring(kTmpfsVaultRoot) + L"large.bin";
+};
+
+TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllStaysUntilTheMoveHasEnded) {
+  const std::wstring source = folder.Path() + L"\\large.bin";
+  ASSERT_TRUE(CreateLargeFile(source, kLargeFileBytes));
+  AgentProcess agent(L"/ready:1 /drive:S");
+  ASSERT_NE(agent.Window(), nullptr);
+
+  win32::ComPtr<IContextMenu> menu = HandlerFor(source);
+  ASSERT_TRUE(menu);
+  CMINVOKECOMMANDINFO command{};
+  command.cbSize = sizeof(command);
+  command.lpVerb = MAKEINTRESOURCEA(0);
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_EQ(menu->InvokeCommand(&command), S_OK);
+  EXPECT_LT(::GetTickCount64() - start, 200u) << "InvokeCommand waited for the move";
+
+  // The shell lets go of the handler and asks COM to unload what it can, while the move runs.
+  menu.Reset();
+  const HMODULE dll = ::GetModuleHandleW(kDllName);
+  ASSERT_NE(dll, nullptr);
+  const CanUnloadFn canUnload = CanUnloadExport(dll);
+  EXPECT_EQ(canUnload(), S_FALSE);
+  ::CoFreeUnusedLibrariesEx(0, 0);
+  EXPECT_EQ(::GetModuleHandleW(kDllName), dll) << "the DLL was unloaded under its running move";
+
+  const ULONGLONG end = ::GetTickCount64() + 120000;
+  while (canUnload() != S_OK && ::GetTickCount64() < end) ::Sleep(50);
+  EXPECT_EQ(canUnload(), S_OK);
+  EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));
+  EXPECT_FALSE(PathExists(source));
+}
+
+}  // namespace
+}  // namespace torvo

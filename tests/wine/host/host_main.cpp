@@ -63,6 +63,9 @@ int wmain() {
     Print(L"  [" + std::to_wstring(line.id) + L"] " + line.text + (line.hasBitmap ? L"   (with image)" : L"") + L"\n");
   }
   if (!run.helpText.empty()) Print(L"help text: " + run.helpText + L"\n");
-  if (run.invoked) Print(L"InvokeCommand: " + Hex(run.invokeResult) + L"\n");
+  if (run.invoked) {
+    Print(L"InvokeCommand: " + Hex(run.invokeResult) + L", returned after " + std::to_wstring(run.invokeMilliseconds) +
+          L" ms; the work it started ended after " + std::to_wstring(run.workMilliseconds) + L" ms\n");
+  }
   return 0;
 }

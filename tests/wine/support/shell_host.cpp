@@ -173,12 +173,18 @@ HostRun RunContextMenu(const HostRequest& request) {
         command.cbSize = sizeof(command);
         command.lpVerb = MAKEINTRESOURCEA(0);
         command.nShow = SW_SHOWNORMAL;
+        const ULONGLONG start = ::GetTickCount64();
         run.invokeResult = contextMenu->InvokeCommand(&command);
+        run.invokeMilliseconds = ::GetTickCount64() - start;
         run.invoked = true;
       }
     }
   }
-  if (run.invoked) WaitUntilServerCanUnload(handler.inprocPath);
+  if (run.invoked) {
+    const ULONGLONG start = ::GetTickCount64() - run.invokeMilliseconds;
+    WaitUntilServerCanUnload(handler.inprocPath);
+    run.workMilliseconds = ::GetTickCount64() - start;
+  }
   // Every object is released; a per-user server goes when it agrees to.
   if (perUserServer) {
     using CanUnloadFn = HRESULT(WINAPI*)();

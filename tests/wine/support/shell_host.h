@@ -38,6 +38,8 @@ struct HostRun {
   std::wstring helpText;       // GetCommandString(GCS_HELPTEXTW) when the item was added
   HRESULT invokeResult = E_FAIL;
   bool invoked = false;
+  ULONGLONG invokeMilliseconds = 0;  // how long InvokeCommand held the host's thread
+  ULONGLONG workMilliseconds = 0;    // from the invocation until the server agreed to be unloaded
 };
 
 struct HostRequest {

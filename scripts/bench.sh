@@ -2,7 +2,8 @@
 # Builds and runs the benchmarks: the native ones (Google Benchmark, build/native/bench/*_bench) and
 # the Windows ones under Wine (build/win/bin/*_bench.exe), and prints each as a ratio to its baseline.
 # Native pairs: a benchmark whose name holds "Baseline" is the baseline of the benchmarks of the
-# same program whose names begin with what stands before "Baseline".
+# same program whose names begin with what stands before "Baseline" (and, for a baseline run with
+# an argument, "Name/N", of those run with the same argument).
 # Not a test: nothing here passes or fails on a number.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -22,9 +23,11 @@ native_ratios() {
       for (i = 1; i <= n; i++) {
         b = name[i]; at = index(b, "Baseline"); if (at == 0) continue
         prefix = substr(b, 1, at - 1)
+        slash = index(b, "/"); suffix = slash == 0 ? "" : substr(b, slash)
         for (j = 1; j <= n; j++) {
           m = name[j]
-          if (m != b && index(m, "Baseline") == 0 && index(m, prefix) == 1)
+          same = suffix == "" || substr(m, length(m) - length(suffix) + 1) == suffix
+          if (m != b && same && index(m, "Baseline") == 0 && index(m, prefix) == 1)
             printf "  %-40s / %-45s %6.2f\n", m, b, cost[m] / cost[b]
         }
       }

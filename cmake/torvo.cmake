@@ -19,7 +19,7 @@ if(WIN32)
   set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-  # Every Windows test runs under Wine in the prefix that scripts/wine-prefix.sh prepares.
+  # Every Windows test runs under Wine in the prefix that scripts/common.sh (prepare_prefix) prepares.
   set(TORVO_WINEPREFIX "${CMAKE_BINARY_DIR}/../wine-prefix" CACHE PATH "Wine prefix of the test bench")
   get_filename_component(TORVO_WINEPREFIX "${TORVO_WINEPREFIX}" ABSOLUTE)
   set(TORVO_VAULT_HOST "${CMAKE_BINARY_DIR}/../vault" CACHE PATH "Host folder behind the test vault drive")

@@ -12,8 +12,8 @@
 /* The menu item's image, 16 x 16 pixels, 24 bits per pixel. */
 #define IDB_MENU_BITMAP 201
 
-/* String table, Chinese (Simplified) only; shellmenu/text_source.h names the same numbers for the
-   portable code. */
+/* String table, Chinese (Simplified) only; shellmenu/text_source.h gives the portable code these
+   numbers under the names it uses. */
 #define IDS_TORVO_PRODUCT_NAME 100   /* "ZebTorvo"; read by nothing */
 #define IDS_TORVO_MENU_TEXT 101      /* the menu item's text */
 #define IDS_TORVO_HELP_TEXT 102      /* the help text the shell asks for */

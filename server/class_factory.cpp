@@ -1,5 +1,6 @@
 #include "server/class_factory.h"
 
+#include "common/com_boundary.h"
 #include "server/com_objects.h"
 
 namespace torvo::server {
@@ -13,10 +14,12 @@ const InterfaceEntry<CComClassFactory>* CComClassFactory::InterfaceMap() {
 }
 
 HRESULT CComClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (outer != nullptr && !::IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  return m_pfnCreateInstance(outer, iid, out);
+  return AtComBoundary([&]() -> HRESULT {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (outer != nullptr && !::IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+    return m_pfnCreateInstance(outer, iid, out);
+  });
 }
 
 HRESULT CComClassFactory::LockServer(BOOL lock) {

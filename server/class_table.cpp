@@ -1,13 +1,12 @@
 #include "server/class_table.h"
 
-#include <atomic>
+#include <utility>
 
 #include "server/module.h"
 
 namespace torvo::server {
 
-ClassTable::ClassTable(HINSTANCE typeLibraryModule, ClassEntry entry)
-    : m_hInstTypeLib(typeLibraryModule), m_entry(entry) {
+ClassTable::ClassTable(ClassEntry entry) : m_entry(std::move(entry)) {
   if (!m_csObjMap.Init()) {
     g_initFailed = true;
     return;
@@ -17,8 +16,7 @@ ClassTable::ClassTable(HINSTANCE typeLibraryModule, ClassEntry entry)
 
 ClassTable::~ClassTable() {
   if (m_initialized == 0) return;
-  if (m_entry.pCachedFactory != nullptr) m_entry.pCachedFactory->Release();
-  m_entry.pCachedFactory = nullptr;
+  m_entry.pCachedFactory.Reset();
   m_csObjMap.Term();
   m_initialized = 0;
 }
@@ -30,29 +28,18 @@ HRESULT ClassTable::GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (m_entry.pfnGetClassObject == nullptr || !::IsEqualCLSID(clsid, *m_entry.pclsid)) {
     return CLASS_E_CLASSNOTAVAILABLE;
   }
+  // The slot is read and filled under the lock only: a factory becomes visible to other threads
+  // only once its creator has returned it whole, holding the table's reference.
+  CriticalSectionGuard guard(m_csObjMap);
   HRESULT hr = S_OK;
-  IUnknown* factory = CachedFactory();
-  if (factory == nullptr) {
-    CriticalSectionGuard guard(m_csObjMap);
-    factory = CachedFactory();
-    if (factory == nullptr) {
-      // Created into a local first: the slot is read without the lock, so the factory goes into it
-      // only once its creator has returned it whole, holding the table's reference.
-      hr = m_entry.pfnGetClassObject(m_entry.pfnCreateInstance, IID_IUnknown, reinterpret_cast<void**>(&factory));
-      if (factory != nullptr) PublishFactory(factory);
-    }
+  if (!m_entry.pCachedFactory) {
+    win32::ComPtr<IUnknown> created;
+    hr = m_entry.pfnGetClassObject(m_entry.pfnCreateInstance, IID_IUnknown, created.PutVoid());
+    m_entry.pCachedFactory = std::move(created);
   }
-  if (factory != nullptr) hr = factory->QueryInterface(iid, out);
+  if (m_entry.pCachedFactory) hr = m_entry.pCachedFactory->QueryInterface(iid, out);
   if (*out == nullptr && hr == S_OK) return CLASS_E_CLASSNOTAVAILABLE;
   return hr;
-}
-
-IUnknown* ClassTable::CachedFactory() {
-  return std::atomic_ref<IUnknown*>(m_entry.pCachedFactory).load(std::memory_order_acquire);
-}
-
-void ClassTable::PublishFactory(IUnknown* factory) {
-  std::atomic_ref<IUnknown*>(m_entry.pCachedFactory).store(factory, std::memory_order_release);
 }
 
 }  // namespace torvo::server

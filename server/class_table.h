@@ -1,6 +1,7 @@
 #pragma once
 // The class table: the server's one class entry and the lock that guards the creation of its
 // cached class factory.
+#include "platform/win32/com_ptr.h"
 #include "server/class_factory.h"
 #include "server/critical_section.h"
 
@@ -14,12 +15,12 @@ struct ClassEntry {
   RegistryUpdater pfnUpdateRegistry;
   FactoryCreator pfnGetClassObject;
   ObjectCreator pfnCreateInstance;
-  IUnknown* pCachedFactory;
+  win32::ComPtr<IUnknown> pCachedFactory;  // null until first requested; only touched under the lock
 };
 
 class ClassTable {
  public:
-  ClassTable(HINSTANCE typeLibraryModule, ClassEntry entry);
+  explicit ClassTable(ClassEntry entry);
   ClassTable(const ClassTable&) = delete;
   ClassTable& operator=(const ClassTable&) = delete;
   // Releases the cached factory and deletes the lock.
@@ -28,16 +29,9 @@ class ClassTable {
   // The class object of `clsid`, created and cached on first request.
   HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out);
   ClassEntry& Entry() { return m_entry; }
-  HINSTANCE TypeLibraryModule() const { return m_hInstTypeLib; }
 
  private:
-  // The cached factory as another thread may have published it; null before that.
-  IUnknown* CachedFactory();
-  // Stores a whole factory into the entry, for threads that read it without the lock.
-  void PublishFactory(IUnknown* factory);
-
   UINT m_initialized = 0;
-  HINSTANCE m_hInstTypeLib;
   ClassEntry m_entry;
   CComCriticalSection m_csObjMap;
 };

@@ -1,7 +1,6 @@
 #include "server/context_menu_handler.h"
 
-#include <new>
-
+#include "common/com_boundary.h"
 #include "platform/win32/win32_drop_files.h"
 #include "resources/resource_ids.h"
 #include "platform/win32/win32_handler_platform.h"
@@ -37,51 +36,45 @@ const InterfaceEntry<CTorvoShellContextMenu>* CTorvoShellContextMenu::InterfaceM
   return entries;
 }
 
-CTorvoShellContextMenu::~CTorvoShellContextMenu() {
-  if (m_state.menuBitmap != 0 && ::DeleteObject(reinterpret_cast<HGDIOBJ>(m_state.menuBitmap))) {
-    m_state.menuBitmap = 0;
-  }
-}
-
 HRESULT CTorvoShellContextMenu::FinalConstruct() {
-  m_state.menuBitmap =
-      reinterpret_cast<BitmapHandle>(::LoadBitmapW(ResourceInstance(), MAKEINTRESOURCEW(IDB_MENU_BITMAP)));
+  m_bitmap.Reset(::LoadBitmapW(ResourceInstance(), MAKEINTRESOURCEW(IDB_MENU_BITMAP)));
+  m_state.menuBitmap = reinterpret_cast<BitmapHandle>(m_bitmap.Get());
   m_state.m_selection.clear();
   return S_OK;
 }
 
-// No exception leaves a shell call: memory exhaustion is answered with E_OUTOFMEMORY.
-HRESULT CTorvoShellContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, HKEY) try {
-  if (dataObject == nullptr) return E_INVALIDARG;
-  win32::Win32DropFiles drop(dataObject);
-  return CaptureSelection(&drop, m_state);
-} catch (const std::bad_alloc&) {
-  return E_OUTOFMEMORY;
+// No exception leaves a shell call: each one runs inside the COM boundary's guard.
+HRESULT CTorvoShellContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, HKEY) {
+  return AtComBoundary([&]() -> HRESULT {
+    if (dataObject == nullptr) return E_INVALIDARG;
+    win32::Win32DropFiles drop(dataObject);
+    return CaptureSelection(&drop, m_state);
+  });
 }
 
 HRESULT CTorvoShellContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
-                                                 UINT flags) try {
-  CallPlatform platform;
-  return torvo::QueryContextMenu(m_state, platform.platform, reinterpret_cast<MenuHandle>(menu), indexMenu,
-                                 idCmdFirst, idCmdLast, flags);
-} catch (const std::bad_alloc&) {
-  return E_OUTOFMEMORY;
+                                                 UINT flags) {
+  return AtComBoundary([&] {
+    CallPlatform platform;
+    return torvo::QueryContextMenu(m_state, platform.platform, reinterpret_cast<MenuHandle>(menu), indexMenu,
+                                   idCmdFirst, idCmdLast, flags);
+  });
 }
 
-HRESULT CTorvoShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* command) try {
-  if (command == nullptr) return E_INVALIDARG;
-  const InvokeCommandRecord record{reinterpret_cast<std::uintptr_t>(command->lpVerb)};
-  CallPlatform platform;
-  return torvo::InvokeCommand(m_state, platform.platform, &record);
-} catch (const std::bad_alloc&) {
-  return E_OUTOFMEMORY;
+HRESULT CTorvoShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* command) {
+  return AtComBoundary([&]() -> HRESULT {
+    if (command == nullptr) return E_INVALIDARG;
+    const InvokeCommandRecord record{reinterpret_cast<std::uintptr_t>(command->lpVerb)};
+    CallPlatform platform;
+    return torvo::InvokeCommand(m_state, platform.platform, &record);
+  });
 }
 
-HRESULT CTorvoShellContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name, UINT cchMax) try {
-  CallPlatform platform;
-  return torvo::GetCommandString(platform.platform, idCmd, type, name, cchMax);
-} catch (const std::bad_alloc&) {
-  return E_OUTOFMEMORY;
+HRESULT CTorvoShellContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name, UINT cchMax) {
+  return AtComBoundary([&] {
+    CallPlatform platform;
+    return torvo::GetCommandString(platform.platform, idCmd, type, name, cchMax);
+  });
 }
 
 }  // namespace torvo::server

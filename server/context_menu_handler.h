@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "TorvoShellMenu.h"
+#include "platform/win32/unique_handle.h"
 #include "server/com_objects.h"
 #include "server/dispatch_impl.h"
 #include "shellmenu/handler_state.h"
@@ -23,8 +24,8 @@ class CTorvoShellContextMenu
   using ThreadModel = CComSingleThreadModel;
 
   CTorvoShellContextMenu() = default;
-  // Deletes the menu bitmap; the selection goes with the object.
-  virtual ~CTorvoShellContextMenu();
+  // The menu bitmap and the selection go with the object.
+  virtual ~CTorvoShellContextMenu() = default;
 
   static const InterfaceEntry<CTorvoShellContextMenu>* InterfaceMap();
 
@@ -41,6 +42,7 @@ class CTorvoShellContextMenu
   const HandlerState& State() const { return m_state; }
 
  private:
+  win32::UniqueGdiObject m_bitmap;  // bitmap 201; m_state lends its handle to the menu
   HandlerState m_state;
 };
 

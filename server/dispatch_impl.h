@@ -1,5 +1,6 @@
 #pragma once
 // IDispatch of a dual interface, answered from its registered type library.
+#include "common/com_boundary.h"
 #include "server/type_info_holder.h"
 
 namespace torvo::server {
@@ -14,23 +15,23 @@ class IDispatchImpl : public T {
     return S_OK;
   }
   STDMETHOD(GetTypeInfo)(UINT index, LCID lcid, ITypeInfo** info) override {
-    return _tih.GetTypeInfo(index, lcid, info);
+    return AtComBoundary([&] { return _tih.GetTypeInfo(index, lcid, info); });
   }
   STDMETHOD(GetIDsOfNames)(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
-    return _tih.GetIDsOfNames(iid, names, count, lcid, ids);
+    return AtComBoundary([&] { return _tih.GetIDsOfNames(iid, names, count, lcid, ids); });
   }
   STDMETHOD(Invoke)(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                     EXCEPINFO* exception, UINT* argumentError) override {
-    return _tih.Invoke(this, member, iid, lcid, flags, params, result, exception, argumentError);
+    return AtComBoundary(
+        [&] { return _tih.Invoke(this, member, iid, lcid, flags, params, result, exception, argumentError); });
   }
 
  protected:
   static Holder _tih;
 };
 
-// One holder per process for each dual interface.
+// One holder per process for each dual interface, constant-initialised.
 template <class T, const IID* piid, const GUID* plibid, WORD wMajor, WORD wMinor, class Holder>
-Holder IDispatchImpl<T, piid, plibid, wMajor, wMinor, Holder>::_tih = {piid, plibid, wMajor, wMinor,
-                                                                        nullptr, nullptr, 0};
+constinit Holder IDispatchImpl<T, piid, plibid, wMajor, wMinor, Holder>::_tih{piid, plibid, wMajor, wMinor};
 
 }  // namespace torvo::server

@@ -25,35 +25,33 @@ LONG CAtlModule::GetLockCount() { return m_nLockCnt; }
 HRESULT CAtlModule::GetGITPtr(IGlobalInterfaceTable** git) {
   if (git == nullptr) return E_POINTER;
   HRESULT hr = S_OK;
-  if (m_pGIT == nullptr) {
-    hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                            IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&m_pGIT));
+  if (!m_pGIT) {
+    hr = ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
+                            m_pGIT.PutVoid());
     if (FAILED(hr)) return hr;
   }
   m_pGIT->AddRef();
-  *git = m_pGIT;
+  *git = m_pGIT.Get();
   return hr;
 }
 
 HRESULT CAtlModule::AddTermFunc(TerminationCallback callback, DWORD_PTR argument) {
-  auto* entry = new (std::nothrow) TerminationEntry{callback, argument, nullptr};
-  if (entry == nullptr) return E_OUTOFMEMORY;
+  std::unique_ptr<TerminationEntry> entry(new (std::nothrow) TerminationEntry{callback, argument, nullptr});
+  if (!entry) return E_OUTOFMEMORY;
   CriticalSectionGuard guard(m_csStaticDataInitAndTypeInfo);
-  entry->next = m_pTermFuncs;
-  m_pTermFuncs = entry;
+  entry->next = std::move(m_pTermFuncs);
+  m_pTermFuncs = std::move(entry);
   return S_OK;
 }
 
 void CAtlModule::Term() {
   if (m_initialized == 0) return;
-  while (m_pTermFuncs != nullptr) {
-    TerminationEntry* entry = m_pTermFuncs;
-    m_pTermFuncs = entry->next;
+  while (m_pTermFuncs) {
+    const std::unique_ptr<TerminationEntry> entry = std::move(m_pTermFuncs);
+    m_pTermFuncs = std::move(entry->next);
     entry->callback(entry->argument);
-    delete entry;
   }
-  if (m_pGIT != nullptr) m_pGIT->Release();
-  m_pGIT = nullptr;
+  m_pGIT.Reset();
   m_csStaticDataInitAndTypeInfo.Term();
   m_initialized = 0;
 }

@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <memory>
+
+#include "platform/win32/com_ptr.h"
 #include "server/critical_section.h"
 
 namespace torvo::server {
@@ -13,13 +16,13 @@ using TerminationCallback = void (*)(DWORD_PTR argument);
 struct TerminationEntry {
   TerminationCallback callback;
   DWORD_PTR argument;
-  TerminationEntry* next;
+  std::unique_ptr<TerminationEntry> next;
 };
 
 struct _ATL_MODULE70 {
-  UINT m_initialized = 0;                  // nonzero once the module lock is set up
-  LONG m_nLockCnt = 0;                     // changed only by interlocked operations
-  TerminationEntry* m_pTermFuncs = nullptr;  // newest first
+  UINT m_initialized = 0;                         // nonzero once the module lock is set up
+  LONG m_nLockCnt = 0;                            // changed only by interlocked operations
+  std::unique_ptr<TerminationEntry> m_pTermFuncs;  // newest first
   CComCriticalSection m_csStaticDataInitAndTypeInfo;  // re-entrant module lock
 };
 
@@ -44,7 +47,8 @@ class CAtlModule : public _ATL_MODULE70 {
   CComCriticalSection& ModuleLock() { return m_csStaticDataInitAndTypeInfo; }
 
  protected:
-  IGlobalInterfaceTable* m_pGIT = nullptr;
+  // Kept for modules that share interfaces across apartments; this DLL itself never asks for it.
+  win32::ComPtr<IGlobalInterfaceTable> m_pGIT;
 };
 
 // The one module object of the process, set by its constructor.
@@ -54,16 +58,7 @@ extern CAtlModule* g_currentModule;
 extern bool g_initFailed;
 
 template <class T>
-class CAtlModuleT : public CAtlModule {
- public:
-  CAtlModuleT() { m_libid = T::GetLibId(); }
-
- protected:
-  static GUID m_libid;
-};
-
-template <class T>
-GUID CAtlModuleT<T>::m_libid = {};
+class CAtlModuleT : public CAtlModule {};
 
 template <class T>
 class CAtlDllModuleT : public CAtlModuleT<T> {};

@@ -21,16 +21,14 @@ struct ResourceRecord {
   ResourceRecord() {
     if (!m_csResource.Init()) g_initFailed = true;
   }
-  HINSTANCE m_hInst = reinterpret_cast<HINSTANCE>(&__ImageBase);
   HINSTANCE m_hInstResource = reinterpret_cast<HINSTANCE>(&__ImageBase);
   CComCriticalSection m_csResource;
 };
 
 ResourceRecord g_resources;
 
-ClassTable g_classTable(reinterpret_cast<HINSTANCE>(&__ImageBase),
-                        ClassEntry{&CLSID_TorvoShellContextMenu, &UpdateHandlerRegistry, &CreateCachedClassFactory,
-                                   &CTorvoShellContextMenu::CreateInstance, nullptr});
+ClassTable g_classTable(ClassEntry{&CLSID_TorvoShellContextMenu, &UpdateHandlerRegistry, &CreateCachedClassFactory,
+                                   &CTorvoShellContextMenu::CreateInstance, {}});
 
 CTorvoShellMenuModule g_module;
 
@@ -42,8 +40,6 @@ HINSTANCE g_proxyStubInstance = nullptr;
 HINSTANCE ResourceInstance() { return g_resources.m_hInstResource; }
 CTorvoShellMenuModule& TheModule() { return g_module; }
 ClassTable& TheClassTable() { return g_classTable; }
-
-GUID CTorvoShellMenuModule::GetLibId() { return LIBID_TorvoShellMenuLib; }
 
 HResult CTorvoShellMenuModule::AddCommonSubstitutions(IRegistrarBase& registrar) {
   return registrar.AddSubstitution(u"APPID", win32::AsUtf16(kAppId));

@@ -1,6 +1,7 @@
 #include "server/registration.h"
 
 #include "TorvoShellMenu.h"
+#include "common/com_boundary.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_script_source.h"
@@ -82,15 +83,17 @@ HRESULT UnregisterServer() {
 
 using namespace torvo::server;
 
-STDAPI DllRegisterServer() { return RegisterServer(); }
+STDAPI DllRegisterServer() { return torvo::AtComBoundary(&RegisterServer); }
 
-STDAPI DllUnregisterServer() { return UnregisterServer(); }
+STDAPI DllUnregisterServer() { return torvo::AtComBoundary(&UnregisterServer); }
 
 // "user" (any case, the whole text) switches this process to per-user registration for good.
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
-  if (commandLine != nullptr && ::_wcsnicmp(commandLine, L"user", 5) == 0) torvo::g_registerPerUser = true;
-  if (!install) return UnregisterServer();
-  const HRESULT hr = RegisterServer();
-  if (FAILED(hr)) UnregisterServer();
-  return hr;
+  return torvo::AtComBoundary([&] {
+    if (commandLine != nullptr && ::_wcsnicmp(commandLine, L"user", 5) == 0) torvo::g_registerPerUser = true;
+    if (!install) return UnregisterServer();
+    const HRESULT hr = RegisterServer();
+    if (FAILED(hr)) UnregisterServer();
+    return hr;
+  });
 }

@@ -11,7 +11,6 @@ inline constexpr wchar_t kAppId[] = L"{C3A9F052-6D18-4E7B-9F41-2B85D06E17C9}";
 
 class CTorvoShellMenuModule : public CAtlDllModuleT<CTorvoShellMenuModule>, public RegistrarModule {
  public:
-  static GUID GetLibId();
   // Adds "APPID" to the registrar of every script the module applies.
   HResult AddCommonSubstitutions(IRegistrarBase& registrar) override;
 };

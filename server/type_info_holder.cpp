@@ -7,30 +7,25 @@
 namespace torvo::server {
 
 HRESULT CComTypeInfoHolder::EnsureLoaded(LCID lcid) {
-  if (m_pInfo != nullptr && m_pMap != nullptr) return S_OK;
+  if (m_pInfo && m_pMap) return S_OK;
   CriticalSectionGuard guard(g_currentModule->ModuleLock());
   HRESULT hr = S_OK;
-  if (m_pInfo == nullptr) hr = LoadTypeInfo(lcid);
-  if (m_pInfo != nullptr && m_pMap == nullptr) hr = LoadNameCache();
+  if (!m_pInfo) hr = LoadTypeInfo(lcid);
+  if (m_pInfo && !m_pMap) hr = LoadNameCache();
   return hr;
 }
 
 HRESULT CComTypeInfoHolder::LoadTypeInfo(LCID lcid) {
-  ITypeLib* library = nullptr;
-  HRESULT hr = ::LoadRegTypeLib(*m_plibid, m_wMajor, m_wMinor, lcid, &library);
+  win32::ComPtr<ITypeLib> library;
+  HRESULT hr = ::LoadRegTypeLib(*m_plibid, m_wMajor, m_wMinor, lcid, library.Put());
   if (FAILED(hr)) return hr;
-  ITypeInfo* info = nullptr;
-  hr = library->GetTypeInfoOfGuid(*m_pguid, &info);
-  if (SUCCEEDED(hr)) {
-    ITypeInfo2* info2 = nullptr;
-    if (SUCCEEDED(info->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void**>(&info2)))) {
-      info->Release();
-      info = info2;
-    }
-    m_pInfo = info;
-    g_currentModule->AddTermFunc(&CComTypeInfoHolder::Cleanup, reinterpret_cast<DWORD_PTR>(this));
-  }
-  library->Release();
+  win32::ComPtr<ITypeInfo> info;
+  hr = library->GetTypeInfoOfGuid(*m_pguid, info.Put());
+  if (FAILED(hr)) return hr;
+  win32::ComPtr<ITypeInfo2> info2;
+  if (SUCCEEDED(info->QueryInterface(IID_ITypeInfo2, info2.PutVoid()))) info.Reset(info2.Detach());
+  m_pInfo = std::move(info);
+  g_currentModule->AddTermFunc(&CComTypeInfoHolder::Cleanup, reinterpret_cast<DWORD_PTR>(this));
   return hr;
 }
 
@@ -40,19 +35,19 @@ HRESULT CComTypeInfoHolder::LoadNameCache() {
   if (FAILED(hr)) return hr;
   const int count = attributes->cFuncs;
   if (count > 0) {
-    m_pMap = new (std::nothrow) stringdispid[count]();
-    if (m_pMap == nullptr) {
+    std::unique_ptr<NameEntry[]> names(new (std::nothrow) NameEntry[count]);
+    if (!names) {
       m_pInfo->ReleaseTypeAttr(attributes);
       return E_OUTOFMEMORY;
     }
     for (int i = 0; i < count; ++i) {
       FUNCDESC* function = nullptr;
       if (FAILED(m_pInfo->GetFuncDesc(i, &function))) continue;
-      BSTR name = nullptr;
-      m_pInfo->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr);
-      m_pMap[i] = {name, name != nullptr ? static_cast<int>(::SysStringLen(name)) : 0, function->memid};
+      m_pInfo->GetDocumentation(function->memid, names[i].name.Put(), nullptr, nullptr, nullptr);
+      names[i].id = function->memid;
       m_pInfo->ReleaseFuncDesc(function);
     }
+    m_pMap = std::move(names);
     m_nCount = count;
   }
   m_pInfo->ReleaseTypeAttr(attributes);
@@ -61,12 +56,10 @@ HRESULT CComTypeInfoHolder::LoadNameCache() {
 
 HRESULT CComTypeInfoHolder::GetTI(LCID lcid, ITypeInfo** info) {
   const HRESULT hr = EnsureLoaded(lcid);
-  *info = m_pInfo;
-  if (m_pInfo != nullptr) {
-    m_pInfo->AddRef();
-    return S_OK;
-  }
-  return hr;
+  *info = m_pInfo.Get();
+  if (!m_pInfo) return hr;
+  m_pInfo->AddRef();
+  return S_OK;
 }
 
 HRESULT CComTypeInfoHolder::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
@@ -80,12 +73,13 @@ HRESULT CComTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, L
   if (names == nullptr) return E_INVALIDARG;
   if (ids == nullptr) return E_POINTER;
   HRESULT hr = EnsureLoaded(lcid);
-  if (m_pInfo == nullptr) return hr;
-  if (m_pMap != nullptr && count == 1) {
-    const int length = static_cast<int>(::lstrlenW(names[0]));
+  if (!m_pInfo) return hr;
+  if (m_pMap && count == 1) {
+    const UINT length = static_cast<UINT>(::lstrlenW(names[0]));
     for (int i = m_nCount - 1; i >= 0; --i) {
-      if (m_pMap[i].bstr != nullptr && m_pMap[i].nLen == length &&
-          ::memcmp(m_pMap[i].bstr, names[0], sizeof(OLECHAR) * length) == 0) {
+      const BSTR name = m_pMap[i].name.Get();
+      if (name != nullptr && ::SysStringLen(name) == length &&
+          ::memcmp(name, names[0], sizeof(OLECHAR) * length) == 0) {
         ids[0] = m_pMap[i].id;
         return S_OK;
       }
@@ -98,17 +92,14 @@ HRESULT CComTypeInfoHolder::Invoke(IDispatch* object, DISPID member, REFIID, LCI
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                    UINT* argumentError) {
   const HRESULT hr = EnsureLoaded(lcid);
-  if (m_pInfo == nullptr) return hr;
+  if (!m_pInfo) return hr;
   return m_pInfo->Invoke(object, member, flags, params, result, exception, argumentError);
 }
 
 void CComTypeInfoHolder::Cleanup(DWORD_PTR holder) {
   auto* self = reinterpret_cast<CComTypeInfoHolder*>(holder);
-  if (self->m_pInfo != nullptr) self->m_pInfo->Release();
-  self->m_pInfo = nullptr;
-  for (int i = 0; i < self->m_nCount; ++i) ::SysFreeString(self->m_pMap[i].bstr);
-  delete[] self->m_pMap;
-  self->m_pMap = nullptr;
+  self->m_pInfo.Reset();
+  self->m_pMap.reset();
   self->m_nCount = 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include "platform/win32/bstr.h"
 #include "platform/win32/com_ptr.h"
 #include "registrar/register_mode.h"
 
@@ -9,26 +10,9 @@ namespace torvo::server {
 
 namespace {
 
+using win32::Bstr;
 using RegisterForUserFn = HRESULT(WINAPI*)(ITypeLib*, OLECHAR*, OLECHAR*);
 using UnregisterForUserFn = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
-
-// Owns a BSTR.
-class Bstr {
- public:
-  Bstr() = default;
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { ::SysFreeString(value_); }
-  BSTR* Put() { return &value_; }
-  BSTR Get() const { return value_; }
-  void Reset(BSTR value) {
-    ::SysFreeString(value_);
-    value_ = value;
-  }
-
- private:
-  BSTR value_ = nullptr;
-};
 
 // The library loaded from the DLL's own file, or from a .tlb of the same name; `path` receives
 // the path that loaded.

@@ -3,13 +3,15 @@
 #include <cstdint>
 #include <string>
 
+#include "resources/resource_ids.h"
+
 namespace torvo {
 
-// String table ids of the module.
-inline constexpr std::uint32_t IDS_PRODUCT_NAME = 100;
-inline constexpr std::uint32_t IDS_MENU_TEXT = 101;
-inline constexpr std::uint32_t IDS_HELP_TEXT = 102;
-inline constexpr std::uint32_t IDS_PROGRESS_TITLE = 103;
+// String table ids of the module, numbered where the resource script takes them from.
+inline constexpr std::uint32_t IDS_PRODUCT_NAME = IDS_TORVO_PRODUCT_NAME;
+inline constexpr std::uint32_t IDS_MENU_TEXT = IDS_TORVO_MENU_TEXT;
+inline constexpr std::uint32_t IDS_HELP_TEXT = IDS_TORVO_HELP_TEXT;
+inline constexpr std::uint32_t IDS_PROGRESS_TITLE = IDS_TORVO_PROGRESS_TITLE;
 
 class TextSource {
  public:

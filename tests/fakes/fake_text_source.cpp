@@ -1,5 +1,7 @@
 #include "tests/fakes/fake_text_source.h"
 
+#include <stdexcept>
+
 #include <algorithm>
 #include <new>
 
@@ -60,6 +62,7 @@ std::string EncodeAnsi(std::u16string_view text, AnsiCodePage page) {
 std::u16string FakeTextSource::LoadText(std::uint32_t id) {
   loads.push_back(id);
   if (loadThrowsBadAlloc) throw std::bad_alloc();
+  if (loadThrowsLengthError) throw std::length_error("text");
   const auto text = texts.find(id);
   return text == texts.end() ? std::u16string() : text->second;
 }

@@ -27,6 +27,7 @@ class FakeTextSource : public TextSource {
   AnsiCodePage page = AnsiCodePage::kDoubleByte;
   bool conversionFails = false;
   bool loadThrowsBadAlloc = false;
+  bool loadThrowsLengthError = false;  // any other exception a platform call might raise
 
   std::u16string LoadText(std::uint32_t id) override;
   int ToThreadAnsi(const char16_t* source, int sourceUnits, char* out, int outSize) override;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/com_boundary.h"
 #include "shellmenu/selection.h"
 #include "tests/fakes/case_name.h"
 #include "tests/fakes/fake_drop_files.h"
@@ -400,6 +401,31 @@ TEST(InvokeCommand, MemoryRunningOutDoesNotEscape) {
   fake.agent.sendThrowsBadAlloc = true;
   const InvokeCommandRecord record{0};
   EXPECT_EQ(InvokeCommand(LastItemIs(u"D:\\a.txt"), fake.platform, &record), kOk);
+}
+
+}  // namespace
+}  // namespace torvo
+
+namespace torvo {
+namespace {
+
+// Whatever a platform call throws inside a shell call comes back from the COM boundary's guard as
+// an HRESULT: memory exhaustion as E_OUTOFMEMORY, anything else as E_UNEXPECTED.
+TEST(ComBoundary, AnExceptionFromAPlatformCallComesBackAsAnHresult) {
+  for (const bool lengthError : {false, true}) {
+    FakeHandlerPlatform fake;
+    fake.texts.loadThrowsBadAlloc = !lengthError;
+    fake.texts.loadThrowsLengthError = lengthError;
+    const HResult expected = lengthError ? kUnexpected : kOutOfMemory;
+    std::array<char, 64> buffer{};
+    const InvokeCommandRecord record{0};
+    fake.agent.RunAgent(kAgentWindow, 1, u'X');
+    EXPECT_EQ(AtComBoundary([&] { return QueryContextMenu(LastItemIs(u"D:\\a.txt"), fake.platform, kMenu, 0, 100, 200, 0); }),
+              expected);
+    EXPECT_EQ(AtComBoundary([&] { return GetCommandString(fake.platform, 0, 5, buffer.data(), 64); }), expected);
+    EXPECT_EQ(AtComBoundary([&] { return InvokeCommand(LastItemIs(u"D:\\a.txt"), fake.platform, &record); }),
+              lengthError ? kUnexpected : kOk);  // the command's own answer for memory exhaustion
+  }
 }
 
 }  // namespace

@@ -60,3 +60,69 @@ wine "$BIN/torvo_host.exe" "V:\\report.doc"
 wine "$BIN/zebtorvofloat.exe" /quit </dev/null >/dev/null 2>&1 || true
 step "regsvr32 /u TorvoShellMenu.dll"
 wine regsvr32 /s /u "$(winpath "$BIN/TorvoShellMenu.dll")" && echo "unregistered"
+
+# ---- Pictures of the real menu ----------------------------------------------------------------
+# The host opens the context menu with TrackPopupMenu on a virtual X display (Xvfb), with Wine's X11
+# driver in the demo prefix, and writes the picture of the open menu's window as PNG: once for a
+# sample file (the item among the ordinary ones), once for a file already on the vault drive (no
+# item). The test prefix keeps the null driver; this prefix goes back to it at the end.
+PICTURES=$BUILD_ROOT/demo
+
+# Selects Wine's graphics driver of the demo prefix (x11 or null) and restarts its wineserver. While
+# the prefix is on x11 it is not marked ready, so that a run that stops half-way leaves a prefix that
+# the next run makes afresh.
+use_graphics_driver() {
+  rm -f "$WINEPREFIX/.torvo-ready"
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$1" /f >/dev/null 2>&1
+  wineserver -k; wineserver -w
+  wineserver -p 2>/dev/null || true
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+  if [ "$1" = null ]; then touch "$WINEPREFIX/.torvo-ready"; fi
+}
+
+# The menu's Chinese text needs a CJK font: Tahoma and the dialog fonts fall back to WenQuanYi.
+link_cjk_font() {
+  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' face
+  for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+    wine reg add "$key" /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  done
+}
+
+# Starts Xvfb on a free display and exports DISPLAY; the display is ended with the script.
+start_virtual_display() {
+  local number_file=$PICTURES/.display previous
+  rm -f "$number_file"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" </dev/null >/dev/null 2>&1 &
+  local pid=$!
+  previous=$(trap -p EXIT)
+  eval "set -- ${previous#trap -- }"
+  trap "${1:-true}; kill $pid 2>/dev/null || true" EXIT
+  for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
+  [ -s "$number_file" ] || { echo "Xvfb did not start"; return 1; }
+  export DISPLAY=:$(head -n1 "$number_file")
+  rm -f "$number_file"
+}
+
+make_menu_pictures() {
+  step "pictures of the real menu, drawn by the platform on a virtual X display"
+  PACKAGES="xvfb fonts-wqy-microhei" ensure_packages
+  mkdir -p "$PICTURES"
+  rm -f "$PICTURES"/menu*.png
+  start_virtual_display
+  link_cjk_font
+  use_graphics_driver x11
+  echo "quarterly figures" > "$FILES/report.doc"
+  echo "signed contract" > "$VAULT_HOST/contract.doc"
+  wine regsvr32 /s "$(winpath "$BIN/TorvoShellMenu.dll")"
+  agent /ready:1 /drive:V
+  wine "$BIN/torvo_host.exe" "/picture:$(winpath "$PICTURES/menu.png")" "$(winpath "$FILES/report.doc")" | tail -n1
+  wine "$BIN/torvo_host.exe" "/picture:$(winpath "$PICTURES/menu-vault-drive.png")" 'V:\contract.doc' | tail -n1
+  wine "$BIN/zebtorvofloat.exe" /quit </dev/null >/dev/null 2>&1 || true
+  wine regsvr32 /s /u "$(winpath "$BIN/TorvoShellMenu.dll")"
+  use_graphics_driver null
+  echo "written: $PICTURES/menu.png (a file's menu with the item)"
+  echo "         $PICTURES/menu-vault-drive.png (a file on the vault drive: no item)"
+  echo "the README shows copies of them: cp $PICTURES/menu*.png $ROOT/docs/"
+}
+
+make_menu_pictures

@@ -1,7 +1,8 @@
 // torvo_host.exe: the explorer-like host as a program, for the demo. It shows the context menu
-// that the shell would build for the given items with the registered handler, and can choose it.
+// that the shell would build for the given items with the registered handler, can open it for a
+// picture (a PNG of the open menu's window) and can choose the handler's item.
 //
-//   torvo_host.exe [/invoke] [/class:KIND] PATH...     KIND: * (default), Directory or lnkfile
+//   torvo_host.exe [/invoke] [/picture:PNG] [/class:KIND] PATH...   KIND: * (default), Directory or lnkfile
 #include <windows.h>
 #include <shellapi.h>
 
@@ -40,11 +41,12 @@ int wmain() {
     const std::wstring argument = argv[i];
     if (argument == L"/invoke") request.invoke = true;
     else if (argument.rfind(L"/class:", 0) == 0) request.classKey = argument.substr(7);
+    else if (argument.rfind(L"/picture:", 0) == 0) request.picture = argument.substr(9);
     else request.items.push_back(argument);
   }
   ::LocalFree(argv);
   if (request.items.empty()) {
-    Print(L"usage: torvo_host.exe [/invoke] [/class:KIND] PATH...\n");
+    Print(L"usage: torvo_host.exe [/invoke] [/picture:PNG] [/class:KIND] PATH...\n");
     return 2;
   }
 
@@ -67,5 +69,12 @@ int wmain() {
     Print(L"InvokeCommand: " + Hex(run.invokeResult) + L", returned after " + std::to_wstring(run.invokeMilliseconds) +
           L" ms; the work it started ended after " + std::to_wstring(run.workMilliseconds) + L" ms\n");
   }
+  if (request.picture.empty()) return 0;
+  if (!run.picture.written) {
+    Print(L"the picture of the menu could not be written\n");
+    return 1;
+  }
+  Print(L"picture of the open menu (" + std::to_wstring(run.picture.size.cx) + L" x " +
+        std::to_wstring(run.picture.size.cy) + L"): " + request.picture + L"\n");
   return 0;
 }

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "tests/fakes/case_name.h"
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/menu_picture.h"
 #include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_host.h"
@@ -22,6 +24,7 @@ using namespace wine;
 using ::testing::ElementsAre;
 
 const std::wstring kMenuText = L"\u79FB\u52A8\u5230 ZebTorvo \u52A0\u5BC6";
+const UINT kAt = HostRequest{}.indexMenu;  // where the host asks the handler to put its item
 
 struct Mode {
   const char* name;
@@ -43,11 +46,12 @@ class EndToEnd : public ::testing::TestWithParam<Mode> {
     RemoveTree(L"V:\\report.doc");
   }
 
-  HostRun Run(const std::wstring& item, bool invoke, const wchar_t* classKey = L"*") {
+  HostRun Run(const std::wstring& item, bool invoke, const wchar_t* classKey = L"*", const std::wstring& picture = {}) {
     HostRequest request;
     request.items = {item};
     request.classKey = classKey;
     request.invoke = invoke;
+    request.picture = picture;
     return RunContextMenu(request);
   }
 
@@ -62,12 +66,12 @@ TEST_P(EndToEnd, TheItemAppearsAtItsPlaceWithItsTextAndHelp) {
   ASSERT_TRUE(run.handlerCreated) << std::hex << run.createResult;
   EXPECT_EQ(run.initializeResult, S_OK);
   EXPECT_EQ(run.queryResult, 1);
-  ASSERT_EQ(run.menu.size(), 4u);
-  EXPECT_EQ(run.menu[1].id, 100u);
-  EXPECT_EQ(run.menu[1].text, kMenuText);
-  EXPECT_TRUE(run.menu[1].hasBitmap);
-  EXPECT_EQ(run.menu[0].text, L"Open");
-  EXPECT_EQ(run.menu[2].text, L"Copy");
+  ASSERT_EQ(run.menu.size(), kHostItemCount + 1);
+  EXPECT_EQ(run.menu[kAt].id, 100u);
+  EXPECT_EQ(run.menu[kAt].text, kMenuText);
+  EXPECT_TRUE(run.menu[kAt].hasBitmap);
+  EXPECT_EQ(run.menu[kAt - 1].text, kHostItems[kAt - 1].text);
+  EXPECT_EQ(run.menu.back().text, L"Properties");
   EXPECT_EQ(run.helpText, kMenuText);
 }
 
@@ -88,8 +92,26 @@ TEST_P(EndToEnd, NoItemOnTheVaultDriveNorInTheWindowsFolder) {
     const HostRun run = Run(item, false);
     ASSERT_TRUE(run.handlerCreated);
     EXPECT_EQ(run.queryResult, 0) << std::string(item.begin(), item.end());
-    EXPECT_EQ(run.menu.size(), 3u);
+    EXPECT_EQ(run.menu.size(), kHostItemCount);
   }
+}
+
+// The host's picture mode opens the real menu (under the null driver here) and writes the PNG of its
+// window: the picture has the open menu's size, and the handler's item makes the menu taller.
+TEST_P(EndToEnd, ThePictureOfTheOpenMenuIsAPngOfItsSize) {
+  const std::wstring offeredPicture = folder.Path() + L"\\menu.png";
+  const std::wstring leftOutPicture = folder.Path() + L"\\menu-windows.png";
+  const HostRun offered = Run(folder.AddFile(L"report.doc"), false, L"*", offeredPicture);
+  const HostRun leftOut = Run(L"C:\\windows\\system32\\kernel32.dll", false, L"*", leftOutPicture);
+  ASSERT_EQ(offered.queryResult, 1);
+  ASSERT_EQ(leftOut.queryResult, 0);
+  for (const auto& [run, path] : {std::pair{&offered, offeredPicture}, std::pair{&leftOut, leftOutPicture}}) {
+    ASSERT_TRUE(run->picture.written);
+    const SIZE file = PictureFileSize(path);
+    EXPECT_EQ(file.cx, run->picture.size.cx);
+    EXPECT_EQ(file.cy, run->picture.size.cy);
+  }
+  EXPECT_GT(offered.picture.size.cy, leftOut.picture.size.cy);
 }
 
 TEST_P(EndToEnd, AReadyAgentGetsTheFileMovedIntoTheVault) {

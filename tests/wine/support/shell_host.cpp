@@ -7,6 +7,7 @@ namespace torvo::wine {
 
 namespace {
 
+constexpr POINT kMenuPosition = {40, 40};  // where the menu opens on the screen, as after a right-click
 const wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
 win32::UniqueRegKey OpenKey(HKEY root, const std::wstring& path) {
@@ -96,6 +97,24 @@ struct MenuTraits {
   static void Close(Handle h) { ::DestroyMenu(h); }
 };
 
+// The popup menu that the host offers before any handler adds to it.
+HMENU CreateHostMenu() {
+  HMENU menu = ::CreatePopupMenu();
+  for (const HostItem& item : kHostItems) {
+    if (item.text == nullptr) {
+      ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    } else if (item.submenuItem != nullptr) {
+      HMENU submenu = ::CreatePopupMenu();
+      ::AppendMenuW(submenu, MF_STRING, item.id, item.submenuItem);
+      ::AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), item.text);
+    } else {
+      ::AppendMenuW(menu, MF_STRING, item.id, item.text);
+    }
+  }
+  ::SetMenuDefaultItem(menu, kHostItems[0].id, FALSE);
+  return menu;
+}
+
 }  // namespace
 
 std::vector<HandlerRegistration> FindContextMenuHandlers(const std::wstring& classKey) {
@@ -157,12 +176,10 @@ HostRun RunContextMenu(const HostRequest& request) {
 
     win32::ComPtr<IContextMenu> contextMenu;
     init->QueryInterface(IID_IContextMenu, contextMenu.PutVoid());
-    win32::UniqueOwner<MenuTraits> menu(::CreatePopupMenu());
-    ::AppendMenuW(menu.Get(), MF_STRING, 1, L"Open");
-    ::AppendMenuW(menu.Get(), MF_STRING, 2, L"Copy");
-    ::AppendMenuW(menu.Get(), MF_STRING, 3, L"Properties");
+    win32::UniqueOwner<MenuTraits> menu(CreateHostMenu());
     run.queryResult = contextMenu->QueryContextMenu(menu.Get(), request.indexMenu, request.idCmdFirst, 0x7FFF, CMF_NORMAL);
     run.menu = ReadMenu(menu.Get());
+    if (!request.picture.empty()) run.picture = CaptureMenu(menu.Get(), kMenuPosition, request.picture);
     if (HRESULT_CODE(run.queryResult) == 1) {
       wchar_t help[256] = {};
       if (SUCCEEDED(contextMenu->GetCommandString(0, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(help), 256))) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/com_ptr.h"
+#include "tests/wine/support/menu_picture.h"
 
 namespace torvo::wine {
 
@@ -29,6 +30,22 @@ struct MenuLine {
   bool hasBitmap = false;
 };
 
+// The host's own items, as Explorer shows them for a file: the first is the default item, a null text
+// is a separator. The handler's item goes at HostRequest::indexMenu, after "Open with...".
+struct HostItem {
+  UINT id;
+  const wchar_t* text;
+  const wchar_t* submenuItem = nullptr;  // the one item of the item's submenu, if it opens one
+};
+inline constexpr HostItem kHostItems[] = {
+    {1, L"Open"}, {2, L"Open with..."},
+    {0, nullptr}, {3, L"Send to", L"Desktop (create shortcut)"},
+    {0, nullptr}, {4, L"Cut"}, {5, L"Copy"},
+    {0, nullptr}, {6, L"Create shortcut"}, {7, L"Delete"}, {8, L"Rename"},
+    {0, nullptr}, {9, L"Properties"},
+};
+inline constexpr UINT kHostItemCount = sizeof(kHostItems) / sizeof(kHostItems[0]);
+
 struct HostRun {
   bool handlerCreated = false;
   HRESULT createResult = E_FAIL;
@@ -40,6 +57,7 @@ struct HostRun {
   bool invoked = false;
   ULONGLONG invokeMilliseconds = 0;  // how long InvokeCommand held the host's thread
   ULONGLONG workMilliseconds = 0;    // from the invocation until the server agreed to be unloaded
+  MenuPicture picture;         // when a picture was asked for
 };
 
 struct HostRequest {
@@ -47,11 +65,13 @@ struct HostRequest {
   std::wstring classKey = L"*";     // "*", "Directory" or "lnkfile"
   std::wstring handlerName = L"ZebTorvoShellExt";
   bool invoke = false;              // choose the handler's item when it is there
-  UINT indexMenu = 1;
+  std::wstring picture;             // when set, the menu is opened and its picture written there (PNG)
+  UINT indexMenu = 2;
   UINT idCmdFirst = 100;
 };
 
-// Builds the menu for the request with the named handler and, when asked, invokes its item.
+// Builds the menu for the request with the named handler and, when asked, opens it for its picture
+// and invokes the handler's item.
 HostRun RunContextMenu(const HostRequest& request);
 
 // The menu's items, read back with GetMenuItemInfoW.

@@ -1,7 +1,6 @@
 #include "shellmenu/context_menu.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <new>
 #include <string>
@@ -43,18 +42,14 @@ void CopyWide(char* pszName, std::u16string_view text, std::uint32_t cchMax) {
   std::memcpy(pszName + units * sizeof(char16_t), &zero, sizeof(char16_t));
 }
 
-// The text in the thread's ANSI code page, its buffer sized by asking the conversion first, then
-// lstrcpynA into the caller's buffer. kFail, with nothing written, when the conversion fails.
+// The text in the thread's ANSI code page, then lstrcpynA into the caller's buffer. kFail, with
+// nothing written, when the conversion fails.
 HResult CopyAnsi(TextSource& texts, const std::u16string& text, char* pszName, std::uint32_t cchMax) {
   if (cchMax == 0) return kOk;  // nothing would be written
-  if (text.size() >= INT_MAX) return kFail;
-  const int sourceUnits = static_cast<int>(text.size()) + 1;  // the terminator converts too
-  const int needed = texts.ToThreadAnsi(text.c_str(), sourceUnits, nullptr, 0);
-  if (needed <= 0) return kFail;
-  std::string converted(static_cast<std::size_t>(needed), '\0');
-  if (texts.ToThreadAnsi(text.c_str(), sourceUnits, converted.data(), needed) <= 0) return kFail;
-  const std::size_t bytes = std::min<std::size_t>(std::strlen(converted.c_str()), cchMax - 1);
-  std::memcpy(pszName, converted.data(), bytes);
+  const std::optional<std::string> converted = texts.ToThreadAnsi(text);
+  if (!converted) return kFail;
+  const std::size_t bytes = std::min<std::size_t>(std::strlen(converted->c_str()), cchMax - 1);
+  std::memcpy(pszName, converted->data(), bytes);
   pszName[bytes] = '\0';
   return kOk;
 }

@@ -65,10 +65,11 @@ bool RowMatches(std::int32_t match, std::u16string_view path, std::u16string_vie
 
 bool ExpandedProtectedPaths::Usable(std::size_t row) {
   if (rows_[row] == Row::kNotExpanded) {
-    const std::uint32_t units =
-        environment_.ExpandVariables(g_protectedPaths[row].strPattern, expanded_[row].data(), kMaxPath);
-    // 0 is a failure; more than the buffer means the text was not written: the row matches nothing.
-    rows_[row] = units != 0 && units <= kMaxPath ? Row::kUsable : Row::kUnusable;
+    std::optional<std::u16string> expanded = environment_.ExpandVariables(g_protectedPaths[row].strPattern);
+    // A failed expansion, or one that would not fit a path buffer, matches nothing.
+    const bool usable = expanded && expanded->size() < kMaxPath;
+    if (usable) expanded_[row] = std::move(*expanded);
+    rows_[row] = usable ? Row::kUsable : Row::kUnusable;
   }
   return rows_[row] == Row::kUsable;
 }
@@ -77,7 +78,7 @@ std::optional<std::size_t> ExpandedProtectedPaths::MatchingRow(const char16_t* p
   if (path == nullptr) return std::nullopt;
   const std::u16string_view working = TrimmedPath(environment_, path);
   for (std::size_t row = 0; row < kProtectedPathCount; ++row) {
-    if (Usable(row) && RowMatches(g_protectedPaths[row].nMatch, working, expanded_[row].data())) return row;
+    if (Usable(row) && RowMatches(g_protectedPaths[row].nMatch, working, expanded_[row])) return row;
   }
   return std::nullopt;
 }

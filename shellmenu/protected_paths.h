@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "common/text.h"
 #include "shellmenu/environment.h"
@@ -38,7 +39,7 @@ class ExpandedProtectedPaths {
   bool Usable(std::size_t row);
 
   const Environment& environment_;
-  std::array<std::array<char16_t, kMaxPath>, kProtectedPathCount> expanded_;
+  std::array<std::u16string, kProtectedPathCount> expanded_;
   std::array<Row, kProtectedPathCount> rows_{};
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 // The module's string table and the conversion of its texts to the ANSI code page.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "resources/resource_ids.h"
 
@@ -20,9 +22,9 @@ class TextSource {
   // The text of a string-table id, loaded afresh; empty when the module holds none.
   virtual std::u16string LoadText(std::uint32_t id) = 0;
 
-  // WideCharToMultiByte(CP_THREAD_ACP, 0, source, sourceUnits, out, outSize, null, null):
-  // with outSize 0 the bytes needed; otherwise the bytes written, 0 on failure.
-  virtual int ToThreadAnsi(const char16_t* source, int sourceUnits, char* out, int outSize) = 0;
+  // WideCharToMultiByte(CP_THREAD_ACP, 0, ..., no default character): the text's bytes in the
+  // calling thread's ANSI code page; nothing when the conversion fails.
+  virtual std::optional<std::string> ToThreadAnsi(std::u16string_view text) = 0;
 };
 
 }  // namespace torvo

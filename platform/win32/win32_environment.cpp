@@ -8,9 +8,20 @@
 
 namespace torvo::win32 {
 
-std::uint32_t Win32Environment::ExpandVariables(const char16_t* source, char16_t* buffer,
-                                                         std::uint32_t size) const {
-  return ::ExpandEnvironmentStringsW(AsWide(source), AsWide(buffer), size);
+std::optional<std::u16string> Win32Environment::ExpandVariables(const char16_t* source) const {
+  // The size asked first; the environment may change between the two calls, so a second answer
+  // that does not fit is asked for once more.
+  std::u16string expanded;
+  DWORD units = ::ExpandEnvironmentStringsW(AsWide(source), nullptr, 0);
+  for (int attempt = 0; attempt < 2 && units != 0; ++attempt) {
+    expanded.resize(units);
+    units = ::ExpandEnvironmentStringsW(AsWide(source), AsWide(expanded.data()), units);
+    if (units != 0 && units <= expanded.size()) {
+      expanded.resize(units - 1);  // the terminator
+      return expanded;
+    }
+  }
+  return std::nullopt;
 }
 
 bool Win32Environment::IsSpace(char16_t unit) const { return std::iswspace(unit) != 0; }

@@ -6,8 +6,7 @@ namespace torvo::win32 {
 
 class Win32Environment : public Environment {
  public:
-  std::uint32_t ExpandVariables(const char16_t* source, char16_t* buffer,
-                                         std::uint32_t size) const override;
+  std::optional<std::u16string> ExpandVariables(const char16_t* source) const override;
   bool IsSpace(char16_t unit) const override;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_text_source.h"
 
+#include <climits>
+
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
@@ -13,9 +15,18 @@ std::u16string Win32TextSource::LoadText(std::uint32_t id) {
   return std::u16string(AsUtf16(text), static_cast<std::size_t>(length));
 }
 
-int Win32TextSource::ToThreadAnsi(const char16_t* source, int sourceUnits, char* out, int outSize) {
-  return ::WideCharToMultiByte(CP_THREAD_ACP, 0, AsWide(source), sourceUnits, out, outSize, nullptr,
-                               nullptr);
+std::optional<std::string> Win32TextSource::ToThreadAnsi(std::u16string_view text) {
+  if (text.empty()) return std::string();
+  if (text.size() >= INT_MAX) return std::nullopt;
+  const auto units = static_cast<int>(text.size());
+  const wchar_t* source = AsWide(text.data());
+  const int needed = ::WideCharToMultiByte(CP_THREAD_ACP, 0, source, units, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(needed), '\0');
+  if (::WideCharToMultiByte(CP_THREAD_ACP, 0, source, units, bytes.data(), needed, nullptr, nullptr) != needed) {
+    return std::nullopt;
+  }
+  return bytes;
 }
 
 }  // namespace torvo::win32

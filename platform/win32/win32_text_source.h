@@ -12,7 +12,7 @@ class Win32TextSource : public TextSource {
   explicit Win32TextSource(HINSTANCE instance) : instance_(instance) {}
 
   std::u16string LoadText(std::uint32_t id) override;
-  int ToThreadAnsi(const char16_t* source, int sourceUnits, char* out, int outSize) override;
+  std::optional<std::string> ToThreadAnsi(std::u16string_view text) override;
 
  private:
   HINSTANCE instance_;

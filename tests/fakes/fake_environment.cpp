@@ -22,11 +22,10 @@ const std::u16string* FakeEnvironment::Find(std::u16string_view name) const {
   return nullptr;
 }
 
-std::uint32_t FakeEnvironment::ExpandVariables(const char16_t* source, char16_t* buffer,
-                                                        std::uint32_t size) const {
+std::optional<std::u16string> FakeEnvironment::ExpandVariables(const char16_t* source) const {
   ++expansions;
   const std::u16string_view text(source);
-  if (failing_.count(std::u16string(text)) != 0) return 0;
+  if (failing_.count(std::u16string(text)) != 0) return std::nullopt;
   std::u16string result;
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t close = text[i] == u'%' ? text.find(u'%', i + 1) : std::u16string_view::npos;
@@ -38,9 +37,7 @@ std::uint32_t FakeEnvironment::ExpandVariables(const char16_t* source, char16_t*
     result += *value;
     i = close + 1;
   }
-  const auto needed = static_cast<std::uint32_t>(result.size() + 1);
-  if (needed <= size) std::copy(result.c_str(), result.c_str() + needed, buffer);
-  return needed;
+  return result;
 }
 
 bool FakeEnvironment::IsSpace(char16_t unit) const {

@@ -17,8 +17,7 @@ class FakeEnvironment : public Environment {
   // Makes every expansion of this exact source text fail (return 0).
   void FailExpansionOf(std::u16string source) { failing_.insert(std::move(source)); }
 
-  std::uint32_t ExpandVariables(const char16_t* source, char16_t* buffer,
-                                         std::uint32_t size) const override;
+  std::optional<std::u16string> ExpandVariables(const char16_t* source) const override;
   bool IsSpace(char16_t unit) const override;
 
   mutable int expansions = 0;  // calls seen

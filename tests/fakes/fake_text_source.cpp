@@ -1,11 +1,7 @@
 #include "tests/fakes/fake_text_source.h"
 
-#include <stdexcept>
-
-#include <algorithm>
 #include <new>
-
-#include "common/text.h"
+#include <stdexcept>
 
 namespace torvo::fakes {
 
@@ -67,16 +63,9 @@ std::u16string FakeTextSource::LoadText(std::uint32_t id) {
   return text == texts.end() ? std::u16string() : text->second;
 }
 
-int FakeTextSource::ToThreadAnsi(const char16_t* source, int sourceUnits, char* out, int outSize) {
-  conversions.push_back({sourceUnits, outSize});
-  if (conversionFails || source == nullptr) return 0;
-  // -1 converts through the terminator, as WideCharToMultiByte does.
-  const std::size_t units = sourceUnits < 0 ? TextLength(source) + 1 : static_cast<std::size_t>(sourceUnits);
-  const std::string bytes = EncodeAnsi(std::u16string_view(source, units), page);
-  if (outSize == 0) return static_cast<int>(bytes.size());
-  if (bytes.size() > static_cast<std::size_t>(outSize)) return 0;  // ERROR_INSUFFICIENT_BUFFER
-  std::copy(bytes.begin(), bytes.end(), out);
-  return static_cast<int>(bytes.size());
+std::optional<std::string> FakeTextSource::ToThreadAnsi(std::u16string_view text) {
+  if (conversionFails) return std::nullopt;
+  return EncodeAnsi(text, page);
 }
 
 }  // namespace torvo::fakes

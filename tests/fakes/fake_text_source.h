@@ -30,14 +30,9 @@ class FakeTextSource : public TextSource {
   bool loadThrowsLengthError = false;  // any other exception a platform call might raise
 
   std::u16string LoadText(std::uint32_t id) override;
-  int ToThreadAnsi(const char16_t* source, int sourceUnits, char* out, int outSize) override;
+  std::optional<std::string> ToThreadAnsi(std::u16string_view text) override;
 
-  struct Conversion {
-    int sourceUnits;
-    int outSize;
-  };
   std::vector<std::uint32_t> loads;  // ids asked for
-  std::vector<Conversion> conversions;
 };
 
 }  // namespace torvo::fakes

@@ -1,8 +1,9 @@
-// Arbitrary script text through the expansion and both passes of the walk, machine-wide and per
-// user, on the in-memory registry. Besides what the sanitizers report, each call is a failure when
+// Arbitrary script text through the expansion and the three passes of the walk, machine-wide and
+// per user, on the in-memory registry. Besides what the sanitizers report, each call is a failure when
 // - it leaves a key handle open or releases a predefined root key;
 // - a key that was there before it and lies outside every key the script names is gone after it;
-// - it is refused for its syntax (DISP_E_EXCEPTION) and the registry is not as it was.
+// - it is refused for its syntax (DISP_E_EXCEPTION) and the registry is not as it was;
+// - it is the check pass and asked to change anything.
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -79,8 +80,10 @@ Before Snapshot(const MemoryRegistry& registry, const std::set<std::u16string>& 
   return before;
 }
 
-void Check(const MemoryRegistry& registry, const Before& before, torvo::HResult status) {
+void Check(const MemoryRegistry& registry, const Before& before, torvo::HResult status, bool checkPass,
+           int writeRequests) {
   if (registry.OpenHandles() != 0 || registry.predefinedCloses != 0) __builtin_trap();
+  if (checkPass && (registry.writeRequests != writeRequests || registry.Dump() != before.dump)) __builtin_trap();
   for (const MemoryRegistry::KeyPath& key : before.untouchable) {
     if (!registry.KeyExists(key.root, key.path)) __builtin_trap();
   }
@@ -98,9 +101,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FillRegistry(registry);
     const std::set<std::u16string> tokens = ScriptTokens(variables, registry, text);
     torvo::CRegScriptParser parser(variables, registry);
-    for (const torvo::WalkPass pass : {torvo::WalkPass::kRegister, torvo::WalkPass::kUnregister}) {
+    for (const torvo::WalkPass pass :
+         {torvo::WalkPass::kRegister, torvo::WalkPass::kCheck, torvo::WalkPass::kUnregister}) {
       const Before before = Snapshot(registry, tokens);
-      Check(registry, before, torvo::ApplyScript(parser, text.c_str(), pass));
+      const int writeRequests = registry.writeRequests;
+      Check(registry, before, torvo::ApplyScript(parser, text.c_str(), pass), pass == torvo::WalkPass::kCheck,
+            writeRequests);
     }
   }
   torvo::g_registerPerUser = false;

@@ -1,11 +1,10 @@
 #include "registrar/reg_object.h"
 
 #include <climits>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
-
-#include "registrar/script_walker.h"
 
 namespace torvo {
 
@@ -28,6 +27,17 @@ HResult CRegObject::ClearSubstitutions() {
 
 HResult CRegObject::ApplyResourceScript(const char16_t* modulePath, std::uint16_t number, const char16_t* type,
                                         bool registerFlag) {
+  return WalkResourceScript(modulePath, number, type, registerFlag ? WalkPass::kRegister : WalkPass::kUnregister,
+                            nullptr);
+}
+
+HResult CRegObject::CheckResourceScript(const char16_t* modulePath, std::uint16_t number, const char16_t* type,
+                                        std::vector<RegistryDifference>& differences) {
+  return WalkResourceScript(modulePath, number, type, WalkPass::kCheck, &differences);
+}
+
+HResult CRegObject::WalkResourceScript(const char16_t* modulePath, std::uint16_t number, const char16_t* type,
+                                       WalkPass pass, std::vector<RegistryDifference>* differences) {
   try {
     std::vector<std::uint8_t> bytes;
     const std::int32_t loaded = source_.LoadResourceBytes(modulePath, number, type, bytes);
@@ -40,7 +50,12 @@ HResult CRegObject::ApplyResourceScript(const char16_t* modulePath, std::uint16_
     if (units <= 0) return HresultFromLastError(source_.LastError());
     text.resize(static_cast<std::size_t>(units));
     CRegScriptParser parser(substitutions_, registry_);
-    return ApplyScript(parser, text.c_str(), registerFlag ? WalkPass::kRegister : WalkPass::kUnregister);
+    const HResult walked = ApplyScript(parser, text.c_str(), pass);
+    if (differences != nullptr) {
+      differences->insert(differences->end(), std::make_move_iterator(parser.differences.begin()),
+                          std::make_move_iterator(parser.differences.end()));
+    }
+    return walked;
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }

@@ -1,12 +1,14 @@
 #pragma once
 // CRegObject: the registrar of one script application, with the variables of that script.
 #include <cstdint>
+#include <vector>
 
 #include "common/status.h"
 #include "registrar/registrar_base.h"
 #include "registrar/registry.h"
 #include "registrar/registry_resource.h"
 #include "registrar/script_source.h"
+#include "registrar/script_walker.h"
 #include "registrar/substitution_map.h"
 
 namespace torvo {
@@ -31,9 +33,17 @@ class CRegObject : public IRegistrarBase {
   HResult ApplyResourceScript(const char16_t* modulePath, std::uint16_t number, const char16_t* type,
                               bool registerFlag);
 
+  // Loads the resource as ApplyResourceScript does and walks it in the check pass, appending what
+  // differs to `differences` (also what was found before a failure). Fails as ApplyResourceScript.
+  HResult CheckResourceScript(const char16_t* modulePath, std::uint16_t number, const char16_t* type,
+                              std::vector<RegistryDifference>& differences);
+
   const SubstitutionMap& Substitutions() const { return substitutions_; }
 
  private:
+  HResult WalkResourceScript(const char16_t* modulePath, std::uint16_t number, const char16_t* type, WalkPass pass,
+                             std::vector<RegistryDifference>* differences);
+
   ScriptSource& source_;
   Registry& registry_;
   SubstitutionMap substitutions_;

@@ -1,6 +1,7 @@
 #pragma once
 // The registry as the script walker sees it: the calls it makes, with the platform's numbers.
 #include <cstdint>
+#include <vector>
 
 #include "common/status.h"
 
@@ -63,6 +64,11 @@ class Registry {
   // RegSetValueExW(key, name, 0, type, data, bytes); a null or empty name is the default value.
   virtual std::int32_t SetValue(RegKey key, const char16_t* name, std::uint32_t type, const void* data,
                                 std::uint32_t bytes) = 0;
+  // RegQueryValueExW(key, name, null, type, data, size), asked again with a larger buffer while the
+  // value grows: the value's type and bytes. A null or empty name is the default value; a missing
+  // value answers kErrorFileNotFound.
+  virtual std::int32_t QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
+                                  std::vector<std::uint8_t>& data) = 0;
   // RegDeleteValueW; a missing value answers kErrorFileNotFound.
   virtual std::int32_t DeleteValue(RegKey key, const char16_t* name) = 0;
   // RegEnumKeyExW(key, index, name, &size, null, null, null, null): the subkey name at index,

@@ -41,15 +41,22 @@ HResult AddModuleVariables(CRegObject& registrar, ScriptSource& source, std::u16
   return kOk;
 }
 
-HResult ApplyWithRegistrar(CRegObject& registrar, RegistrarModule& module, ScriptSource& source,
-                           std::uint16_t resourceNumber, bool registerFlag, const SubstitutionEntry* entries) {
-  AddCallerEntries(registrar, entries);
-  TORVO_RETURN_IF_FAILED(module.AddCommonSubstitutions(registrar));
-  char16_t path[kMaxPath] = {};
-  std::uint32_t length = 0;
-  TORVO_RETURN_IF_FAILED(ReadModulePath(source, path, length));
-  TORVO_RETURN_IF_FAILED(AddModuleVariables(registrar, source, std::u16string_view(path, length)));
-  return registrar.ApplyResourceScript(path, resourceNumber, u"REGISTRY", registerFlag);
+// Fills a fresh registrar with the variables of the script and runs `walk` (registrar, module path).
+template <class Walk>
+HResult WithModuleRegistrar(RegistrarModule& module, ScriptSource& source, Registry& registry,
+                            const SubstitutionEntry* entries, Walk walk) {
+  try {
+    CRegObject registrar(source, registry);
+    AddCallerEntries(registrar, entries);
+    TORVO_RETURN_IF_FAILED(module.AddCommonSubstitutions(registrar));
+    char16_t path[kMaxPath] = {};
+    std::uint32_t length = 0;
+    TORVO_RETURN_IF_FAILED(ReadModulePath(source, path, length));
+    TORVO_RETURN_IF_FAILED(AddModuleVariables(registrar, source, std::u16string_view(path, length)));
+    return walk(registrar, path);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
 }
 
 }  // namespace
@@ -66,12 +73,17 @@ std::u16string EscapeSingleQuotes(std::u16string_view text) {
 
 HResult ApplyRegistryResource(RegistrarModule& module, ScriptSource& source, Registry& registry,
                               std::uint16_t resourceNumber, bool registerFlag, const SubstitutionEntry* entries) {
-  try {
-    CRegObject registrar(source, registry);
-    return ApplyWithRegistrar(registrar, module, source, resourceNumber, registerFlag, entries);
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemory;
-  }
+  return WithModuleRegistrar(module, source, registry, entries, [&](CRegObject& registrar, const char16_t* path) {
+    return registrar.ApplyResourceScript(path, resourceNumber, u"REGISTRY", registerFlag);
+  });
+}
+
+HResult CheckRegistryResource(RegistrarModule& module, ScriptSource& source, Registry& registry,
+                              std::uint16_t resourceNumber, const SubstitutionEntry* entries,
+                              std::vector<RegistryDifference>& differences) {
+  return WithModuleRegistrar(module, source, registry, entries, [&](CRegObject& registrar, const char16_t* path) {
+    return registrar.CheckResourceScript(path, resourceNumber, u"REGISTRY", differences);
+  });
 }
 
 }  // namespace torvo

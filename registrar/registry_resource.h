@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/status.h"
 #include "registrar/registrar_base.h"
 #include "registrar/registry.h"
+#include "registrar/registry_difference.h"
 #include "registrar/script_source.h"
 
 namespace torvo {
@@ -41,5 +43,13 @@ std::u16string EscapeSingleQuotes(std::u16string_view text);
 // and otherwise as loading and applying the script does.
 HResult ApplyRegistryResource(RegistrarModule& module, ScriptSource& source, Registry& registry,
                               std::uint16_t resourceNumber, bool registerFlag, const SubstitutionEntry* entries);
+
+// Walks REGISTRY resource `resourceNumber` of the module file in the check pass, with the same
+// variables and the same per-user redirection as ApplyRegistryResource, and appends what the
+// registry holds otherwise than the script writes it to `differences`. Writes nothing; fails as
+// ApplyRegistryResource does.
+HResult CheckRegistryResource(RegistrarModule& module, ScriptSource& source, Registry& registry,
+                              std::uint16_t resourceNumber, const SubstitutionEntry* entries,
+                              std::vector<RegistryDifference>& differences);
 
 }  // namespace torvo

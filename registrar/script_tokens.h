@@ -1,9 +1,12 @@
 #pragma once
 // The state of one script application and the tokenizer that moves its cursor.
 #include <array>
+#include <string>
+#include <vector>
 
 #include "common/status.h"
 #include "registrar/registry.h"
+#include "registrar/registry_difference.h"
 #include "registrar/script_tables.h"
 #include "registrar/substitution_map.h"
 
@@ -27,6 +30,10 @@ class CRegScriptParser {
   // Scratch space of the walk: the name after "Val", and a value's type and text.
   TokenBuffer valueName{};
   TokenBuffer valueText{};
+
+  // The check walk: the path of the key whose block is being walked, and what it found.
+  std::u16string keyPath;
+  std::vector<RegistryDifference> differences;
 };
 
 // Space, tab, line feed and carriage return.

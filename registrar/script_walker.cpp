@@ -1,8 +1,11 @@
 #include "registrar/script_walker.h"
 
+#include <cstddef>
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "registrar/scoped_key.h"
 #include "registrar/script_expansion.h"
@@ -52,12 +55,50 @@ HResult FinishDeleteEntry(CRegScriptParser& parser, TokenBuffer& token) {
   return IsBlockStart(token) ? kDispException : kOk;
 }
 
-// Register pass, "=" in `token`: the value that follows becomes value `name` of `key`; in skip
-// mode it is only read.
-HResult RegisterValue(CRegScriptParser& parser, RegKey key, const char16_t* name, TokenBuffer& token, bool skip) {
-  if (!skip) return WriteValue(parser, key, name, token);
+// Strings read the same with or without the zeros at their end.
+std::vector<std::uint8_t> ComparableData(std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
+  std::size_t size = bytes.size();
+  if (type == kRegSz || type == kRegMultiSz) {
+    while (size >= 2 && bytes[size - 1] == 0 && bytes[size - 2] == 0) size -= 2;
+  }
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+}
+
+void Record(CRegScriptParser& parser, RegistryDifference difference) {
+  difference.keyPath = parser.keyPath;
+  parser.differences.push_back(std::move(difference));
+}
+
+// Check pass: records a difference when `key` does not hold `expected` as its value `name`.
+HResult CompareValue(CRegScriptParser& parser, RegKey key, const char16_t* name, EncodedValue expected) {
+  RegistryDifference difference;
+  const std::int32_t queried = parser.registry.QueryValue(key, name, &difference.found.type, difference.found.bytes);
+  if (queried == kErrorFileNotFound) {
+    difference.kind = DifferenceKind::kMissingValue;
+    difference.found = {};
+  } else if (queried != 0) {
+    return HresultFromWin32(queried);
+  } else if (difference.found.type != expected.type) {
+    difference.kind = DifferenceKind::kDifferentType;
+  } else if (ComparableData(expected.type, expected.bytes) != ComparableData(expected.type, difference.found.bytes)) {
+    difference.kind = DifferenceKind::kDifferentData;
+  } else {
+    return kOk;
+  }
+  difference.valueName = name == nullptr ? u"" : name;
+  difference.expected = std::move(expected);
+  Record(parser, std::move(difference));
+  return kOk;
+}
+
+// Register or check pass, "=" in `token`: the value that follows is written as value `name` of
+// `key` (null: its default value) or compared with it; in skip mode it is only read.
+HResult WriteOrCheckValue(CRegScriptParser& parser, RegKey key, const char16_t* name, TokenBuffer& token,
+                          WalkPass pass, bool skip) {
+  if (!skip && pass == WalkPass::kRegister) return WriteValue(parser, key, name, token);
   EncodedValue value;
   TORVO_RETURN_IF_FAILED(ReadValue(parser, value));
+  if (!skip) TORVO_RETURN_IF_FAILED(CompareValue(parser, key, name, std::move(value)));
   return ReadToken(parser, token);
 }
 
@@ -80,7 +121,8 @@ HResult ApplyValueEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey par
   if (token[0] != u'=') return kDispException;
   switch (pass) {
     case WalkPass::kRegister:
-      TORVO_RETURN_IF_FAILED(RegisterValue(parser, parent, parser.valueName.data(), token, skip));
+    case WalkPass::kCheck:
+      TORVO_RETURN_IF_FAILED(WriteOrCheckValue(parser, parent, parser.valueName.data(), token, pass, skip));
       break;
     case WalkPass::kUnregister:
       if (!skip && removable) {
@@ -99,18 +141,58 @@ HResult OpenOrCreateKey(Registry& registry, RegKey parent, const char16_t* name,
   return HresultFromWin32(registry.CreateKey(parent, name, kKeyReadWrite, key));
 }
 
-// Register pass of key entry X, `token` holding X: open or create X, write its default value,
-// apply its block. In skip mode nothing is opened.
-HResult RegisterKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool skip) {
+// The key path of the check walk names the key of an entry while the entry is walked.
+class KeyPathScope {
+ public:
+  KeyPathScope(CRegScriptParser& parser, std::u16string_view name) : parser_(parser), length_(parser.keyPath.size()) {
+    parser_.keyPath += u'\\';
+    parser_.keyPath += name;
+  }
+  KeyPathScope(const KeyPathScope&) = delete;
+  KeyPathScope& operator=(const KeyPathScope&) = delete;
+  ~KeyPathScope() { parser_.keyPath.resize(length_); }
+
+ private:
+  CRegScriptParser& parser_;
+  std::size_t length_;
+};
+
+// The key of entry `name`. Register pass: opened for reading and writing, else for reading, else
+// created. Check pass: opened for reading; a missing key is recorded and leaves `reached` false.
+HResult ReachKey(CRegScriptParser& parser, RegKey parent, const char16_t* name, WalkPass pass, RegKey* key,
+                 bool* reached) {
+  *reached = false;
+  if (pass == WalkPass::kRegister) {
+    TORVO_RETURN_IF_FAILED(OpenOrCreateKey(parser.registry, parent, name, key));
+  } else {
+    const std::int32_t opened = parser.registry.OpenKey(parent, name, kKeyRead, key);
+    if (opened == kErrorFileNotFound) {
+      RegistryDifference missing;
+      missing.kind = DifferenceKind::kMissingKey;
+      Record(parser, std::move(missing));
+      return kOk;
+    }
+    if (opened != 0) return HresultFromWin32(opened);
+  }
+  *reached = true;
+  return kOk;
+}
+
+// Register or check pass of key entry X, `token` holding X: open or create X, write its default
+// value and apply its block, or compare them. In skip mode, and below a missing key in the check
+// pass, nothing is opened.
+HResult WriteOrCheckKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, WalkPass pass, bool skip) {
   if (!IsKeyName(token)) return kDispException;
-  Registry& registry = parser.registry;
+  const KeyPathScope path(parser, View(token));
   RegKey handle = 0;
-  if (!skip) TORVO_RETURN_IF_FAILED(OpenOrCreateKey(registry, parent, token.data(), &handle));
-  ScopedKey key(registry, handle);
+  bool reached = false;
+  if (!skip) TORVO_RETURN_IF_FAILED(ReachKey(parser, parent, token.data(), pass, &handle, &reached));
+  ScopedKey key(parser.registry, reached ? handle : 0);
+  const bool skipInside = skip || !reached;
   TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
-  if (token[0] == u'=') TORVO_RETURN_IF_FAILED(RegisterValue(parser, key.Get(), nullptr, token, skip));
+  if (token[0] == u'=') TORVO_RETURN_IF_FAILED(WriteOrCheckValue(parser, key.Get(), nullptr, token, pass, skipInside));
   if (!IsBlockStart(token)) return kOk;
-  TORVO_RETURN_IF_FAILED(ApplyKeyBlock(parser, token, key.Get(), WalkPass::kRegister, skip));
+  TORVO_RETURN_IF_FAILED(ApplyKeyBlock(parser, token, key.Get(), pass, skipInside));
   return ReadToken(parser, token);
 }
 
@@ -146,9 +228,9 @@ HResult ApplyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, 
   const bool deleting = IsKeyword(View(token), kKeywordDelete);
   if (deleting || IsKeyword(View(token), kKeywordForceRemove)) {
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
-    // In the unregister pass both prefixes leave an ordinary key entry.
-    if (pass == WalkPass::kRegister) {
-      TORVO_RETURN_IF_FAILED(ClearForcedKey(parser, parent, token, skip));
+    // In the unregister pass both prefixes leave an ordinary key entry; the check deletes nothing.
+    if (pass != WalkPass::kUnregister) {
+      TORVO_RETURN_IF_FAILED(ClearForcedKey(parser, parent, token, skip || pass == WalkPass::kCheck));
       if (deleting) return FinishDeleteEntry(parser, token);
     }
   }
@@ -160,7 +242,8 @@ HResult ApplyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, 
   if (IsKeyword(View(token), kKeywordVal)) return ApplyValueEntry(parser, token, parent, pass, skip, removable);
   switch (pass) {
     case WalkPass::kRegister:
-      return RegisterKeyEntry(parser, token, parent, skip);
+    case WalkPass::kCheck:
+      return WriteOrCheckKeyEntry(parser, token, parent, pass, skip);
     case WalkPass::kUnregister:
       return UnregisterKeyEntry(parser, token, parent, skip, removable);
   }
@@ -185,6 +268,7 @@ HResult WalkRootBlocks(CRegScriptParser& parser, const std::u16string& expanded,
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
     const RegKey root = LookupRootKey(View(token));
     if (root == 0) return kDispException;
+    parser.keyPath = View(token);
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
     if (token[0] != u'{') return kDispException;
     const char16_t* blockStart = parser.cursor;

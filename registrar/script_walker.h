@@ -1,7 +1,6 @@
 #pragma once
-// The walk of an expanded script against the registry, in one pass: register or unregister.
+// The walk of an expanded script against the registry, in one pass: register, unregister or check.
 #include <cstdint>
-#include <vector>
 
 #include "common/status.h"
 #include "registrar/registry.h"
@@ -16,25 +15,26 @@ inline constexpr int kMaxBlockDepth = 512;
 enum class WalkPass {
   kRegister,    // creates keys and writes values
   kUnregister,  // removes them, sparing what is marked NoRemove and keys that still have subkeys
+  // Writes nothing and opens keys for reading only: each key and value the register pass would write
+  // is compared with the registry, and each difference is appended to the parser's differences. A
+  // missing key is one difference; what its block writes is then not looked for. "Delete" entries
+  // write nothing and are passed over; ForceRemove is no difference, keys and values the script does
+  // not name are not looked at.
+  kCheck,
 };
 
 // Expands `text` with the parser's variables, reads the whole script once without touching the
 // registry (so that an error anywhere in it changes nothing), then applies each root block in
 // turn. In the register pass a root block that fails at the registry is walked again in the
 // unregister pass from its start, and the first failure is returned; blocks before it stay
-// applied, later ones are not touched. In the unregister pass the first failure ends the walk.
+// applied, later ones are not touched. In the other passes the first failure ends the walk; a key
+// that exists but cannot be opened for reading fails the check with its error.
 HResult ApplyScript(CRegScriptParser& parser, const char16_t* text, WalkPass pass);
 
 // Walks one block body whose "{" has just been read, below the key `parent`. In skip mode the
 // block is only read, as `pass` reads it, and nothing in the registry is touched. On success
 // `token` holds the "}" that closed the block.
 HResult ApplyKeyBlock(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, WalkPass pass, bool skip);
-
-// A value as the registry receives it: its type and its bytes.
-struct EncodedValue {
-  std::uint32_t type = 0;
-  std::vector<std::uint8_t> bytes;
-};
 
 // Called once "=" has been read: reads a type letter and a value text and encodes the value; the
 // registry is not touched (its number conversion aside). kDispException for an unknown type

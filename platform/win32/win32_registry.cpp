@@ -55,6 +55,24 @@ std::int32_t Win32Registry::SetValue(RegKey key, const char16_t* name, std::uint
   return ::RegSetValueExW(Key(key), AsWide(name), 0, type, static_cast<const BYTE*>(data), bytes);
 }
 
+std::int32_t Win32Registry::QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
+                                       std::vector<std::uint8_t>& data) {
+  DWORD valueType = 0;
+  DWORD bytes = 0;
+  LONG result = ::RegQueryValueExW(Key(key), AsWide(name), nullptr, &valueType, nullptr, &bytes);
+  // Another writer may make the value larger between the two calls: ask again with its new size.
+  for (int attempt = 0; result == ERROR_SUCCESS && attempt < 4; ++attempt) {
+    data.resize(bytes);
+    result = ::RegQueryValueExW(Key(key), AsWide(name), nullptr, &valueType, data.data(), &bytes);
+    if (result != ERROR_MORE_DATA) break;
+    result = ERROR_SUCCESS;
+  }
+  if (result != ERROR_SUCCESS) return result;
+  data.resize(bytes);
+  *type = valueType;
+  return ERROR_SUCCESS;
+}
+
 std::int32_t Win32Registry::DeleteValue(RegKey key, const char16_t* name) {
   return ::RegDeleteValueW(Key(key), AsWide(name));
 }

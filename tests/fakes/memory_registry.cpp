@@ -197,16 +197,19 @@ std::int32_t MemoryRegistry::Open(RegKey parent, const char16_t* name, std::uint
 }
 
 std::int32_t MemoryRegistry::OpenKey(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key) {
+  if ((access & (kKeySetValue | kKeyCreateSubKey)) != 0) ++writeRequests;
   return Open(parent, name, access, key, false);
 }
 
 std::int32_t MemoryRegistry::CreateKey(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key) {
+  ++writeRequests;
   return Open(parent, name, access, key, true);
 }
 
 std::int32_t MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uint32_t type, const void* data,
                                       std::uint32_t bytes) {
   ++setValueCalls;
+  ++writeRequests;
   const Handle* handle = Find(key);
   if (handle == nullptr) return kErrorInvalidHandle;
   Node& node = *handle->node;
@@ -224,7 +227,22 @@ std::int32_t MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uin
   return 0;
 }
 
+std::int32_t MemoryRegistry::QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
+                                        std::vector<std::uint8_t>& data) {
+  const Handle* handle = Find(key);
+  if (handle == nullptr) return kErrorInvalidHandle;
+  const Node& node = *handle->node;
+  if (node.deleted) return kErrorKeyDeleted;
+  if ((handle->access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  const auto value = node.values.find(Folded(name == nullptr ? u"" : name));
+  if (value == node.values.end()) return kErrorFileNotFound;
+  *type = value->second.second.type;
+  data = value->second.second.bytes;
+  return 0;
+}
+
 std::int32_t MemoryRegistry::DeleteValue(RegKey key, const char16_t* name) {
+  ++writeRequests;
   const Handle* handle = Find(key);
   if (handle == nullptr) return kErrorInvalidHandle;
   Node& node = *handle->node;
@@ -258,6 +276,7 @@ std::int32_t MemoryRegistry::QuerySubkeyCount(RegKey key, std::uint32_t* count) 
 }
 
 std::int32_t MemoryRegistry::DeleteKey(RegKey parent, const char16_t* name) {
+  ++writeRequests;
   const Handle* handle = Find(parent);
   if (handle == nullptr) return kErrorInvalidHandle;
   if (name == nullptr || name[0] == u'\0') return 87;  // ERROR_INVALID_PARAMETER

@@ -56,11 +56,16 @@ class MemoryRegistry : public Registry {
   std::size_t OpenHandles() const { return handles_.size() - roots_.size(); }
   int predefinedCloses = 0;
   int setValueCalls = 0;
+  // Calls that change the registry or open a key for changing it (setting values or creating
+  // subkeys), whether or not they succeed.
+  int writeRequests = 0;
 
   std::int32_t OpenKey(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key) override;
   std::int32_t CreateKey(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key) override;
   std::int32_t SetValue(RegKey key, const char16_t* name, std::uint32_t type, const void* data,
                         std::uint32_t bytes) override;
+  std::int32_t QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
+                          std::vector<std::uint8_t>& data) override;
   std::int32_t DeleteValue(RegKey key, const char16_t* name) override;
   std::int32_t EnumKey(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t size) override;
   std::int32_t QuerySubkeyCount(RegKey key, std::uint32_t* count) override;

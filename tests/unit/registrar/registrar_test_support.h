@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "registrar/register_mode.h"
 #include "registrar/script_walker.h"
@@ -36,6 +37,14 @@ class WalkOnMemoryRegistry : public ::testing::Test {
   }
   HResult Register(std::string_view script) { return Apply(script, WalkPass::kRegister); }
   HResult Unregister(std::string_view script) { return Apply(script, WalkPass::kUnregister); }
+  // The check pass, with what it found in `differences`.
+  HResult Check(std::string_view script, std::vector<RegistryDifference>& differences) {
+    CRegScriptParser parser(variables, registry);
+    const std::u16string text = U16(script);
+    const HResult status = ApplyScript(parser, text.c_str(), WalkPass::kCheck);
+    differences = parser.differences;
+    return status;
+  }
 
   void TearDown() override {
     EXPECT_EQ(registry.OpenHandles(), 0u) << "a key handle was not released";

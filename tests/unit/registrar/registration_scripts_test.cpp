@@ -3,10 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "registrar/registry_resource.h"
+#include "tests/fakes/case_name.h"
 #include "tests/fakes/fake_script_source.h"
 #include "tests/fakes/memory_registry.h"
 #include "tests/fakes/registry_scripts.h"
@@ -15,6 +17,8 @@
 namespace torvo {
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAreArray;
 
 constexpr char kAppId[] = "{C3A9F052-6D18-4E7B-9F41-2B85D06E17C9}";
@@ -116,6 +120,16 @@ class RegistrationScripts : public ::testing::Test {
     TORVO_RETURN_IF_FAILED(HandlerScript(false));
     return AppIdScript(false);
   }
+  // Both scripts in the check pass, which must succeed without a single write.
+  std::vector<RegistryDifference> CheckBoth() {
+    const int writes = registry.writeRequests;
+    const SubstitutionEntry entries[] = {{u"APPID", fakes::kAppId}, {nullptr, nullptr}};
+    std::vector<RegistryDifference> differences;
+    EXPECT_EQ(CheckRegistryResource(module, source, registry, 101, entries, differences), kOk);
+    EXPECT_EQ(CheckRegistryResource(module, source, registry, 102, nullptr, differences), kOk);
+    EXPECT_EQ(registry.writeRequests, writes) << "the check wrote to the registry";
+    return differences;
+  }
 
   void TearDown() override { EXPECT_EQ(registry.OpenHandles(), 0u); }
 
@@ -138,6 +152,66 @@ TEST_F(RegistrationScripts, PerUserRegistrationMovesTheClassesBlocksButNotHklm) 
   ASSERT_EQ(UnregisterBoth(), kOk);
   EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(KeptLines("HKCU\\Software\\Classes")));
 }
+
+TEST_F(RegistrationScripts, FullRegistrationChecksCleanMachineWideAndPerUser) {
+  ASSERT_EQ(RegisterBoth(), kOk);
+  EXPECT_THAT(CheckBoth(), IsEmpty());
+  {
+    testing_support::PerUserMode perUser;
+    std::vector<std::u16string> missing;  // the checked HKCR blocks moved under the user's classes
+    for (const RegistryDifference& difference : CheckBoth()) missing.push_back(difference.keyPath);
+    EXPECT_THAT(missing, ElementsAre(u"HKCU\\Software", u"HKCU\\Software"));
+    ASSERT_EQ(RegisterBoth(), kOk);
+    EXPECT_THAT(CheckBoth(), IsEmpty());
+  }
+}
+
+struct DifferenceCase {
+  const char* name;
+  RegKey root;
+  std::u16string key;                           // the key the change is made to
+  std::function<void(Registry&, RegKey)> change;  // given that key opened for writing
+  DifferenceKind kind;
+  std::u16string reportedKey;
+  std::u16string reportedValue;
+};
+
+class RegistrationDifferences : public RegistrationScripts, public ::testing::WithParamInterface<DifferenceCase> {};
+
+TEST_P(RegistrationDifferences, AreEachReportedOnceWithKeyAndValue) {
+  ASSERT_EQ(RegisterBoth(), kOk);
+  const DifferenceCase& row = GetParam();
+  RegKey key = 0;
+  ASSERT_EQ(registry.OpenKey(row.root, row.key.c_str(), kKeyReadWrite, &key), 0);
+  row.change(registry, key);
+  ASSERT_EQ(registry.CloseKey(key), 0);
+  const std::vector<RegistryDifference> differences = CheckBoth();
+  ASSERT_EQ(differences.size(), 1u);
+  EXPECT_EQ(differences[0].kind, row.kind);
+  EXPECT_EQ(differences[0].keyPath, row.reportedKey);
+  EXPECT_EQ(differences[0].valueName, row.reportedValue);
+}
+
+const std::u16string kInproc = std::u16string(u"CLSID\\") + fakes::kClsid + u"\\InprocServer32";
+const std::u16string kHandlers = u"Directory\\ShellEx\\ContextMenuHandlers";
+const std::u16string kApproved = u"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RegistrationDifferences,
+    ::testing::Values(
+        DifferenceCase{"MissingValue", kHkeyClassesRoot, kInproc,
+                       [](Registry& r, RegKey k) { r.DeleteValue(k, u"ThreadingModel"); },
+                       DifferenceKind::kMissingValue, u"HKCR\\" + kInproc, u"ThreadingModel"},
+        DifferenceCase{"MissingKey", kHkeyClassesRoot, kHandlers,
+                       [](Registry& r, RegKey k) { r.DeleteKey(k, u"ZebTorvoShellExt"); },
+                       DifferenceKind::kMissingKey, u"HKCR\\" + kHandlers + u"\\ZebTorvoShellExt", u""},
+        DifferenceCase{"DifferentType", kHkeyClassesRoot, kInproc,
+                       [](Registry& r, RegKey k) { r.SetValue(k, u"ThreadingModel", kRegBinary, "Apartment", 9); },
+                       DifferenceKind::kDifferentType, u"HKCR\\" + kInproc, u"ThreadingModel"},
+        DifferenceCase{"DifferentData", kHkeyLocalMachine, kApproved + u"\\ZebTorvoShellExt",
+                       [](Registry& r, RegKey k) { r.SetValue(k, nullptr, kRegSz, u"{0}", 8); },
+                       DifferenceKind::kDifferentData, u"HKLM\\" + kApproved + u"\\ZebTorvoShellExt", u""}),
+    fakes::CaseName());
 
 TEST_F(RegistrationScripts, RegisteringAgainOverForeignSubkeysRewritesTheForcedKeys) {
   const std::u16string clsidKey = std::u16string(u"CLSID\\") + fakes::kClsid;

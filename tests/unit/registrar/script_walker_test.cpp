@@ -146,12 +146,15 @@ class SyntaxErrors : public Walker, public ::testing::WithParamInterface<SyntaxC
   }
 };
 
-TEST_P(SyntaxErrors, FailInBothPassesBeforeChangingAnything) {
+TEST_P(SyntaxErrors, FailInEveryPassBeforeChangingAnything) {
   const auto before = registry.Dump();
   EXPECT_EQ(Unregister(GetParam().script), kDispException);
   EXPECT_EQ(registry.Dump(), before);
   EXPECT_EQ(Register(GetParam().script), kDispException);
   EXPECT_EQ(registry.Dump(), before);
+  std::vector<RegistryDifference> differences;
+  EXPECT_EQ(Check(GetParam().script, differences), kDispException);
+  EXPECT_THAT(differences, IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -284,6 +287,25 @@ TEST_F(Walker, VariablesAreExpandedInBothPasses) {
 TEST_F(Walker, FailedExpansionTouchesNothing) {
   EXPECT_EQ(Register("HKCU { A } HKCU { '%Missing%' }"), kDispException);
   EXPECT_THAT(registry.Dump(), IsEmpty());
+}
+
+// The check compares what the register pass would write and nothing else: a Delete entry, the
+// subtree a ForceRemove would clear and a string's missing terminator are no differences.
+TEST_F(Walker, CheckLooksOnlyAtWhatRegistrationWritesAndChangesNothing) {
+  registry.AddKey(kHkeyCurrentUser, u"Old\\Sub");
+  registry.AddKey(kHkeyCurrentUser, u"App\\Foreign");
+  registry.AddString(kHkeyCurrentUser, u"App", u"Extra", u"x");
+  RegKey app = 0;
+  ASSERT_EQ(registry.CreateKey(kHkeyCurrentUser, u"App", kKeyReadWrite, &app), 0);
+  ASSERT_EQ(registry.SetValue(app, nullptr, kRegSz, u"main", 8), 0);  // no terminator
+  ASSERT_EQ(registry.CloseKey(app), 0);
+  const auto before = registry.Dump();
+  const int writes = registry.writeRequests;
+  std::vector<RegistryDifference> differences;
+  EXPECT_EQ(Check("HKCU { Delete Old ForceRemove App = s 'main' }", differences), kOk);
+  EXPECT_THAT(differences, IsEmpty());
+  EXPECT_EQ(registry.Dump(), before);
+  EXPECT_EQ(registry.writeRequests, writes);
 }
 
 TEST(KeyDeletion, DeleteKeyTreeRemovesEveryLevel) {

@@ -34,6 +34,12 @@ class WalkerOnRealRegistry : public ::testing::Test {
     const std::u16string text(script.begin(), script.end());
     return ApplyScript(parser, text.c_str(), registerFlag ? WalkPass::kRegister : WalkPass::kUnregister);
   }
+  std::vector<RegistryDifference> Check(const std::string& script) {
+    CRegScriptParser parser(variables, registry);
+    const std::u16string text(script.begin(), script.end());
+    EXPECT_EQ(ApplyScript(parser, text.c_str(), WalkPass::kCheck), kOk);
+    return parser.differences;
+  }
 
   SubstitutionMap variables;
   win32::Win32Registry registry;
@@ -50,7 +56,7 @@ constexpr char kEveryType[] =
     "\t\t\tSub = s 'x'\r\n"
     "\t\t}\r\n\t}\r\n}\r\n";
 
-TEST_F(WalkerOnRealRegistry, EveryValueTypeIsStoredWithItsTypeAndBytesAndRemovedAgain) {
+TEST_F(WalkerOnRealRegistry, EveryValueTypeIsStoredWithItsTypeAndBytesReadBackAndRemovedAgain) {
   ASSERT_EQ(Apply(kEveryType, true), kOk);
 
   const struct {
@@ -73,6 +79,16 @@ TEST_F(WalkerOnRealRegistry, EveryValueTypeIsStoredWithItsTypeAndBytesAndRemoved
     EXPECT_EQ(stored.bytes, value.bytes);
   }
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, std::wstring(kScratchKey) + L"\\Sub", L""), L"x");
+
+  // The check reads every value back as it was written; a changed number is its one difference.
+  EXPECT_TRUE(Check(kEveryType).empty());
+  const DWORD other = 7;
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kScratchKey, L"Number", REG_DWORD, &other, sizeof other), ERROR_SUCCESS);
+  const std::vector<RegistryDifference> differences = Check(kEveryType);
+  ASSERT_EQ(differences.size(), 1u);
+  EXPECT_EQ(differences[0].kind, DifferenceKind::kDifferentData);
+  EXPECT_EQ(differences[0].keyPath, u"HKCU\\Software\\TorvoTest");
+  EXPECT_EQ(differences[0].valueName, u"Number");
 
   ASSERT_EQ(Apply(kEveryType, false), kOk);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kScratchKey));

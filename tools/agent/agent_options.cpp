@@ -41,6 +41,7 @@ bool ApplySwitch(const std::wstring& name, const std::wstring& value, AgentOptio
   }
   if (!value.empty()) return false;
   if (name == L"/hang") options.hang = true;
+  else if (name == L"/logqueries") options.logQueries = true;
   else if (name == L"/quit") options.quit = true;
   else return false;
   return true;

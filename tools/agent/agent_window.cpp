@@ -1,10 +1,15 @@
 #include "tools/agent/agent_window.h"
 
+#include <string>
+
+#include "tools/agent/login_move_log.h"
+
 namespace torvo::agent {
 
 namespace {
 
 LRESULT Answer(const AgentOptions& options, const COPYDATASTRUCT* query) {
+  if (options.logQueries && query != nullptr) LogLine(L"query: " + std::to_wstring(query->dwData));
   if (options.hang) {
     ::Sleep(kHangMs);
     return 0;

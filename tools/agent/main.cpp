@@ -1,6 +1,6 @@
 // zebtorvofloat.exe: a stand-in for the ZebTorvo vault agent, for tests and the demo.
 //
-//   zebtorvofloat.exe [/ready:N] [/drive:C | /letter:N] [/hang]   run as the agent
+//   zebtorvofloat.exe [/ready:N] [/drive:C | /letter:N] [/hang] [/logqueries]   run as the agent
 //   zebtorvofloat.exe /_loginmove "LIST FILE"                     log the hand-off and end
 //   zebtorvofloat.exe /quit                                        close every running agent
 //

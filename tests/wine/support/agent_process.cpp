@@ -144,6 +144,17 @@ AgentLog::~AgentLog() {
 
 std::vector<LoginMove> AgentLog::LoginMoves() const { return ParseLog(FromUtf8(ReadBytes(path_))); }
 
+std::vector<std::wstring> AgentLog::Queries() const {
+  const std::wstring text = FromUtf8(ReadBytes(path_));
+  constexpr std::wstring_view kQuery = L"query: ";
+  std::vector<std::wstring> ids;
+  for (std::size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+    const std::wstring_view line(text.data() + start, end - start);
+    if (line.starts_with(kQuery)) ids.emplace_back(line.substr(kQuery.size()));
+  }
+  return ids;
+}
+
 std::vector<LoginMove> AgentLog::WaitForLoginMoves(std::size_t count, DWORD timeoutMs) const {
   std::vector<LoginMove> moves = LoginMoves();
   for (DWORD waited = 0; moves.size() < count && waited < timeoutMs; waited += 50) {

@@ -69,6 +69,8 @@ class AgentLog {
   std::vector<LoginMove> LoginMoves() const;
   // Waits up to `timeoutMs` until at least `count` starts are logged; the starts then logged.
   std::vector<LoginMove> WaitForLoginMoves(std::size_t count, DWORD timeoutMs = 10000) const;
+  // The ids of the queries logged so far by agents started with /logqueries, in order.
+  std::vector<std::wstring> Queries() const;
 
  private:
   std::wstring path_;

@@ -1,0 +1,103 @@
+// The vault agent as the handler meets it, and for each path whether the handler would offer the
+// item, decided by the handler's own code.
+#include <windows.h>
+
+#include <string>
+
+#include "common/text.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_agent_channel.h"
+#include "platform/win32/win32_environment.h"
+#include "platform/win32/win32_file_mover.h"
+#include "shellmenu/agent_launch.h"
+#include "shellmenu/agent_protocol.h"
+#include "shellmenu/menu_decision.h"
+#include "shellmenu/protected_paths.h"
+#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/doctor_text.h"
+
+namespace torvo::doctor {
+
+namespace {
+
+std::wstring RootText(const VaultRoot& root) { return Wide(root.data()); }
+
+// Without a running agent, choosing the item starts the agent program from the DLL's folder.
+void CheckAgentProgram(const DoctorContext& context, win32::Win32FileMover& files, Report& report) {
+  const std::wstring program =
+      context.dll.substr(0, context.dll.find_last_of(L'\\') + 1) + Wide(kAgentExecutableName);
+  if (!files.PathExists(win32::AsUtf16(program.c_str()))) {
+    report.Problem(L"agent", L"not running (no window of the class ZebTorvoFloat), and " + program +
+                                 L", which choosing the item would start, does not exist",
+                   L"install zebtorvofloat.exe beside TorvoShellMenu.dll");
+    return;
+  }
+  report.Note(L"agent", L"not running (no window of the class ZebTorvoFloat): the item is offered on every drive, "
+                        L"and choosing it starts " + program);
+}
+
+// The vault root the handler would compare paths with: the agent asked for its letter (1005) only.
+VaultRoot CheckAgent(const DoctorContext& context, Report& report) {
+  win32::Win32AgentChannel channel;
+  win32::Win32FileMover files;
+  if (FindAgentWindow(channel) == 0) {
+    CheckAgentProgram(context, files, report);
+    return BuildVaultRoot(0);
+  }
+  const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(channel));
+  if (root[0] == u':') {
+    report.Note(L"agent", L"running, but it names no vault drive (its answer to 1005 is 0 or came too late): "
+                          L"the item is offered on every drive");
+  } else if (files.PathExists(root.data())) {
+    report.Ok(L"agent", L"running, with the vault on " + RootText(root) + L", which exists");
+  } else {
+    report.Note(L"agent", L"running, with the vault on " + RootText(root) + L", which does not exist: choosing the "
+                          L"item hands the items to the agent instead of moving them");
+  }
+  return root;
+}
+
+// "row 8 of 45: the path contains "%SYSTEMROOT%", here C:\windows": the row as people count, its
+// pattern, and the pattern as this process's environment expands it.
+std::wstring DescribeRow(std::size_t index, const Environment& environment) {
+  const ProtectedPathEntry& row = g_protectedPaths[index];
+  char16_t expanded[kMaxPath] = {};
+  const std::uint32_t units = environment.ExpandVariables(row.strPattern, expanded, kMaxPath);
+  const std::wstring here = units != 0 && units <= kMaxPath ? L", here " + Wide(expanded) : L"";
+  return L"row " + std::to_wstring(index + 1) + L" of " + std::to_wstring(kProtectedPathCount) + L": the path " +
+         (row.nMatch == PATH_MATCH_CONTAINS ? L"contains \"" : L"is \"") + Wide(row.strPattern) + L"\"" + here;
+}
+
+void JudgeOnePath(const std::wstring& given, const VaultRoot& root, const Environment& environment,
+                  ExpandedProtectedPaths& places, Report& report) {
+  const std::wstring path = FullPath(given);
+  if (path.size() >= kMaxPath) {
+    report.Note(L"path", path + L": not offered: the path is 260 UTF-16 units or longer, and the handler takes paths "
+                                L"of at most 259");
+    return;
+  }
+  const PathJudgement judgement = JudgePath(win32::AsUtf16(path.c_str()), root, places);
+  switch (judgement.verdict) {
+    case PathVerdict::kAllowed:
+      report.Ok(L"path", path + L": offered");
+      return;
+    case PathVerdict::kOnVaultDrive:
+      report.Note(L"path", path + L": not offered: it lies on the vault drive " + RootText(root));
+      return;
+    case PathVerdict::kProtected:
+      report.Note(L"path", path + L": not offered: a protected place (" + DescribeRow(judgement.row, environment) + L")");
+      return;
+  }
+}
+
+}  // namespace
+
+void CheckAgentAndPaths(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report) {
+  const VaultRoot root = CheckAgent(context, report);
+  if (paths.empty()) return;
+  win32::Win32Environment environment;
+  ExpandedProtectedPaths places(environment);
+  for (const std::wstring& path : paths) JudgeOnePath(path, root, environment, places, report);
+}
+
+}  // namespace torvo::doctor

@@ -1,0 +1,93 @@
+// The handler created in this 64-bit process as Explorer creates it, and asked for the two
+// interfaces Explorer uses.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "TorvoShellMenu.h"
+#include "platform/win32/com_ptr.h"
+#include "platform/win32/unique_handle.h"
+#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/doctor_text.h"
+#include "tools/doctor/registry_reads.h"
+
+namespace torvo::doctor {
+
+namespace {
+
+using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+using CanUnloadNowFn = HRESULT(WINAPI*)();
+
+// A class registered for the user only: COM on Windows loads the server its InprocServer32 names
+// and asks its DllGetClassObject (Wine's COM does not look under HKCU, so this is done here).
+HRESULT CreateFromServer(const std::wstring& path, win32::UniqueLibrary& server, win32::ComPtr<IShellExtInit>& init) {
+  server.Reset(::LoadLibraryW(path.c_str()));
+  if (!server) return HRESULT_FROM_WIN32(::GetLastError());
+  const auto getClassObject =
+      reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(::GetProcAddress(server.Get(), "DllGetClassObject")));
+  if (getClassObject == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  win32::ComPtr<IClassFactory> factory;
+  const HRESULT hr = getClassObject(CLSID_TorvoShellContextMenu, IID_IClassFactory, factory.PutVoid());
+  if (FAILED(hr)) return hr;
+  return factory->CreateInstance(nullptr, IID_IShellExtInit, init.PutVoid());
+}
+
+// Unloads a server loaded here once it agrees; one that still holds objects stays loaded.
+void ReleaseServer(win32::UniqueLibrary& server) {
+  if (!server) return;
+  const auto canUnload =
+      reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(::GetProcAddress(server.Get(), "DllCanUnloadNow")));
+  if (canUnload == nullptr || canUnload() != S_OK) server.Release();
+}
+
+struct Creation {
+  HRESULT created = E_FAIL;
+  HRESULT contextMenu = E_FAIL;
+};
+
+Creation Create(bool perUser, const std::wstring& server) {
+  Creation result;
+  win32::UniqueLibrary library;
+  {
+    win32::ComPtr<IShellExtInit> init;
+    result.created = perUser ? CreateFromServer(server, library, init)
+                             : ::CoCreateInstance(CLSID_TorvoShellContextMenu, nullptr, CLSCTX_INPROC_SERVER,
+                                                  IID_IShellExtInit, init.PutVoid());
+    if (SUCCEEDED(result.created)) {
+      win32::ComPtr<IContextMenu> menu;
+      result.contextMenu = init->QueryInterface(IID_IContextMenu, menu.PutVoid());
+    }
+  }
+  ReleaseServer(library);
+  return result;
+}
+
+}  // namespace
+
+void CheckHandlerCreation(const DoctorContext& context, Report& report) {
+  bool perUser = false;
+  const auto server = RegistryReader().ClassesText(L"CLSID\\" + context.clsid + L"\\InprocServer32", nullptr, &perUser);
+  if (!server) {
+    report.Note(L"handler", L"not created: the class is not registered");
+    return;
+  }
+  if (SameName(*server, context.dll) && !context.dllReadable) {
+    report.Note(L"handler", L"not created: the DLL file is not usable (see above)");
+    return;
+  }
+  const std::wstring how = perUser ? L"from the user's registration, " + *server : L"through COM, " + *server;
+  const std::wstring fix = L"regsvr32 " + Quoted(context.dll) + L" again, then restart Explorer";
+  const Creation creation = Create(perUser, *server);
+  if (FAILED(creation.created)) {
+    report.Problem(L"handler", L"cannot be created in this 64-bit process (" + how + L"): " +
+                                   StatusText(creation.created), fix);
+  } else if (FAILED(creation.contextMenu)) {
+    report.Problem(L"handler", L"created (" + how + L"), but it does not answer IContextMenu: " +
+                                   StatusText(creation.contextMenu), fix);
+  } else {
+    report.Ok(L"handler", L"created in this 64-bit process (" + how + L"); it answers IShellExtInit and IContextMenu");
+  }
+}
+
+}  // namespace torvo::doctor

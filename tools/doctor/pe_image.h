@@ -1,0 +1,26 @@
+#pragma once
+// The headers and the export names of a Windows image file, read from its bytes.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace torvo::doctor {
+
+inline constexpr std::uint16_t kMachineAmd64 = 0x8664;  // IMAGE_FILE_MACHINE_AMD64
+inline constexpr std::uint16_t kMagicPe32Plus = 0x20B;  // IMAGE_NT_OPTIONAL_HDR64_MAGIC
+
+struct PeImage {
+  std::uint16_t machine = 0;  // the file header's Machine
+  std::uint16_t magic = 0;    // the optional header's Magic
+  std::vector<std::string> exports;  // the names the export table lists, in its order
+
+  bool Is64Bit() const { return machine == kMachineAmd64 && magic == kMagicPe32Plus; }
+};
+
+// The image's machine, optional-header kind and export names; nothing when the bytes are no PE
+// image or a header or the export table reaches outside them. Reads nothing outside `bytes`.
+std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes);
+
+}  // namespace torvo::doctor

@@ -1,0 +1,77 @@
+// What decides whether Explorer loads a registered handler at all: the Blocked lists, the
+// approval list and the policy that makes approval necessary.
+#include <string>
+
+#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/doctor_text.h"
+#include "tools/doctor/registry_reads.h"
+
+namespace torvo::doctor {
+
+namespace {
+
+constexpr wchar_t kShellExtensions[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\";
+constexpr wchar_t kExplorerPolicies[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+constexpr wchar_t kEnforcePolicy[] = L"EnforceShellExtensionSecurity";
+
+struct Root {
+  RegKey key;
+  const wchar_t* name;
+};
+constexpr Root kRoots[] = {{kHkeyLocalMachine, L"HKLM"}, {kHkeyCurrentUser, L"HKCU"}};
+
+// Approved: a value named by the class, or (as the DLL's script writes it) a key named after the
+// handler whose default value is the class.
+bool IsApproved(RegistryReader& reader, const DoctorContext& context, const Root& root) {
+  const std::wstring approved = std::wstring(kShellExtensions) + L"Approved";
+  if (reader.Value(root.key, approved, context.clsid.c_str())) return true;
+  const auto named = reader.Text(root.key, approved + L"\\" + kHandlerName, nullptr);
+  return named && SameName(*named, context.clsid);
+}
+
+// Where the policy is set to a nonzero number; empty when it is not set.
+std::wstring EnforcingRoots(RegistryReader& reader) {
+  std::wstring roots;
+  for (const Root& root : kRoots) {
+    const auto value = reader.Dword(root.key, kExplorerPolicies, kEnforcePolicy);
+    if (value && *value != 0) roots += (roots.empty() ? L"" : L" and ") + std::wstring(root.name);
+  }
+  return roots;
+}
+
+}  // namespace
+
+void CheckShellPolicy(const DoctorContext& context, Report& report) {
+  RegistryReader reader;
+  bool blocked = false;
+  for (const Root& root : kRoots) {
+    const std::wstring list = std::wstring(kShellExtensions) + L"Blocked";
+    if (!reader.Value(root.key, list, context.clsid.c_str())) continue;
+    blocked = true;
+    const std::wstring key = std::wstring(root.name) + L"\\" + list;
+    report.Problem(L"blocked", L"the class is listed under " + key + L": Explorer never loads it",
+                   L"reg delete " + Quoted(key) + L" /v " + context.clsid + L" /f, then restart Explorer");
+  }
+  if (!blocked) report.Ok(L"blocked", L"the class is on neither Blocked list (HKLM, HKCU)");
+
+  const std::wstring enforcing = EnforcingRoots(reader);
+  const bool approved = IsApproved(reader, context, kRoots[0]) || IsApproved(reader, context, kRoots[1]);
+  if (approved) {
+    report.Ok(L"approval", L"the handler is listed under Shell Extensions\\Approved");
+  } else if (!enforcing.empty()) {
+    report.Problem(L"approval", L"the handler is not listed under Shell Extensions\\Approved, and the policy requires it",
+                   L"regsvr32 " + Quoted(context.dll) + L" (as administrator; it writes the approval), then restart "
+                   L"Explorer");
+  } else {
+    report.Note(L"approval", L"the handler is not listed under Shell Extensions\\Approved; without the policy Explorer "
+                             L"loads it anyway");
+  }
+  if (enforcing.empty()) {
+    report.Ok(L"policy", std::wstring(kEnforcePolicy) + L" is not set: Explorer loads unapproved handlers too");
+  } else {
+    report.Note(L"policy", std::wstring(kEnforcePolicy) + L" is set (" + enforcing +
+                               L"): Explorer loads approved handlers only");
+  }
+}
+
+}  // namespace torvo::doctor

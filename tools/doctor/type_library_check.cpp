@@ -1,0 +1,69 @@
+// The registrations that the dual interface needs beyond the scripts: its type library, and the
+// proxy/stub that marshals it.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+#include "TorvoShellMenu.h"
+#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/doctor_text.h"
+#include "tools/doctor/registry_reads.h"
+
+namespace torvo::doctor {
+
+namespace {
+
+// The file the registered type library 1.0 names for this (64-bit) process; empty when none.
+std::wstring RegisteredTypeLibraryPath() {
+  BSTR path = nullptr;
+  if (FAILED(::QueryPathOfRegTypeLib(LIBID_TorvoShellMenuLib, 1, 0, LOCALE_NEUTRAL, &path))) return {};
+  std::wstring text(path, ::SysStringLen(path));
+  ::SysFreeString(path);
+  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
+}
+
+void CheckTypeLibrary(const DoctorContext& context, Report& report, const std::wstring& fix) {
+  const std::wstring path = RegisteredTypeLibraryPath();
+  const std::wstring library = L"TorvoShellMenuLib " + GuidText(LIBID_TorvoShellMenuLib) + L" 1.0";
+  if (path.empty()) {
+    report.Problem(L"type library", library + L" is not registered", fix);
+  } else if (!SameName(path, context.dll)) {
+    report.Problem(L"type library", library + L" is registered for another file, " + path, fix);
+  } else {
+    report.Ok(L"type library", library + L" is registered for the DLL");
+  }
+}
+
+void CheckProxyStub(const DoctorContext& context, Report& report, const std::wstring& fix) {
+  RegistryReader reader;
+  const std::wstring iid = GuidText(IID_ITorvoShellContextMenu);
+  const auto proxyClass = reader.ClassesText(L"Interface\\" + iid + L"\\ProxyStubClsid32", nullptr);
+  if (!proxyClass || !SameName(*proxyClass, iid)) {
+    report.Problem(L"proxy/stub", L"Interface\\" + iid + L"\\ProxyStubClsid32 does not name the DLL's proxy/stub " +
+                                      iid + (proxyClass ? L" but " + *proxyClass : L" (missing)"), fix);
+    return;
+  }
+  const auto server = reader.ClassesText(L"CLSID\\" + iid + L"\\InprocServer32", nullptr);
+  if (!server || !SameName(*server, context.dll)) {
+    report.Problem(L"proxy/stub", L"the proxy/stub class " + iid + L" is served by " +
+                                      (server ? *server : std::wstring(L"no file")) + L", not by the DLL", fix);
+    return;
+  }
+  report.Ok(L"proxy/stub", L"ITorvoShellContextMenu " + iid + L" is marshalled by the DLL's proxy/stub");
+}
+
+}  // namespace
+
+void CheckTypeLibraryAndProxy(const DoctorContext& context, Report& report) {
+  if (!context.dllReadable) {
+    report.Note(L"type library", L"neither it nor the proxy/stub checked: the DLL file is not usable (see above)");
+    return;
+  }
+  const std::wstring fix = L"regsvr32 " + Quoted(context.dll) + L" again";
+  CheckTypeLibrary(context, report, fix);
+  CheckProxyStub(context, report, fix);
+}
+
+}  // namespace torvo::doctor

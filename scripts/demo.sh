@@ -5,6 +5,7 @@
 # file arrives in the vault), once for a large file moved into a vault on a tmpfs (InvokeCommand
 # returns long before the move ends), once with the agent not ready (the agent is started with the
 # list).
+# At the end, torvo-doctor reports on a healthy registration and on one with a value deleted.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -126,3 +127,22 @@ make_menu_pictures() {
 }
 
 make_menu_pictures
+
+# ---- torvo-doctor ----------------------------------------------------------------------------
+# "Why doesn't the item show?" answered in one command: once on a healthy registration, once after
+# one value of it (ThreadingModel) has been deleted.
+doctor() {  # doctor ARGS...: the report and the exit code
+  local rc=0
+  wine "$BIN/torvo-doctor.exe" "$@" </dev/null || rc=$?
+  echo "(exit code $rc)"
+}
+step "torvo-doctor on a healthy registration"
+wine regsvr32 /s "$(winpath "$BIN/TorvoShellMenu.dll")" && echo "registered again"
+doctor "$(winpath "$FILES/plans.txt")" 'C:\windows\system32'
+
+step "torvo-doctor after ThreadingModel has been deleted from the registration"
+wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\InprocServer32' \
+    /v ThreadingModel /f >/dev/null 2>&1 && echo "ThreadingModel deleted"
+doctor
+
+wine regsvr32 /s /u "$(winpath "$BIN/TorvoShellMenu.dll")" && echo "unregistered"

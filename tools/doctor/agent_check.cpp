@@ -41,7 +41,8 @@ VaultRoot CheckAgent(const DoctorContext& context, Report& report) {
   win32::Win32AgentChannel channel;
   win32::Win32FileMover files;
   if (FindAgentWindow(channel) == 0) {
-    CheckAgentProgram(context, files, report);
+    if (context.dllReadable) CheckAgentProgram(context, files, report);
+    else report.Note(L"agent", L"not running (no window of the class ZebTorvoFloat)");
     return BuildVaultRoot(0);
   }
   const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(channel));

@@ -35,12 +35,16 @@ HRESULT ServerDll::Install(BOOL install, const wchar_t* commandLine) const {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(Export("DllInstall")))(install, commandLine);
 }
 
-DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
+namespace {
+
+// Runs the command line with the given start-up record (and handle inheritance when it hands
+// standard handles over) and waits for the program's end.
+DWORD RunWith(const std::wstring& commandLine, STARTUPINFOW& startup, DWORD timeoutMs) {
   std::wstring mutableLine = commandLine;
-  STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  const BOOL inherit = (startup.dwFlags & STARTF_USESTDHANDLES) != 0;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+  if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, &info)) {
     return 0xFFFFFFFF;
   }
   win32::UniqueHandle process(info.hProcess);
@@ -48,6 +52,39 @@ DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
   if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) return 0xFFFFFFFF;
   DWORD code = 0xFFFFFFFF;
   ::GetExitCodeProcess(process.Get(), &code);
+  return code;
+}
+
+}  // namespace
+
+DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
+  STARTUPINFOW startup{};
+  return RunWith(commandLine, startup, timeoutMs);
+}
+
+DWORD RunProgramCapturing(const std::wstring& commandLine, std::string& output, DWORD timeoutMs) {
+  wchar_t folder[MAX_PATH] = {};
+  wchar_t file[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, folder);
+  ::GetTempFileNameW(folder, L"out", 0, file);
+  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+  DWORD code = 0xFFFFFFFF;
+  {
+    const win32::UniqueFile out(::CreateFileW(file, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return code;
+    STARTUPINFOW startup{};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = out.Get();
+    code = RunWith(commandLine, startup, timeoutMs);
+  }
+  output.clear();
+  const win32::UniqueFile in(::CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  char chunk[4096];
+  DWORD read = 0;
+  while (in && ::ReadFile(in.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) output.append(chunk, read);
+  ::DeleteFileW(file);
   return code;
 }
 

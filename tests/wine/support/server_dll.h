@@ -40,6 +40,9 @@ class ServerDll {
 
 // Runs a program with a command line and waits for it; its exit code (or 0xFFFFFFFF).
 DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// The same, with what the program wrote to its standard output and error (bytes as written) in
+// `output`.
+DWORD RunProgramCapturing(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
 // regsvr32 with the switches and the DLL path (quoted); its exit code, 0 on success.
 DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath = ServerDllPath());
 

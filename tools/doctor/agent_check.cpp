@@ -2,6 +2,7 @@
 // item, decided by the handler's own code.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "common/text.h"
@@ -62,9 +63,8 @@ VaultRoot CheckAgent(const DoctorContext& context, Report& report) {
 // pattern, and the pattern as this process's environment expands it.
 std::wstring DescribeRow(std::size_t index, const Environment& environment) {
   const ProtectedPathEntry& row = g_protectedPaths[index];
-  char16_t expanded[kMaxPath] = {};
-  const std::uint32_t units = environment.ExpandVariables(row.strPattern, expanded, kMaxPath);
-  const std::wstring here = units != 0 && units <= kMaxPath ? L", here " + Wide(expanded) : L"";
+  const std::optional<std::u16string> expanded = environment.ExpandVariables(row.strPattern);
+  const std::wstring here = expanded ? L", here " + Wide(*expanded) : L"";
   return L"row " + std::to_wstring(index + 1) + L" of " + std::to_wstring(kProtectedPathCount) + L": the path " +
          (row.nMatch == PATH_MATCH_CONTAINS ? L"contains \"" : L"is \"") + Wide(row.strPattern) + L"\"" + here;
 }

@@ -187,6 +187,10 @@ struct ScriptWorld {
     const SubstitutionEntry entries[] = {{u"APPID", fakes::kAppId}, {nullptr, nullptr}};
     return ApplyRegistryResource(module, source, registry, number, registerFlag, number == 101 ? entries : nullptr);
   }
+  HResult Check(std::uint16_t number, std::vector<RegistryDifference>& differences) {
+    const SubstitutionEntry entries[] = {{u"APPID", fakes::kAppId}, {nullptr, nullptr}};
+    return CheckRegistryResource(module, source, registry, number, number == 101 ? entries : nullptr, differences);
+  }
 };
 
 std::set<std::string> Lines(const fakes::MemoryRegistry& registry) {
@@ -231,6 +235,23 @@ Attempt Script(std::uint16_t number, bool registerFlag, bool perUser) {
   };
 }
 
+// Checking script `number` of a complete registration: out of memory, or no difference; never a
+// write.
+Attempt CheckScript(std::uint16_t number) {
+  return [number](std::size_t failAt) {
+    ScriptWorld world(true);
+    const int writes = world.registry.writeRequests;
+    std::vector<RegistryDifference> differences;
+    bool failed = false;
+    const HResult result = Armed(failAt, failed, [&] { return world.Check(number, differences); });
+    EXPECT_TRUE(result == kOk ? differences.empty() : failed && result == kOutOfMemory)
+        << "result " << std::hex << result << " after allocation " << std::dec << failAt;
+    EXPECT_EQ(world.registry.writeRequests, writes) << "a write after allocation " << failAt;
+    EXPECT_EQ(world.registry.OpenHandles(), 0u) << "a key left open after allocation " << failAt;
+    return !failed;
+  };
+}
+
 struct SweepCase {
   std::string name;
   Attempt attempt;
@@ -250,6 +271,7 @@ std::vector<SweepCase> Cases() {
       {"InvokeCommand, list file and launch", Invoke(0)},
       {"move list file", ListFile()},
   };
+  for (std::uint16_t number : {101, 102}) cases.push_back({"check script " + std::to_string(number), CheckScript(number)});
   for (bool perUser : {false, true}) {
     for (std::uint16_t number : {101, 102}) {
       for (bool registerFlag : {true, false}) {

@@ -86,7 +86,8 @@ void JudgeOnePath(const std::wstring& given, const VaultRoot& root, const Enviro
       report.Note(L"path", path + L": not offered: it lies on the vault drive " + RootText(root));
       return;
     case PathVerdict::kProtected:
-      report.Note(L"path", path + L": not offered: a protected place (" + DescribeRow(judgement.row, environment) + L")");
+      report.Note(L"path",
+                  path + L": not offered: a protected place (" + DescribeRow(judgement.row, environment) + L")");
       return;
   }
 }

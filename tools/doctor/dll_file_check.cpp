@@ -39,8 +39,8 @@ bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
   if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kLargestFile) return false;
   bytes.resize(static_cast<std::size_t>(size.QuadPart));
   DWORD read = 0;
-  return bytes.empty() ||
-         (::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size());
+  if (bytes.empty()) return true;
+  return ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
 }
 
 std::wstring MissingEntryPoints(const PeImage& image) {

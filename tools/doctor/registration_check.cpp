@@ -46,7 +46,7 @@ struct Scope {
   const wchar_t* check;  // the report's name of the check
   bool perUser;
   RegKey classesRoot;    // where this scope's class registrations live
-  const wchar_t* fix;    // the regsvr32 switches that register this way
+  const wchar_t* fix;    // the start of the command that registers this way
 };
 
 constexpr Scope kScopes[] = {
@@ -109,8 +109,8 @@ std::wstring PlacedKey(const Scope& scope, const std::u16string& keyPath) {
 
 std::wstring DescribeDifference(const Scope& scope, const RegistryDifference& difference) {
   const std::wstring key = PlacedKey(scope, difference.keyPath);
-  const std::wstring value =
-      difference.valueName.empty() ? L"the default value of " + key : L"value " + Wide(difference.valueName) + L" of " + key;
+  const std::wstring value = difference.valueName.empty() ? L"the default value of " + key
+                                                          : L"value " + Wide(difference.valueName) + L" of " + key;
   switch (difference.kind) {
     case DifferenceKind::kMissingKey:
       return L"missing key " + key;
@@ -137,7 +137,8 @@ void CheckRegistration(const DoctorContext& context, Report& report) {
   }
   const std::wstring dll = Quoted(context.dll);
   if (!registered[0] && !registered[1]) {
-    report.Problem(L"registration", L"the class " + context.clsid + L" is registered neither machine-wide nor for this user",
+    report.Problem(L"registration",
+                   L"the class " + context.clsid + L" is registered neither machine-wide nor for this user",
                    L"regsvr32 " + dll + L" (every user, as administrator) or regsvr32 /n /i:user " + dll +
                        L" (this user), then restart Explorer");
     return;
@@ -153,7 +154,8 @@ void CheckRegistration(const DoctorContext& context, Report& report) {
       report.Note(scope.check, L"none (the class is registered the other way)");
       continue;
     }
-    const std::wstring fix = scope.fix + dll + (scope.perUser ? L"" : L" (as administrator)") + L", then restart Explorer";
+    const std::wstring fix =
+        scope.fix + dll + (scope.perUser ? L"" : L" (as administrator)") + L", then restart Explorer";
     std::vector<RegistryDifference> differences;
     const HRESULT hr = CheckScripts(context, scope, differences);
     if (FAILED(hr)) report.Problem(scope.check, L"cannot be checked: " + StatusText(hr), fix);

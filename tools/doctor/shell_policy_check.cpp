@@ -59,7 +59,8 @@ void CheckShellPolicy(const DoctorContext& context, Report& report) {
   if (approved) {
     report.Ok(L"approval", L"the handler is listed under Shell Extensions\\Approved");
   } else if (!enforcing.empty()) {
-    report.Problem(L"approval", L"the handler is not listed under Shell Extensions\\Approved, and the policy requires it",
+    report.Problem(L"approval",
+                   L"the handler is not listed under Shell Extensions\\Approved, and the policy requires it",
                    L"regsvr32 " + Quoted(context.dll) + L" (as administrator; it writes the approval), then restart "
                    L"Explorer");
   } else {

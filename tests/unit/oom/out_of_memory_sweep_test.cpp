@@ -271,7 +271,9 @@ std::vector<SweepCase> Cases() {
       {"InvokeCommand, list file and launch", Invoke(0)},
       {"move list file", ListFile()},
   };
-  for (std::uint16_t number : {101, 102}) cases.push_back({"check script " + std::to_string(number), CheckScript(number)});
+  for (std::uint16_t number : {101, 102}) {
+    cases.push_back({"check script " + std::to_string(number), CheckScript(number)});
+  }
   for (bool perUser : {false, true}) {
     for (std::uint16_t number : {101, 102}) {
       for (bool registerFlag : {true, false}) {

@@ -145,6 +145,7 @@ TEST_P(DoctorOnABrokenRegistration, NamesTheOneProblem) {
 }
 
 const wchar_t kMissingDll[] = L"C:\\nowhere\\TorvoShellMenu.dll";
+const std::wstring kDirectoryHandlerKey = L"Directory\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DoctorOnABrokenRegistration,
@@ -153,11 +154,12 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel"); },
                  L"registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey},
         Breakage{"HandlerKeyRemoved",
-                 [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Directory\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt"); },
-                 L"registration machine-wide: missing key "
-                 L"HKLM\\Software\\Classes\\Directory\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt"},
+                 [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kDirectoryHandlerKey); },
+                 L"registration machine-wide: missing key HKLM\\Software\\Classes\\" + kDirectoryHandlerKey},
         Breakage{"ListedAsBlocked",
-                 [] { ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str(), REG_SZ, L"", sizeof(wchar_t)); },
+                 [] {
+                   ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str(), REG_SZ, L"", sizeof(wchar_t));
+                 },
                  L"blocked: the class is listed under HKLM\\" + std::wstring(kBlockedKey)},
         Breakage{"ServerFileMissing",
                  [] {
@@ -217,7 +219,7 @@ TEST_F(Doctor, JudgesEachPathAsTheHandlerWould) {
                      L"the path contains \"%SYSTEMROOT%\""),
         std::wstring(L"note    path: V:\\report.doc: not offered: it lies on the vault drive V:\\"),
         L"note    path: " + tooLong + L": not offered: the path is 260 UTF-16 units or longer"}) {
-    EXPECT_TRUE(run.Has(line)) << std::string(line.begin(), line.end()) << "\n" << std::string(run.output.begin(), run.output.end());
+    EXPECT_TRUE(run.Has(line)) << ::testing::PrintToString(line) << "\n" << ::testing::PrintToString(run.output);
   }
 }
 

@@ -83,7 +83,8 @@ TEST_F(WalkerOnRealRegistry, EveryValueTypeIsStoredWithItsTypeAndBytesReadBackAn
   // The check reads every value back as it was written; a changed number is its one difference.
   EXPECT_TRUE(Check(kEveryType).empty());
   const DWORD other = 7;
-  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kScratchKey, L"Number", REG_DWORD, &other, sizeof other), ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kScratchKey, L"Number", REG_DWORD, &other, sizeof other),
+            ERROR_SUCCESS);
   const std::vector<RegistryDifference> differences = Check(kEveryType);
   ASSERT_EQ(differences.size(), 1u);
   EXPECT_EQ(differences[0].kind, DifferenceKind::kDifferentData);

@@ -11,7 +11,7 @@
 
 #include "registrar/register_mode.h"
 #include "registrar/script_walker.h"
-#include "tests/wine/registrar/registry_support.h"
+#include "tests/wine/platform/registry_support.h"
 
 namespace torvo {
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_script_source.h"
-#include "tests/wine/registrar/registry_support.h"
+#include "tests/wine/platform/registry_support.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo {

@@ -25,7 +25,8 @@ BENCHMARK(BM_ProtectedPathUnprotected);
 void BM_ProtectedPathBaselineExpansionsOnly(benchmark::State& state) {
   const fakes::FakeEnvironment env = fakes::ExampleMachine();
   for (auto _ : state) {
-    for (const ProtectedPathEntry& row : g_protectedPaths) benchmark::DoNotOptimize(env.ExpandVariables(row.strPattern));
+    for (const ProtectedPathEntry& row : g_protectedPaths)
+      benchmark::DoNotOptimize(env.ExpandVariables(row.strPattern));
   }
 }
 BENCHMARK(BM_ProtectedPathBaselineExpansionsOnly);

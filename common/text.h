@@ -10,9 +10,7 @@ namespace torvo {
 inline constexpr std::size_t kMaxPath = 260;
 
 // Length of a null-terminated UTF-16 string.
-inline std::size_t TextLength(const char16_t* text) {
-  return std::char_traits<char16_t>::length(text);
-}
+inline std::size_t TextLength(const char16_t* text) { return std::char_traits<char16_t>::length(text); }
 
 // Folds the ASCII letters A-Z to lower case and leaves every other code unit as it is.
 constexpr char16_t FoldAscii(char16_t c) {

@@ -22,9 +22,7 @@ inline constexpr RegKey kHkeyPerformanceData = PredefinedKey(0x80000004);
 inline constexpr RegKey kHkeyCurrentConfig = PredefinedKey(0x80000005);
 inline constexpr RegKey kHkeyDynData = PredefinedKey(0x80000006);
 
-constexpr bool IsPredefinedKey(RegKey key) {
-  return key >= kHkeyClassesRoot && key <= kHkeyDynData;
-}
+constexpr bool IsPredefinedKey(RegKey key) { return key >= kHkeyClassesRoot && key <= kHkeyDynData; }
 
 // Access masks.
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;

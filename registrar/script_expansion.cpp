@@ -15,9 +15,7 @@ namespace {
 constexpr std::u16string_view kRedirectOpening = u"HKCU\r\n{\tSoftware\r\n\t{\r\n\t\tClasses";
 constexpr std::u16string_view kRedirectClosing = u"\r\n\t}\r\n}\r\n";
 
-bool StartsWithHkcr(const char16_t* at) {
-  return at[0] == u'H' && at[1] == u'K' && at[2] == u'C' && at[3] == u'R';
-}
+bool StartsWithHkcr(const char16_t* at) { return at[0] == u'H' && at[1] == u'K' && at[2] == u'C' && at[3] == u'R'; }
 
 // The expanded text as it is built. In per-user mode it follows the text as the tokenizer will
 // read it (a quote opens a quoted token only where a token starts; inside one, a doubled quote

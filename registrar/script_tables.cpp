@@ -25,9 +25,7 @@ bool IsNeverDeleteKey(std::u16string_view name) {
   return false;
 }
 
-bool IsKeyword(std::u16string_view token, std::u16string_view keyword) {
-  return EqualsFoldingAscii(token, keyword);
-}
+bool IsKeyword(std::u16string_view token, std::u16string_view keyword) { return EqualsFoldingAscii(token, keyword); }
 
 std::uint8_t HexDigitValue(char16_t unit) {
   if (unit >= u'0' && unit <= u'9') return static_cast<std::uint8_t>(unit - u'0');

@@ -17,10 +17,10 @@ inline constexpr std::size_t VARIABLE_NAME_BUFFER_CHARS = 32;
 
 // Value kinds (the VARIANT types the language's type letters stand for); 0 is none.
 inline constexpr std::uint16_t VALUE_KIND_NONE = 0;
-inline constexpr std::uint16_t VALUE_KIND_STRING = 8;              // VT_BSTR
-inline constexpr std::uint16_t VALUE_KIND_MULTI_STRING = 0x4008;   // VT_BSTR | VT_BYREF
-inline constexpr std::uint16_t VALUE_KIND_DWORD = 19;              // VT_UI4
-inline constexpr std::uint16_t VALUE_KIND_BINARY = 17;             // VT_UI1
+inline constexpr std::uint16_t VALUE_KIND_STRING = 8;             // VT_BSTR
+inline constexpr std::uint16_t VALUE_KIND_MULTI_STRING = 0x4008;  // VT_BSTR | VT_BYREF
+inline constexpr std::uint16_t VALUE_KIND_DWORD = 19;             // VT_UI4
+inline constexpr std::uint16_t VALUE_KIND_BINARY = 17;            // VT_UI1
 
 inline constexpr std::u16string_view kKeywordForceRemove = u"ForceRemove";
 inline constexpr std::u16string_view kKeywordDelete = u"Delete";
@@ -64,8 +64,10 @@ inline constexpr std::array<TypeLetterEntry, 4> g_typeLetters = {{
 
 // Keys that ForceRemove and Delete never delete, whatever the script says.
 inline constexpr std::array<std::u16string_view, 12> g_neverDeleteKeys = {
-    u"AppID", u"CLSID", u"Component Categories", u"FileType", u"Interface", u"Hardware",
-    u"Mime", u"SAM", u"SECURITY", u"SYSTEM", u"Software", u"TypeLib",
+    u"AppID",    u"CLSID",     u"Component Categories",
+    u"FileType", u"Interface", u"Hardware",
+    u"Mime",     u"SAM",       u"SECURITY",
+    u"SYSTEM",   u"Software",  u"TypeLib",
 };
 
 // The handle of the first root key whose name equals the token without regard to case; 0 if none.

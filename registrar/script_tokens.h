@@ -37,9 +37,7 @@ class CRegScriptParser {
 };
 
 // Space, tab, line feed and carriage return.
-constexpr bool IsBlank(char16_t unit) {
-  return unit == u' ' || unit == u'\t' || unit == u'\n' || unit == u'\r';
-}
+constexpr bool IsBlank(char16_t unit) { return unit == u' ' || unit == u'\t' || unit == u'\n' || unit == u'\r'; }
 
 // Moves the cursor past blanks.
 void SkipBlanks(CRegScriptParser& parser);

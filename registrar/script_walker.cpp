@@ -93,8 +93,8 @@ HResult CompareValue(CRegScriptParser& parser, RegKey key, const char16_t* name,
 
 // Register or check pass, "=" in `token`: the value that follows is written as value `name` of
 // `key` (null: its default value) or compared with it; in skip mode it is only read.
-HResult WriteOrCheckValue(CRegScriptParser& parser, RegKey key, const char16_t* name, TokenBuffer& token,
-                          WalkPass pass, bool skip) {
+HResult WriteOrCheckValue(CRegScriptParser& parser, RegKey key, const char16_t* name, TokenBuffer& token, WalkPass pass,
+                          bool skip) {
   if (!skip && pass == WalkPass::kRegister) return WriteValue(parser, key, name, token);
   EncodedValue value;
   TORVO_RETURN_IF_FAILED(ReadValue(parser, value));
@@ -198,8 +198,7 @@ HResult WriteOrCheckKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKe
 
 // Unregister pass of key entry X, `token` holding X: walk X's block, then delete X when it is
 // removable and has no subkeys left. A missing X is no error; its block is only read.
-HResult UnregisterKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool skip,
-                           bool removable) {
+HResult UnregisterKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, bool skip, bool removable) {
   if (!IsKeyName(token)) return kDispException;
   Registry& registry = parser.registry;
   RegKey handle = 0;

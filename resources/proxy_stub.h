@@ -13,12 +13,10 @@ extern "C" {
 typedef struct tagProxyFileInfo ProxyFileInfo;
 typedef struct tagCStdPSFactoryBuffer CStdPSFactoryBuffer;
 RPCRTAPI HRESULT RPC_ENTRY NdrDllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv,
-                                                const ProxyFileInfo** pProxyFileList,
-                                                const CLSID* pclsid,
+                                                const ProxyFileInfo** pProxyFileList, const CLSID* pclsid,
                                                 CStdPSFactoryBuffer* pPSFactoryBuffer);
 RPCRTAPI HRESULT RPC_ENTRY NdrDllCanUnloadNow(CStdPSFactoryBuffer* pPSFactoryBuffer);
-RPCRTAPI HRESULT RPC_ENTRY NdrDllRegisterProxy(HMODULE hDll, const ProxyFileInfo** pProxyFileList,
-                                               const CLSID* pclsid);
+RPCRTAPI HRESULT RPC_ENTRY NdrDllRegisterProxy(HMODULE hDll, const ProxyFileInfo** pProxyFileList, const CLSID* pclsid);
 RPCRTAPI HRESULT RPC_ENTRY NdrDllUnregisterProxy(HMODULE hDll, const ProxyFileInfo** pProxyFileList,
                                                  const CLSID* pclsid);
 }

@@ -42,9 +42,7 @@ class CComContainedObject final : public Base {
 
   STDMETHOD_(ULONG, AddRef)() override { return this->OuterUnknown()->AddRef(); }
   STDMETHOD_(ULONG, Release)() override { return this->OuterUnknown()->Release(); }
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
-    return this->OuterUnknown()->QueryInterface(iid, out);
-  }
+  STDMETHOD(QueryInterface)(REFIID iid, void** out) override { return this->OuterUnknown()->QueryInterface(iid, out); }
 };
 
 // An aggregatable object: its own inner IUnknown and count, and the contained class.
@@ -131,9 +129,7 @@ template <class T, const CLSID* pclsid>
 class CComCoClass {
  public:
   static const CLSID& GetObjectCLSID() { return *pclsid; }
-  static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) {
-    return CreateComObject<T>(outer, iid, out);
-  }
+  static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) { return CreateComObject<T>(outer, iid, out); }
 };
 
 }  // namespace torvo::server

@@ -13,13 +13,12 @@
 
 namespace torvo::server {
 
-class CTorvoShellContextMenu
-    : public CComObjectRootEx<CComSingleThreadModel>,
-      public CComCoClass<CTorvoShellContextMenu, &CLSID_TorvoShellContextMenu>,
-      public IDispatchImpl<ITorvoShellContextMenu, &IID_ITorvoShellContextMenu, &LIBID_TorvoShellMenuLib, 1, 0,
-                           CComTypeInfoHolder>,
-      public IShellExtInit,
-      public IContextMenu {
+class CTorvoShellContextMenu : public CComObjectRootEx<CComSingleThreadModel>,
+                               public CComCoClass<CTorvoShellContextMenu, &CLSID_TorvoShellContextMenu>,
+                               public IDispatchImpl<ITorvoShellContextMenu, &IID_ITorvoShellContextMenu,
+                                                    &LIBID_TorvoShellMenuLib, 1, 0, CComTypeInfoHolder>,
+                               public IShellExtInit,
+                               public IContextMenu {
  public:
   using ThreadModel = CComSingleThreadModel;
 

@@ -20,8 +20,9 @@ class IDispatchImpl : public T {
   STDMETHOD(GetIDsOfNames)(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
     return AtComBoundary([&] { return _tih.GetIDsOfNames(iid, names, count, lcid, ids); });
   }
-  STDMETHOD(Invoke)(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                    EXCEPINFO* exception, UINT* argumentError) override {
+  STDMETHOD(Invoke)
+  (DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+   UINT* argumentError) override {
     return AtComBoundary(
         [&] { return _tih.Invoke(this, member, iid, lcid, flags, params, result, exception, argumentError); });
   }

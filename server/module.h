@@ -20,9 +20,9 @@ struct TerminationEntry {
 };
 
 struct _ATL_MODULE70 {
-  UINT m_initialized = 0;                         // nonzero once the module lock is set up
-  LONG m_nLockCnt = 0;                            // changed only by interlocked operations
-  std::unique_ptr<TerminationEntry> m_pTermFuncs;  // newest first
+  UINT m_initialized = 0;                             // nonzero once the module lock is set up
+  LONG m_nLockCnt = 0;                                // changed only by interlocked operations
+  std::unique_ptr<TerminationEntry> m_pTermFuncs;     // newest first
   CComCriticalSection m_csStaticDataInitAndTypeInfo;  // re-entrant module lock
 };
 

@@ -27,8 +27,11 @@ struct ResourceRecord {
 
 ResourceRecord g_resources;
 
-ClassTable g_classTable(ClassEntry{&CLSID_TorvoShellContextMenu, &UpdateHandlerRegistry, &CreateCachedClassFactory,
-                                   &CTorvoShellContextMenu::CreateInstance, {}});
+ClassTable g_classTable(ClassEntry{&CLSID_TorvoShellContextMenu,
+                                   &UpdateHandlerRegistry,
+                                   &CreateCachedClassFactory,
+                                   &CTorvoShellContextMenu::CreateInstance,
+                                   {}});
 
 CTorvoShellMenuModule g_module;
 

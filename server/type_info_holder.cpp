@@ -88,9 +88,8 @@ HRESULT CComTypeInfoHolder::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, L
   return m_pInfo->GetIDsOfNames(names, count, ids);
 }
 
-HRESULT CComTypeInfoHolder::Invoke(IDispatch* object, DISPID member, REFIID, LCID lcid, WORD flags,
-                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argumentError) {
+HRESULT CComTypeInfoHolder::Invoke(IDispatch* object, DISPID member, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
   const HRESULT hr = EnsureLoaded(lcid);
   if (!m_pInfo) return hr;
   return m_pInfo->Invoke(object, member, flags, params, result, exception, argumentError);

@@ -57,7 +57,8 @@ HRESULT RegisterTypeLibrary(HINSTANCE module) {
   Bstr helpFile;
   wchar_t helpDirectory[MAX_PATH] = {};
   wchar_t* helpDirectoryArgument = nullptr;
-  if (SUCCEEDED(library->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.Put())) && helpFile.Get() != nullptr) {
+  if (SUCCEEDED(library->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.Put())) &&
+      helpFile.Get() != nullptr) {
     ::lstrcpynW(helpDirectory, helpFile.Get(), MAX_PATH);
     wchar_t* cut = nullptr;
     for (wchar_t* p = helpDirectory; *p != L'\0'; ++p) {

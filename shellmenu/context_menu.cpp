@@ -24,8 +24,8 @@ bool ItemLeftOut(const HandlerState& state, HandlerPlatform& platform) {
   return !SelectionAllowsItem(state.m_selection, root, places);
 }
 
-HResult OfferItem(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
-                  std::uint32_t indexMenu, std::uint32_t idCmdFirst) {
+HResult OfferItem(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu, std::uint32_t indexMenu,
+                  std::uint32_t idCmdFirst) {
   if (ItemLeftOut(state, platform)) return kOk;
   const std::u16string text = platform.texts.LoadText(IDS_MENU_TEXT);
   platform.menu.InsertItem(hmenu, indexMenu, kMfByPosition | kMfString, idCmdFirst, text.c_str());
@@ -70,8 +70,8 @@ HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, M
   }
 }
 
-HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::uint32_t uType,
-                         char* pszName, std::uint32_t cchMax) {
+HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::uint32_t uType, char* pszName,
+                         std::uint32_t cchMax) {
   if (idCmd != 0) return kInvalidArg;
   if ((uType & (kGcsHelpTextA | kGcsUnicode)) == 0) return kInvalidArg;
   if (pszName == nullptr && cchMax != 0) return kInvalidArg;
@@ -88,8 +88,7 @@ HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::u
   }
 }
 
-HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform,
-                      const InvokeCommandRecord* pici) {
+HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform, const InvokeCommandRecord* pici) {
   if (pici == nullptr) return kInvalidArg;
   const std::uintptr_t verb = pici->lpVerb;
   if (verb > 0xFFFFu) return kInvalidArg;  // the address of a verb string, wherever it lies

@@ -28,12 +28,11 @@ HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, M
 // Copies the help text into pszName (wide with GCS_UNICODE, else ANSI); kOk, kInvalidArg (also for
 // a null pszName with a nonzero cchMax), kFail when the ANSI conversion fails (nothing written),
 // kOutOfMemory.
-HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::uint32_t uType,
-                         char* pszName, std::uint32_t cchMax);
+HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::uint32_t uType, char* pszName,
+                         std::uint32_t cchMax);
 
 // Runs the dispatch for command offset 0 and drops its result; kOk, or kInvalidArg for anything
 // else (any value above 0xFFFF is the address of a verb string) and for a null record.
-HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform,
-                      const InvokeCommandRecord* pici);
+HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform, const InvokeCommandRecord* pici);
 
 }  // namespace torvo

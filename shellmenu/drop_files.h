@@ -18,8 +18,7 @@ class DropFiles {
 
   // MultiByteToWideChar(CP_ACP, 0, bytes, count, out, outUnits): the units written (no terminator
   // is added), 0 when the conversion fails, a result that does not fit in outUnits included.
-  virtual std::uint32_t AnsiToUtf16(const char* bytes, std::uint32_t count, char16_t* out,
-                                    std::uint32_t outUnits) = 0;
+  virtual std::uint32_t AnsiToUtf16(const char* bytes, std::uint32_t count, char16_t* out, std::uint32_t outUnits) = 0;
 };
 
 }  // namespace torvo

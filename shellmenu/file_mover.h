@@ -35,7 +35,7 @@ struct FileOperationJob {
   std::vector<char16_t> from;  // ended by two zeros
   std::vector<char16_t> to;    // ended by two zeros
   std::u16string title;
-  FileOperation operation;     // pFrom, pTo and lpszProgressTitle point into the fields above
+  FileOperation operation;  // pFrom, pTo and lpszProgressTitle point into the fields above
 };
 
 class FileMover {

@@ -13,11 +13,11 @@ class MenuTarget {
  public:
   virtual ~MenuTarget() = default;
   // InsertMenuW(menu, position, flags, id, text); its result is not looked at.
-  virtual void InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags,
-                          std::uintptr_t id, const char16_t* text) = 0;
+  virtual void InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id,
+                          const char16_t* text) = 0;
   // SetMenuItemBitmaps(menu, position, flags, unchecked, checked); its result is not looked at.
-  virtual void SetItemBitmaps(MenuHandle menu, std::uint32_t position, std::uint32_t flags,
-                              BitmapHandle unchecked, BitmapHandle checked) = 0;
+  virtual void SetItemBitmaps(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle unchecked,
+                              BitmapHandle checked) = 0;
 };
 
 }  // namespace torvo

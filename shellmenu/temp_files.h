@@ -23,8 +23,8 @@ class TempFiles {
 
   // GetTempFileNameW(folder, prefix, unique, name): with unique 0 the platform chooses a number
   // and creates the file, empty. `name` holds at least 260 units. Returns 0 on failure.
-  virtual std::uint32_t CreateUniqueFile(const char16_t* folder, const char16_t* prefix,
-                                        std::uint32_t unique, char16_t* name) = 0;
+  virtual std::uint32_t CreateUniqueFile(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
+                                         char16_t* name) = 0;
 
   // CreateFileW(path, GENERIC_READ | GENERIC_WRITE, no sharing, no security, CREATE_ALWAYS,
   // FILE_ATTRIBUTE_NORMAL, no template); null when it yields INVALID_HANDLE_VALUE.

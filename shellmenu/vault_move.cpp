@@ -18,8 +18,7 @@ bool FitsSourceList(const std::u16string& path) {
 }
 
 // The move's record with the lists and the title it points into, ready for any thread.
-std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, const VaultRoot& root,
-                                          std::u16string title) {
+std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, const VaultRoot& root, std::u16string title) {
   auto job = std::make_unique<FileOperationJob>();
   job->from = std::move(sources);
   job->to.assign(root.begin(), root.end());  // the root's trailing zeros end the destination list
@@ -61,8 +60,7 @@ std::optional<std::vector<char16_t>> BuildSourceList(const std::vector<std::u16s
   return list;
 }
 
-HResult MoveIntoVault(const HandlerState& state, AgentChannel& channel, FileMover& mover,
-                      TextSource& texts) {
+HResult MoveIntoVault(const HandlerState& state, AgentChannel& channel, FileMover& mover, TextSource& texts) {
   try {
     return MoveInto(state, channel, mover, texts);
   } catch (const std::bad_alloc&) {

@@ -22,7 +22,6 @@ std::optional<std::vector<char16_t>> BuildSourceList(const std::vector<std::u16s
 // under the progress title, on a thread of its own (on the calling thread when none can be
 // started), and returns without waiting for it. kFail when the root does not exist, kInvalidArg
 // (nothing moved) when an entry cannot be passed whole, kOutOfMemory when memory runs out, else kOk.
-HResult MoveIntoVault(const HandlerState& state, AgentChannel& channel, FileMover& mover,
-                      TextSource& texts);
+HResult MoveIntoVault(const HandlerState& state, AgentChannel& channel, FileMover& mover, TextSource& texts);
 
 }  // namespace torvo

@@ -80,8 +80,10 @@ int Run() {
     std::printf("Initialize, %6zu items              median %9.1f us  (%d runs)\n", count, initialize, kRepetitions);
     std::printf("one pass copying each path (baseline) median %9.1f us\n", baseline);
     std::printf("ratio Initialize / baseline           %.2f\n", initialize / baseline);
-    if (count == 10000) initializeSmall = initialize;
-    else std::printf("Initialize 100,000 / 10,000 items    %.2f\n", initialize / initializeSmall);
+    if (count == 10000)
+      initializeSmall = initialize;
+    else
+      std::printf("Initialize 100,000 / 10,000 items    %.2f\n", initialize / initializeSmall);
   }
   return 0;
 }

@@ -54,9 +54,9 @@ std::uint64_t Win32AgentChannel::SendCopyData(WindowHandle window, const CopyDat
   COPYDATASTRUCT query{record.dwData, record.cbData, const_cast<void*>(record.lpData)};
   DWORD_PTR answer = 0;
   // A hung agent must not hold the shell's thread: an expired or failed send reads as 0.
-  const LRESULT sent = ::SendMessageTimeoutW(reinterpret_cast<HWND>(window), WM_COPYDATA, 0,
-                                             reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG,
-                                             kAgentQueryTimeoutMs, &answer);
+  const LRESULT sent =
+      ::SendMessageTimeoutW(reinterpret_cast<HWND>(window), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query),
+                            SMTO_ABORTIFHUNG, kAgentQueryTimeoutMs, &answer);
   if (sent == 0) return 0;
   return answer;
 }

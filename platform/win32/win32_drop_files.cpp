@@ -25,8 +25,8 @@ std::optional<std::span<const std::uint8_t>> Win32DropFiles::LockDropList() {
 
 std::uint32_t Win32DropFiles::AnsiToUtf16(const char* bytes, std::uint32_t count, char16_t* out,
                                           std::uint32_t outUnits) {
-  const int units = ::MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), AsWide(out),
-                                          static_cast<int>(outUnits));
+  const int units =
+      ::MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(count), AsWide(out), static_cast<int>(outUnits));
   return units > 0 ? static_cast<std::uint32_t>(units) : 0;
 }
 

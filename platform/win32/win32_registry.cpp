@@ -29,8 +29,7 @@ using RegDeleteKeyExFunction = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 RegDeleteKeyExFunction FindRegDeleteKeyEx() {
   const HMODULE advapi = ::GetModuleHandleW(L"Advapi32.dll");
   if (advapi == nullptr) return nullptr;
-  return reinterpret_cast<RegDeleteKeyExFunction>(
-      reinterpret_cast<void*>(::GetProcAddress(advapi, "RegDeleteKeyExW")));
+  return reinterpret_cast<RegDeleteKeyExFunction>(reinterpret_cast<void*>(::GetProcAddress(advapi, "RegDeleteKeyExW")));
 }
 
 }  // namespace
@@ -44,8 +43,8 @@ std::int32_t Win32Registry::OpenKey(RegKey parent, const char16_t* name, std::ui
 
 std::int32_t Win32Registry::CreateKey(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key) {
   HKEY created = nullptr;
-  const LONG result = ::RegCreateKeyExW(Key(parent), AsWide(name), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                                        nullptr, &created, nullptr);
+  const LONG result = ::RegCreateKeyExW(Key(parent), AsWide(name), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                        &created, nullptr);
   if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(created);
   return result;
 }

@@ -15,9 +15,7 @@ std::uint32_t Win32ScriptSource::ModuleFileName(char16_t* buffer, std::uint32_t 
 
 std::int32_t Win32ScriptSource::LastError() { return static_cast<std::int32_t>(::GetLastError()); }
 
-bool Win32ScriptSource::IsRunningExecutable() {
-  return module_ == nullptr || module_ == ::GetModuleHandleW(nullptr);
-}
+bool Win32ScriptSource::IsRunningExecutable() { return module_ == nullptr || module_ == ::GetModuleHandleW(nullptr); }
 
 std::int32_t Win32ScriptSource::LoadResourceBytes(const char16_t* path, std::uint16_t number, const char16_t* type,
                                                   std::vector<std::uint8_t>& bytes) {

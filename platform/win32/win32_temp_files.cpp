@@ -32,8 +32,8 @@ std::uint32_t Win32TempFiles::TempFolder(std::uint32_t size, char16_t* buffer) {
   return ::GetTempPathW(size, AsWide(buffer));
 }
 
-std::uint32_t Win32TempFiles::CreateUniqueFile(const char16_t* folder, const char16_t* prefix,
-                                               std::uint32_t unique, char16_t* name) {
+std::uint32_t Win32TempFiles::CreateUniqueFile(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
+                                               char16_t* name) {
   return ::GetTempFileNameW(AsWide(folder), AsWide(prefix), unique, AsWide(name));
 }
 

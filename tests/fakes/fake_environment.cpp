@@ -29,7 +29,8 @@ std::optional<std::u16string> FakeEnvironment::ExpandVariables(const char16_t* s
   std::u16string result;
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t close = text[i] == u'%' ? text.find(u'%', i + 1) : std::u16string_view::npos;
-    const std::u16string* value = close == std::u16string_view::npos ? nullptr : Find(text.substr(i + 1, close - i - 1));
+    const std::u16string* value =
+        close == std::u16string_view::npos ? nullptr : Find(text.substr(i + 1, close - i - 1));
     if (value == nullptr) {
       result += text[i++];  // an unset name or a lone '%' stays as written
       continue;

@@ -54,9 +54,8 @@ bool FakeFileMover::StartFileOperation(std::unique_ptr<FileOperationJob>& job) {
 int FakeFileMover::Record(FileOperation& operation, bool onOwnThread) {
   if (operationThrowsBadAlloc) throw std::bad_alloc();
   operations.push_back({operation.hwnd, operation.wFunc, ReadDoubleZeroList(operation.pFrom),
-                        UnitsThroughDoubleZero(operation.pTo), operation.fFlags,
-                        operation.fAnyOperationsAborted, operation.hNameMappings,
-                        operation.lpszProgressTitle == nullptr,
+                        UnitsThroughDoubleZero(operation.pTo), operation.fFlags, operation.fAnyOperationsAborted,
+                        operation.hNameMappings, operation.lpszProgressTitle == nullptr,
                         operation.lpszProgressTitle == nullptr ? u"" : operation.lpszProgressTitle, onOwnThread});
   if (!userCancels) return 0;
   operation.fAnyOperationsAborted = true;

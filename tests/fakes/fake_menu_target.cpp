@@ -2,8 +2,8 @@
 
 namespace torvo::fakes {
 
-void FakeMenuTarget::InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags,
-                                std::uintptr_t id, const char16_t* text) {
+void FakeMenuTarget::InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id,
+                                const char16_t* text) {
   Note("insert");
   insertions.push_back({menu, position, flags, id, text == nullptr ? u"" : text});
 }

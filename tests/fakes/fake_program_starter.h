@@ -21,7 +21,7 @@ class FakeProgramStarter : public ProgramStarter {
     std::u16string file;
     std::u16string parameters;
   };
-  std::vector<std::uint32_t> modulePathSizes;   // buffer sizes GetOwnModulePath was given
+  std::vector<std::uint32_t> modulePathSizes;  // buffer sizes GetOwnModulePath was given
   std::vector<StartCall> starts;
   std::vector<std::string>* journal = nullptr;  // shared record of calls, in order
 

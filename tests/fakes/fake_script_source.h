@@ -14,9 +14,9 @@ class FakeScriptSource : public ScriptSource {
  public:
   std::u16string modulePath = u"C:\\Program Files\\ZebTorvo\\TorvoShellMenu.dll";
   bool runningExecutable = false;
-  std::int32_t moduleFileNameError = 0;  // nonzero: GetModuleFileNameW fails with it
-  std::int32_t mapError = 0;             // nonzero: the module file cannot be mapped
-  std::int32_t conversionError = 0;      // nonzero: the conversion fails with it
+  std::int32_t moduleFileNameError = 0;                    // nonzero: GetModuleFileNameW fails with it
+  std::int32_t mapError = 0;                               // nonzero: the module file cannot be mapped
+  std::int32_t conversionError = 0;                        // nonzero: the conversion fails with it
   std::map<std::uint16_t, std::string> registryResources;  // REGISTRY resources by number
 
   std::vector<std::u16string> loadedPaths;  // the module paths resources were loaded from

@@ -56,8 +56,8 @@ std::uint32_t FakeTempFiles::TempFolder(std::uint32_t size, char16_t* buffer) {
   return static_cast<std::uint32_t>(folder.size());
 }
 
-std::uint32_t FakeTempFiles::CreateUniqueFile(const char16_t* folderPath, const char16_t* prefix,
-                                              std::uint32_t unique, char16_t* name) {
+std::uint32_t FakeTempFiles::CreateUniqueFile(const char16_t* folderPath, const char16_t* prefix, std::uint32_t unique,
+                                              char16_t* name) {
   Note("unique name");
   uniqueRequests.push_back({folderPath, prefix, unique});
   if (uniqueNameFails) return 0;

@@ -31,8 +31,8 @@ class FakeTempFiles : public TempFiles {
   std::uint32_t nextUnique = 0x1A2B;
 
   std::uint32_t TempFolder(std::uint32_t size, char16_t* buffer) override;
-  std::uint32_t CreateUniqueFile(const char16_t* folderPath, const char16_t* prefix,
-                                 std::uint32_t unique, char16_t* name) override;
+  std::uint32_t CreateUniqueFile(const char16_t* folderPath, const char16_t* prefix, std::uint32_t unique,
+                                 char16_t* name) override;
   std::unique_ptr<WritableFile> CreateForWriting(const char16_t* path) override;
 
   struct UniqueRequest {
@@ -40,7 +40,7 @@ class FakeTempFiles : public TempFiles {
     std::u16string prefix;
     std::uint32_t unique;
   };
-  std::vector<std::uint32_t> folderSizes;       // buffer sizes TempFolder was given
+  std::vector<std::uint32_t> folderSizes;  // buffer sizes TempFolder was given
   std::vector<UniqueRequest> uniqueRequests;
   std::vector<std::u16string> opened;           // paths CreateForWriting was given
   std::vector<std::uint32_t> writeSizes;        // bytes of every write asked for

@@ -10,8 +10,9 @@ std::map<std::uint32_t, std::u16string> ModuleTexts() {
       {IDS_PRODUCT_NAME, u"ZebTorvo"},
       {IDS_MENU_TEXT, u"\u79FB\u52A8\u5230 ZebTorvo \u52A0\u5BC6"},
       {IDS_HELP_TEXT, u"\u79FB\u52A8\u5230 ZebTorvo \u52A0\u5BC6"},
-      {IDS_PROGRESS_TITLE, u"\u6B63\u5728\u628A\u6587\u4EF6\u79FB\u5165\u5230ZebTorvo\u5E76\u52A0\u5BC6"
-                           u"\uFF0C\u8BF7\u7A0D\u5019 ..."},
+      {IDS_PROGRESS_TITLE,
+       u"\u6B63\u5728\u628A\u6587\u4EF6\u79FB\u5165\u5230ZebTorvo\u5E76\u52A0\u5BC6"
+       u"\uFF0C\u8BF7\u7A0D\u5019 ..."},
   };
 }
 
@@ -43,8 +44,8 @@ std::string EncodeAnsi(std::u16string_view text, AnsiCodePage page) {
       }
       continue;
     }
-    const bool pair = unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() &&
-                      text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
+    const bool pair =
+        unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
     if (!pair) {
       AppendUtf8(out, unit);
       continue;

@@ -93,7 +93,8 @@ std::string Describe(const RegistryValue& value) {
       }
       return "REG_SZ (unterminated) " + Hex(value.bytes);
     case kRegMultiSz: {
-      if (!wholeUnits || units.empty() || units.back() != u'\0') return "REG_MULTI_SZ (unterminated) " + Hex(value.bytes);
+      if (!wholeUnits || units.empty() || units.back() != u'\0')
+        return "REG_MULTI_SZ (unterminated) " + Hex(value.bytes);
       std::string out = "REG_MULTI_SZ";
       std::size_t start = 0;
       while (start < units.size()) {
@@ -131,8 +132,8 @@ void ListKeys(const MemoryRegistry::Node& node, RegKey root, const std::u16strin
 }  // namespace
 
 MemoryRegistry::MemoryRegistry() {
-  for (const RegKey root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers,
-                            kHkeyPerformanceData, kHkeyCurrentConfig, kHkeyDynData}) {
+  for (const RegKey root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers, kHkeyPerformanceData,
+                            kHkeyCurrentConfig, kHkeyDynData}) {
     roots_[root] = std::make_shared<Node>();
     handles_[root] = Handle{roots_[root], kAllAccess};  // never closed
   }
@@ -168,8 +169,7 @@ RegKey MemoryRegistry::NewHandle(std::shared_ptr<Node> node, std::uint32_t acces
   return key;
 }
 
-std::int32_t MemoryRegistry::Open(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key,
-                                  bool create) {
+std::int32_t MemoryRegistry::Open(RegKey parent, const char16_t* name, std::uint32_t access, RegKey* key, bool create) {
   const Handle* handle = Find(parent);
   if (handle == nullptr || key == nullptr) return kErrorInvalidHandle;
   if (handle->node->deleted) return kErrorKeyDeleted;
@@ -382,9 +382,8 @@ void DumpNode(const MemoryRegistry::Node& node, const std::string& path, std::ve
 
 std::vector<std::string> MemoryRegistry::Dump() const {
   static constexpr std::pair<RegKey, const char*> kRootNames[] = {
-      {kHkeyClassesRoot, "HKCR"}, {kHkeyCurrentUser, "HKCU"},     {kHkeyLocalMachine, "HKLM"},
-      {kHkeyUsers, "HKU"},        {kHkeyPerformanceData, "HKPD"}, {kHkeyCurrentConfig, "HKCC"},
-      {kHkeyDynData, "HKDD"}};
+      {kHkeyClassesRoot, "HKCR"},     {kHkeyCurrentUser, "HKCU"},   {kHkeyLocalMachine, "HKLM"}, {kHkeyUsers, "HKU"},
+      {kHkeyPerformanceData, "HKPD"}, {kHkeyCurrentConfig, "HKCC"}, {kHkeyDynData, "HKDD"}};
   std::vector<std::string> lines;
   for (const auto& [root, name] : kRootNames) DumpNode(*Root(root), name, lines);
   return lines;

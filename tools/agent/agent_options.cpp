@@ -40,10 +40,14 @@ bool ApplySwitch(const std::wstring& name, const std::wstring& value, AgentOptio
     return true;
   }
   if (!value.empty()) return false;
-  if (name == L"/hang") options.hang = true;
-  else if (name == L"/logqueries") options.logQueries = true;
-  else if (name == L"/quit") options.quit = true;
-  else return false;
+  if (name == L"/hang")
+    options.hang = true;
+  else if (name == L"/logqueries")
+    options.logQueries = true;
+  else if (name == L"/quit")
+    options.quit = true;
+  else
+    return false;
   return true;
 }
 

@@ -53,9 +53,8 @@ int RunAgentWindow(HINSTANCE instance, const AgentOptions& options) {
   windowClass.lpszClassName = kAgentWindowClass;
   if (::RegisterClassW(&windowClass) == 0) return 1;
   // A top-level window that is never shown: FindWindowW finds hidden windows too.
-  HWND window = ::CreateWindowExW(0, kAgentWindowClass, L"ZebTorvo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 240, 80, nullptr, nullptr, instance,
-                                  const_cast<AgentOptions*>(&options));
+  HWND window = ::CreateWindowExW(0, kAgentWindowClass, L"ZebTorvo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  240, 80, nullptr, nullptr, instance, const_cast<AgentOptions*>(&options));
   if (window == nullptr) return 1;
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

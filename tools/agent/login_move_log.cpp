@@ -13,18 +13,17 @@ namespace {
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
   return bytes;
 }
 
 // The whole file, or false when it cannot be opened or read.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
@@ -44,8 +43,8 @@ std::wstring DescribeListFile(const std::wstring& listFile) {
   std::wstring lines, record;
   int records = 0;
   for (std::size_t i = 0; i < bytes.size(); i += 2) {
-    const auto unit = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                           static_cast<unsigned char>(bytes[i + 1]) << 8);
+    const auto unit =
+        static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
     if (unit != L'\n') {
       record += unit;
       continue;
@@ -59,9 +58,8 @@ std::wstring DescribeListFile(const std::wstring& listFile) {
 }
 
 void Append(const std::wstring& text) {
-  const win32::UniqueFile log(::CreateFileW(LogPath().c_str(), FILE_APPEND_DATA,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win32::UniqueFile log(::CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!log) return;
   const std::string bytes = Utf8(text);
   DWORD written = 0;
@@ -82,8 +80,7 @@ std::wstring LogPath() {
 
 void LogLoginMove(const std::wstring& commandLine, const std::wstring& listFile) {
   // One write per block, so that a reader never sees half of one.
-  Append(L"command line: " + commandLine + L"\nlist file: " + listFile + L"\n" +
-         DescribeListFile(listFile));
+  Append(L"command line: " + commandLine + L"\nlist file: " + listFile + L"\n" + DescribeListFile(listFile));
 }
 
 void LogLine(const std::wstring& line) { Append(line + L"\n"); }

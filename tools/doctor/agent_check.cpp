@@ -25,16 +25,18 @@ std::wstring RootText(const VaultRoot& root) { return Wide(root.data()); }
 
 // Without a running agent, choosing the item starts the agent program from the DLL's folder.
 void CheckAgentProgram(const DoctorContext& context, win32::Win32FileMover& files, Report& report) {
-  const std::wstring program =
-      context.dll.substr(0, context.dll.find_last_of(L'\\') + 1) + Wide(kAgentExecutableName);
+  const std::wstring program = context.dll.substr(0, context.dll.find_last_of(L'\\') + 1) + Wide(kAgentExecutableName);
   if (!files.PathExists(win32::AsUtf16(program.c_str()))) {
-    report.Problem(L"agent", L"not running (no window of the class ZebTorvoFloat), and " + program +
-                                 L", which choosing the item would start, does not exist",
+    report.Problem(L"agent",
+                   L"not running (no window of the class ZebTorvoFloat), and " + program +
+                       L", which choosing the item would start, does not exist",
                    L"install zebtorvofloat.exe beside TorvoShellMenu.dll");
     return;
   }
-  report.Note(L"agent", L"not running (no window of the class ZebTorvoFloat): the item is offered on every drive, "
-                        L"and choosing it starts " + program);
+  report.Note(L"agent",
+              L"not running (no window of the class ZebTorvoFloat): the item is offered on every drive, "
+              L"and choosing it starts " +
+                  program);
 }
 
 // The vault root the handler would compare paths with: the agent asked for its letter (1005) only.
@@ -42,19 +44,23 @@ VaultRoot CheckAgent(const DoctorContext& context, Report& report) {
   win32::Win32AgentChannel channel;
   win32::Win32FileMover files;
   if (FindAgentWindow(channel) == 0) {
-    if (context.dllReadable) CheckAgentProgram(context, files, report);
-    else report.Note(L"agent", L"not running (no window of the class ZebTorvoFloat)");
+    if (context.dllReadable)
+      CheckAgentProgram(context, files, report);
+    else
+      report.Note(L"agent", L"not running (no window of the class ZebTorvoFloat)");
     return BuildVaultRoot(0);
   }
   const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(channel));
   if (root[0] == u':') {
-    report.Note(L"agent", L"running, but it names no vault drive (its answer to 1005 is 0 or came too late): "
-                          L"the item is offered on every drive");
+    report.Note(L"agent",
+                L"running, but it names no vault drive (its answer to 1005 is 0 or came too late): "
+                L"the item is offered on every drive");
   } else if (files.PathExists(root.data())) {
     report.Ok(L"agent", L"running, with the vault on " + RootText(root) + L", which exists");
   } else {
-    report.Note(L"agent", L"running, with the vault on " + RootText(root) + L", which does not exist: choosing the "
-                          L"item hands the items to the agent instead of moving them");
+    report.Note(L"agent", L"running, with the vault on " + RootText(root) +
+                              L", which does not exist: choosing the "
+                              L"item hands the items to the agent instead of moving them");
   }
   return root;
 }
@@ -73,8 +79,9 @@ void JudgeOnePath(const std::wstring& given, const VaultRoot& root, const Enviro
                   ExpandedProtectedPaths& places, Report& report) {
   const std::wstring path = FullPath(given);
   if (path.size() >= kMaxPath) {
-    report.Note(L"path", path + L": not offered: the path is 260 UTF-16 units or longer, and the handler takes paths "
-                                L"of at most 259");
+    report.Note(L"path", path +
+                             L": not offered: the path is 260 UTF-16 units or longer, and the handler takes paths "
+                             L"of at most 259");
     return;
   }
   const PathJudgement judgement = JudgePath(win32::AsUtf16(path.c_str()), root, places);

@@ -82,8 +82,8 @@ DoctorContext FindDll(const std::wstring& givenPath) {
     return context;
   }
   bool fromUser = false;
-  if (const auto registered = RegistryReader().ClassesText(L"CLSID\\" + context.clsid + L"\\InprocServer32", nullptr,
-                                                           &fromUser)) {
+  if (const auto registered =
+          RegistryReader().ClassesText(L"CLSID\\" + context.clsid + L"\\InprocServer32", nullptr, &fromUser)) {
     context.dll = *registered;
     context.dllOrigin = fromUser ? L"registered for this user" : L"registered machine-wide";
     return context;
@@ -98,9 +98,9 @@ void CheckDllFile(DoctorContext& context, Report& report) {
   const std::optional<std::wstring> fault = FileFault(context.dll);
   context.dllReadable = !fault;
   if (fault) {
-    report.Problem(L"dll", described + L" " + *fault,
-                   L"install TorvoShellMenu.dll (64-bit) again, then register it where it is: regsvr32 " +
-                       Quoted(context.dll));
+    report.Problem(
+        L"dll", described + L" " + *fault,
+        L"install TorvoShellMenu.dll (64-bit) again, then register it where it is: regsvr32 " + Quoted(context.dll));
     return;
   }
   report.Ok(L"dll", described + L": a 64-bit image that loads as a data file and exports the five entry points");

@@ -14,10 +14,10 @@ inline constexpr wchar_t kDllName[] = L"TorvoShellMenu.dll";
 inline constexpr wchar_t kHandlerName[] = L"ZebTorvoShellExt";
 
 struct DoctorContext {
-  std::wstring dll;           // the DLL's full path
-  std::wstring dllOrigin;     // how it was found: "given with --dll", "registered for this user", ...
-  bool dllReadable = false;   // the DLL file checks passed, so its scripts can be read
-  std::wstring clsid;         // the handler's class, "{5B0D2E71-...}"
+  std::wstring dll;          // the DLL's full path
+  std::wstring dllOrigin;    // how it was found: "given with --dll", "registered for this user", ...
+  bool dllReadable = false;  // the DLL file checks passed, so its scripts can be read
+  std::wstring clsid;        // the handler's class, "{5B0D2E71-...}"
 };
 
 // The DLL: --dll, else the class's InprocServer32 per user, then machine-wide (as the shell looks

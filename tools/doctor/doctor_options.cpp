@@ -11,8 +11,10 @@ DoctorOptions ParseDoctorOptions(const std::vector<std::wstring>& arguments) {
     } else if (argument == L"--help") {
       options.help = true;
     } else if (argument == L"--dll") {
-      if (i + 1 == arguments.size() || arguments[i + 1].empty()) options.error = L"--dll needs a path";
-      else options.dll = arguments[++i];
+      if (i + 1 == arguments.size() || arguments[i + 1].empty())
+        options.error = L"--dll needs a path";
+      else
+        options.dll = arguments[++i];
     } else if (argument.rfind(L"--", 0) == 0) {
       options.error = L"unknown switch " + argument;
     } else {

@@ -59,8 +59,8 @@ std::wstring Report::AsText() const {
 std::wstring Report::AsJson(const std::wstring& dllPath) const {
   const auto problems = std::count_if(findings_.begin(), findings_.end(),
                                       [](const Finding& finding) { return finding.outcome == Outcome::kProblem; });
-  std::wstring json = L"{\"dll\": " + JsonString(dllPath) + L", \"problems\": " + std::to_wstring(problems) +
-                      L", \"findings\": [";
+  std::wstring json =
+      L"{\"dll\": " + JsonString(dllPath) + L", \"problems\": " + std::to_wstring(problems) + L", \"findings\": [";
   for (std::size_t i = 0; i < findings_.size(); ++i) {
     const Finding& finding = findings_[i];
     if (i != 0) json += L", ";

@@ -80,11 +80,12 @@ void CheckHandlerCreation(const DoctorContext& context, Report& report) {
   const std::wstring fix = L"regsvr32 " + Quoted(context.dll) + L" again, then restart Explorer";
   const Creation creation = Create(perUser, *server);
   if (FAILED(creation.created)) {
-    report.Problem(L"handler", L"cannot be created in this 64-bit process (" + how + L"): " +
-                                   StatusText(creation.created), fix);
+    report.Problem(L"handler",
+                   L"cannot be created in this 64-bit process (" + how + L"): " + StatusText(creation.created), fix);
   } else if (FAILED(creation.contextMenu)) {
-    report.Problem(L"handler", L"created (" + how + L"), but it does not answer IContextMenu: " +
-                                   StatusText(creation.contextMenu), fix);
+    report.Problem(L"handler",
+                   L"created (" + how + L"), but it does not answer IContextMenu: " + StatusText(creation.contextMenu),
+                   fix);
   } else {
     report.Ok(L"handler", L"created in this 64-bit process (" + how + L"); it answers IShellExtInit and IContextMenu");
   }

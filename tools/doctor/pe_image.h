@@ -12,8 +12,8 @@ inline constexpr std::uint16_t kMachineAmd64 = 0x8664;  // IMAGE_FILE_MACHINE_AM
 inline constexpr std::uint16_t kMagicPe32Plus = 0x20B;  // IMAGE_NT_OPTIONAL_HDR64_MAGIC
 
 struct PeImage {
-  std::uint16_t machine = 0;  // the file header's Machine
-  std::uint16_t magic = 0;    // the optional header's Magic
+  std::uint16_t machine = 0;         // the file header's Machine
+  std::uint16_t magic = 0;           // the optional header's Magic
   std::vector<std::string> exports;  // the names the export table lists, in its order
 
   bool Is64Bit() const { return machine == kMachineAmd64 && magic == kMagicPe32Plus; }

@@ -45,8 +45,8 @@ class RegisterMode {
 struct Scope {
   const wchar_t* check;  // the report's name of the check
   bool perUser;
-  RegKey classesRoot;    // where this scope's class registrations live
-  const wchar_t* fix;    // the start of the command that registers this way
+  RegKey classesRoot;  // where this scope's class registrations live
+  const wchar_t* fix;  // the start of the command that registers this way
 };
 
 constexpr Scope kScopes[] = {
@@ -168,8 +168,10 @@ void CheckRegistration(const DoctorContext& context, Report& report) {
       ++fresh;
     }
     if (FAILED(hr)) continue;
-    if (differences.empty()) report.Ok(scope.check, L"every key and value of the DLL's two scripts is in place");
-    else if (fresh == 0) report.Note(scope.check, L"differs only where reported above");
+    if (differences.empty())
+      report.Ok(scope.check, L"every key and value of the DLL's two scripts is in place");
+    else if (fresh == 0)
+      report.Note(scope.check, L"differs only where reported above");
   }
 }
 

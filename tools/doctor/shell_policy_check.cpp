@@ -61,17 +61,19 @@ void CheckShellPolicy(const DoctorContext& context, Report& report) {
   } else if (!enforcing.empty()) {
     report.Problem(L"approval",
                    L"the handler is not listed under Shell Extensions\\Approved, and the policy requires it",
-                   L"regsvr32 " + Quoted(context.dll) + L" (as administrator; it writes the approval), then restart "
-                   L"Explorer");
+                   L"regsvr32 " + Quoted(context.dll) +
+                       L" (as administrator; it writes the approval), then restart "
+                       L"Explorer");
   } else {
-    report.Note(L"approval", L"the handler is not listed under Shell Extensions\\Approved; without the policy Explorer "
-                             L"loads it anyway");
+    report.Note(L"approval",
+                L"the handler is not listed under Shell Extensions\\Approved; without the policy Explorer "
+                L"loads it anyway");
   }
   if (enforcing.empty()) {
     report.Ok(L"policy", std::wstring(kEnforcePolicy) + L" is not set: Explorer loads unapproved handlers too");
   } else {
-    report.Note(L"policy", std::wstring(kEnforcePolicy) + L" is set (" + enforcing +
-                               L"): Explorer loads approved handlers only");
+    report.Note(L"policy",
+                std::wstring(kEnforcePolicy) + L" is set (" + enforcing + L"): Explorer loads approved handlers only");
   }
 }
 

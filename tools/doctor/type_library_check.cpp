@@ -41,14 +41,18 @@ void CheckProxyStub(const DoctorContext& context, Report& report, const std::wst
   const std::wstring iid = GuidText(IID_ITorvoShellContextMenu);
   const auto proxyClass = reader.ClassesText(L"Interface\\" + iid + L"\\ProxyStubClsid32", nullptr);
   if (!proxyClass || !SameName(*proxyClass, iid)) {
-    report.Problem(L"proxy/stub", L"Interface\\" + iid + L"\\ProxyStubClsid32 does not name the DLL's proxy/stub " +
-                                      iid + (proxyClass ? L" but " + *proxyClass : L" (missing)"), fix);
+    report.Problem(L"proxy/stub",
+                   L"Interface\\" + iid + L"\\ProxyStubClsid32 does not name the DLL's proxy/stub " + iid +
+                       (proxyClass ? L" but " + *proxyClass : L" (missing)"),
+                   fix);
     return;
   }
   const auto server = reader.ClassesText(L"CLSID\\" + iid + L"\\InprocServer32", nullptr);
   if (!server || !SameName(*server, context.dll)) {
-    report.Problem(L"proxy/stub", L"the proxy/stub class " + iid + L" is served by " +
-                                      (server ? *server : std::wstring(L"no file")) + L", not by the DLL", fix);
+    report.Problem(L"proxy/stub",
+                   L"the proxy/stub class " + iid + L" is served by " + (server ? *server : std::wstring(L"no file")) +
+                       L", not by the DLL",
+                   fix);
     return;
   }
   report.Ok(L"proxy/stub", L"ITorvoShellContextMenu " + iid + L" is marshalled by the DLL's proxy/stub");

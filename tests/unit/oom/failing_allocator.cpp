@@ -73,7 +73,9 @@ void* operator new(std::size_t bytes) { return AllocateOrThrow(bytes, kDefault);
 void* operator new[](std::size_t bytes) { return AllocateOrThrow(bytes, kDefault); }
 void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return Allocate(bytes, kDefault); }
 void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept { return Allocate(bytes, kDefault); }
-void* operator new(std::size_t bytes, std::align_val_t a) { return AllocateOrThrow(bytes, static_cast<std::size_t>(a)); }
+void* operator new(std::size_t bytes, std::align_val_t a) {
+  return AllocateOrThrow(bytes, static_cast<std::size_t>(a));
+}
 void* operator new[](std::size_t bytes, std::align_val_t a) {
   return AllocateOrThrow(bytes, static_cast<std::size_t>(a));
 }

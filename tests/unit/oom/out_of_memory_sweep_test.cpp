@@ -61,8 +61,7 @@ Attempt Capture(std::vector<std::uint8_t> block, std::vector<std::u16string> exp
     fakes::FakeDropFiles drop(block);
     bool failed = false;
     const HResult result = Armed(failAt, failed, [&] { return CaptureSelection(&drop, state); });
-    const bool whole = failed ? state.m_selection == EarlierState().m_selection
-                              : state.m_selection == expected;
+    const bool whole = failed ? state.m_selection == EarlierState().m_selection : state.m_selection == expected;
     const std::u16string last(state.lastItemPath);
     EXPECT_EQ(result, failed ? kOutOfMemory : kOk);
     EXPECT_TRUE(whole) << "a partial selection after allocation " << failAt;
@@ -98,9 +97,8 @@ Attempt Query(std::u16string last, HResult complete) {
     fakes::FakeHandlerPlatform fake;
     fake.agent.RunAgent(kAgentWindow, 1, u'X');
     bool failed = false;
-    const HResult result = Armed(failAt, failed, [&] {
-      return QueryContextMenu(state, fake.platform, kMenu, 0, 100, 200, 0);
-    });
+    const HResult result =
+        Armed(failAt, failed, [&] { return QueryContextMenu(state, fake.platform, kMenu, 0, 100, 200, 0); });
     EXPECT_EQ(result, failed ? kOutOfMemory : complete) << "after allocation " << failAt;
     return !failed;
   };

@@ -33,7 +33,7 @@ class TorvoModule : public RegistrarModule {
 };
 
 struct Entry {
-  std::string key;  // below the classes root unless it starts with HKLM
+  std::string key;                                          // below the classes root unless it starts with HKLM
   std::vector<std::pair<std::string, std::string>> values;  // "" names the default value
 };
 
@@ -169,7 +169,7 @@ TEST_F(RegistrationScripts, FullRegistrationChecksCleanMachineWideAndPerUser) {
 struct DifferenceCase {
   const char* name;
   RegKey root;
-  std::u16string key;                           // the key the change is made to
+  std::u16string key;                             // the key the change is made to
   std::function<void(Registry&, RegKey)> change;  // given that key opened for writing
   DifferenceKind kind;
   std::u16string reportedKey;
@@ -203,8 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
                        [](Registry& r, RegKey k) { r.DeleteValue(k, u"ThreadingModel"); },
                        DifferenceKind::kMissingValue, u"HKCR\\" + kInproc, u"ThreadingModel"},
         DifferenceCase{"MissingKey", kHkeyClassesRoot, kHandlers,
-                       [](Registry& r, RegKey k) { r.DeleteKey(k, u"ZebTorvoShellExt"); },
-                       DifferenceKind::kMissingKey, u"HKCR\\" + kHandlers + u"\\ZebTorvoShellExt", u""},
+                       [](Registry& r, RegKey k) { r.DeleteKey(k, u"ZebTorvoShellExt"); }, DifferenceKind::kMissingKey,
+                       u"HKCR\\" + kHandlers + u"\\ZebTorvoShellExt", u""},
         DifferenceCase{"DifferentType", kHkeyClassesRoot, kInproc,
                        [](Registry& r, RegKey k) { r.SetValue(k, u"ThreadingModel", kRegBinary, "Apartment", 9); },
                        DifferenceKind::kDifferentType, u"HKCR\\" + kInproc, u"ThreadingModel"},

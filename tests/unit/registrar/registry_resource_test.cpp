@@ -82,15 +82,16 @@ TEST_F(RegistryResource, RunningExecutableModuleValueIsQuotedButRawIsNot) {
 TEST_F(RegistryResource, ApostropheInThePathIsWrittenOnce) {
   source.modulePath = u"C:\\Ann's Tools\\O''Brien\\TorvoShellMenu.dll";
   ASSERT_EQ(Apply(102, true), kOk);
-  EXPECT_EQ(registry.StringValue(kHkeyClassesRoot, std::u16string(u"CLSID\\") + fakes::kClsid + u"\\InprocServer32", u""),
-            u"C:\\Ann's Tools\\O''Brien\\TorvoShellMenu.dll");
+  EXPECT_EQ(
+      registry.StringValue(kHkeyClassesRoot, std::u16string(u"CLSID\\") + fakes::kClsid + u"\\InprocServer32", u""),
+      u"C:\\Ann's Tools\\O''Brien\\TorvoShellMenu.dll");
   // The file is mapped from the path as it is, not from its escaped form.
   EXPECT_THAT(source.loadedPaths, ElementsAre(u"C:\\Ann's Tools\\O''Brien\\TorvoShellMenu.dll"));
 }
 
 TEST_F(RegistryResource, CallerEntriesComeFirstAndEntriesWithoutValueAreSkipped) {
-  const SubstitutionEntry entries[] = {{u"Unset", nullptr}, {u"APPID", u"{caller}"}, {u"module", u"mine"},
-                                       {nullptr, u"after the end"}};
+  const SubstitutionEntry entries[] = {
+      {u"Unset", nullptr}, {u"APPID", u"{caller}"}, {u"module", u"mine"}, {nullptr, u"after the end"}};
   ASSERT_EQ(Apply(kVariablesResource, true, entries), kOk);
   EXPECT_EQ(Var(u"AppId"), u"{caller}");
   EXPECT_EQ(Var(u"Module"), u"mine");
@@ -166,10 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
                           kVariablesResource, MakeStatus(0x8007007E)},
         SourceFailureCase{"ModuleFileCannotBeMapped", [](FakeScriptSource& s) { s.mapError = kErrorFileNotFound; },
                           kVariablesResource, MakeStatus(0x80070002)},
-        SourceFailureCase{"ConversionFails", [](FakeScriptSource& s) { s.conversionError = 1113; },
-                          kVariablesResource, MakeStatus(0x80070459)},
-        SourceFailureCase{"EmptyResourceCannotBeConverted",
-                          [](FakeScriptSource& s) { s.registryResources[9] = ""; }, 9, MakeStatus(0x80070057)}),
+        SourceFailureCase{"ConversionFails", [](FakeScriptSource& s) { s.conversionError = 1113; }, kVariablesResource,
+                          MakeStatus(0x80070459)},
+        SourceFailureCase{"EmptyResourceCannotBeConverted", [](FakeScriptSource& s) { s.registryResources[9] = ""; }, 9,
+                          MakeStatus(0x80070057)}),
     fakes::CaseName());
 
 TEST_F(RegistryResource, PerUserRemovalTakesTheEntriesFromWhereRegistrationPutThem) {
@@ -178,8 +179,8 @@ TEST_F(RegistryResource, PerUserRemovalTakesTheEntriesFromWhereRegistrationPutTh
   EXPECT_EQ(registry.StringValue(kHkeyCurrentUser, u"Software\\Classes\\AppID\\{common}", u""), u"TorvoShellMenu");
   EXPECT_FALSE(registry.KeyExists(kHkeyClassesRoot, u"AppID"));
   ASSERT_EQ(Apply(101, false), kOk);
-  EXPECT_THAT(registry.Dump(), ElementsAre("HKCU\\Software", "HKCU\\Software\\Classes",
-                                           "HKCU\\Software\\Classes\\AppID"));
+  EXPECT_THAT(registry.Dump(),
+              ElementsAre("HKCU\\Software", "HKCU\\Software\\Classes", "HKCU\\Software\\Classes\\AppID"));
 }
 
 TEST(RegObject, IsNoCountedComObject) {

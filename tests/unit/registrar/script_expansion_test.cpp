@@ -56,18 +56,17 @@ TEST_P(ExpansionRows, GivesTheExpectedTextOrFailure) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ExpansionRows,
-    ::testing::Values(
-        ExpansionCase{"Empty", u"", kOk, u""},
-        ExpansionCase{"DoubledPercentIsOnePercent", u"100%%", kOk, u"100%"},
-        ExpansionCase{"FourPercentSignsGiveTwo", u"%%%%", kOk, u"%%"},
-        ExpansionCase{"NameFoundWithoutRegardToCaseFirstMatchWins", u"'%module%'", kOk, u"'C:\\x.dll'"},
-        ExpansionCase{"ValueIsNotScannedAgain", u"%Percent%%Percent%", kOk, u"50%50%"},
-        ExpansionCase{"ThirtyOneUnitNameIsAccepted", u"%" + kName31 + u"%", kOk, u"thirty-one"},
-        ExpansionCase{"ThirtyTwoUnitNameFailsEvenWhenKnown", u"%" + kName32 + u"%", kFail, u""},
-        ExpansionCase{"UnclosedPercentFails", u"a = s '%Module", kDispException, u""},
-        ExpansionCase{"LonePercentAtTheEndFails", u"abc%", kDispException, u""},
-        ExpansionCase{"UnknownNameFails", u"%Nope%", kDispException, u""},
-        ExpansionCase{"HkcrStaysWithTheFlagClear", u"HKCR { a }", kOk, u"HKCR { a }"}),
+    ::testing::Values(ExpansionCase{"Empty", u"", kOk, u""},
+                      ExpansionCase{"DoubledPercentIsOnePercent", u"100%%", kOk, u"100%"},
+                      ExpansionCase{"FourPercentSignsGiveTwo", u"%%%%", kOk, u"%%"},
+                      ExpansionCase{"NameFoundWithoutRegardToCaseFirstMatchWins", u"'%module%'", kOk, u"'C:\\x.dll'"},
+                      ExpansionCase{"ValueIsNotScannedAgain", u"%Percent%%Percent%", kOk, u"50%50%"},
+                      ExpansionCase{"ThirtyOneUnitNameIsAccepted", u"%" + kName31 + u"%", kOk, u"thirty-one"},
+                      ExpansionCase{"ThirtyTwoUnitNameFailsEvenWhenKnown", u"%" + kName32 + u"%", kFail, u""},
+                      ExpansionCase{"UnclosedPercentFails", u"a = s '%Module", kDispException, u""},
+                      ExpansionCase{"LonePercentAtTheEndFails", u"abc%", kDispException, u""},
+                      ExpansionCase{"UnknownNameFails", u"%Nope%", kDispException, u""},
+                      ExpansionCase{"HkcrStaysWithTheFlagClear", u"HKCR { a }", kOk, u"HKCR { a }"}),
     fakes::CaseName());
 
 TEST_F(Expansion, MissingTextOrResultPlaceIsAPointerError) {
@@ -110,8 +109,8 @@ TEST_F(PerUserExpansion, RedirectedBlockTokenizesUnderSoftwareClasses) {
 
 TEST_F(PerUserExpansion, RedirectsEveryHkcrBlockAndLeavesHklm) {
   ASSERT_EQ(Expand(u"HKCR { a } HKLM { b } HKCR { c }"), kOk);
-  EXPECT_EQ(result, std::u16string(kOpening) + u" { a " + kClosing + u"} HKLM { b } " + kOpening + u" { c " +
-                        kClosing + u"}");
+  EXPECT_EQ(result,
+            std::u16string(kOpening) + u" { a " + kClosing + u"} HKLM { b } " + kOpening + u" { c " + kClosing + u"}");
 }
 
 TEST_F(PerUserExpansion, BracesInsideQuotesAreNotCounted) {

@@ -54,8 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"DoubledQuoteReadsAsOne", u"'it''s'", {u"it's"}, kDispException},
         TokenCase{"TwoQuotesAreAnEmptyToken", u"'' x", {u"", u"x"}, kDispException},
         TokenCase{"FourQuotesAreOneQuote", u"''''", {u"'"}, kDispException},
-        TokenCase{"QuotedTokenHoldsBlanksBracesEqualsBackslash", u"'a b{=}\\c' d", {u"a b{=}\\c", u"d"},
-                  kDispException},
+        TokenCase{
+            "QuotedTokenHoldsBlanksBracesEqualsBackslash", u"'a b{=}\\c' d", {u"a b{=}\\c", u"d"}, kDispException},
         TokenCase{"QuotedTokenEndsAtItsQuoteEvenWithoutBlank", u"'a'b", {u"a", u"b"}, kDispException},
         TokenCase{"UnclosedQuoteFails", u"x 'abc", {u"x"}, kDispException},
         TokenCase{"UnclosedAfterDoubledQuoteFails", u"'abc''", {}, kDispException},
@@ -63,12 +63,16 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"QuoteInsideAWordIsOrdinary", u"a'b c", {u"a'b", u"c"}, kDispException},
         TokenCase{"OnlyBlanksIsTheEnd", u" \r\n\t ", {}, kDispException},
         TokenCase{"EmptyTextIsTheEnd", u"", {}, kDispException},
-        TokenCase{"PlainTokenOf4094UnitsFits", std::u16string(4094, u'k'), {std::u16string(4094, u'k')},
+        TokenCase{
+            "PlainTokenOf4094UnitsFits", std::u16string(4094, u'k'), {std::u16string(4094, u'k')}, kDispException},
+        TokenCase{"QuotedTokenOf4094UnitsFits",
+                  u"'" + std::u16string(4094, u'k') + u"'",
+                  {std::u16string(4094, u'k')},
                   kDispException},
-        TokenCase{"QuotedTokenOf4094UnitsFits", u"'" + std::u16string(4094, u'k') + u"'",
-                  {std::u16string(4094, u'k')}, kDispException},
-        TokenCase{"DoubledQuotesCountOnceTowardTheLimit", u"'" + std::u16string(2047, u'k') + std::u16string(4094, u'\'') + u"'",
-                  {std::u16string(2047, u'k') + std::u16string(2047, u'\'')}, kDispException}),
+        TokenCase{"DoubledQuotesCountOnceTowardTheLimit",
+                  u"'" + std::u16string(2047, u'k') + std::u16string(4094, u'\'') + u"'",
+                  {std::u16string(2047, u'k') + std::u16string(2047, u'\'')},
+                  kDispException}),
     fakes::CaseName());
 
 struct OverlongCase {

@@ -11,10 +11,10 @@
 namespace torvo {
 namespace {
 
-using testing_support::WalkOnMemoryRegistry;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
+using testing_support::WalkOnMemoryRegistry;
 
 constexpr std::int32_t kAccessDenied = MakeStatus(0x80070005);
 
@@ -83,8 +83,7 @@ TEST_F(Walker, ForceRemovedNeverDeleteKeyIsStillOpenedAndWritten) {
 }
 
 TEST_F(Walker, NoRemoveKeyStaysWhileItsRemovableContentGoes) {
-  constexpr char kScript[] =
-      "HKCU { NoRemove Shared { val Ours = s 'x' NoRemove val Kept = s 'y' Mine = s 'z' } }";
+  constexpr char kScript[] = "HKCU { NoRemove Shared { val Ours = s 'x' NoRemove val Kept = s 'y' Mine = s 'z' } }";
   ASSERT_EQ(Register(kScript), kOk);
   ASSERT_EQ(Unregister(kScript), kOk);
   EXPECT_THAT(registry.Dump(), UnorderedElementsAre("HKCU\\Shared", "HKCU\\Shared [Kept] = REG_SZ \"y\""));
@@ -102,9 +101,9 @@ TEST_F(Walker, RemovableKeyWithAForeignSubkeyKeepsItButLosesItsNamedValues) {
   ASSERT_EQ(Register(kScript), kOk);
   registry.AddString(kHkeyCurrentUser, u"App\\OtherProgram", u"v", u"theirs");
   ASSERT_EQ(Unregister(kScript), kOk);
-  EXPECT_THAT(registry.Dump(), UnorderedElementsAre("HKCU\\App", "HKCU\\App [] = REG_SZ \"Main\"",
-                                                    "HKCU\\App\\OtherProgram",
-                                                    "HKCU\\App\\OtherProgram [v] = REG_SZ \"theirs\""));
+  EXPECT_THAT(registry.Dump(),
+              UnorderedElementsAre("HKCU\\App", "HKCU\\App [] = REG_SZ \"Main\"", "HKCU\\App\\OtherProgram",
+                                   "HKCU\\App\\OtherProgram [v] = REG_SZ \"theirs\""));
 }
 
 TEST_F(Walker, KeyHoldingOnlyValuesGoesWithThem) {
@@ -157,21 +156,21 @@ TEST_P(SyntaxErrors, FailInEveryPassBeforeChangingAnything) {
   EXPECT_THAT(differences, IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SyntaxErrors,
-    ::testing::Values(SyntaxCase{"NoRootKey", "HKCU { App { X } } Software { }"},
-                      SyntaxCase{"RootWithoutBrace", "HKCU App { }"},
-                      SyntaxCase{"KeyNameWithBackslash", "HKCU { App\\Sub = s 'x' }"},
-                      SyntaxCase{"QuotedKeyNameWithBackslash", "HKCU { App { 'B\\C' } }"},
-                      SyntaxCase{"ForceRemoveOfABackslashName", "HKCU { ForceRemove App\\X }"},
-                      SyntaxCase{"ForceRemoveOfAnEmptyName", "HKCU { ForceRemove '' }"},
-                      SyntaxCase{"DeleteOfAnEmptyName", "HKCU { Delete '' }"},
-                      SyntaxCase{"EmptyKeyNameFromAVariable", "HKCU { NoRemove '%Empty%' = s 'x' { X } }"},
-                      SyntaxCase{"ValueWithoutEquals", "HKCU { App { val V s 'x' } }"},
-                      SyntaxCase{"TextEndsInsideABlock", "HKCU { App = s 'x' { X { Deep } }"},
-                      SyntaxCase{"StrayBlockAfterAValue", "HKCU { App { val V = s 'x' { Y } } }"},
-                      SyntaxCase{"UnclosedQuote", "HKCU { App { X } Other = s 'x }"}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Rows, SyntaxErrors,
+                         ::testing::Values(SyntaxCase{"NoRootKey", "HKCU { App { X } } Software { }"},
+                                           SyntaxCase{"RootWithoutBrace", "HKCU App { }"},
+                                           SyntaxCase{"KeyNameWithBackslash", "HKCU { App\\Sub = s 'x' }"},
+                                           SyntaxCase{"QuotedKeyNameWithBackslash", "HKCU { App { 'B\\C' } }"},
+                                           SyntaxCase{"ForceRemoveOfABackslashName", "HKCU { ForceRemove App\\X }"},
+                                           SyntaxCase{"ForceRemoveOfAnEmptyName", "HKCU { ForceRemove '' }"},
+                                           SyntaxCase{"DeleteOfAnEmptyName", "HKCU { Delete '' }"},
+                                           SyntaxCase{"EmptyKeyNameFromAVariable",
+                                                      "HKCU { NoRemove '%Empty%' = s 'x' { X } }"},
+                                           SyntaxCase{"ValueWithoutEquals", "HKCU { App { val V s 'x' } }"},
+                                           SyntaxCase{"TextEndsInsideABlock", "HKCU { App = s 'x' { X { Deep } }"},
+                                           SyntaxCase{"StrayBlockAfterAValue", "HKCU { App { val V = s 'x' { Y } } }"},
+                                           SyntaxCase{"UnclosedQuote", "HKCU { App { X } Other = s 'x }"}),
+                         fakes::CaseName());
 
 TEST_F(Walker, StrayBlockAfterDeleteFailsAndCreatesNoBraceKey) {
   EXPECT_EQ(Register("HKCU { Delete Old { X } }"), kDispException);

@@ -77,16 +77,21 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"OddBinaryFailsBeforeWriting", "b 'abc'", kFail, 0, {}},
         ValueCase{"UnknownTypeLetter", "x 'abc'", kDispException, 0, {}},
         ValueCase{"TypeWordIsNoLetter", "sz 'abc'", kDispException, 0, {}},
-        ValueCase{"BlanksBetweenTypeAndValue", "s \t\r\n 'v'", kOk, kRegSz, Utf16Bytes(std::u16string(u"v\0", 2)),}),
+        ValueCase{
+            "BlanksBetweenTypeAndValue",
+            "s \t\r\n 'v'",
+            kOk,
+            kRegSz,
+            Utf16Bytes(std::u16string(u"v\0", 2)),
+        }),
     fakes::CaseName());
 
 class DefaultValues : public WalkOnMemoryRegistry {};
 
 TEST_F(DefaultValues, KeyEntryWritesTheDefaultValueAndValEntriesNamedOnes) {
   ASSERT_EQ(Register("HKCU { App = d 5 { val '' = s 'named empty' } Other = b 01 }"), kOk);
-  EXPECT_THAT(registry.Dump(), ::testing::UnorderedElementsAre(
-                                   "HKCU\\App", "HKCU\\App [] = REG_SZ \"named empty\"", "HKCU\\Other",
-                                   "HKCU\\Other [] = REG_BINARY 01"));
+  EXPECT_THAT(registry.Dump(), ::testing::UnorderedElementsAre("HKCU\\App", "HKCU\\App [] = REG_SZ \"named empty\"",
+                                                               "HKCU\\Other", "HKCU\\Other [] = REG_BINARY 01"));
 }
 
 TEST_F(DefaultValues, FailedWriteStopsBeforeReadingFurther) {

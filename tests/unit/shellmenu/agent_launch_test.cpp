@@ -40,8 +40,8 @@ TEST_F(AgentLaunch, StartsTheAgentNextToTheDllWithTheQuotedListFile) {
 
 TEST_F(AgentLaunch, ListFileIsClosedBeforeTheAgentStarts) {
   Launch();
-  EXPECT_THAT(fake.journal, ElementsAre("module path", "temp folder", "unique name", "create", "write",
-                                        "close", "start"));
+  EXPECT_THAT(fake.journal,
+              ElementsAre("module path", "temp folder", "unique name", "create", "write", "close", "start"));
 }
 
 TEST_F(AgentLaunch, ListPathWithSpacesStaysOneQuotedArgument) {

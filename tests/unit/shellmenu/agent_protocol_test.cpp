@@ -72,13 +72,12 @@ TEST_P(AgentReadiness, ReadsTheLow32BitsOfTheAnswerToOneEmptyQuery) {
   EXPECT_THAT(channel.lookups, IsEmpty());  // the caller's window is used as it is
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, AgentReadiness,
-    ::testing::Values(ReadyCase{"Zero", 0, false}, ReadyCase{"One", 1, true},
-                      ReadyCase{"HighBitOfLowHalf", 0x80000000u, true},
-                      ReadyCase{"OnlyUpperBitsSet", 0xFFFFFFFF00000000u, false},
-                      ReadyCase{"UpperAndLowBitsSet", 0x0000000100000001u, true}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Answers, AgentReadiness,
+                         ::testing::Values(ReadyCase{"Zero", 0, false}, ReadyCase{"One", 1, true},
+                                           ReadyCase{"HighBitOfLowHalf", 0x80000000u, true},
+                                           ReadyCase{"OnlyUpperBitsSet", 0xFFFFFFFF00000000u, false},
+                                           ReadyCase{"UpperAndLowBitsSet", 0x0000000100000001u, true}),
+                         fakes::CaseName());
 
 TEST(AgentReadiness, WindowGoneBeforeTheQueryReadsAsNotReady) {
   FakeAgentChannel channel;
@@ -114,15 +113,14 @@ TEST_P(VaultDriveLetter, ReadsTheLow16BitsOfTheAnswerTo1005) {
   EXPECT_EQ(channel.queries[0].record.lpData, nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, VaultDriveLetter,
-    ::testing::Values(LetterCase{"NoAgentSendsNothing", false, 0, 0},
-                      LetterCase{"UpperCaseX", true, 0x0058, u'X'},
-                      LetterCase{"LowerCaseStaysLower", true, 0x0078, u'x'},
-                      LetterCase{"UpperBitsIgnored", true, 0xFFFFFFFFABCD0058u, u'X'},
-                      LetterCase{"LowBitsZeroIsNoLetter", true, 0xABCD0000u, 0},
-                      LetterCase{"NotALetterIsTakenAsItComes", true, 0x4E2D, u'\u4E2D'}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Answers, VaultDriveLetter,
+                         ::testing::Values(LetterCase{"NoAgentSendsNothing", false, 0, 0},
+                                           LetterCase{"UpperCaseX", true, 0x0058, u'X'},
+                                           LetterCase{"LowerCaseStaysLower", true, 0x0078, u'x'},
+                                           LetterCase{"UpperBitsIgnored", true, 0xFFFFFFFFABCD0058u, u'X'},
+                                           LetterCase{"LowBitsZeroIsNoLetter", true, 0xABCD0000u, 0},
+                                           LetterCase{"NotALetterIsTakenAsItComes", true, 0x4E2D, u'\u4E2D'}),
+                         fakes::CaseName());
 
 struct RootCase {
   const char* name;
@@ -132,16 +130,13 @@ struct RootCase {
 
 class VaultRootText : public ::testing::TestWithParam<RootCase> {};
 
-TEST_P(VaultRootText, IsFollowedByAtLeastTwoZeros) {
-  EXPECT_EQ(BuildVaultRoot(GetParam().letter), GetParam().root);
-}
+TEST_P(VaultRootText, IsFollowedByAtLeastTwoZeros) { EXPECT_EQ(BuildVaultRoot(GetParam().letter), GetParam().root); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Letters, VaultRootText,
-    ::testing::Values(RootCase{"LetterX", u'X', {u'X', u':', u'\\', 0, 0}},
-                      RootCase{"LowerCaseLetter", u'x', {u'x', u':', u'\\', 0, 0}},
-                      RootCase{"NoLetter", 0, {u':', u'\\', 0, 0, 0}}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Letters, VaultRootText,
+                         ::testing::Values(RootCase{"LetterX", u'X', {u'X', u':', u'\\', 0, 0}},
+                                           RootCase{"LowerCaseLetter", u'x', {u'x', u':', u'\\', 0, 0}},
+                                           RootCase{"NoLetter", 0, {u':', u'\\', 0, 0, 0}}),
+                         fakes::CaseName());
 
 }  // namespace
 }  // namespace torvo

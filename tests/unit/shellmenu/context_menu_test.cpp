@@ -53,20 +53,20 @@ class QueryContextMenuFlags : public ::testing::TestWithParam<FlagsCase> {};
 TEST_P(QueryContextMenuFlags, DefaultOnlyAndVerbsOnlyAddNothingAndAskNoAgent) {
   FakeHandlerPlatform fake;
   fake.agent.RunAgent(kAgentWindow, 1, u'X');
-  const HResult result = QueryContextMenu(LastItemIs(u"D:\\data\\a.txt"), fake.platform, kMenu, 0, 100, 200,
-                                          GetParam().uFlags);
+  const HResult result =
+      QueryContextMenu(LastItemIs(u"D:\\data\\a.txt"), fake.platform, kMenu, 0, 100, 200, GetParam().uFlags);
   EXPECT_EQ(result, GetParam().result);
   EXPECT_EQ(fake.menu.insertions.size(), result == 1 ? 1u : 0u);
   EXPECT_EQ(fake.agent.lookups.size(), result == 1 ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Flags, QueryContextMenuFlags,
-    ::testing::Values(FlagsCase{"Normal", 0x0, 1}, FlagsCase{"Explore", 0x4, 1},
-                      FlagsCase{"OtherBitsAreNotLookedAt", 0x1F0, 1}, FlagsCase{"DefaultOnly", 0x1, kOk},
-                      FlagsCase{"VerbsOnly", 0x2, kOk}, FlagsCase{"DefaultOnlyWithExplore", 0x5, kOk},
-                      FlagsCase{"BothRefusingBits", 0x3, kOk}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Flags, QueryContextMenuFlags,
+                         ::testing::Values(FlagsCase{"Normal", 0x0, 1}, FlagsCase{"Explore", 0x4, 1},
+                                           FlagsCase{"OtherBitsAreNotLookedAt", 0x1F0, 1},
+                                           FlagsCase{"DefaultOnly", 0x1, kOk}, FlagsCase{"VerbsOnly", 0x2, kOk},
+                                           FlagsCase{"DefaultOnlyWithExplore", 0x5, kOk},
+                                           FlagsCase{"BothRefusingBits", 0x3, kOk}),
+                         fakes::CaseName());
 
 TEST(QueryContextMenu, NullMenuIsRefusedBeforeTheAgentIsAsked) {
   FakeHandlerPlatform fake;
@@ -98,16 +98,16 @@ TEST_P(QueryContextMenuDecision, LeavesOutTheVaultDriveAndProtectedPlaces) {
 
 INSTANTIATE_TEST_SUITE_P(
     LastItems, QueryContextMenuDecision,
-    ::testing::Values(
-        DecisionCase{"OnTheVaultDrive", 0x58, u"X:\\docs\\a.txt", false},
-        DecisionCase{"VaultLetterIsComparedWithoutFoldingCase", 0x58, u"x:\\docs\\a.txt", true},
-        DecisionCase{"OtherDrive", 0x58, u"D:\\a.txt", true},
-        DecisionCase{"LetterInTheLowBitsOfTheAnswer", 0xABCD0058u, u"X:\\a.txt", false},
-        DecisionCase{"NoAgentRunning", std::nullopt, u"D:\\data\\a.txt", true},
-        DecisionCase{"AgentWithoutLetter", 0, u"D:\\data\\a.txt", true},
-        DecisionCase{"ProtectedWindowsFolder", 0x58, u"D:\\Windows", false},
-        DecisionCase{"ProtectedDriveRootWithoutAgent", std::nullopt, u"E:\\", false},
-        DecisionCase{"InsideTheProfileIsOffered", std::nullopt, u"D:\\Users\\ann\\Documents\\a.txt", true}),
+    ::testing::Values(DecisionCase{"OnTheVaultDrive", 0x58, u"X:\\docs\\a.txt", false},
+                      DecisionCase{"VaultLetterIsComparedWithoutFoldingCase", 0x58, u"x:\\docs\\a.txt", true},
+                      DecisionCase{"OtherDrive", 0x58, u"D:\\a.txt", true},
+                      DecisionCase{"LetterInTheLowBitsOfTheAnswer", 0xABCD0058u, u"X:\\a.txt", false},
+                      DecisionCase{"NoAgentRunning", std::nullopt, u"D:\\data\\a.txt", true},
+                      DecisionCase{"AgentWithoutLetter", 0, u"D:\\data\\a.txt", true},
+                      DecisionCase{"ProtectedWindowsFolder", 0x58, u"D:\\Windows", false},
+                      DecisionCase{"ProtectedDriveRootWithoutAgent", std::nullopt, u"E:\\", false},
+                      DecisionCase{"InsideTheProfileIsOffered", std::nullopt, u"D:\\Users\\ann\\Documents\\a.txt",
+                                   true}),
     fakes::CaseName());
 
 TEST(QueryContextMenu, EverySelectedItemDecidesWithOneLookupAndOneExpansionOfTheRows) {
@@ -253,20 +253,19 @@ TEST_P(CommandStringRequests, AnswerTheHelpTextInTheRequestedForm) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, CommandStringRequests,
-    ::testing::Values(RequestCase{"VerbA", 0, kInvalidArg, Written::kNothing},
-                      RequestCase{"HelpTextA", 1, kOk, Written::kAnsi},
-                      RequestCase{"ValidateA", 2, kInvalidArg, Written::kNothing},
-                      RequestCase{"Type3", 3, kOk, Written::kAnsi},
-                      RequestCase{"VerbWGetsTheHelpText", 4, kOk, Written::kWide},
-                      RequestCase{"HelpTextW", 5, kOk, Written::kWide},
-                      RequestCase{"ValidateW", 6, kOk, Written::kWide},
-                      RequestCase{"Type7", 7, kOk, Written::kWide},
-                      RequestCase{"HigherBitsWithVerbA", 0xF8, kInvalidArg, Written::kNothing},
-                      RequestCase{"HigherBitsWithHelpTextA", 0xF1, kOk, Written::kAnsi},
-                      RequestCase{"HigherBitsWithHelpTextW", 0xF5, kOk, Written::kWide}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Types, CommandStringRequests,
+                         ::testing::Values(RequestCase{"VerbA", 0, kInvalidArg, Written::kNothing},
+                                           RequestCase{"HelpTextA", 1, kOk, Written::kAnsi},
+                                           RequestCase{"ValidateA", 2, kInvalidArg, Written::kNothing},
+                                           RequestCase{"Type3", 3, kOk, Written::kAnsi},
+                                           RequestCase{"VerbWGetsTheHelpText", 4, kOk, Written::kWide},
+                                           RequestCase{"HelpTextW", 5, kOk, Written::kWide},
+                                           RequestCase{"ValidateW", 6, kOk, Written::kWide},
+                                           RequestCase{"Type7", 7, kOk, Written::kWide},
+                                           RequestCase{"HigherBitsWithVerbA", 0xF8, kInvalidArg, Written::kNothing},
+                                           RequestCase{"HigherBitsWithHelpTextA", 0xF1, kOk, Written::kAnsi},
+                                           RequestCase{"HigherBitsWithHelpTextW", 0xF5, kOk, Written::kWide}),
+                         fakes::CaseName());
 
 TEST(GetCommandString, OtherCommandIsRefusedWithNothingWritten) {
   FakeHandlerPlatform fake;
@@ -371,14 +370,13 @@ TEST_P(InvokeCommandVerbs, OnlyOffsetZeroRunsTheDispatch) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Verbs, InvokeCommandVerbs,
-    ::testing::Values(VerbCase{"OffsetZero", 0, kOk}, VerbCase{"OffsetOne", 1, kInvalidArg},
-                      VerbCase{"LargestOffset", 0xFFFF, kInvalidArg},
-                      VerbCase{"VerbString", 0x00007FF6A1B20010u, kInvalidArg},
-                      VerbCase{"OnlyBit16", 0x10000, kInvalidArg},
-                      VerbCase{"StringWithSmallLow32Bits", 0x0000000200000000u, kInvalidArg}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Verbs, InvokeCommandVerbs,
+                         ::testing::Values(VerbCase{"OffsetZero", 0, kOk}, VerbCase{"OffsetOne", 1, kInvalidArg},
+                                           VerbCase{"LargestOffset", 0xFFFF, kInvalidArg},
+                                           VerbCase{"VerbString", 0x00007FF6A1B20010u, kInvalidArg},
+                                           VerbCase{"OnlyBit16", 0x10000, kInvalidArg},
+                                           VerbCase{"StringWithSmallLow32Bits", 0x0000000200000000u, kInvalidArg}),
+                         fakes::CaseName());
 
 TEST(InvokeCommand, NullRecordIsRefusedWithNothingDone) {
   FakeHandlerPlatform fake;
@@ -420,8 +418,9 @@ TEST(ComBoundary, AnExceptionFromAPlatformCallComesBackAsAnHresult) {
     std::array<char, 64> buffer{};
     const InvokeCommandRecord record{0};
     fake.agent.RunAgent(kAgentWindow, 1, u'X');
-    EXPECT_EQ(AtComBoundary([&] { return QueryContextMenu(LastItemIs(u"D:\\a.txt"), fake.platform, kMenu, 0, 100, 200, 0); }),
-              expected);
+    EXPECT_EQ(
+        AtComBoundary([&] { return QueryContextMenu(LastItemIs(u"D:\\a.txt"), fake.platform, kMenu, 0, 100, 200, 0); }),
+        expected);
     EXPECT_EQ(AtComBoundary([&] { return GetCommandString(fake.platform, 0, 5, buffer.data(), 64); }), expected);
     EXPECT_EQ(AtComBoundary([&] { return InvokeCommand(LastItemIs(u"D:\\a.txt"), fake.platform, &record); }),
               lengthError ? kUnexpected : kOk);  // the command's own answer for memory exhaustion

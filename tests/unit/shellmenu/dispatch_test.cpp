@@ -50,8 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         DispatchCase{"AgentNotReadyIsStartedAllTheSame", true, false, 0, Way::kLaunch, {1004}, 1},
         DispatchCase{"ReadyAgentGetsTheDirectMove", true, false, 1, Way::kDirectMove, {1004, 1005}, 2},
         DispatchCase{"OnlyTheLow32BitsOfReadinessCount", true, false, 0x100000000u, Way::kLaunch, {1004}, 1},
-        DispatchCase{"AnyNonzeroLowHalfIsReady", true, false, 0xFFFFFFFF80000000u, Way::kDirectMove,
-                     {1004, 1005}, 2}),
+        DispatchCase{"AnyNonzeroLowHalfIsReady", true, false, 0xFFFFFFFF80000000u, Way::kDirectMove, {1004, 1005}, 2}),
     fakes::CaseName());
 
 TEST(Dispatch, WindowGoneBeforeTheQuestionStartsTheAgent) {

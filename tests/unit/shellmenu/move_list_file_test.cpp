@@ -30,8 +30,8 @@ TEST(MoveListFile, TwoEntriesGiveTheTwentyEightBytesOfTheFormat) {
   FakeTempFiles files;
   const std::u16string path = WriteMoveListFile(Selecting({u"D:\\a.txt", u"E:\\b"}), files);
   EXPECT_EQ(path, kExpectedName);
-  const Bytes expected = {0x44, 0, 0x3A, 0, 0x5C, 0, 0x61, 0, 0x2E, 0, 0x74, 0, 0x78, 0, 0x74, 0,
-                          0x0A, 0, 0x45, 0, 0x3A, 0, 0x5C, 0, 0x62, 0, 0x0A, 0};
+  const Bytes expected = {0x44, 0, 0x3A, 0, 0x5C, 0, 0x61, 0, 0x2E, 0, 0x74, 0, 0x78, 0,
+                          0x74, 0, 0x0A, 0, 0x45, 0, 0x3A, 0, 0x5C, 0, 0x62, 0, 0x0A, 0};
   EXPECT_EQ(files.files[path].bytes, expected);
   EXPECT_FALSE(files.files[path].open);
   EXPECT_THAT(files.writeSizes, ElementsAre(18u, 10u));  // one write per record
@@ -68,12 +68,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ContentCase{"EmptySelectionGivesAnEmptyFile", {}, {}},
         ContentCase{"SingleEntryEndsWithLineFeed", {u"C:\\x"}, {0x43, 0, 0x3A, 0, 0x5C, 0, 0x78, 0, 0x0A, 0}},
-        ContentCase{"ChineseFolderKeepsItsCodeUnits", {u"D:\\\u684C\u9762"},
+        ContentCase{"ChineseFolderKeepsItsCodeUnits",
+                    {u"D:\\\u684C\u9762"},
                     {0x44, 0, 0x3A, 0, 0x5C, 0, 0x4C, 0x68, 0x62, 0x97, 0x0A, 0}},
-        ContentCase{"SurrogatePairStaysTwoUnits", {u"D:\\\U0001F600"},
+        ContentCase{"SurrogatePairStaysTwoUnits",
+                    {u"D:\\\U0001F600"},
                     {0x44, 0, 0x3A, 0, 0x5C, 0, 0x3D, 0xD8, 0x00, 0xDE, 0x0A, 0}},
         ContentCase{"FirstBytesAreTheFirstCharacterNotAMark", {u"\uFEFF"}, {0xFF, 0xFE, 0x0A, 0}},
-        ContentCase{"DuplicatesStayInOrder", {u"b", u"a", u"b"}, {0x62, 0, 0x0A, 0, 0x61, 0, 0x0A, 0, 0x62, 0, 0x0A, 0}}),
+        ContentCase{
+            "DuplicatesStayInOrder", {u"b", u"a", u"b"}, {0x62, 0, 0x0A, 0, 0x61, 0, 0x0A, 0, 0x62, 0, 0x0A, 0}}),
     fakes::CaseName());
 
 TEST(MoveListFile, LongestEntryTakesTwiceItsLengthPlusOneInBytes) {
@@ -110,11 +113,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailureCase{"TempFolderFails", [](FakeTempFiles& f) { f.folderResult = 0; }, 0, {}},
         FailureCase{"TempFolderLongerThanTheBuffer",
-                    [](FakeTempFiles& f) { f.folder = u"C:\\" + std::u16string(600, u't') + u"\\"; }, 0, {}},
+                    [](FakeTempFiles& f) { f.folder = u"C:\\" + std::u16string(600, u't') + u"\\"; },
+                    0,
+                    {}},
         FailureCase{"TempFolderAnswerAboveTheBuffer", [](FakeTempFiles& f) { f.folderResult = 513; }, 0, {}},
         FailureCase{"UniqueNameFails", [](FakeTempFiles& f) { f.uniqueNameFails = true; }, 0, {}},
         FailureCase{"OpenFailsAndTheEmptyFileStays", [](FakeTempFiles& f) { f.createFails = true; }, 1, {}},
-        FailureCase{"WriteFailsAfterOneRecord", [](FakeTempFiles& f) { f.writesBeforeFailure = 1; }, 1,
+        FailureCase{"WriteFailsAfterOneRecord",
+                    [](FakeTempFiles& f) { f.writesBeforeFailure = 1; },
+                    1,
                     {0x44, 0, 0x3A, 0, 0x5C, 0, 0x61, 0, 0x0A, 0}},
         FailureCase{"MemoryRunsOutWhileWriting", [](FakeTempFiles& f) { f.writeThrowsBadAlloc = true; }, 1, {}}),
     fakes::CaseName());

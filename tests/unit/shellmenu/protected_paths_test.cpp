@@ -28,33 +28,29 @@ TEST_P(ProtectedOnExampleMachine, AnswersAsTheTableSays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ProtectedOnExampleMachine,
-    ::testing::Values(
-        PathCase{"WindowsSubfolder", u"D:\\Windows\\System32\\drivers", 1},
-        PathCase{"WindowsOldIsNotBoundToAComponent", u"D:\\Windows.old\\readme.txt", 1},
-        PathCase{"ContainsMatchIsCaseSensitive", u"d:\\windows\\system32", 0},
-        PathCase{"ProgramFilesItself", u"D:\\Program Files", 1},
-        PathCase{"ProgramFilesFoldsAsciiCase", u"D:\\PROGRAM FILES", 1},
-        PathCase{"BelowProgramFiles", u"D:\\Program Files\\App", 0},
-        PathCase{"CommonFilesAtAnyDepth", u"D:\\Program Files\\Common Files\\x.dll", 1},
-        PathCase{"TrailingBackslashIsNotTrimmed", u"D:\\Program Files\\", 0},
-        PathCase{"SystemDriveRoot", u"D:\\", 1},
-        PathCase{"OtherDriveRootLowerCase", u"e:\\", 1},
-        PathCase{"DriveWithoutBackslash", u"E:", 0},
-        PathCase{"ProfileFolder", u"D:\\Users\\ann", 1},
-        PathCase{"InsideProfile", u"D:\\Users\\ann\\Documents\\a.txt", 0},
-        PathCase{"UsersWithBlanksAround", u"  D:\\Users  ", 1},
-        PathCase{"TabsAndLineEndsAround", u"\t\r\nD:\\Users\\Public\n", 1},
-        PathCase{"DesktopChinese", u"D:\\Users\\ann\\\u684C\u9762", 1},
-        PathCase{"StartMenuChinese", u"D:\\Users\\ann\\\u300C\u5F00\u59CB\u300D\u83DC\u5355", 1},
-        PathCase{"FavouritesChinese", u"D:\\Users\\ann\\\u6536\u85CF\u5939", 1},
-        PathCase{"BelowDesktopChinese", u"D:\\Users\\ann\\\u684C\u9762\\a.txt", 0},
-        PathCase{"AllUsersProfile", u"d:\\programdata", 1},
-        PathCase{"RoamingAppData", u"D:\\Users\\ann\\AppData\\Roaming", 1},
-        PathCase{"DocumentsAndSettingsAllUsers", u"D:\\Documents and Settings\\All Users", 1},
-        PathCase{"NonAsciiIsNotFolded", u"D:\\Users\\ANN\\\u684C\u9762", 1},
-        PathCase{"EmptyPath", u"", 0},
-        PathCase{"OnlyBlanks", u"   ", 0},
-        PathCase{"OrdinaryFile", u"D:\\data\\report.doc", 0}),
+    ::testing::Values(PathCase{"WindowsSubfolder", u"D:\\Windows\\System32\\drivers", 1},
+                      PathCase{"WindowsOldIsNotBoundToAComponent", u"D:\\Windows.old\\readme.txt", 1},
+                      PathCase{"ContainsMatchIsCaseSensitive", u"d:\\windows\\system32", 0},
+                      PathCase{"ProgramFilesItself", u"D:\\Program Files", 1},
+                      PathCase{"ProgramFilesFoldsAsciiCase", u"D:\\PROGRAM FILES", 1},
+                      PathCase{"BelowProgramFiles", u"D:\\Program Files\\App", 0},
+                      PathCase{"CommonFilesAtAnyDepth", u"D:\\Program Files\\Common Files\\x.dll", 1},
+                      PathCase{"TrailingBackslashIsNotTrimmed", u"D:\\Program Files\\", 0},
+                      PathCase{"SystemDriveRoot", u"D:\\", 1}, PathCase{"OtherDriveRootLowerCase", u"e:\\", 1},
+                      PathCase{"DriveWithoutBackslash", u"E:", 0}, PathCase{"ProfileFolder", u"D:\\Users\\ann", 1},
+                      PathCase{"InsideProfile", u"D:\\Users\\ann\\Documents\\a.txt", 0},
+                      PathCase{"UsersWithBlanksAround", u"  D:\\Users  ", 1},
+                      PathCase{"TabsAndLineEndsAround", u"\t\r\nD:\\Users\\Public\n", 1},
+                      PathCase{"DesktopChinese", u"D:\\Users\\ann\\\u684C\u9762", 1},
+                      PathCase{"StartMenuChinese", u"D:\\Users\\ann\\\u300C\u5F00\u59CB\u300D\u83DC\u5355", 1},
+                      PathCase{"FavouritesChinese", u"D:\\Users\\ann\\\u6536\u85CF\u5939", 1},
+                      PathCase{"BelowDesktopChinese", u"D:\\Users\\ann\\\u684C\u9762\\a.txt", 0},
+                      PathCase{"AllUsersProfile", u"d:\\programdata", 1},
+                      PathCase{"RoamingAppData", u"D:\\Users\\ann\\AppData\\Roaming", 1},
+                      PathCase{"DocumentsAndSettingsAllUsers", u"D:\\Documents and Settings\\All Users", 1},
+                      PathCase{"NonAsciiIsNotFolded", u"D:\\Users\\ANN\\\u684C\u9762", 1},
+                      PathCase{"EmptyPath", u"", 0}, PathCase{"OnlyBlanks", u"   ", 0},
+                      PathCase{"OrdinaryFile", u"D:\\data\\report.doc", 0}),
     fakes::CaseName());
 
 TEST(ProtectedPathTable, HasFortyFiveRowsWithContainsOnlyForCommonFilesAndSystemRoot) {
@@ -71,9 +67,10 @@ TEST(ProtectedPathTable, HasFortyFiveRowsWithContainsOnlyForCommonFilesAndSystem
 
 TEST(ProtectedPathTable, ChineseRowsAreStoredAsTheirCodeUnits) {
   EXPECT_EQ(std::u16string(g_protectedPaths[10].strPattern),
-            (std::u16string{u'%', u'U', u'S', u'E', u'R', u'P', u'R', u'O', u'F', u'I', u'L', u'E', u'%', u'\\',
-                            0x300C, 0x5F00, 0x59CB, 0x300D, 0x83DC, 0x5355}));
-  EXPECT_EQ(std::u16string(g_protectedPaths[11].strPattern), std::u16string(u"%USERPROFILE%\\") + char16_t{0x684C} + char16_t{0x9762});
+            (std::u16string{u'%', u'U', u'S', u'E',  u'R',   u'P',   u'R',   u'O',   u'F',   u'I',
+                            u'L', u'E', u'%', u'\\', 0x300C, 0x5F00, 0x59CB, 0x300D, 0x83DC, 0x5355}));
+  EXPECT_EQ(std::u16string(g_protectedPaths[11].strPattern),
+            std::u16string(u"%USERPROFILE%\\") + char16_t{0x684C} + char16_t{0x9762});
   EXPECT_EQ(std::u16string(g_protectedPaths[14].strPattern),
             std::u16string(u"%USERPROFILE%\\") + char16_t{0x6536} + char16_t{0x85CF} + char16_t{0x5939});
 }

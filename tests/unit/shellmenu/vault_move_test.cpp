@@ -70,12 +70,11 @@ TEST_P(VaultRootMissing, FailsWithoutMovingAnything) {
   EXPECT_THAT(fake.starter.starts, IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Roots, VaultRootMissing,
-    ::testing::Values(MissingRootCase{"AgentGone", false, 0, u":\\"},
-                      MissingRootCase{"AgentAnswersNoLetter", true, 0, u":\\"},
-                      MissingRootCase{"VaultNotMounted", true, u'Q', u"Q:\\"}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Roots, VaultRootMissing,
+                         ::testing::Values(MissingRootCase{"AgentGone", false, 0, u":\\"},
+                                           MissingRootCase{"AgentAnswersNoLetter", true, 0, u":\\"},
+                                           MissingRootCase{"VaultNotMounted", true, u'Q', u"Q:\\"}),
+                         fakes::CaseName());
 
 TEST_F(VaultMove, LowerCaseLetterGivesALowerCaseRootThatTheExistenceTestDecides) {
   fake.agent.answers[1005] = u'x';
@@ -137,9 +136,7 @@ TEST(SourceList, TwoEntriesTakeTwiceTwoHundredSixtyOneUnitsAndTwoZeros) {
                           [](char16_t unit) { return unit == 0; }));
 }
 
-TEST(SourceList, EmptySelectionIsTwoZeros) {
-  EXPECT_EQ(BuildSourceList({}), (std::vector<char16_t>{0, 0}));
-}
+TEST(SourceList, EmptySelectionIsTwoZeros) { EXPECT_EQ(BuildSourceList({}), (std::vector<char16_t>{0, 0})); }
 
 TEST(SourceList, EntriesOf259UnitsFillTheirShareAndTheListStillEndsWithTwoZeros) {
   const std::u16string longest = u"D:\\" + std::u16string(256, u'n');

@@ -149,24 +149,25 @@ const std::wstring kDirectoryHandlerKey = L"Directory\\ShellEx\\ContextMenuHandl
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DoctorOnABrokenRegistration,
-    ::testing::Values(
-        Breakage{"ThreadingModelDeleted",
-                 [] { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel"); },
-                 L"registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey},
-        Breakage{"HandlerKeyRemoved",
-                 [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kDirectoryHandlerKey); },
-                 L"registration machine-wide: missing key HKLM\\Software\\Classes\\" + kDirectoryHandlerKey},
-        Breakage{"ListedAsBlocked",
-                 [] {
-                   ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str(), REG_SZ, L"", sizeof(wchar_t));
-                 },
-                 L"blocked: the class is listed under HKLM\\" + std::wstring(kBlockedKey)},
-        Breakage{"ServerFileMissing",
-                 [] {
-                   ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), nullptr, REG_SZ, kMissingDll,
-                                     sizeof kMissingDll);
-                 },
-                 L"dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist"}),
+    ::testing::Values(Breakage{"ThreadingModelDeleted",
+                               [] { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel"); },
+                               L"registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey},
+                      Breakage{
+                          "HandlerKeyRemoved",
+                          [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kDirectoryHandlerKey); },
+                          L"registration machine-wide: missing key HKLM\\Software\\Classes\\" + kDirectoryHandlerKey},
+                      Breakage{"ListedAsBlocked",
+                               [] {
+                                 ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str(), REG_SZ, L"",
+                                                   sizeof(wchar_t));
+                               },
+                               L"blocked: the class is listed under HKLM\\" + std::wstring(kBlockedKey)},
+                      Breakage{"ServerFileMissing",
+                               [] {
+                                 ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), nullptr, REG_SZ, kMissingDll,
+                                                   sizeof kMissingDll);
+                               },
+                               L"dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist"}),
     fakes::CaseName());
 
 struct AgentState {

@@ -17,7 +17,8 @@ namespace {
 
 // Writes UTF-8 to standard output, so that the Chinese menu text reaches a terminal intact.
 void Print(const std::wstring& text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(size), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
   DWORD written = 0;
@@ -39,10 +40,14 @@ int wmain() {
   HostRequest request;
   for (int i = 1; i < argc; ++i) {
     const std::wstring argument = argv[i];
-    if (argument == L"/invoke") request.invoke = true;
-    else if (argument.rfind(L"/class:", 0) == 0) request.classKey = argument.substr(7);
-    else if (argument.rfind(L"/picture:", 0) == 0) request.picture = argument.substr(9);
-    else request.items.push_back(argument);
+    if (argument == L"/invoke")
+      request.invoke = true;
+    else if (argument.rfind(L"/class:", 0) == 0)
+      request.classKey = argument.substr(7);
+    else if (argument.rfind(L"/picture:", 0) == 0)
+      request.picture = argument.substr(9);
+    else
+      request.items.push_back(argument);
   }
   ::LocalFree(argv);
   if (request.items.empty()) {

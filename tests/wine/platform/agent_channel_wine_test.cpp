@@ -53,7 +53,8 @@ TEST_F(AgentChannelUnderWine, ALookupWhoseWorkerCannotStartAnswersNoWindowWithin
   EXPECT_LT(elapsed, 3000u);
 
   ::SetEvent(release.Get());  // the late worker now runs to its end on its own
-  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000), reinterpret_cast<WindowHandle>(agent.Window()));
+  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000),
+            reinterpret_cast<WindowHandle>(agent.Window()));
 }
 
 TEST_F(AgentChannelUnderWine, NoAgentMeansNoWindowAndNoLetter) {
@@ -65,7 +66,8 @@ TEST_F(AgentChannelUnderWine, NoAgentMeansNoWindowAndNoLetter) {
 TEST_F(AgentChannelUnderWine, TheAgentsWindowIsFoundByClassFromAnotherProcess) {
   AgentProcess agent;
   ASSERT_NE(agent.Window(), nullptr) << "the agent's window did not appear";
-  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000), reinterpret_cast<WindowHandle>(agent.Window()));
+  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000),
+            reinterpret_cast<WindowHandle>(agent.Window()));
   EXPECT_EQ(FindAgentWindow(channel), reinterpret_cast<WindowHandle>(agent.Window()));
   agent.Stop();
   EXPECT_EQ(FindAgentWindow(channel), 0u);
@@ -86,10 +88,10 @@ TEST_F(AgentChannelUnderWine, AQueryToAVanishedWindowReadsAsZero) {
 struct AnswerRow {
   std::string name;
   std::wstring arguments;
-  std::uint64_t ready;       // the raw answer to 1004
-  std::uint64_t drive;       // the raw answer to 1005
-  bool readyRead;            // QueryAgentReady
-  char16_t letterRead;       // QueryVaultDriveLetter
+  std::uint64_t ready;  // the raw answer to 1004
+  std::uint64_t drive;  // the raw answer to 1005
+  bool readyRead;       // QueryAgentReady
+  char16_t letterRead;  // QueryVaultDriveLetter
 };
 
 class AgentAnswersUnderWine : public AgentChannelUnderWine, public ::testing::WithParamInterface<AnswerRow> {};
@@ -107,14 +109,14 @@ TEST_P(AgentAnswersUnderWine, BothQuestionsArriveWithTheirWholeAnswers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, AgentAnswersUnderWine,
-    ::testing::Values(
-        AnswerRow{"DefaultAgentIsReadyOnX", L"", 1, u'X', true, u'X'},
-        AnswerRow{"NotReadyOnV", L"/ready:0 /drive:V", 0, u'V', false, u'V'},
-        AnswerRow{"LowerCaseLetterStaysLowerCase", L"/drive:x", 1, u'x', true, u'x'},
-        AnswerRow{"UpperBitsOnlyIsNotReady", L"/ready:0x100000000", 0x100000000u, u'X', false, u'X'},
-        AnswerRow{"UpperBitsOfTheLetterAreIgnored", L"/ready:0xFFFFFFFF00000001 /letter:0xFFFF000000000058",
-                  0xFFFFFFFF00000001u, 0xFFFF000000000058u, true, u'X'},
-        AnswerRow{"LetterZeroWithUpperBitsIsNoLetter", L"/letter:0x7FFF0000", 1, 0x7FFF0000u, true, 0}),
+    ::testing::Values(AnswerRow{"DefaultAgentIsReadyOnX", L"", 1, u'X', true, u'X'},
+                      AnswerRow{"NotReadyOnV", L"/ready:0 /drive:V", 0, u'V', false, u'V'},
+                      AnswerRow{"LowerCaseLetterStaysLowerCase", L"/drive:x", 1, u'x', true, u'x'},
+                      AnswerRow{"UpperBitsOnlyIsNotReady", L"/ready:0x100000000", 0x100000000u, u'X', false, u'X'},
+                      AnswerRow{"UpperBitsOfTheLetterAreIgnored",
+                                L"/ready:0xFFFFFFFF00000001 /letter:0xFFFF000000000058", 0xFFFFFFFF00000001u,
+                                0xFFFF000000000058u, true, u'X'},
+                      AnswerRow{"LetterZeroWithUpperBitsIsNoLetter", L"/letter:0x7FFF0000", 1, 0x7FFF0000u, true, 0}),
     fakes::CaseName());
 
 TEST_F(AgentChannelUnderWine, AHungAgentReadsAsZeroWithinTheBound) {

@@ -56,7 +56,8 @@ TEST_F(AgentLaunchUnderWine, StartTakesAFilePathWithSpacesWholeAndTheParametersA
   starter.Start(win32::AsUtf16((installed + wine::kAgentProgramName).c_str()), win32::AsUtf16(parameters.c_str()));
   const std::vector<wine::LoginMove> moves = log.WaitForLoginMoves(1);
   ASSERT_EQ(moves.size(), 1u) << "the agent did not log its start";
-  EXPECT_NE(moves[0].commandLine.find(L"dir with spaces\\zebtorvofloat.exe"), std::wstring::npos) << moves[0].commandLine;
+  EXPECT_NE(moves[0].commandLine.find(L"dir with spaces\\zebtorvofloat.exe"), std::wstring::npos)
+      << moves[0].commandLine;
   EXPECT_TRUE(moves[0].commandLine.ends_with(L" " + parameters)) << moves[0].commandLine;
   EXPECT_EQ(moves[0].listFile, list);
   EXPECT_EQ(moves[0].records, std::vector<std::wstring>{L"D:\\x"});
@@ -64,7 +65,8 @@ TEST_F(AgentLaunchUnderWine, StartTakesAFilePathWithSpacesWholeAndTheParametersA
 }
 
 TEST_F(AgentLaunchUnderWine, TheDllStartsTheAgentBesideItWithTheQuotedListFile) {
-  const auto launch = reinterpret_cast<LaunchFromProbe>(reinterpret_cast<void*>(::GetProcAddress(dll.Get(), "LaunchFromProbe")));
+  const auto launch =
+      reinterpret_cast<LaunchFromProbe>(reinterpret_cast<void*>(::GetProcAddress(dll.Get(), "LaunchFromProbe")));
   ASSERT_NE(launch, nullptr);
   const std::vector<std::wstring> items = {L"D:\\data\\report.doc", L"C:\\\u6587\u4EF6\\a b.txt"};
   const wchar_t* paths[] = {items[0].c_str(), items[1].c_str()};

@@ -18,8 +18,8 @@
 namespace torvo {
 namespace {
 
-using wine::kScratchKey;
 using wine::KeyExists;
+using wine::kScratchKey;
 using wine::ReadString;
 
 constexpr std::uint16_t kScriptResource = 1;

@@ -16,8 +16,8 @@
 namespace torvo {
 namespace {
 
-using wine::kScratchKey;
 using wine::KeyExists;
+using wine::kScratchKey;
 using wine::ReadString;
 using wine::ReadValue;
 

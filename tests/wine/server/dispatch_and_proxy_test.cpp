@@ -133,7 +133,8 @@ TEST(TypeLibraryRegistration, PerUserModeUsesThePerUserFunction) {
     ComApartment apartment;
     ServerDll dll;
     ASSERT_TRUE(dll.Loaded());
-    ImportPatch patch(dll.Module(), "oleaut32.dll", "RegisterTypeLib", reinterpret_cast<void*>(&CountingRegisterTypeLib));
+    ImportPatch patch(dll.Module(), "oleaut32.dll", "RegisterTypeLib",
+                      reinterpret_cast<void*>(&CountingRegisterTypeLib));
     ASSERT_TRUE(patch.Applied());
     g_machineWideCalls = 0;
     EXPECT_EQ(dll.Install(TRUE, perUser ? L"user" : nullptr), S_OK);

@@ -22,8 +22,8 @@
 namespace torvo {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::Each;
+using ::testing::ElementsAre;
 
 // The portable code loads the texts by its own names for the same numbers.
 static_assert(IDS_PRODUCT_NAME == IDS_TORVO_PRODUCT_NAME && IDS_MENU_TEXT == IDS_TORVO_MENU_TEXT &&
@@ -163,7 +163,8 @@ std::vector<std::u16string> StringBlock(const std::string& bytes) {
     at += 2;
     std::u16string text(length, u'\0');
     for (auto& unit : text) {
-      unit = static_cast<char16_t>(static_cast<std::uint8_t>(bytes[at]) | static_cast<std::uint8_t>(bytes[at + 1]) << 8);
+      unit =
+          static_cast<char16_t>(static_cast<std::uint8_t>(bytes[at]) | static_cast<std::uint8_t>(bytes[at + 1]) << 8);
       at += 2;
     }
     entries.push_back(text);
@@ -267,7 +268,8 @@ TEST_F(DllResources, VersionRecordInChineseWithOneEnglishStringBlock) {
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 
   WORD* translation = nullptr;
-  ASSERT_TRUE(::VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size));
+  ASSERT_TRUE(
+      ::VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &size));
   ASSERT_EQ(size, 4u);
   EXPECT_EQ(translation[0], kEnglishUnitedStates);
   EXPECT_EQ(translation[1], 1252);
@@ -276,7 +278,8 @@ TEST_F(DllResources, VersionRecordInChineseWithOneEnglishStringBlock) {
     wchar_t* value = nullptr;
     UINT length = 0;
     const std::wstring path = std::wstring(L"\\StringFileInfo\\040904e4\\") + name;
-    if (!::VerQueryValueW(record.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) return std::wstring(L"<missing>");
+    if (!::VerQueryValueW(record.data(), path.c_str(), reinterpret_cast<void**>(&value), &length))
+      return std::wstring(L"<missing>");
     return std::wstring(value);
   };
   EXPECT_EQ(text(L"OriginalFilename"), L"TorvoShellMenu.dll");

@@ -59,9 +59,9 @@ TEST(ProxyFileList, LookupKnowsOnlyTheInterface) {
   int index = -1;
   EXPECT_EQ(file.pIIDLookupRtn(&IID_ITorvoShellContextMenu, &index), 1);
   EXPECT_EQ(index, 0);
-  for (const IID* other : {&IID_IDispatch, &IID_IUnknown, &IID_IClassFactory,
-                           static_cast<const IID*>(&LIBID_TorvoShellMenuLib),
-                           static_cast<const IID*>(&CLSID_TorvoShellContextMenu)}) {
+  for (const IID* other :
+       {&IID_IDispatch, &IID_IUnknown, &IID_IClassFactory, static_cast<const IID*>(&LIBID_TorvoShellMenuLib),
+        static_cast<const IID*>(&CLSID_TorvoShellContextMenu)}) {
     index = -1;
     EXPECT_EQ(file.pIIDLookupRtn(other, &index), 0);
   }
@@ -93,14 +93,14 @@ HRESULT STDMETHODCALLTYPE ServerGetTypeInfo(ITorvoShellContextMenu*, UINT, LCID,
 HRESULT STDMETHODCALLTYPE ServerGetIDsOfNames(ITorvoShellContextMenu*, REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
   return E_NOTIMPL;
 }
-HRESULT STDMETHODCALLTYPE ServerInvoke(ITorvoShellContextMenu*, DISPID, REFIID, LCID, WORD, DISPPARAMS*,
-                                       VARIANT*, EXCEPINFO*, UINT*) {
+HRESULT STDMETHODCALLTYPE ServerInvoke(ITorvoShellContextMenu*, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                       EXCEPINFO*, UINT*) {
   return E_NOTIMPL;
 }
 
-ITorvoShellContextMenuVtbl kServerVtbl = {ServerQueryInterface,   ServerAddRef,      ServerRelease,
-                                          ServerGetTypeInfoCount, ServerGetTypeInfo, ServerGetIDsOfNames,
-                                          ServerInvoke};
+ITorvoShellContextMenuVtbl kServerVtbl = {
+    ServerQueryInterface, ServerAddRef,        ServerRelease, ServerGetTypeInfoCount,
+    ServerGetTypeInfo,    ServerGetIDsOfNames, ServerInvoke};
 
 class ProxyStubFactory : public ::testing::Test {
  protected:
@@ -109,18 +109,18 @@ class ProxyStubFactory : public ::testing::Test {
 
   IPSFactoryBuffer* Factory() {
     IPSFactoryBuffer* factory = nullptr;
-    EXPECT_EQ(::NdrDllGetClassObject(IID_ITorvoShellContextMenu, IID_IPSFactoryBuffer,
-                                     reinterpret_cast<void**>(&factory), g_torvoProxyFileList,
-                                     &IID_ITorvoShellContextMenu, &g_torvoProxyFactory),
-              S_OK);
+    EXPECT_EQ(
+        ::NdrDllGetClassObject(IID_ITorvoShellContextMenu, IID_IPSFactoryBuffer, reinterpret_cast<void**>(&factory),
+                               g_torvoProxyFileList, &IID_ITorvoShellContextMenu, &g_torvoProxyFactory),
+        S_OK);
     return factory;
   }
 };
 
 TEST_F(ProxyStubFactory, OtherClassIdsAreNotServed) {
   void* object = nullptr;
-  EXPECT_EQ(::NdrDllGetClassObject(CLSID_TorvoShellContextMenu, IID_IPSFactoryBuffer, &object,
-                                   g_torvoProxyFileList, &IID_ITorvoShellContextMenu, &g_torvoProxyFactory),
+  EXPECT_EQ(::NdrDllGetClassObject(CLSID_TorvoShellContextMenu, IID_IPSFactoryBuffer, &object, g_torvoProxyFileList,
+                                   &IID_ITorvoShellContextMenu, &g_torvoProxyFactory),
             CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
 }
@@ -132,8 +132,8 @@ TEST_F(ProxyStubFactory, StubOverIDispatchIsBuiltAndReleasedBackToTheFactory) {
 
   CountedServer server{{&kServerVtbl}, 1};
   IRpcStubBuffer* stub = nullptr;
-  ASSERT_EQ(IPSFactoryBuffer_CreateStub(factory, IID_ITorvoShellContextMenu,
-                                        reinterpret_cast<IUnknown*>(&server.iface), &stub),
+  ASSERT_EQ(IPSFactoryBuffer_CreateStub(factory, IID_ITorvoShellContextMenu, reinterpret_cast<IUnknown*>(&server.iface),
+                                        &stub),
             S_OK);
   ASSERT_NE(stub, nullptr);
   EXPECT_GT(server.references, 1);

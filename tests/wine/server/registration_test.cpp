@@ -59,8 +59,8 @@ void ExpectTypeLibraryAndProxy(const std::wstring& dllPath) {
 // Nothing of the registration is left.
 void ExpectGone(const ClassesRoot& c) {
   for (const std::wstring& key : {L"AppID\\" + std::wstring(kAppIdText), std::wstring(L"AppID\\TorvoShellMenu.DLL"),
-                                 std::wstring(L"TorvoShellMenu.TorvoShellContextMenu.1"),
-                                 std::wstring(L"TorvoShellMenu.TorvoShellContextMenu"), L"CLSID\\" + kClsid}) {
+                                  std::wstring(L"TorvoShellMenu.TorvoShellContextMenu.1"),
+                                  std::wstring(L"TorvoShellMenu.TorvoShellContextMenu"), L"CLSID\\" + kClsid}) {
     EXPECT_FALSE(KeyExists(c.root, c.prefix + key)) << std::string(key.begin(), key.end());
   }
   for (const wchar_t* kind : kHandlerClasses) {
@@ -80,7 +80,8 @@ void ExpectRemoved(const ClassesRoot& c) {
     const std::wstring handlers = c.prefix + kind + L"\\ShellEx\\ContextMenuHandlers";
     EXPECT_TRUE(KeyExists(c.root, handlers)) << kind;
   }
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"));
+  EXPECT_TRUE(
+      KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"));
 }
 
 class Registration : public ::testing::Test {
@@ -119,8 +120,8 @@ TEST_F(Registration, PerUserPutsTheClassesKeysUnderTheUsersClasses) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TorvoShellMenu.TorvoShellContextMenu"));
   // The type library is registered (Wine files even the per-user registration machine-wide).
   std::wstring path;
-  EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\win64",
-                            L"", path));
+  EXPECT_TRUE(ReadRegString(
+      HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\win64", L"", path));
   ASSERT_EQ(RunRegsvr32(L"/u /n /i:user"), 0u);
   ExpectRemoved(UserClasses());
 }

@@ -68,9 +68,7 @@ ComPtr<ITypeInfo> Referenced(ITypeInfo* info, UINT implIndex) {
 
 class TypeLibraryOfTheDll : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(::LoadTypeLib(BuiltDllPath().c_str(), library.Put()), S_OK);
-  }
+  void SetUp() override { ASSERT_EQ(::LoadTypeLib(BuiltDllPath().c_str(), library.Put()), S_OK); }
 
   ComPtr<ITypeInfo> InfoOf(const GUID& guid) {
     ComPtr<ITypeInfo> info;

@@ -34,8 +34,8 @@ std::wstring FromUtf8(const std::string& bytes) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return {};
   std::string bytes;
   char chunk[4096];
@@ -56,9 +56,12 @@ std::vector<LoginMove> ParseLog(const std::wstring& text) {
     const std::wstring_view line(text.data() + start, end - start);
     start = end + 1;
     const auto value = [&](std::wstring_view key) { return std::wstring(line.substr(key.size())); };
-    if (line.starts_with(L"command line: ")) current = LoginMove{value(L"command line: "), {}, {}, {}};
-    else if (line.starts_with(L"list file: ")) current.listFile = value(L"list file: ");
-    else if (line.starts_with(L"record: ")) current.records.push_back(value(L"record: "));
+    if (line.starts_with(L"command line: "))
+      current = LoginMove{value(L"command line: "), {}, {}, {}};
+    else if (line.starts_with(L"list file: "))
+      current.listFile = value(L"list file: ");
+    else if (line.starts_with(L"record: "))
+      current.records.push_back(value(L"record: "));
     else if (line.starts_with(L"end: ")) {
       current.end = value(L"end: ");
       moves.push_back(std::move(current));
@@ -90,8 +93,8 @@ AgentProcess::AgentProcess(const std::wstring& arguments, const std::wstring& pr
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
     return;
   }
   ::CloseHandle(info.hThread);

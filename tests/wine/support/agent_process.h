@@ -23,8 +23,7 @@ std::wstring AgentProgramPath();
 class AgentProcess {
  public:
   // Starts the program with the arguments and waits up to 10 s for its window.
-  explicit AgentProcess(const std::wstring& arguments = L"",
-                        const std::wstring& program = AgentProgramPath());
+  explicit AgentProcess(const std::wstring& arguments = L"", const std::wstring& program = AgentProgramPath());
   AgentProcess(const AgentProcess&) = delete;
   AgentProcess& operator=(const AgentProcess&) = delete;
   ~AgentProcess() { Stop(); }

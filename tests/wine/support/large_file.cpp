@@ -24,8 +24,8 @@ bool HasAt(HANDLE file, ULONGLONG offset, const char (&marker)[16]) {
   at.QuadPart = static_cast<LONGLONG>(offset);
   char read[16] = {};
   DWORD got = 0;
-  return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ::ReadFile(file, read, 16, &got, nullptr) &&
-         got == 16 && std::memcmp(read, marker, 16) == 0;
+  return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ::ReadFile(file, read, 16, &got, nullptr) && got == 16 &&
+         std::memcmp(read, marker, 16) == 0;
 }
 
 }  // namespace

@@ -34,8 +34,7 @@ struct Capture {
 
 win32::ComPtr<IWICImagingFactory> ImagingFactory() {
   win32::ComPtr<IWICImagingFactory> factory;
-  ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                     factory.PutVoid());
+  ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory, factory.PutVoid());
   return factory;
 }
 
@@ -127,8 +126,8 @@ void RegisterOwnerClass() {
 MenuPicture CaptureMenu(HMENU menu, POINT at, const std::wstring& path) {
   RegisterOwnerClass();
   Capture capture{path, {}, 0};
-  win32::UniqueOwner<WindowTraits> owner(::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                                           nullptr, ::GetModuleHandleW(nullptr), nullptr));
+  win32::UniqueOwner<WindowTraits> owner(::CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                                           ::GetModuleHandleW(nullptr), nullptr));
   if (!owner) return capture.result;
   ::SetWindowLongPtrW(owner.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&capture));
   ::SetTimer(owner.Get(), kTimer, kTickMs, nullptr);

@@ -57,7 +57,8 @@ bool IsApproved(const std::wstring& name, const std::wstring& clsid) {
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
     std::wstring value;
     if (ReadString(root, kApprovedKey, clsid.c_str(), value)) return true;  // a value named by the CLSID
-    if (ReadString(root, std::wstring(kApprovedKey) + L"\\" + name, nullptr, value) && lstrcmpiW(value.c_str(), clsid.c_str()) == 0) {
+    if (ReadString(root, std::wstring(kApprovedKey) + L"\\" + name, nullptr, value) &&
+        lstrcmpiW(value.c_str(), clsid.c_str()) == 0) {
       return true;  // a key named after the handler holding the CLSID
     }
   }
@@ -70,8 +71,8 @@ HRESULT CreatePerUser(const HandlerRegistration& handler, const CLSID& clsid, wi
   server.Reset(::LoadLibraryW(handler.inprocPath.c_str()));
   if (!server) return HRESULT_FROM_WIN32(::GetLastError());
   using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-  auto getClassObject = reinterpret_cast<GetClassObjectFn>(
-      reinterpret_cast<void*>(::GetProcAddress(server.Get(), "DllGetClassObject")));
+  auto getClassObject =
+      reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(::GetProcAddress(server.Get(), "DllGetClassObject")));
   if (getClassObject == nullptr) return E_NOINTERFACE;
   win32::ComPtr<IClassFactory> factory;
   HRESULT hr = getClassObject(clsid, IID_IClassFactory, factory.PutVoid());
@@ -85,8 +86,7 @@ void WaitUntilServerCanUnload(const std::wstring& serverPath) {
   const HMODULE server = ::GetModuleHandleW(serverPath.substr(serverPath.find_last_of(L'\\') + 1).c_str());
   if (server == nullptr) return;
   using CanUnloadFn = HRESULT(WINAPI*)();
-  auto canUnload =
-      reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(::GetProcAddress(server, "DllCanUnloadNow")));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(::GetProcAddress(server, "DllCanUnloadNow")));
   const ULONGLONG end = ::GetTickCount64() + 60000;
   while (canUnload != nullptr && canUnload() != S_OK && ::GetTickCount64() < end) ::Sleep(20);
 }
@@ -165,9 +165,9 @@ HostRun RunContextMenu(const HostRequest& request) {
   win32::UniqueLibrary perUserServer;
   {
     win32::ComPtr<IShellExtInit> init;
-    run.createResult = handler.perUser
-                           ? CreatePerUser(handler, clsid, perUserServer, init)
-                           : ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.PutVoid());
+    run.createResult =
+        handler.perUser ? CreatePerUser(handler, clsid, perUserServer, init)
+                        : ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.PutVoid());
     run.handlerCreated = SUCCEEDED(run.createResult);
     if (!run.handlerCreated) return run;
 
@@ -177,7 +177,8 @@ HostRun RunContextMenu(const HostRequest& request) {
     win32::ComPtr<IContextMenu> contextMenu;
     init->QueryInterface(IID_IContextMenu, contextMenu.PutVoid());
     win32::UniqueOwner<MenuTraits> menu(CreateHostMenu());
-    run.queryResult = contextMenu->QueryContextMenu(menu.Get(), request.indexMenu, request.idCmdFirst, 0x7FFF, CMF_NORMAL);
+    run.queryResult =
+        contextMenu->QueryContextMenu(menu.Get(), request.indexMenu, request.idCmdFirst, 0x7FFF, CMF_NORMAL);
     run.menu = ReadMenu(menu.Get());
     if (!request.picture.empty()) run.picture = CaptureMenu(menu.Get(), kMenuPosition, request.picture);
     if (HRESULT_CODE(run.queryResult) == 1) {

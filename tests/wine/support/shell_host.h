@@ -38,11 +38,19 @@ struct HostItem {
   const wchar_t* submenuItem = nullptr;  // the one item of the item's submenu, if it opens one
 };
 inline constexpr HostItem kHostItems[] = {
-    {1, L"Open"}, {2, L"Open with..."},
-    {0, nullptr}, {3, L"Send to", L"Desktop (create shortcut)"},
-    {0, nullptr}, {4, L"Cut"}, {5, L"Copy"},
-    {0, nullptr}, {6, L"Create shortcut"}, {7, L"Delete"}, {8, L"Rename"},
-    {0, nullptr}, {9, L"Properties"},
+    {1, L"Open"},
+    {2, L"Open with..."},
+    {0, nullptr},
+    {3, L"Send to", L"Desktop (create shortcut)"},
+    {0, nullptr},
+    {4, L"Cut"},
+    {5, L"Copy"},
+    {0, nullptr},
+    {6, L"Create shortcut"},
+    {7, L"Delete"},
+    {8, L"Rename"},
+    {0, nullptr},
+    {9, L"Properties"},
 };
 inline constexpr UINT kHostItemCount = sizeof(kHostItems) / sizeof(kHostItems[0]);
 
@@ -57,15 +65,15 @@ struct HostRun {
   bool invoked = false;
   ULONGLONG invokeMilliseconds = 0;  // how long InvokeCommand held the host's thread
   ULONGLONG workMilliseconds = 0;    // from the invocation until the server agreed to be unloaded
-  MenuPicture picture;         // when a picture was asked for
+  MenuPicture picture;               // when a picture was asked for
 };
 
 struct HostRequest {
   std::vector<std::wstring> items;  // the selection (one folder)
   std::wstring classKey = L"*";     // "*", "Directory" or "lnkfile"
   std::wstring handlerName = L"ZebTorvoShellExt";
-  bool invoke = false;              // choose the handler's item when it is there
-  std::wstring picture;             // when set, the menu is opened and its picture written there (PNG)
+  bool invoke = false;   // choose the handler's item when it is there
+  std::wstring picture;  // when set, the menu is opened and its picture written there (PNG)
   UINT indexMenu = 2;
   UINT idCmdFirst = 100;
 };

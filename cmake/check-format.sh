@@ -3,7 +3,9 @@
 # file that is not. Usage: check-format.sh SOURCE_ROOT
 cd "$1" || exit 2
 off=0
-for file in $(git ls-files '*.cpp' '*.h' '*.c' 2>/dev/null || find . -name '*.cpp' -o -name '*.h' -o -name '*.c'); do
+files=$(git ls-files '*.cpp' '*.h' '*.c' 2>/dev/null) ||
+  files=$(find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print)
+for file in $files; do
   if ! clang-format --dry-run -Werror "$file" >/dev/null 2>&1; then
     echo "not formatted: $file (clang-format -i $file)"
     off=1

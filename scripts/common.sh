@@ -16,7 +16,7 @@ SHM_VAULT_HOST=/dev/shm/torvo-vault-$(printf '%s' "$BUILD_ROOT" | md5sum | cut -
 
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
-  osslsigncode openssl"
+  osslsigncode openssl clang-format git"
 
 # Installs the Debian packages that are missing; does nothing when all are there.
 ensure_packages() {

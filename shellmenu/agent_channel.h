@@ -14,6 +14,9 @@ struct CopyDataRecord {
   const void* lpData = nullptr;
 };
 
+// How long one question to the agent, and the lookup of its window, may hold the caller.
+inline constexpr std::uint32_t kAgentQueryTimeoutMs = 1000;
+
 class AgentChannel {
  public:
   virtual ~AgentChannel() = default;

@@ -11,7 +11,7 @@ inline constexpr char16_t kAgentWindowClass[] = u"ZebTorvoFloat";
 inline constexpr std::uintptr_t AGENT_QUERY_READY = 1004;
 inline constexpr std::uintptr_t AGENT_QUERY_DRIVE_LETTER = 1005;
 // How long the shell's thread waits for the lookup's worker: as long as for one query.
-inline constexpr std::uint32_t kAgentLookupTimeoutMs = 1000;
+inline constexpr std::uint32_t kAgentLookupTimeoutMs = kAgentQueryTimeoutMs;
 
 // The drive letter, ":\" and zeros: always followed by a second zero so that it can serve as a
 // list ended by two zeros.

@@ -5,9 +5,6 @@
 
 namespace torvo::win32 {
 
-// How long one query waits for the agent's window procedure before it reads as the answer 0.
-inline constexpr unsigned kAgentQueryTimeoutMs = 1000;
-
 class Win32AgentChannel : public AgentChannel {
  public:
   WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName,

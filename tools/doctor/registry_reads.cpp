@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_environment.h"
 #include "registrar/scoped_key.h"
 #include "tools/doctor/doctor_text.h"
 
@@ -24,10 +25,10 @@ std::optional<std::wstring> RegistryReader::Text(RegKey root, const std::wstring
   if (!text.empty()) std::memcpy(text.data(), value->bytes.data(), text.size() * sizeof(wchar_t));
   while (!text.empty() && text.back() == L'\0') text.pop_back();
   if (value->type == REG_SZ) return text;
-  wchar_t expanded[MAX_PATH * 4] = {};
-  const DWORD units = ::ExpandEnvironmentStringsW(text.c_str(), expanded, MAX_PATH * 4);
-  if (units == 0 || units > MAX_PATH * 4) return std::nullopt;
-  return std::wstring(expanded);
+  const std::optional<std::u16string> expanded =
+      win32::Win32Environment().ExpandVariables(win32::AsUtf16(text.c_str()));
+  if (!expanded) return std::nullopt;
+  return std::wstring(win32::AsWide(expanded->c_str()), expanded->size());
 }
 
 std::optional<std::uint32_t> RegistryReader::Dword(RegKey root, const std::wstring& path, const wchar_t* name) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TorvoShellMenu.h"
+#include "platform/win32/bstr.h"
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/registry_reads.h"
@@ -16,10 +17,9 @@ namespace {
 
 // The file the registered type library 1.0 names for this (64-bit) process; empty when none.
 std::wstring RegisteredTypeLibraryPath() {
-  BSTR path = nullptr;
-  if (FAILED(::QueryPathOfRegTypeLib(LIBID_TorvoShellMenuLib, 1, 0, LOCALE_NEUTRAL, &path))) return {};
-  std::wstring text(path, ::SysStringLen(path));
-  ::SysFreeString(path);
+  win32::Bstr path;
+  if (FAILED(::QueryPathOfRegTypeLib(LIBID_TorvoShellMenuLib, 1, 0, LOCALE_NEUTRAL, path.Put()))) return {};
+  std::wstring text(path.Get(), ::SysStringLen(path.Get()));
   while (!text.empty() && text.back() == L'\0') text.pop_back();
   return text;
 }

@@ -23,12 +23,6 @@ using namespace wine;
 constexpr ULONGLONG kLargeFileBytes = 1ull << 30;  // copying it takes seconds
 constexpr wchar_t kDllName[] = L"TorvoShellMenu.dll";
 
-using CanUnloadFn = HRESULT(WINAPI*)();
-
-CanUnloadFn CanUnloadExport(HMODULE dll) {
-  return reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(::GetProcAddress(dll, "DllCanUnloadNow")));
-}
-
 // The handler as the shell holds it after Initialize with the one file.
 win32::ComPtr<IContextMenu> HandlerFor(const std::wstring& file) {
   CLSID clsid{};
@@ -81,14 +75,11 @@ TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllStaysUntilTheMoveHasEn
   menu.Reset();
   const HMODULE dll = ::GetModuleHandleW(kDllName);
   ASSERT_NE(dll, nullptr);
-  const CanUnloadFn canUnload = CanUnloadExport(dll);
-  EXPECT_EQ(canUnload(), S_FALSE);
+  EXPECT_EQ(CanUnloadNowOf(dll), S_FALSE);
   ::CoFreeUnusedLibrariesEx(0, 0);
   EXPECT_EQ(::GetModuleHandleW(kDllName), dll) << "the DLL was unloaded under its running move";
 
-  const ULONGLONG end = ::GetTickCount64() + 120000;
-  while (canUnload() != S_OK && ::GetTickCount64() < end) ::Sleep(50);
-  EXPECT_EQ(canUnload(), S_OK);
+  EXPECT_TRUE(WaitUntil([dll] { return CanUnloadNowOf(dll) == S_OK; }, 120000)) << "the move did not end";
   EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));
   EXPECT_FALSE(PathExists(source));
 }

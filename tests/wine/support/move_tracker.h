@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/win32/own_thread.h"
+#include "tests/wine/support/server_dll.h"
 
 namespace torvo::wine {
 
@@ -15,12 +16,7 @@ inline win32::ModuleHold CountingMoves() {
 
 // Waits until no move started with CountingMoves runs any more; false after `timeoutMs`.
 inline bool WaitForMovesToEnd(DWORD timeoutMs = 60000) {
-  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-  while (g_runningMoves != 0) {
-    if (::GetTickCount64() > end) return false;
-    ::Sleep(10);
-  }
-  return true;
+  return WaitUntil([] { return g_runningMoves == 0; }, timeoutMs);
 }
 
 }  // namespace torvo::wine

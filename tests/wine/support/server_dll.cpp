@@ -15,10 +15,13 @@ HRESULT ServerDll::GetClassObject(REFCLSID clsid, REFIID iid, void** out) const 
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(Export("DllGetClassObject")))(clsid, iid, out);
 }
 
-HRESULT ServerDll::CanUnloadNow() const {
+HRESULT CanUnloadNowOf(HMODULE server) {
   using Fn = HRESULT(WINAPI*)();
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(Export("DllCanUnloadNow")))();
+  const auto canUnload = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(server, "DllCanUnloadNow")));
+  return canUnload != nullptr ? canUnload() : E_NOINTERFACE;
 }
+
+HRESULT ServerDll::CanUnloadNow() const { return CanUnloadNowOf(module_.Get()); }
 
 HRESULT ServerDll::RegisterServer() const {
   using Fn = HRESULT(WINAPI*)();

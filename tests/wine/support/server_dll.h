@@ -18,6 +18,20 @@ inline constexpr wchar_t kAppIdText[] = L"{C3A9F052-6D18-4E7B-9F41-2B85D06E17C9}
 // TorvoShellMenu.dll beside the running test program.
 std::wstring ServerDllPath();
 
+// The DllCanUnloadNow answer of a loaded server; E_NOINTERFACE when it exports none.
+HRESULT CanUnloadNowOf(HMODULE server);
+
+// Asks `done` every few milliseconds until it holds; false when `timeoutMs` passed first.
+template <class Condition>
+bool WaitUntil(Condition done, DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  while (!done()) {
+    if (::GetTickCount64() > end) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
 // The DLL loaded into this process with its exports.
 class ServerDll {
  public:

@@ -1,6 +1,7 @@
 #include "tests/wine/support/shell_host.h"
 
 #include "platform/win32/unique_handle.h"
+#include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo::wine {
@@ -80,15 +81,18 @@ HRESULT CreatePerUser(const HandlerRegistration& handler, const CLSID& clsid, wi
   return factory->CreateInstance(nullptr, IID_IShellExtInit, out.PutVoid());
 }
 
+// A server that exports DllCanUnloadNow and does not agree to be unloaded.
+bool HoldsObjects(HMODULE server) {
+  const HRESULT answer = CanUnloadNowOf(server);
+  return answer != S_OK && answer != E_NOINTERFACE;
+}
+
 // A shell stays open while the work a command started runs on: once every object is released,
 // wait (at most a minute) until the handler's server agrees to be unloaded.
 void WaitUntilServerCanUnload(const std::wstring& serverPath) {
   const HMODULE server = ::GetModuleHandleW(serverPath.substr(serverPath.find_last_of(L'\\') + 1).c_str());
   if (server == nullptr) return;
-  using CanUnloadFn = HRESULT(WINAPI*)();
-  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(::GetProcAddress(server, "DllCanUnloadNow")));
-  const ULONGLONG end = ::GetTickCount64() + 60000;
-  while (canUnload != nullptr && canUnload() != S_OK && ::GetTickCount64() < end) ::Sleep(20);
+  WaitUntil([server] { return !HoldsObjects(server); }, 60000);
 }
 
 struct MenuTraits {
@@ -204,12 +208,7 @@ HostRun RunContextMenu(const HostRequest& request) {
     run.workMilliseconds = ::GetTickCount64() - start;
   }
   // Every object is released; a per-user server goes when it agrees to.
-  if (perUserServer) {
-    using CanUnloadFn = HRESULT(WINAPI*)();
-    auto canUnload = reinterpret_cast<CanUnloadFn>(
-        reinterpret_cast<void*>(::GetProcAddress(perUserServer.Get(), "DllCanUnloadNow")));
-    if (canUnload != nullptr && canUnload() != S_OK) perUserServer.Release();
-  }
+  if (perUserServer && HoldsObjects(perUserServer.Get())) perUserServer.Release();
   return run;
 }
 

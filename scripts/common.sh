@@ -16,7 +16,7 @@ SHM_VAULT_HOST=/dev/shm/torvo-vault-$(printf '%s' "$BUILD_ROOT" | md5sum | cut -
 
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
-  osslsigncode openssl clang-format git"
+  osslsigncode openssl clang-format git wixl msitools python3"
 
 # Installs the Debian packages that are missing; does nothing when all are there.
 ensure_packages() {
@@ -47,18 +47,28 @@ build_all() {
   cmake --build "$NATIVE" && cmake --build "$WIN" && cmake --build "$FUZZ"
 }
 
+# Makes a new 64-bit prefix at DIR, whatever was there: null graphics driver, no crash debugger.
+fresh_prefix() {
+  rm -rf "$1"
+  WINEPREFIX=$1 wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$1 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  WINEPREFIX=$1 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
+  # The desktop process started without the null driver; restart so that windows can be made.
+  WINEPREFIX=$1 wineserver -k
+  WINEPREFIX=$1 wineserver -w
+}
+
+# Exports HKLM\Software of WINEPREFIX into FILE (a Windows path), as regedit writes it.
+export_registry() {
+  wine regedit /E "$1" 'HKEY_LOCAL_MACHINE\Software' || { echo "cannot export the registry to $1" >&2; return 1; }
+}
+
 # Creates the 64-bit prefix once: null graphics driver, no crash debugger; maps the vault drives
 # V: (a folder of the build tree) and S: (a folder on a tmpfs).
 prepare_prefix() {
   mkdir -p "$VAULT_HOST"
   if [ ! -f "$WINEPREFIX/.torvo-ready" ]; then
-    rm -rf "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
-    # The desktop process started without the null driver; restart so that windows can be made.
-    wineserver -k
-    wineserver -w
+    fresh_prefix "$WINEPREFIX"
     touch "$WINEPREFIX/.torvo-ready"
   fi
   ln -sfn "$VAULT_HOST" "$WINEPREFIX/dosdevices/v:"

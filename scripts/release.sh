@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# Builds the Release configuration of TorvoShellMenu.dll in a tree of its own (build/win-release)
-# and writes what a vendor ships to build/release/, and nothing else:
+# Builds the Release configuration of TorvoShellMenu.dll and torvo-doctor.exe in a tree of its own
+# (build/win-release) and writes what a vendor ships to build/release/, and nothing else:
 #   TorvoShellMenu.dll        stripped, with a GNU debug link to its symbols; signed when asked
-#   TorvoShellMenu.dll.debug  the symbols, for crash analysis; kept, not shipped to users
-#   SHA256SUMS                the checksums of both
+#   torvo-doctor.exe          the same
+#   *.debug                   the symbols of both, for crash analysis; kept, not shipped to users
+#   TorvoShellMenu-<version>-x64.msi
+#                             the per-machine installer of both (packaging/msi); signed when asked
+#   SHA256SUMS                the checksums of all
 # Signing (Authenticode, SHA-256) with osslsigncode when TORVO_SIGN_CERT and TORVO_SIGN_KEY name
 # PEM files: TORVO_SIGN_PASS is the key's passphrase, TORVO_SIGN_TIMESTAMP the URL of an RFC 3161
 # timestamp server (none without it), TORVO_SIGN_CA the CA certificates the signature is verified
-# against after signing (default: the system's). Without a certificate the DLL stays unsigned.
+# against after signing (default: the system's). Without a certificate nothing is signed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 RELEASE_TREE=$BUILD_ROOT/win-release
 OUT=$BUILD_ROOT/release
 DLL=TorvoShellMenu.dll
+DOCTOR=torvo-doctor.exe
 OBJCOPY=x86_64-w64-mingw32-objcopy
 OBJDUMP=x86_64-w64-mingw32-objdump
 
@@ -30,7 +34,8 @@ build_id() {
   "$OBJDUMP" -p "$1" | sed -nE 's/.*format RSDS signature (.{8})(.{4})(.{4})(.{4})(.{12}) age ([0-9]+).*/{\U\1-\2-\3-\4-\5\E} age \6/p'
 }
 
-# Signs the stripped DLL into a copy, verifies the signature and names the signer.
+# Signs a file (the stripped DLL or doctor, the installer) into a copy, verifies the signature and
+# names the signer.
 sign() {
   local unsigned=$1 signed=$2
   local args=(-certs "$TORVO_SIGN_CERT" -key "$TORVO_SIGN_KEY" -h sha256 -n "ZebTorvo Explorer context menu")
@@ -44,7 +49,38 @@ sign() {
   [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
   local report
   report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
-  echo "signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+  echo "$(basename "$signed") signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+}
+
+# Puts a file made in $work into the release: signed when a certificate is given, else as it is.
+ship() {
+  if [ -n "${TORVO_SIGN_CERT:-}" ]; then
+    sign "$work/$1" "$work/out/$1"
+  else
+    cp "$work/$1" "$work/out/$1"
+    echo "$1 is unsigned: set TORVO_SIGN_CERT and TORVO_SIGN_KEY to sign it"
+  fi
+  chmod 644 "$work/out/$1"
+}
+
+# Strips a built binary into $work, its symbols into the release beside it; the debug link holds
+# the symbol file's name and checksum, and debuggers look for it beside the binary.
+strip_apart() {
+  "$OBJCOPY" --only-keep-debug "$RELEASE_TREE/bin/$1" "$work/out/$1.debug"
+  chmod 644 "$work/out/$1.debug"
+  (cd "$work/out" && "$OBJCOPY" --strip-all --add-gnu-debuglink="$1.debug" "$RELEASE_TREE/bin/$1" "$work/$1")
+}
+
+# The installer of what the release holds: registry rows harvested from the shipped DLL's own
+# registration in a clean prefix, then packaging/msi/build-msi.sh, which checks them in the package.
+build_installer() {
+  local stage=$RELEASE_TREE/msi msi=TorvoShellMenu-$(version)-x64.msi
+  rm -rf "$stage" && mkdir -p "$stage"
+  cp "$work/out/$DLL" "$work/out/$DOCTOR" "$stage/"
+  [ ! -f "$work/out/TorvoShellMenu.msix" ] || cp "$work/out/TorvoShellMenu.msix" "$stage/"
+  "$ROOT/packaging/msi/harvest.sh" "$stage/$DLL" "$stage" || fail "harvesting the registration failed"
+  "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" || fail "building the installer failed"
+  ship "$msi"
 }
 
 if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
@@ -54,29 +90,23 @@ fi
 ensure_packages
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
-cmake --build "$RELEASE_TREE" --target TorvoShellMenu
+cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR"
 
 # Everything is made in a folder of its own that becomes build/release/ only when complete.
 work=$(mktemp -d "$BUILD_ROOT/release-work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -m 755 "$work/out"
-built=$RELEASE_TREE/bin/$DLL
-"$OBJCOPY" --only-keep-debug "$built" "$work/out/$DLL.debug"
-# The debug link holds the symbol file's name and checksum; debuggers look for it beside the DLL.
-(cd "$work/out" && "$OBJCOPY" --strip-all --add-gnu-debuglink="$DLL.debug" "$built" "$work/$DLL")
+strip_apart "$DLL"
+strip_apart "$DOCTOR"
 
 echo "TorvoShellMenu $(version), build id $(build_id "$work/$DLL")"
-if [ -n "${TORVO_SIGN_CERT:-}" ]; then
-  sign "$work/$DLL" "$work/out/$DLL"
-else
-  cp "$work/$DLL" "$work/out/$DLL"
-  echo "$DLL is unsigned: set TORVO_SIGN_CERT and TORVO_SIGN_KEY to sign it"
-fi
-chmod 644 "$work/out/$DLL" "$work/out/$DLL.debug"
-(cd "$work/out" && sha256sum "$DLL" "$DLL.debug" >SHA256SUMS)
+ship "$DLL"
+ship "$DOCTOR"
+build_installer
+(cd "$work/out" && sha256sum -- $(ls | grep -vx SHA256SUMS) >SHA256SUMS)
 mv "$work/out" "$OUT"
 
 echo "${OUT#"$ROOT"/}/:"
-for file in "$DLL" "$DLL.debug" SHA256SUMS; do
-  printf '  %-26s %9d bytes\n' "$file" "$(stat -c %s "$OUT/$file")"
+for file in $(ls "$OUT"); do
+  printf '  %-34s %9d bytes\n' "$file" "$(stat -c %s "$OUT/$file")"
 done

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # scripts/release.sh end to end, on build/release/ of BUILD_ROOT:
 #   release_test.sh unsigned
-#       without a certificate the script says that the DLL is unsigned and succeeds; what it writes
-#       is the stripped DLL, its symbols (found through the debug link) and matching checksums, and
-#       the version it prints is the DLL's own
+#       without a certificate the script says that nothing is signed and succeeds; what it writes
+#       is the stripped DLL and doctor, their symbols (found through the debug links), the
+#       installer and matching checksums, and the version it prints is the DLL's own
 #   release_test.sh signed BIN WINE_RUN STAGE
-#       with a throw-away certificate and key the signature verifies and covers the file, and that
-#       very file passes the server's end-to-end group under Wine: wine_server.exe and the stand-in
-#       agent from BIN run beside it in STAGE
+#       with a throw-away certificate and key the DLL's, the doctor's and the installer's
+#       signatures verify, the DLL's covers the file, and that very file passes the server's
+#       end-to-end group under Wine: wine_server.exe and the stand-in agent from BIN run beside it
+#       in STAGE
 set -euo pipefail
 mode=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$BUILD_ROOT/release
 dll=$out/TorvoShellMenu.dll
+doctor=$out/torvo-doctor.exe
 tools=x86_64-w64-mingw32
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,28 +27,40 @@ run_release() {  # prints the script's output; fails the test when the script fa
   cat "$work/release.log"
 }
 
-# What every release holds, signed or not.
+# The version the script printed.
+printed_version() { sed -nE 's/^TorvoShellMenu ([0-9.]+), build id .*/\1/p' <<<"$1"; }
+
+# What every release holds, signed or not, given the script's output; every file has its checksum.
 check_release_folder() {
-  [ "$(ls "$out" | tr '\n' ' ')" = "SHA256SUMS TorvoShellMenu.dll TorvoShellMenu.dll.debug " ] ||
+  local msi="TorvoShellMenu-$(printed_version "$1")-x64.msi"
+  [ "$(ls "$out" | tr '\n' ' ')" = \
+    "SHA256SUMS $msi TorvoShellMenu.dll TorvoShellMenu.dll.debug torvo-doctor.exe torvo-doctor.exe.debug " ] ||
       fail "build/release holds: $(ls "$out")"
+  [ "$(cut -d' ' -f3 "$out/SHA256SUMS" | sort | tr '\n' ' ')" = "$(ls "$out" | grep -vx SHA256SUMS | sort | tr '\n' ' ')" ] ||
+      fail "SHA256SUMS does not list every file"
   (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
 }
 
 if [ "$mode" = unsigned ]; then
   log=$(TORVO_SIGN_CERT= TORVO_SIGN_KEY= run_release)
   echo "$log"
-  expect_in "$log" "TorvoShellMenu.dll is unsigned"
-  check_release_folder
-  ! osslsigncode verify -in "$dll" >/dev/null 2>&1 || fail "the unsigned DLL carries a signature"
+  check_release_folder "$log"
+  for file in "$dll" "$doctor" "$out"/*.msi; do
+    expect_in "$log" "$(basename "$file") is unsigned"
+    ! osslsigncode verify -in "$file" >/dev/null 2>&1 || fail "the unsigned $file carries a signature"
+  done
 
   # Stripped, and the symbols are found through the debug link (whose checksum addr2line checks).
-  ! "$tools-objdump" -h "$dll" | grep -q ' \.debug_' || fail "debug sections left in the DLL"
+  for binary in "$dll" "$doctor"; do
+    ! "$tools-objdump" -h "$binary" | grep -q ' \.debug_' || fail "debug sections left in $binary"
+    "$tools-objdump" -h "$binary" | grep -q ' \.gnu_debuglink' || fail "no debug link in $binary"
+  done
   address=$("$tools-nm" "$dll.debug" | awk '$3 == "DllGetClassObject" { print "0x" $1 }')
   [ -n "$address" ] || fail "no DllGetClassObject in the symbols"
   expect_in "$("$tools-addr2line" -f -e "$dll" "$address")" "server/class_objects.cpp"
 
   # The printed version is the one the DLL's version record carries.
-  printed=$(sed -nE 's/^TorvoShellMenu ([0-9.]+), build id .*/\1/p' <<<"$log")
+  printed=$(printed_version "$log")
   record=$("$tools-windres" -i "$dll" -O rc | sed -nE 's/^ *FILEVERSION ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+).*/\1.\2.\3.\4/p')
   [ -n "$printed" ] && [ "$printed" = "$record" ] || fail "printed version '$printed', the DLL's '$record'"
   exit 0
@@ -60,11 +74,12 @@ openssl req -x509 -newkey rsa:2048 -days 2 -subj "$subject" -passout pass:throw-
 log=$(TORVO_SIGN_CERT=$work/cert.pem TORVO_SIGN_KEY=$work/key.pem TORVO_SIGN_PASS=throw-away \
       TORVO_SIGN_CA=$work/cert.pem run_release)
 echo "$log"
-expect_in "$log" "signed by $subject, signature verified"
-check_release_folder
-
-report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$dll" 2>&1) || fail "verify: $report"
-expect_in "$report" "Signature verification: ok"
+check_release_folder "$log"
+for file in "$dll" "$doctor" "$out"/*.msi; do
+  expect_in "$log" "$(basename "$file") signed by $subject, signature verified"
+  report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$file" 2>&1) || fail "verify $file: $report"
+  expect_in "$report" "Signature verification: ok"
+done
 # The signature covers the code: one byte changed in .text and it no longer verifies.
 cp "$dll" "$work/changed.dll"
 printf '\xff' | dd of="$work/changed.dll" bs=1 seek=1024 conv=notrunc status=none

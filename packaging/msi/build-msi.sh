@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# build-msi.sh VERSION STAGE OUT
+# Builds the installer of the files in STAGE (TorvoShellMenu.dll, torvo-doctor.exe, registration.wxi
+# and registration.json from harvest.sh, and TorvoShellMenu.msix when the release has one) into OUT,
+# then checks that its registry rows are exactly what registration wrote.
+# VERSION is the product's four-part version, major.minor.patch.build. Windows Installer compares
+# three parts (major and minor up to 255, the third up to 65535), so the package's version is
+# major.minor.build: the build number orders releases, and it grows with every release.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+version=$1 stage=$2 out=$3
+
+fail() { echo "build-msi: $*" >&2; exit 1; }
+
+IFS=. read -r major minor patch build extra <<<"$version"
+[[ -z "${extra:-}" && "$major.$minor.$patch.$build" =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] ||
+    fail "version $version is not major.minor.patch.build"
+((major <= 255 && minor <= 255 && build <= 65535)) || fail "version $version does not fit an installer's version"
+package_version=$major.$minor.$build
+
+# One product code per package version: a rebuilt package of the same version is the same product.
+upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$here/TorvoShellMenu.wxs")
+product_code=$(python3 -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
+    "$upgrade_code" "$package_version")
+sparse=no
+[ ! -f "$stage/TorvoShellMenu.msix" ] || sparse=yes
+
+# wixl finds the files named by the source beside it.
+cp "$here/TorvoShellMenu.wxs" "$stage/"
+wixl -a x64 -D Version="$package_version" -D ProductCode="$product_code" -D Sparse=$sparse \
+    -o "$out" "$stage/TorvoShellMenu.wxs" || fail "wixl failed"
+python3 "$here/registration_rows.py" check "$out" "$stage/registration.json" ||
+    fail "the package's registry rows are not what registration writes"

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# installer_test.sh BIN
+# The release's installer under Wine's msiexec, in a clean prefix of its own, one step after the
+# other, each step checked against the state it must leave:
+#   installed  the registry holds exactly what regsvr32 writes in a clean prefix (the harvested
+#              registration.json, the DLL's path folded), the files are the release's, torvo-doctor
+#              finds no problem and the explorer-like host (torvo_host.exe from BIN) shows the item
+#   unchanged  registry and disk as before the step
+#   removed    registry and disk as before the first install
+# The agent's folder is the install folder; a package one build newer is made from the release's
+# staged installer sources (BUILD_ROOT/win-release/msi).
+set -euo pipefail
+bin=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/scripts/common.sh"
+export WINEPREFIX=$BUILD_ROOT/installer-prefix
+release=$BUILD_ROOT/release
+folder='C:\Program Files\ZebTorvo Vault'
+host_folder="$WINEPREFIX/drive_c/Program Files/ZebTorvo Vault"
+item=$'\xe7\xa7\xbb\xe5\x8a\xa8\xe5\x88\xb0 ZebTorvo \xe5\x8a\xa0\xe5\xaf\x86'  # 移动到 ZebTorvo 加密
+work=$(mktemp -d); echo "work: $work"
+trap 'wineserver -k 2>/dev/null || true; [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+win() { printf 'Z:%s' "${1//\//\\}"; }
+compare() { python3 "$root/tests/installer/registry_compare.py" "$@" || fail "the registry differs (above)"; }
+
+# The registry's export and the disk's listing (files with size and time, folders by name; the
+# installer's cache folder aside, which Windows always has).
+snapshot() {
+  export_registry "$(win "$1.reg")" >/dev/null
+  (cd "$WINEPREFIX/drive_c" && find . \( -path ./windows/Installer -prune \) -o \( -type f -printf '%p %s %T@\n' \) \
+       -o \( -type d -printf '%p/\n' \) | sort) >"$1.disk"
+}
+same_disk() { diff -u "$1.disk" "$2.disk" || fail "$3: the disk differs"; }
+
+# Uninstall\{product code} entries that the prefix did not have before the first install.
+products() { comm -13 <(uninstall_keys "$work/pristine.reg") <(uninstall_keys "$1.reg"); }
+uninstall_keys() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r' | grep -oE 'CurrentVersion\\Uninstall\\\{[^]]+\}\]$' | sort -u | cut -d'\' -f3 | tr -d ']' || true; }
+
+check_installed() {
+  compare installed "$work/pristine.reg" "$1.reg" "$BUILD_ROOT/win-release/msi/registration.json" "$folder\\TorvoShellMenu.dll"
+  for file in TorvoShellMenu.dll torvo-doctor.exe; do
+    cmp "$release/$file" "$host_folder/$file" || fail "$file is not the release's"
+  done
+  wine "$folder\\torvo-doctor.exe" >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }
+  wine "$bin/torvo_host.exe" 'C:\users\Public\report.txt' >"$1.host" || true
+  grep -qF "$item" "$1.host" || { cat "$1.host"; fail "the host's menu lacks the item"; }
+}
+
+# step NAME EXIT STATE -- MSIEXEC ARGUMENTS: runs msiexec silently with a log, expects its exit code
+# (modulo 256, as a Linux shell sees it) and checks the state it leaves.
+step() {
+  local name=$1 want=$2 state=$3 code=0
+  shift 4
+  snapshot "$work/$name.before"
+  wine msiexec "$@" /qn /l*v "$(win "$work/$name.log")" || code=$?
+  [ "$code" = "$want" ] || { tail -n 40 "$work/$name.log"; fail "$name: msiexec exited $code, not $want"; }
+  snapshot "$work/$name.after"
+  case $state in
+    installed) check_installed "$work/$name.after" ;;
+    unchanged) compare unchanged "$work/$name.before.reg" "$work/$name.after.reg"
+               same_disk "$work/$name.before" "$work/$name.after" "$name" ;;
+    removed)   compare removed "$work/pristine.reg" "$work/$name.after.reg"
+               same_disk "$work/pristine" "$work/$name.after" "$name" ;;
+  esac
+  echo "ok: $name"
+}
+
+older=$(ls "$release"/TorvoShellMenu-*-x64.msi)
+version=$(basename "$older" | sed -E 's/^TorvoShellMenu-(.*)-x64\.msi$/\1/')
+newer_version=${version%.*}.$((${version##*.} + 1))
+cp -r "$BUILD_ROOT/win-release/msi" "$work/stage"
+"$root/packaging/msi/build-msi.sh" "$newer_version" "$work/stage" "$work/newer.msi" >/dev/null
+newer_code=$(msiinfo export "$work/newer.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+
+fresh_prefix "$WINEPREFIX"
+wineserver -p
+mkdir -p "$host_folder" "$WINEPREFIX/drive_c/users/Public"
+cp "$bin/zebtorvofloat.exe" "$host_folder/"
+echo report >"$WINEPREFIX/drive_c/users/Public/report.txt"
+snapshot "$work/pristine"
+
+step install 0 installed -- /i "$(win "$older")" INSTALLFOLDER="$folder"
+# A value the installer wrote and the installed DLL go; a repair puts both back.
+wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\InprocServer32' \
+    /v ThreadingModel /f >/dev/null
+rm "$host_folder/TorvoShellMenu.dll"
+step repair 0 installed -- /i "$(win "$older")" REINSTALL=ALL REINSTALLMODE=amus
+# The newer package, given no folder, upgrades the older one where it lies.
+step upgrade 0 installed -- /i "$(win "$work/newer.msi")"
+[ "$(products "$work/upgrade.after")" = "$newer_code" ] ||
+    fail "installed products after the upgrade: $(products "$work/upgrade.after"), not $newer_code"
+# 1603 (fatal error) is 67 to a Linux shell. The refusal is the downgrade rule's, which found the
+# newer product (Wine's quiet log leaves out the rule's message).
+step downgrade 67 unchanged -- /i "$(win "$older")"
+grep -qa "WIX_DOWNGRADE_DETECTED = $newer_code" "$work/downgrade.log" || fail "the downgrade was not refused as one"
+step removal 0 removed -- /x "$(win "$work/newer.msi")"

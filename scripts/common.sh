@@ -58,9 +58,9 @@ fresh_prefix() {
   WINEPREFIX=$1 wineserver -w
 }
 
-# Exports HKLM\Software of WINEPREFIX into FILE (a Windows path), as regedit writes it.
+# Exports KEY (default HKLM\Software) of WINEPREFIX into FILE (a Windows path), as regedit writes it.
 export_registry() {
-  wine regedit /E "$1" 'HKEY_LOCAL_MACHINE\Software' || { echo "cannot export the registry to $1" >&2; return 1; }
+  wine regedit /E "$1" "${2:-HKEY_LOCAL_MACHINE\Software}" || { echo "cannot export the registry to $1" >&2; return 1; }
 }
 
 # Creates the 64-bit prefix once: null graphics driver, no crash debugger; maps the vault drives

@@ -9,15 +9,24 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/common.sh"
 dll=$1 stage=$2
 export WINEPREFIX=$BUILD_ROOT/harvest-prefix
+installed='C:\Program Files\ZebTorvo\TorvoShellMenu.dll'
 
 fail() { echo "harvest: $*" >&2; exit 1; }
 
+# Exports both whole roots that registration may write to into C:\FOLDER, so that nothing it
+# writes goes unseen.
+export_roots() {
+  mkdir -p "$WINEPREFIX/drive_c/$1"
+  export_registry "C:\\$1\\machine.reg" HKEY_LOCAL_MACHINE
+  export_registry "C:\\$1\\user.reg" HKEY_CURRENT_USER
+}
+
 fresh_prefix "$WINEPREFIX"
 trap 'wineserver -k 2>/dev/null || true' EXIT
-folder="$WINEPREFIX/drive_c/Program Files/ZebTorvo"
-mkdir -p "$folder" && cp "$dll" "$folder/TorvoShellMenu.dll"
-export_registry 'C:\before.reg'
-wine regsvr32 /s 'C:\Program Files\ZebTorvo\TorvoShellMenu.dll' || fail "regsvr32 failed"
-export_registry 'C:\after.reg'
-python3 "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before.reg" "$WINEPREFIX/drive_c/after.reg" \
-    'C:\Program Files\ZebTorvo\TorvoShellMenu.dll' "$stage" || fail "the registration cannot be written as rows"
+mkdir -p "$WINEPREFIX/drive_c/Program Files/ZebTorvo"
+cp "$dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/TorvoShellMenu.dll"
+export_roots before
+wine regsvr32 /s "$installed" || fail "regsvr32 failed"
+export_roots after
+python3 "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before" "$WINEPREFIX/drive_c/after" "$installed" \
+    "$stage" || fail "the registration cannot be written as rows"

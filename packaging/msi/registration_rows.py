@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The installer's registry rows, derived from what the DLL's registration writes.
 
-  registration_rows.py rows BEFORE.reg AFTER.reg DLL STAGE
-      BEFORE and AFTER are exports of a clean prefix around `regsvr32 DLL` (DLL as a Windows path).
+  registration_rows.py rows BEFORE AFTER DLL STAGE
+      BEFORE and AFTER are folders of exports (*.reg) of a clean prefix around `regsvr32 DLL`
+      (DLL as a Windows path).
       Writes STAGE/registration.json, what registration wrote with the DLL's path folded into
       the installed file ([#TorvoShellMenu.dll]) and its folder into [INSTALLFOLDER], and
       STAGE/registration.wxi, one RegistryValue row per value of it. Anything that rows cannot
@@ -32,8 +33,15 @@ class Inexpressible(Exception):
     """What registration wrote that a row of the package cannot write exactly."""
 
 
-def harvest(before_path, after_path, dll):
-    added, removed = reg_export.difference(reg_export.read(before_path), reg_export.read(after_path))
+def _read_folder(folder):
+    entries = {}
+    for name in sorted(os.listdir(folder)):
+        entries.update(reg_export.read(os.path.join(folder, name)))
+    return entries
+
+
+def harvest(before_folder, after_folder, dll):
+    added, removed = reg_export.difference(_read_folder(before_folder), _read_folder(after_folder))
     if removed:
         raise Inexpressible("registration removed or changed what was there: " +
                             "; ".join(reg_export.describe(e) for e in removed.values()))

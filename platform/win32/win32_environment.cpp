@@ -26,4 +26,9 @@ std::optional<std::u16string> Win32Environment::ExpandVariables(const char16_t* 
 
 bool Win32Environment::IsSpace(char16_t unit) const { return std::iswspace(unit) != 0; }
 
+bool Win32Environment::EqualIgnoringCase(std::u16string_view a, std::u16string_view b) const {
+  return ::CompareStringOrdinal(AsWide(a.data()), static_cast<int>(a.size()), AsWide(b.data()),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace torvo::win32

@@ -22,6 +22,9 @@ class Environment {
   // each code unit equals the other's once both are upper-cased as Windows upper-cases file names
   // (non-ASCII letters too), the way the file system compares names.
   virtual bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) const = 0;
+  // FindStringOrdinal with its ignore-case flag: whether `part` occurs in `text` by the same rule.
+  // An empty part occurs in every text.
+  virtual bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) const = 0;
 };
 
 }  // namespace torvo

@@ -67,21 +67,12 @@ std::u16string_view TrimmedPath(const Environment& environment, const char16_t* 
   return text;
 }
 
-// Whether the expanded text occurs anywhere in the path, letter case aside.
-bool ContainsIgnoringCase(const Environment& environment, std::u16string_view path, std::u16string_view expanded) {
-  if (expanded.size() > path.size()) return false;
-  for (std::size_t at = 0; at + expanded.size() <= path.size(); ++at) {
-    if (environment.EqualIgnoringCase(path.substr(at, expanded.size()), expanded)) return true;
-  }
-  return false;
-}
-
 // Both kinds compare as Windows compares file names: ordinal, without regard to letter case.
 bool RowMatches(const Environment& environment, std::int32_t match, std::u16string_view path,
                 std::u16string_view expanded) {
   switch (match) {
     case PATH_MATCH_CONTAINS:
-      return ContainsIgnoringCase(environment, path, expanded);
+      return environment.ContainsIgnoringCase(path, expanded);
     case PATH_MATCH_EQUAL:
       return path.size() == expanded.size() && environment.EqualIgnoringCase(path, expanded);
     default:

@@ -63,6 +63,13 @@ bool FakeEnvironment::EqualIgnoringCase(std::u16string_view a, std::u16string_vi
          std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return UpperCase(x) == UpperCase(y); });
 }
 
+bool FakeEnvironment::ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) const {
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (EqualIgnoringCase(text.substr(at, part.size()), part)) return true;
+  }
+  return false;
+}
+
 FakeEnvironment ExampleMachine() {
   FakeEnvironment env;
   env.Set(u"SystemDrive", u"D:");

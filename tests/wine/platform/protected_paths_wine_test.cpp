@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/win32/wide.h"
@@ -63,6 +64,19 @@ TEST(ProtectedPathUnderWine, TheEnvironmentIsReadAtEveryTest) {
   EXPECT_EQ(Protected(L"C:\\Users"), 0);  // row 6 stays unexpanded
   EXPECT_EQ(Protected(L"C:\\"), 1);       // the drive-root rows still hold
   ::SetEnvironmentVariableW(L"SystemDrive", L"C:");
+}
+
+// The adapter expands in one call what fits a path buffer and asks again for what does not.
+TEST(ProtectedPathUnderWine, ExpansionsOfEveryLengthComeBackWhole) {
+  const win32::Win32Environment env;
+  for (const std::size_t length : {258u, 259u, 260u, 600u}) {
+    const std::wstring value(length, L'x');
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"TORVO_LONG", value.c_str()));
+    const std::optional<std::u16string> expanded = env.ExpandVariables(u"%TORVO_LONG%");
+    ASSERT_TRUE(expanded) << length;
+    EXPECT_EQ(*expanded, std::u16string(length, u'x')) << length;
+  }
+  ::SetEnvironmentVariableW(L"TORVO_LONG", nullptr);
 }
 
 }  // namespace

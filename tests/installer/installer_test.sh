@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
-# installer_test.sh BIN
-# The release's installer under Wine's msiexec, in a clean prefix of its own, one step after the
-# other, each step checked against the state it must leave:
-#   installed  the registry holds exactly what regsvr32 writes in a clean prefix (the harvested
-#              registration.json, the DLL's path folded), the files are the release's, torvo-doctor
-#              finds no problem and the explorer-like host (torvo_host.exe from BIN) shows the item
-#   unchanged  registry and disk as before the step
-#   removed    registry and disk as before the first install
-# The agent's folder is the install folder; a package one build newer is made from the release's
-# staged installer sources (BUILD_ROOT/win-release/msi).
+# installer_test.sh BIN: the release's installer under Wine's msiexec in a clean prefix of its own,
+# step after step, each checked against the state it must leave:
+#   installed  the registry holds exactly what regsvr32 writes in a clean prefix (the release's
+#              harvest, the DLL's path folded), the files are the release's, torvo-doctor finds no
+#              problem and the explorer-like host (torvo_host.exe from BIN) shows the item
+#   unchanged  registry and disk as before the step;  removed  as before the first install
+# The install folder is the agent's; the newer package is built from the release's staged sources.
 set -euo pipefail
 bin=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -17,9 +14,8 @@ export WINEPREFIX=$BUILD_ROOT/installer-prefix
 release=$BUILD_ROOT/release
 folder='C:\Program Files\ZebTorvo Vault'
 host_folder="$WINEPREFIX/drive_c/Program Files/ZebTorvo Vault"
-item=$'\xe7\xa7\xbb\xe5\x8a\xa8\xe5\x88\xb0 ZebTorvo \xe5\x8a\xa0\xe5\xaf\x86'  # 移动到 ZebTorvo 加密
-work=$(mktemp -d); echo "work: $work"
-trap 'wineserver -k 2>/dev/null || true; [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
+work=$(mktemp -d)
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 win() { printf 'Z:%s' "${1//\//\\}"; }
@@ -34,9 +30,8 @@ snapshot() {
 }
 same_disk() { diff -u "$1.disk" "$2.disk" || fail "$3: the disk differs"; }
 
-# Uninstall\{product code} entries that the prefix did not have before the first install.
-products() { comm -13 <(uninstall_keys "$work/pristine.reg") <(uninstall_keys "$1.reg"); }
-uninstall_keys() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r' | grep -oE 'CurrentVersion\\Uninstall\\\{[^]]+\}\]$' | sort -u | cut -d'\' -f3 | tr -d ']' || true; }
+# The product codes in the list of programs of an export (a fresh prefix has none).
+products() { iconv -f UTF-16 -t UTF-8 "$1.reg" | tr -d '\r' | sed -nE 's/^\[.*\\Uninstall\\(\{[^\]+\})\]$/\1/p'; }
 
 check_installed() {
   compare installed "$work/pristine.reg" "$1.reg" "$BUILD_ROOT/win-release/msi/registration.json" "$folder\\TorvoShellMenu.dll"
@@ -45,7 +40,7 @@ check_installed() {
   done
   wine "$folder\\torvo-doctor.exe" >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }
   wine "$bin/torvo_host.exe" 'C:\users\Public\report.txt' >"$1.host" || true
-  grep -qF "$item" "$1.host" || { cat "$1.host"; fail "the host's menu lacks the item"; }
+  grep -qF "移动到 ZebTorvo 加密" "$1.host" || { cat "$1.host"; fail "the host's menu lacks the item"; }
 }
 
 # step NAME EXIT STATE -- MSIEXEC ARGUMENTS: runs msiexec silently with a log, expects its exit code

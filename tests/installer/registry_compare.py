@@ -1,14 +1,11 @@
 #!/usr/bin/env python3
-"""Compares two exports of HKLM\\Software taken around one step of the installer.
+"""Compares two exports of HKLM\\Software taken around one step of the installer; prints each entry
+that is wrong and exits 1 if there is one.
 
-  registry_compare.py installed BEFORE AFTER SET DLL
-      what appeared is exactly SET (registration.json: what regsvr32 wrote in a clean prefix),
-      with the installed DLL's path folded as there; the installer's own records aside
-  registry_compare.py removed BEFORE AFTER
-      nothing appeared and nothing of value went
-  registry_compare.py unchanged BEFORE AFTER
-      nothing differs at all
-Prints each entry that is wrong and exits 1 if there is one.
+  registry_compare.py installed BEFORE AFTER SET DLL   what appeared is exactly SET (the harvest of
+      regsvr32 in a clean prefix), the installed DLL's path folded, the installer's records aside
+  registry_compare.py removed BEFORE AFTER             nothing appeared and nothing of value went
+  registry_compare.py unchanged BEFORE AFTER           nothing differs
 """
 import os
 import sys

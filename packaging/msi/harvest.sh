@@ -22,7 +22,8 @@ export_roots() {
 }
 
 fresh_prefix "$WINEPREFIX"
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# The prefix is only needed for this run (about 700 MB).
+trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
 mkdir -p "$WINEPREFIX/drive_c/Program Files/ZebTorvo"
 cp "$dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/TorvoShellMenu.dll"
 export_roots before

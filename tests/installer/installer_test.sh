@@ -15,7 +15,7 @@ release=$BUILD_ROOT/release
 folder='C:\Program Files\ZebTorvo Vault'
 host_folder="$WINEPREFIX/drive_c/Program Files/ZebTorvo Vault"
 work=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work" "$WINEPREFIX"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 win() { printf 'Z:%s' "${1//\//\\}"; }

@@ -56,13 +56,14 @@ constexpr Scope kScopes[] = {
     {L"registration per user", true, kHkeyCurrentUser, L"regsvr32 /n /i:user "},
 };
 
-// Both scripts of the DLL at `dll` in the check walk, with `dll` as %MODULE%; the first failure,
+// Both scripts of the DLL in the check walk, with `modulePath` as %MODULE%; the first failure,
 // with what was found until then.
-HRESULT CheckScripts(const std::wstring& dll, const Scope& scope, std::vector<RegistryDifference>& differences) {
+HRESULT CheckScripts(const DoctorContext& context, const std::wstring& modulePath, const Scope& scope,
+                     std::vector<RegistryDifference>& differences) {
   const RegisterMode mode(scope.perUser);
   RegistryReader reader;
   MachineClassesView registry(reader.Adapter());
-  DllScriptSource source(dll);
+  DllScriptSource source(context.dll, modulePath);
   DoctorModule module;
   const SubstitutionEntry appId[] = {{u"APPID", win32::AsUtf16(kAppId)}, {nullptr, nullptr}};
   const HRESULT hr = CheckRegistryResource(module, source, registry, IDR_TORVO_APPID, appId, differences);
@@ -189,21 +190,21 @@ void ReportUnregistered(const DoctorContext& context, RegistryReader& reader, Re
                      L" (this user), then restart Explorer");
 }
 
-// One scope's walk: a difference the shell would act on is a problem; one the shell accepts, or
-// one the approval check judges, is listed as a note.
-void CheckScope(const DoctorContext& context, const Scope& scope, std::vector<RegistryDifference>& reported,
-                Report& report) {
+// One scope's walk: a difference the shell would act on is a problem; one the shell accepts, one
+// the approval check judges, and every one of a stale registration already reported (`judged`)
+// is listed as a note.
+void CheckScope(const DoctorContext& context, const Scope& scope, bool judged,
+                std::vector<RegistryDifference>& reported, Report& report) {
   const ClassRegistration& registration = scope.perUser ? context.user : context.machine;
-  const std::wstring& dll = CheckedDll(context, registration);
-  if (registration.fault && !SameFile(dll, context.dll)) {
-    report.Note(scope.check, L"not checked: it names " + registration.server + L", which " + *registration.fault +
+  const std::wstring& dll = judged ? context.dll : CheckedDll(context, registration);
+  if (registration.fault && !judged && !SameFile(dll, context.dll)) {
+    report.Note(scope.check, L"it names " + registration.server + L", which " + *registration.fault +
                                  L"; Explorer loads the other registration, which hides it");
-    return;
   }
   const std::wstring fix =
       scope.fix + Quoted(dll) + (scope.perUser ? L"" : L" (as administrator)") + L", then restart Explorer";
   std::vector<RegistryDifference> differences;
-  const HRESULT hr = CheckScripts(dll, scope, differences);
+  const HRESULT hr = CheckScripts(context, dll, scope, differences);
   if (FAILED(hr)) report.Problem(scope.check, L"cannot be checked: " + StatusText(hr), fix);
   std::size_t problems = 0;
   for (const RegistryDifference& difference : differences) {
@@ -211,7 +212,9 @@ void CheckScope(const DoctorContext& context, const Scope& scope, std::vector<Re
     if (std::any_of(reported.begin(), reported.end(), same)) continue;
     reported.push_back(difference);
     const std::wstring text = DescribeDifference(scope, difference);
-    if (UnderApproved(difference)) {
+    if (judged) {
+      report.Note(scope.check, text + L" (part of the stale registration reported above)");
+    } else if (UnderApproved(difference)) {
       report.Note(scope.check, text + L" (the approval check below judges the approval)");
     } else if (ComAccepts(difference)) {
       report.Note(scope.check, text + L", which COM and Explorer accept as the same");
@@ -220,7 +223,7 @@ void CheckScope(const DoctorContext& context, const Scope& scope, std::vector<Re
       ++problems;
     }
   }
-  if (FAILED(hr)) return;
+  if (FAILED(hr) || judged) return;
   if (differences.empty()) {
     report.Ok(scope.check, L"every key and value of the DLL's two scripts is in place");
   } else if (problems == 0) {
@@ -249,10 +252,8 @@ void CheckRegistration(const DoctorContext& context, Report& report) {
     const Scope& scope = kScopes[i];
     if (!registered[i]) {
       report.Note(scope.check, L"none (the class is registered the other way)");
-    } else if (scope.perUser && context.staleUser) {
-      report.Note(scope.check, L"not checked: the stale registration reported above");
     } else {
-      CheckScope(context, scope, reported, report);
+      CheckScope(context, scope, scope.perUser && context.staleUser, reported, report);
     }
   }
 }

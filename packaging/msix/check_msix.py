@@ -250,7 +250,8 @@ def check_block_map(members, faults):
 
 
 def check_file_blocks(member, file, faults):
-    """One File of the block map against the member: sizes, then each block's size and hash."""
+    """One File of the block map against the member: its sizes, each block's hash, and for a deflated
+    file each block's compressed size."""
     if file.get("Size") != str(member.size) or file.get("LfhSize") != str(member.header_size):
         faults.append(f"{member.name}: the block map's Size or LfhSize differs from the archive")
         return
@@ -258,24 +259,31 @@ def check_file_blocks(member, file, faults):
     if len(blocks) != (member.size + BLOCK - 1) // BLOCK:
         faults.append(f"{member.name}: {len(blocks)} blocks in the block map for {member.size} bytes")
         return
-    at = 0
     for index, block in enumerate(blocks):
         data = member.data[index * BLOCK:(index + 1) * BLOCK]
-        if member.method == 8:
-            size = block.get("Size", "")
-            if not size.isdigit() or int(size) <= 0:
-                faults.append(f"{member.name}: block {index} of a deflated file has no Size")
-                return
-            data = inflate_block(member.compressed[at:at + int(size)], len(data))
-            at += int(size)
-            if data is None:
-                faults.append(f"{member.name}: block {index} does not inflate alone to its size")
-                return
-        elif block.get("Size") is not None:
-            faults.append(f"{member.name}: block {index} of a stored file has a Size")
         if base64.b64encode(hashlib.sha256(data).digest()).decode("ascii") != block.get("Hash"):
             faults.append(f"{member.name}: block {index} does not match its hash")
-    if member.method == 8 and at != member.compressed_size:
+    if member.method == 8:
+        check_compressed_blocks(member, blocks, faults)
+    elif any(block.get("Size") is not None for block in blocks):
+        faults.append(f"{member.name}: a block of a stored file has a Size")
+
+
+def check_compressed_blocks(member, blocks, faults):
+    """Each block's compressed bytes, where the sizes in the block map put them, inflate on their
+    own to that block's size; together they are the entry's compressed data."""
+    at = 0
+    for index, block in enumerate(blocks):
+        size = block.get("Size", "")
+        if not size.isdigit() or int(size) <= 0:
+            faults.append(f"{member.name}: block {index} of a deflated file has no Size")
+            return
+        expected = min(BLOCK, member.size - index * BLOCK)
+        if inflate_block(member.compressed[at:at + int(size)], expected) is None:
+            faults.append(f"{member.name}: block {index} does not inflate alone to its size")
+            return
+        at += int(size)
+    if at != member.compressed_size:
         faults.append(f"{member.name}: the blocks' sizes add up to {at}, the entry holds {member.compressed_size}")
 
 

@@ -95,6 +95,8 @@ BROKEN = [  # (how the package is broken, the change, what the check must report
      "images/StoreLogo.png: no content type"),
     ("no content type for the manifest", edit(TYPES, r'<Override PartName="/AppxManifest.xml"[^>]*/>', ""),
      "AppxManifest.xml: no content type"),
+    ("the manifest typed as plain XML", edit(TYPES, "application/vnd.ms-appx.manifest[+]xml", "application/xml"),
+     "AppxManifest.xml: content type application/xml, not application/vnd.ms-appx.manifest+xml"),
     ("stored content types", store(TYPES), "[Content_Types].xml is stored, not deflated"),
     ("a corrupt entry", on_archive(flip_byte(60)), "AppxManifest.xml: the deflated data is corrupt"),
     ("bytes after the archive", on_archive(lambda data: data + b"tail"), "after the archive"),
@@ -162,7 +164,7 @@ class Publisher(unittest.TestCase):
         ('/O=Contoso\\, Ltd/CN=Say "hi"', 'CN="Say ""hi""", O="Contoso, Ltd"'),
         ("/CN=ZebTorvo/emailAddress=sign@zebtorvo.example/2.5.4.15=Private Organization/serialNumber=91310000",
          "SERIALNUMBER=91310000, OID.2.5.4.15=Private Organization, E=sign@zebtorvo.example, CN=ZebTorvo"),
-        ("/C=CN/CN=加密 #1 ", 'CN="加密 #1 ", C=CN'),
+        ("/C=CN/O=#1/CN=加密 ", 'CN="加密 ", O="#1", C=CN'),
     ]
 
     def publisher(self, subject):

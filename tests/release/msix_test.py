@@ -13,6 +13,7 @@ import unittest
 import zipfile
 
 PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "msix")
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, PACKAGING)
 from check_msix import PUBLISHER  # noqa: E402  the manifest schema's pattern of a publisher
 

@@ -36,8 +36,7 @@ ensure_packages() {
 # backports suite a later one. When the installed one is older, adds the backports suite of the
 # mirror this machine already uses and installs osslsigncode from there.
 ensure_msix_signer() {
-  local installed; installed=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
-  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.7 && return 0
+  msix_signer_installed && return 0
   local codename mirror; codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
   mirror=$(debian_mirror "$codename")
   [ -n "$mirror" ] || { echo "no Debian mirror for $codename in the apt sources" >&2; return 1; }
@@ -45,9 +44,15 @@ ensure_msix_signer() {
   local sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
   printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: %s\n' \
       "$mirror" "$codename" /usr/share/keyrings/debian-archive-keyring.gpg |
-      $sudo tee /etc/apt/sources.list.d/torvo-backports.sources >/dev/null
-  $sudo apt-get update -qq
+      $sudo tee /etc/apt/sources.list.d/torvo-backports.sources >/dev/null || return 1
+  $sudo apt-get update -qq || return 1
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -t "$codename-backports" osslsigncode >/dev/null
+  msix_signer_installed || { echo "osslsigncode 2.7 or later could not be installed" >&2; return 1; }
+}
+
+msix_signer_installed() {
+  local installed; installed=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
+  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.7
 }
 
 # The URI of the mirror that the apt sources name for the suite CODENAME itself: the first enabled

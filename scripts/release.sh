@@ -4,8 +4,11 @@
 #   TorvoShellMenu.dll        stripped, with a GNU debug link to its symbols; signed when asked
 #   torvo-doctor.exe          the same
 #   *.debug                   the symbols of both, for crash analysis; kept, not shipped to users
+#   TorvoShellMenu.msix       the sparse package that puts the command on Windows 11's first menu;
+#                             signed when asked, with the signer's subject as its publisher
 #   TorvoShellMenu-<version>-x64.msi
-#                             the per-machine installer of both (packaging/msi); signed when asked
+#                             the per-machine installer of the DLL, the doctor and the package
+#                             (packaging/msi); signed when asked
 #   SHA256SUMS                the checksums of all
 # Signing (Authenticode, SHA-256) with osslsigncode when TORVO_SIGN_CERT and TORVO_SIGN_KEY name
 # PEM files: TORVO_SIGN_PASS is the key's passphrase, TORVO_SIGN_TIMESTAMP the URL of an RFC 3161
@@ -18,6 +21,12 @@ RELEASE_TREE=$BUILD_ROOT/win-release
 OUT=$BUILD_ROOT/release
 DLL=TorvoShellMenu.dll
 DOCTOR=torvo-doctor.exe
+MSIX=TorvoShellMenu.msix
+PACKAGING=$ROOT/packaging/msix
+# The publisher of an unsigned package: Windows 11 installs a package whose publisher holds this
+# attribute without a signature (Add-AppxPackage -AllowUnsigned, as administrator), never one that
+# claims to be a signed publisher's.
+UNSIGNED_PUBLISHER="CN=ZebTorvo, OID.2.25.311729368913984317654407730594956997722=1"
 OBJCOPY=x86_64-w64-mingw32-objcopy
 OBJDUMP=x86_64-w64-mingw32-objdump
 
@@ -34,8 +43,8 @@ build_id() {
   "$OBJDUMP" -p "$1" | sed -nE 's/.*format RSDS signature (.{8})(.{4})(.{4})(.{4})(.{12}) age ([0-9]+).*/{\U\1-\2-\3-\4-\5\E} age \6/p'
 }
 
-# Signs a file (the stripped DLL or doctor, the installer) into a copy, verifies the signature and
-# names the signer.
+# Signs a file (the stripped DLL or doctor, the sparse package, the installer) into a copy, verifies
+# the signature and names the signer.
 sign() {
   local unsigned=$1 signed=$2
   local args=(-certs "$TORVO_SIGN_CERT" -key "$TORVO_SIGN_KEY" -h sha256 -n "ZebTorvo Explorer context menu")
@@ -49,7 +58,7 @@ sign() {
   [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
   local report
   report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
-  echo "$(basename "$signed") signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+  echo "${signed##*/} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
 }
 
 # Puts a file made in $work into the release: signed when a certificate is given, else as it is.
@@ -77,10 +86,28 @@ build_installer() {
   local stage=$RELEASE_TREE/msi msi=TorvoShellMenu-$(version)-x64.msi
   rm -rf "$stage" && mkdir -p "$stage"
   cp "$work/out/$DLL" "$work/out/$DOCTOR" "$stage/"
-  [ ! -f "$work/out/TorvoShellMenu.msix" ] || cp "$work/out/TorvoShellMenu.msix" "$stage/"
+  [ ! -f "$work/out/$MSIX" ] || cp "$work/out/$MSIX" "$stage/"
   "$ROOT/packaging/msi/harvest.sh" "$stage/$DLL" "$stage" || fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" || fail "building the installer failed"
   ship "$msi"
+}
+
+# The sparse package (packaging/msix), its version the DLL's and its publisher the signer's subject as
+# Windows writes it; signed like the DLL; checked as Windows reads it before and after signing.
+release_msix() {
+  local packed=$work/$MSIX publisher=$UNSIGNED_PUBLISHER
+  if [ -n "${TORVO_SIGN_CERT:-}" ]; then
+    publisher=$("$PYTHON" "$PACKAGING/cert_publisher.py" "$TORVO_SIGN_CERT") || fail "no package publisher from the certificate"
+  fi
+  "$PYTHON" "$PACKAGING/pack_msix.py" --version "$(version)" --publisher "$publisher" --out "$packed" || fail "packing failed"
+  "$PYTHON" "$PACKAGING/check_msix.py" "$packed" >/dev/null || fail "the package does not pass its check"
+  if [ -n "${TORVO_SIGN_CERT:-}" ]; then
+    sign "$packed" "$work/out/$MSIX"
+  else
+    cp "$packed" "$work/out/$MSIX"
+    echo "$MSIX is unsigned: Windows installs it only with Add-AppxPackage -AllowUnsigned"
+  fi
+  "$PYTHON" "$PACKAGING/check_msix.py" "$work/out/$MSIX" || fail "the package does not pass its check"
 }
 
 if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
@@ -88,6 +115,7 @@ if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
   [ -r "$TORVO_SIGN_CERT" ] && [ -r "$TORVO_SIGN_KEY" ] || fail "cannot read TORVO_SIGN_CERT or TORVO_SIGN_KEY"
 fi
 ensure_packages
+[ -z "${TORVO_SIGN_CERT:-}" ] || ensure_msix_signer
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
 cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR"
@@ -102,6 +130,8 @@ strip_apart "$DOCTOR"
 echo "TorvoShellMenu $(version), build id $(build_id "$work/$DLL")"
 ship "$DLL"
 ship "$DOCTOR"
+release_msix
+chmod 644 "$work/out/$MSIX"
 build_installer
 (cd "$work/out" && sha256sum -- $(ls | grep -vx SHA256SUMS) >SHA256SUMS)
 mv "$work/out" "$OUT"

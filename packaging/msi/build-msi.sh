@@ -8,6 +8,7 @@
 # major.minor.build: the build number orders releases, and it grows with every release.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/common.sh"
 version=$1 stage=$2 out=$3
 
 fail() { echo "build-msi: $*" >&2; exit 1; }
@@ -20,7 +21,7 @@ package_version=$major.$minor.$build
 
 # One product code per package version: a rebuilt package of the same version is the same product.
 upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$here/TorvoShellMenu.wxs")
-product_code=$(python3 -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
+product_code=$("$PYTHON" -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
     "$upgrade_code" "$package_version")
 sparse=no
 [ ! -f "$stage/TorvoShellMenu.msix" ] || sparse=yes
@@ -29,5 +30,5 @@ sparse=no
 cp "$here/TorvoShellMenu.wxs" "$stage/"
 wixl -a x64 -D Version="$package_version" -D ProductCode="$product_code" -D Sparse=$sparse \
     -o "$out" "$stage/TorvoShellMenu.wxs" || fail "wixl failed"
-python3 "$here/registration_rows.py" check "$out" "$stage/registration.json" ||
+"$PYTHON" "$here/registration_rows.py" check "$out" "$stage/registration.json" ||
     fail "the package's registry rows are not what registration writes"

@@ -29,5 +29,5 @@ cp "$dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/TorvoShellMenu.dll"
 export_roots before
 wine regsvr32 /s "$installed" || fail "regsvr32 failed"
 export_roots after
-python3 "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before" "$WINEPREFIX/drive_c/after" "$installed" \
+"$PYTHON" "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before" "$WINEPREFIX/drive_c/after" "$installed" \
     "$stage" || fail "the registration cannot be written as rows"

@@ -19,7 +19,7 @@ trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work" "$WIN
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 win() { printf 'Z:%s' "${1//\//\\}"; }
-compare() { python3 "$root/tests/installer/registry_compare.py" "$@" || fail "the registry differs (above)"; }
+compare() { "$PYTHON" "$root/tests/installer/registry_compare.py" "$@" || fail "the registry differs (above)"; }
 
 # The registry's export and the disk's listing (files with size and time, folders by name; the
 # installer's cache folder aside, which Windows always has).

@@ -3,18 +3,21 @@
 #   release_test.sh unsigned
 #       without a certificate the script says that nothing is signed and succeeds; what it writes
 #       is the stripped DLL and doctor, their symbols (found through the debug links), the
-#       installer and matching checksums, and the version it prints is the DLL's own
+#       package, the installer and matching checksums; the version it prints is the DLL's own and
+#       the package's, whose publisher is the one for unsigned packages, and the package passes its
+#       check
 #   release_test.sh signed BIN WINE_RUN STAGE
-#       with a throw-away certificate and key the DLL's, the doctor's and the installer's
-#       signatures verify, the DLL's covers the file, and that very file passes the server's
-#       end-to-end group under Wine: wine_server.exe and the stand-in agent from BIN run beside it
-#       in STAGE
+#       with a throw-away certificate and key the signatures of the DLL, the doctor, the package
+#       and the installer verify, the DLL's and the package's cover their files, the package's
+#       publisher is the certificate's subject, and the DLL passes the server's end-to-end group
+#       under Wine: wine_server.exe and the stand-in agent from BIN run beside it in STAGE
 set -euo pipefail
 mode=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$BUILD_ROOT/release
 dll=$out/TorvoShellMenu.dll
 doctor=$out/torvo-doctor.exe
+msix=$out/TorvoShellMenu.msix
 tools=x86_64-w64-mingw32
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -30,24 +33,43 @@ run_release() {  # prints the script's output; fails the test when the script fa
 # The version the script printed.
 printed_version() { sed -nE 's/^TorvoShellMenu ([0-9.]+), build id .*/\1/p' <<<"$1"; }
 
-# What every release holds, signed or not, given the script's output; every file has its checksum.
+# What every release holds, signed or not, given the script's output: every file with its checksum;
+# prints the package check's line.
 check_release_folder() {
   local msi="TorvoShellMenu-$(printed_version "$1")-x64.msi"
-  [ "$(ls "$out" | tr '\n' ' ')" = \
-    "SHA256SUMS $msi TorvoShellMenu.dll TorvoShellMenu.dll.debug torvo-doctor.exe torvo-doctor.exe.debug " ] ||
+  [ "$(LC_ALL=C ls "$out" | tr '\n' ' ')" = "SHA256SUMS $msi TorvoShellMenu.dll TorvoShellMenu.dll.debug \
+TorvoShellMenu.msix torvo-doctor.exe torvo-doctor.exe.debug " ] ||
       fail "build/release holds: $(ls "$out")"
   [ "$(cut -d' ' -f3 "$out/SHA256SUMS" | sort | tr '\n' ' ')" = "$(ls "$out" | grep -vx SHA256SUMS | sort | tr '\n' ' ')" ] ||
       fail "SHA256SUMS does not list every file"
   (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+  /usr/bin/python3 "$root/packaging/msix/check_msix.py" "$msix" || fail "the package does not pass its check"
+}
+
+# The signature of FILE verifies against the throw-away certificate.
+check_signature() {
+  local report
+  report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$1" 2>&1) || fail "verify ${1##*/}: $report"
+  expect_in "$report" "Signature verification: ok"
+}
+
+# The same, and with the byte at OFFSET changed it no longer does.
+check_signature_covers() {
+  local file=$1 offset=$2 changed=$work/changed.${1##*.}
+  check_signature "$file"
+  cp "$file" "$changed"
+  printf "\\$(printf %03o $(( $(od -An -tu1 -j "$offset" -N1 "$file") ^ 255 )))" |
+      dd of="$changed" bs=1 seek="$offset" conv=notrunc status=none
+  ! osslsigncode verify -CAfile "$work/cert.pem" -in "$changed" >/dev/null 2>&1 || fail "a changed ${file##*/} still verifies"
 }
 
 if [ "$mode" = unsigned ]; then
   log=$(TORVO_SIGN_CERT= TORVO_SIGN_KEY= run_release)
   echo "$log"
-  check_release_folder "$log"
-  for file in "$dll" "$doctor" "$out"/*.msi; do
-    expect_in "$log" "$(basename "$file") is unsigned"
-    ! osslsigncode verify -in "$file" >/dev/null 2>&1 || fail "the unsigned $file carries a signature"
+  checked=$(check_release_folder "$log")
+  for file in "$dll" "$doctor" "$msix" "$out"/*.msi; do
+    expect_in "$log" "${file##*/} is unsigned"
+    ! osslsigncode verify -in "$file" >/dev/null 2>&1 || fail "the unsigned ${file##*/} carries a signature"
   done
 
   # Stripped, and the symbols are found through the debug link (whose checksum addr2line checks).
@@ -63,6 +85,7 @@ if [ "$mode" = unsigned ]; then
   printed=$(printed_version "$log")
   record=$("$tools-windres" -i "$dll" -O rc | sed -nE 's/^ *FILEVERSION ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+).*/\1.\2.\3.\4/p')
   [ -n "$printed" ] && [ "$printed" = "$record" ] || fail "printed version '$printed', the DLL's '$record'"
+  expect_in "$checked" "ZebTorvo.TorvoShellMenu $printed x64, publisher CN=ZebTorvo, OID.2.25.311729368913984317654407730594956997722=1,"
   exit 0
 fi
 
@@ -74,17 +97,18 @@ openssl req -x509 -newkey rsa:2048 -days 2 -subj "$subject" -passout pass:throw-
 log=$(TORVO_SIGN_CERT=$work/cert.pem TORVO_SIGN_KEY=$work/key.pem TORVO_SIGN_PASS=throw-away \
       TORVO_SIGN_CA=$work/cert.pem run_release)
 echo "$log"
-check_release_folder "$log"
-for file in "$dll" "$doctor" "$out"/*.msi; do
-  expect_in "$log" "$(basename "$file") signed by $subject, signature verified"
-  report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$file" 2>&1) || fail "verify $file: $report"
-  expect_in "$report" "Signature verification: ok"
+checked=$(check_release_folder "$log")
+expect_in "$checked" "publisher CN=TorvoShellMenu throw-away signer, 4 files in the block map, signed: ok"
+for file in "$dll" "$doctor" "$msix" "$out"/*.msi; do
+  expect_in "$log" "${file##*/} signed by $subject, signature verified"
 done
-# The signature covers the code: one byte changed in .text and it no longer verifies.
-cp "$dll" "$work/changed.dll"
-printf '\xff' | dd of="$work/changed.dll" bs=1 seek=1024 conv=notrunc status=none
-! osslsigncode verify -CAfile "$work/cert.pem" -in "$work/changed.dll" >/dev/null 2>&1 ||
-    fail "a changed DLL still verifies"
+check_signature "$doctor"
+check_signature "$out"/*.msi
+
+# The signatures cover the code and the package: one byte changed in the DLL's .text, or in the
+# package's manifest (its first entry), and they no longer verify.
+check_signature_covers "$dll" 1024
+check_signature_covers "$msix" 100
 
 # The signed file itself, not a copy, beside the test program and the stand-in agent.
 rm -rf "$stage" && mkdir -p "$stage"

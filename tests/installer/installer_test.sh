@@ -35,7 +35,7 @@ products() { iconv -f UTF-16 -t UTF-8 "$1.reg" | tr -d '\r' | sed -nE 's/^\[.*\\
 
 check_installed() {
   compare installed "$work/pristine.reg" "$1.reg" "$BUILD_ROOT/win-release/msi/registration.json" "$folder\\TorvoShellMenu.dll"
-  for file in TorvoShellMenu.dll torvo-doctor.exe; do
+  for file in TorvoShellMenu.dll torvo-doctor.exe TorvoShellMenu.msix; do
     cmp "$release/$file" "$host_folder/$file" || fail "$file is not the release's"
   done
   wine "$folder\\torvo-doctor.exe" >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }

@@ -166,6 +166,8 @@ TEST_F(QueryContextMenuUnderWine, NoItemForAPathOnTheVaultDriveInEitherLetterCas
   EXPECT_EQ(Query(u"X:\\docs\\a.txt", 0, 100), 0);
   EXPECT_EQ(Query(u"x:\\docs\\a.txt", 0, 100), 0);
   EXPECT_EQ(popup.Count(), 2);
+  EXPECT_EQ(Query(u"y:\\docs\\a.txt", 0, 100), 1);
+  EXPECT_EQ(popup.Count(), 3);
 }
 
 TEST_F(QueryContextMenuUnderWine, WithoutAnAgentOnlyProtectedPlacesLoseTheItem) {

@@ -1,8 +1,10 @@
 #pragma once
-// Initialize: the selection taken from the shell's drop-file list.
+// The selection taken from what the shell hands over: Initialize's drop-file list, or the Explorer
+// command's item array. Both follow one set of rules.
 #include "common/status.h"
 #include "shellmenu/drop_files.h"
 #include "shellmenu/handler_state.h"
+#include "shellmenu/item_array.h"
 
 namespace torvo {
 
@@ -13,5 +15,10 @@ namespace torvo {
 // header or whose list lies outside it, a list that names no item), with the state unchanged.
 // An item whose UTF-16 path needs 260 units or more, or that the block ends inside of, is left out.
 HResult CaptureSelection(DropFiles* source, HandlerState& state);
+
+// The same for an item array: each item's file-system path, asked once, in the array's order. An
+// item without one, or whose path needs 260 units or more, is left out. kOk when the array names
+// at least one item; kInvalidArg for a null or empty array, with the state unchanged.
+HResult CaptureItemSelection(ItemArray* items, HandlerState& state);
 
 }  // namespace torvo

@@ -35,20 +35,21 @@ IUnknown* g_slotWhileCreating = nullptr;
 // reference is taken, and notes what the table's slot shows in between.
 HRESULT WatchingCreator(server::ObjectCreator, REFIID, void** out) {
   *out = static_cast<IUnknown*>(&g_object);
-  g_slotWhileCreating = g_table->Entry().pCachedFactory.Get();
+  g_slotWhileCreating = g_table->Entries()[0].pCachedFactory.Get();
   g_object.AddRef();
   return S_OK;
 }
 
 TEST(ClassTable, PublishesTheClassObjectOnlyOnceItsCreatorHasReturnedIt) {
   {
-    ClassTable table(ClassEntry{&CLSID_TorvoShellContextMenu, nullptr, &WatchingCreator, nullptr, {}});
+    ClassEntry entries[] = {{&CLSID_TorvoShellContextMenu, nullptr, &WatchingCreator, nullptr, {}}};
+    ClassTable table(entries);
     g_table = &table;
     IUnknown* object = nullptr;
     ASSERT_EQ(table.GetClassObject(CLSID_TorvoShellContextMenu, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK);
     EXPECT_EQ(object, &g_object);
     EXPECT_EQ(g_slotWhileCreating, nullptr);
-    EXPECT_EQ(table.Entry().pCachedFactory.Get(), &g_object);
+    EXPECT_EQ(table.Entries()[0].pCachedFactory.Get(), &g_object);
     EXPECT_EQ(g_object.count, 2u);  // the table's reference and ours
     object->Release();
   }

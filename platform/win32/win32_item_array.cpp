@@ -1,6 +1,6 @@
 #include "platform/win32/win32_item_array.h"
 
-#include "platform/win32/co_task_memory.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/wide.h"
 

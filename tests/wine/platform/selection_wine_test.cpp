@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/co_task_memory.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_drop_files.h"
 #include "platform/win32/win32_item_array.h"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "TorvoShellMenu.h"
+#include "tests/wine/support/counted_unknown.h"
 
 namespace torvo {
 namespace {
@@ -12,22 +13,7 @@ namespace {
 using server::ClassEntry;
 using server::ClassTable;
 
-// A class object that counts its references.
-class CountedObject : public IUnknown {
- public:
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
-    *out = ::IsEqualIID(iid, IID_IUnknown) ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++count; }
-  STDMETHOD_(ULONG, Release)() override { return --count; }
-
-  ULONG count = 0;
-};
-
-CountedObject g_object;
+wine::CountedUnknown g_object;
 ClassTable* g_table = nullptr;
 IUnknown* g_slotWhileCreating = nullptr;
 

@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "platform/win32/co_task_memory.h"
+#include "platform/win32/unique_handle.h"
 
 namespace torvo::wine {
 

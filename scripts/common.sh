@@ -16,7 +16,8 @@ SHM_VAULT_HOST=/dev/shm/torvo-vault-$(printf '%s' "$BUILD_ROOT" | md5sum | cut -
 
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
-  osslsigncode openssl clang-format git"
+  osslsigncode openssl clang-format git python3 libxml2-utils"
+PYTHON=/usr/bin/python3  # Debian's, whatever else the PATH offers
 
 # Installs the Debian packages that are missing; does nothing when all are there.
 ensure_packages() {
@@ -29,6 +30,49 @@ ensure_packages() {
   local sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+}
+
+# Signing an MSIX package takes osslsigncode 2.7 or later; bookworm's main suite has 2.5, its
+# backports suite a later one. When the installed one is older, adds the backports suite of the
+# mirror this machine already uses and installs osslsigncode from there.
+ensure_msix_signer() {
+  msix_signer_installed && return 0
+  local codename mirror; codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  mirror=$(debian_mirror "$codename")
+  [ -n "$mirror" ] || { echo "no Debian mirror for $codename in the apt sources" >&2; return 1; }
+  echo "installing osslsigncode from $codename-backports ($mirror)"
+  local sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
+  printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: %s\n' \
+      "$mirror" "$codename" /usr/share/keyrings/debian-archive-keyring.gpg |
+      $sudo tee /etc/apt/sources.list.d/torvo-backports.sources >/dev/null || return 1
+  $sudo apt-get update -qq || return 1
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -t "$codename-backports" osslsigncode >/dev/null
+  msix_signer_installed || { echo "osslsigncode 2.7 or later could not be installed" >&2; return 1; }
+}
+
+msix_signer_installed() {
+  local installed; installed=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
+  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.7
+}
+
+# The URI of the mirror that the apt sources name for the suite CODENAME itself: the first enabled
+# "deb" stanza of the deb822 files, else the first "deb" line of the one-line lists; nothing when
+# none does. APT_SOURCES_DIR: where the sources are (default /etc/apt).
+debian_mirror() {
+  local dir=${APT_SOURCES_DIR:-/etc/apt} uri
+  uri=$(awk -v suite="$1" '
+      function stanza_end() { if (!found && deb && on && has && uri != "") { print uri; found = 1; exit }
+                              deb = has = 0; on = 1; uri = "" }
+      FNR == 1 { stanza_end() }
+      /^[ \t]*$/ { stanza_end(); next }
+      tolower($1) == "types:" { for (i = 2; i <= NF; i++) if ($i == "deb") deb = 1 }
+      tolower($1) == "enabled:" { on = tolower($2) != "no" }
+      tolower($1) == "uris:" { uri = $2 }
+      tolower($1) == "suites:" { for (i = 2; i <= NF; i++) if ($i == suite) has = 1 }
+      END { stanza_end() }' "$dir"/sources.list.d/*.sources 2>/dev/null)
+  [ -n "$uri" ] || uri=$(cat "$dir"/sources.list "$dir"/sources.list.d/*.list 2>/dev/null |
+      sed -E 's/\[[^]]*\]//' | awk -v suite="$1" '$1 == "deb" && $3 == suite { print $2; exit }')
+  echo "$uri"
 }
 
 # Configures (once) a Windows tree: configure_win_tree DIR BUILD_TYPE

@@ -3,17 +3,26 @@
 # and writes what a vendor ships to build/release/, and nothing else:
 #   TorvoShellMenu.dll        stripped, with a GNU debug link to its symbols; signed when asked
 #   TorvoShellMenu.dll.debug  the symbols, for crash analysis; kept, not shipped to users
-#   SHA256SUMS                the checksums of both
+#   TorvoShellMenu.msix       the sparse package that puts the command on Windows 11's first menu;
+#                             signed when asked, with the signer's subject as its publisher
+#   SHA256SUMS                the checksums of the three
 # Signing (Authenticode, SHA-256) with osslsigncode when TORVO_SIGN_CERT and TORVO_SIGN_KEY name
 # PEM files: TORVO_SIGN_PASS is the key's passphrase, TORVO_SIGN_TIMESTAMP the URL of an RFC 3161
 # timestamp server (none without it), TORVO_SIGN_CA the CA certificates the signature is verified
-# against after signing (default: the system's). Without a certificate the DLL stays unsigned.
+# against after signing (default: the system's). Without a certificate the DLL and the package stay
+# unsigned.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 RELEASE_TREE=$BUILD_ROOT/win-release
 OUT=$BUILD_ROOT/release
 DLL=TorvoShellMenu.dll
+MSIX=TorvoShellMenu.msix
+PACKAGING=$ROOT/packaging/msix
+# The publisher of an unsigned package: Windows 11 installs a package whose publisher holds this
+# attribute without a signature (Add-AppxPackage -AllowUnsigned, as administrator), never one that
+# claims to be a signed publisher's.
+UNSIGNED_PUBLISHER="CN=ZebTorvo, OID.2.25.311729368913984317654407730594956997722=1"
 OBJCOPY=x86_64-w64-mingw32-objcopy
 OBJDUMP=x86_64-w64-mingw32-objdump
 
@@ -44,7 +53,25 @@ sign() {
   [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
   local report
   report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
-  echo "signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+  echo "${signed##*/} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+}
+
+# The sparse package (packaging/msix), its version the DLL's and its publisher the signer's subject as
+# Windows writes it; signed like the DLL; checked as Windows reads it before and after signing.
+release_msix() {
+  local packed=$work/$MSIX publisher=$UNSIGNED_PUBLISHER
+  if [ -n "${TORVO_SIGN_CERT:-}" ]; then
+    publisher=$("$PYTHON" "$PACKAGING/cert_publisher.py" "$TORVO_SIGN_CERT") || fail "no package publisher from the certificate"
+  fi
+  "$PYTHON" "$PACKAGING/pack_msix.py" --version "$(version)" --publisher "$publisher" --out "$packed" || fail "packing failed"
+  "$PYTHON" "$PACKAGING/check_msix.py" "$packed" >/dev/null || fail "the package does not pass its check"
+  if [ -n "${TORVO_SIGN_CERT:-}" ]; then
+    sign "$packed" "$work/out/$MSIX"
+  else
+    cp "$packed" "$work/out/$MSIX"
+    echo "$MSIX is unsigned: Windows installs it only with Add-AppxPackage -AllowUnsigned"
+  fi
+  "$PYTHON" "$PACKAGING/check_msix.py" "$work/out/$MSIX" || fail "the package does not pass its check"
 }
 
 if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
@@ -52,6 +79,7 @@ if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
   [ -r "$TORVO_SIGN_CERT" ] && [ -r "$TORVO_SIGN_KEY" ] || fail "cannot read TORVO_SIGN_CERT or TORVO_SIGN_KEY"
 fi
 ensure_packages
+[ -z "${TORVO_SIGN_CERT:-}" ] || ensure_msix_signer
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
 cmake --build "$RELEASE_TREE" --target TorvoShellMenu
@@ -72,11 +100,12 @@ else
   cp "$work/$DLL" "$work/out/$DLL"
   echo "$DLL is unsigned: set TORVO_SIGN_CERT and TORVO_SIGN_KEY to sign it"
 fi
-chmod 644 "$work/out/$DLL" "$work/out/$DLL.debug"
-(cd "$work/out" && sha256sum "$DLL" "$DLL.debug" >SHA256SUMS)
+release_msix
+chmod 644 "$work/out/$DLL" "$work/out/$DLL.debug" "$work/out/$MSIX"
+(cd "$work/out" && sha256sum "$DLL" "$DLL.debug" "$MSIX" >SHA256SUMS)
 mv "$work/out" "$OUT"
 
 echo "${OUT#"$ROOT"/}/:"
-for file in "$DLL" "$DLL.debug" SHA256SUMS; do
+for file in "$DLL" "$DLL.debug" "$MSIX" SHA256SUMS; do
   printf '  %-26s %9d bytes\n' "$file" "$(stat -c %s "$OUT/$file")"
 done

@@ -1,7 +1,9 @@
 #pragma once
-// The process environment as the protected-place test sees it.
+// The process environment as the protected-place test sees it, and the platform's rule for file
+// names that differ only in letter case.
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace torvo {
 
@@ -15,6 +17,14 @@ class Environment {
 
   // iswspace: whether the platform classifies the code unit as white space.
   virtual bool IsSpace(char16_t unit) const = 0;
+
+  // CompareStringOrdinal with its ignore-case flag: true when both texts have the same length and
+  // each code unit equals the other's once both are upper-cased as Windows upper-cases file names
+  // (non-ASCII letters too), the way the file system compares names.
+  virtual bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) const = 0;
+  // FindStringOrdinal with its ignore-case flag: whether `part` occurs in `text` by the same rule.
+  // An empty part occurs in every text.
+  virtual bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) const = 0;
 };
 
 }  // namespace torvo

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "common/text.h"
+
 namespace torvo {
 
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places) {
-  if (root[0] == path[0]) return {PathVerdict::kOnVaultDrive, 0};
+  if (FoldAscii(root[0]) == FoldAscii(path[0])) return {PathVerdict::kOnVaultDrive, 0};
   const std::optional<std::size_t> row = places.MatchingRow(path);
   if (row) return {PathVerdict::kProtected, *row};
   return {};

@@ -12,7 +12,7 @@ namespace torvo {
 
 enum class PathVerdict {
   kAllowed,       // neither on the vault drive nor protected
-  kOnVaultDrive,  // its first unit is the vault's drive letter (case kept)
+  kOnVaultDrive,  // its first unit is the vault's drive letter, A-Z without regard to case
   kProtected,     // a protected place; `row` says which
 };
 
@@ -21,8 +21,9 @@ struct PathJudgement {
   std::size_t row = 0;  // index into g_protectedPaths for kProtected
 };
 
-// Judges one path against the vault root and the protected places. With no agent the root begins
-// with ':', which no path begins with.
+// Judges one path against the vault root and the protected places. The drive letter is compared
+// without regard to case, as Windows names drives; with no agent the root begins with ':', which
+// no path begins with.
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places);
 
 // The decision of both menus on a selection: true when no entry lies on the vault drive or is

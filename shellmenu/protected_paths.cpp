@@ -67,12 +67,14 @@ std::u16string_view TrimmedPath(const Environment& environment, const char16_t* 
   return text;
 }
 
-bool RowMatches(std::int32_t match, std::u16string_view path, std::u16string_view expanded) {
+// Both kinds compare as Windows compares file names: ordinal, without regard to letter case.
+bool RowMatches(const Environment& environment, std::int32_t match, std::u16string_view path,
+                std::u16string_view expanded) {
   switch (match) {
     case PATH_MATCH_CONTAINS:
-      return path.find(expanded) != std::u16string_view::npos;
+      return environment.ContainsIgnoringCase(path, expanded);
     case PATH_MATCH_EQUAL:
-      return EqualsFoldingAscii(path, expanded);
+      return path.size() == expanded.size() && environment.EqualIgnoringCase(path, expanded);
     default:
       return false;
   }
@@ -95,7 +97,7 @@ std::optional<std::size_t> ExpandedProtectedPaths::MatchingRow(const char16_t* p
   if (path == nullptr) return std::nullopt;
   const std::u16string_view working = TrimmedPath(environment_, path);
   for (std::size_t row = 0; row < kProtectedPathCount; ++row) {
-    if (Usable(row) && RowMatches(g_protectedPaths[row].nMatch, working, expanded_[row])) return row;
+    if (Usable(row) && RowMatches(environment_, g_protectedPaths[row].nMatch, working, expanded_[row])) return row;
   }
   return std::nullopt;
 }

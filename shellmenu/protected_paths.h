@@ -10,8 +10,9 @@
 
 namespace torvo {
 
-inline constexpr std::int32_t PATH_MATCH_CONTAINS = 0;  // expanded text anywhere, case matters
-inline constexpr std::int32_t PATH_MATCH_EQUAL = 1;     // the whole path, ASCII case folded
+// Both kinds compare without regard to letter case, as Windows compares file names.
+inline constexpr std::int32_t PATH_MATCH_CONTAINS = 0;  // the expanded text anywhere in the path
+inline constexpr std::int32_t PATH_MATCH_EQUAL = 1;     // the whole path
 
 struct ProtectedPathEntry {
   const char16_t* strPattern;

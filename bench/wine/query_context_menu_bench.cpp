@@ -2,7 +2,8 @@
 // worker thread that runs FindWindowW, one WM_COPYDATA query and the 45 expansions of the
 // protected-place test. The Explorer command's GetState for one real file likewise, against the
 // same calls and the one read of the item's path from the shell's item array. All are timed call
-// by call, interleaved, and compared by their medians.
+// by call, interleaved, and compared by their medians. Then the protected-place test alone on an
+// unprotected path, with its comparisons that ignore letter case, against its 45 bare expansions.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "bench/wine/timing.h"
 #include "common/text.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_environment.h"
 #include "platform/win32/win32_handler_platform.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_item_array.h"
@@ -35,6 +37,14 @@ DWORD WINAPI FindAgentThread(void* result) {
   return 0;
 }
 
+// The protected-place test's own platform calls: the 45 expansions.
+void ExpandEveryRow() {
+  wchar_t buffer[kMaxPath];
+  for (const ProtectedPathEntry& row : g_protectedPaths) {
+    ::ExpandEnvironmentStringsW(win32::AsWide(row.strPattern), buffer, kMaxPath);
+  }
+}
+
 // What any QueryContextMenu has to do: look the agent up on a worker thread, ask for the drive
 // letter, expand the 45 protected-place patterns.
 LRESULT BarePlatformCalls() {
@@ -45,10 +55,7 @@ LRESULT BarePlatformCalls() {
   COPYDATASTRUCT query{1005, 0, nullptr};
   DWORD_PTR answer = 0;
   ::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 1000, &answer);
-  wchar_t buffer[kMaxPath];
-  for (const ProtectedPathEntry& row : g_protectedPaths) {
-    ::ExpandEnvironmentStringsW(win32::AsWide(row.strPattern), buffer, kMaxPath);
-  }
+  ExpandEveryRow();
   return static_cast<LRESULT>(answer);
 }
 
@@ -59,6 +66,20 @@ LRESULT BarePlatformCallsWithPath(IShellItemArray* items) {
   items->GetItemAt(0, item.Put());
   item->GetDisplayName(SIGDN_FILESYSPATH, path.Put());
   return BarePlatformCalls();
+}
+
+// IsProtectedPath against its expansions alone, interleaved, by medians.
+void CompareProtectedPathTest() {
+  const win32::Win32Environment environment;
+  std::vector<double> test, bare;
+  for (int i = 0; i < kRepetitions; ++i) {
+    test.push_back(bench::Timed([&] { IsProtectedPath(environment, kLastItem); }));
+    bare.push_back(bench::Timed(ExpandEveryRow));
+  }
+  const double testMedian = Median(test), bareMedian = Median(bare);
+  std::printf("IsProtectedPath, unprotected path    median %9.1f us\n", testMedian);
+  std::printf("45 bare expansions (baseline)        median %9.1f us\n", bareMedian);
+  std::printf("ratio IsProtectedPath / baseline     %.2f\n", testMedian / bareMedian);
 }
 
 int Run() {
@@ -111,6 +132,7 @@ int Run() {
   std::printf("GetState, one file, agent running    median %9.1f us\n", commandMedian);
   std::printf("the same calls and the path's read   median %9.1f us\n", bareWithPathMedian);
   std::printf("ratio GetState / baseline            %.2f\n", commandMedian / bareWithPathMedian);
+  CompareProtectedPathTest();
   return 0;
 }
 

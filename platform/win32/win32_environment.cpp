@@ -4,26 +4,40 @@
 
 #include <cwctype>
 
+#include "common/text.h"
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
 
 std::optional<std::u16string> Win32Environment::ExpandVariables(const char16_t* source) const {
-  // The size asked first; the environment may change between the two calls, so a second answer
-  // that does not fit is asked for once more.
-  std::u16string expanded;
-  DWORD units = ::ExpandEnvironmentStringsW(AsWide(source), nullptr, 0);
-  for (int attempt = 0; attempt < 2 && units != 0; ++attempt) {
-    expanded.resize(units);
-    units = ::ExpandEnvironmentStringsW(AsWide(source), AsWide(expanded.data()), units);
-    if (units != 0 && units <= expanded.size()) {
+  // One call for what fits a path buffer, as nearly every expansion does. A longer one is asked for
+  // again at the size the platform named; the environment may change between the calls, so an
+  // answer that still does not fit is asked for once more.
+  std::u16string expanded(kMaxPath, u'\0');
+  DWORD units = ::ExpandEnvironmentStringsW(AsWide(source), AsWide(expanded.data()), kMaxPath);
+  for (int attempt = 0; attempt < 3 && units != 0; ++attempt) {
+    if (units <= expanded.size()) {
       expanded.resize(units - 1);  // the terminator
       return expanded;
     }
+    expanded.resize(units);
+    units = ::ExpandEnvironmentStringsW(AsWide(source), AsWide(expanded.data()), units);
   }
   return std::nullopt;
 }
 
 bool Win32Environment::IsSpace(char16_t unit) const { return std::iswspace(unit) != 0; }
+
+bool Win32Environment::EqualIgnoringCase(std::u16string_view a, std::u16string_view b) const {
+  return ::CompareStringOrdinal(AsWide(a.data()), static_cast<int>(a.size()), AsWide(b.data()),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// FindStringOrdinal answers -1 for an empty part; an empty text occurs everywhere.
+bool Win32Environment::ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) const {
+  if (part.empty()) return true;
+  return ::FindStringOrdinal(FIND_FROMSTART, AsWide(text.data()), static_cast<int>(text.size()), AsWide(part.data()),
+                             static_cast<int>(part.size()), TRUE) >= 0;
+}
 
 }  // namespace torvo::win32

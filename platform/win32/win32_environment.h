@@ -8,6 +8,8 @@ class Win32Environment : public Environment {
  public:
   std::optional<std::u16string> ExpandVariables(const char16_t* source) const override;
   bool IsSpace(char16_t unit) const override;
+  bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) const override;
+  bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) const override;
 };
 
 }  // namespace torvo::win32

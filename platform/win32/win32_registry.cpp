@@ -23,6 +23,9 @@ namespace {
 
 HKEY Key(RegKey key) { return reinterpret_cast<HKEY>(key); }
 
+// How often a value that grows between the size query and the read is asked for again.
+constexpr int kQueryAttempts = 4;
+
 using RegDeleteKeyExFunction = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 
 // RegDeleteKeyExW of the already loaded Advapi32.dll, or null where it is missing.
@@ -60,11 +63,12 @@ std::int32_t Win32Registry::QueryValue(RegKey key, const char16_t* name, std::ui
   DWORD bytes = 0;
   LONG result = ::RegQueryValueExW(Key(key), AsWide(name), nullptr, &valueType, nullptr, &bytes);
   // Another writer may make the value larger between the two calls: ask again with its new size.
-  for (int attempt = 0; result == ERROR_SUCCESS && attempt < 4; ++attempt) {
+  // A value that still does not fit after the last attempt answers ERROR_MORE_DATA.
+  for (int attempt = 0; result == ERROR_SUCCESS && attempt < kQueryAttempts; ++attempt) {
     data.resize(bytes);
     result = ::RegQueryValueExW(Key(key), AsWide(name), nullptr, &valueType, data.data(), &bytes);
-    if (result != ERROR_MORE_DATA) break;
-    result = ERROR_SUCCESS;
+    if (result == ERROR_SUCCESS) break;
+    if (result == ERROR_MORE_DATA && attempt + 1 < kQueryAttempts) result = ERROR_SUCCESS;
   }
   if (result != ERROR_SUCCESS) return result;
   data.resize(bytes);

@@ -45,6 +45,31 @@ bool FakeEnvironment::IsSpace(char16_t unit) const {
   return unit == u' ' || (unit >= u'\t' && unit <= u'\r') || unit == u'\u3000';
 }
 
+namespace {
+
+char16_t UpperCase(char16_t unit) {
+  const auto in = [unit](char16_t first, char16_t last) { return unit >= first && unit <= last; };
+  if (in(u'a', u'z') || (in(u'\u00E0', u'\u00FE') && unit != u'\u00F7')) return unit - 0x20;  // ASCII, Latin-1
+  if (in(u'\u03B1', u'\u03C9') && unit != u'\u03C2') return unit - 0x20;                      // Greek
+  if (in(u'\u0430', u'\u044F')) return unit - 0x20;                                           // Cyrillic
+  if (in(u'\u0450', u'\u045F')) return unit - 0x50;
+  return unit;
+}
+
+}  // namespace
+
+bool FakeEnvironment::EqualIgnoringCase(std::u16string_view a, std::u16string_view b) const {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return UpperCase(x) == UpperCase(y); });
+}
+
+bool FakeEnvironment::ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) const {
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (EqualIgnoringCase(text.substr(at, part.size()), part)) return true;
+  }
+  return false;
+}
+
 FakeEnvironment ExampleMachine() {
   FakeEnvironment env;
   env.Set(u"SystemDrive", u"D:");

@@ -19,6 +19,10 @@ class FakeEnvironment : public Environment {
 
   std::optional<std::u16string> ExpandVariables(const char16_t* source) const override;
   bool IsSpace(char16_t unit) const override;
+  // Upper-cases ASCII, Latin-1, Greek and Cyrillic letters one code unit at a time, as the
+  // platform's ordinal comparison does for them.
+  bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) const override;
+  bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) const override;
 
   mutable int expansions = 0;  // calls seen
 

@@ -102,6 +102,7 @@ inline constexpr std::string_view kHandlerScript =
     "\t\t\t\t\t\tNoRemove Approved\r\n"
     "\t\t\t\t\t\t{\r\n"
     "\t\t\t\t\t\t\tForceRemove ZebTorvoShellExt  = s '{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}'\r\n"
+    "\t\t\t\t\t\t\tval '{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}' = s 'ZebTorvoShellExt'\r\n"
     "\t\t\t\t\t\t}\r\n"
     "\t\t\t\t\t}\r\n"
     "\t\t\t\t}\r\n"

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # scripts/release.sh end to end, on build/release/ of BUILD_ROOT:
 #   release_test.sh unsigned
-#       without a certificate the script says that the DLL is unsigned and succeeds; what it writes
-#       is the stripped DLL, its symbols (found through the debug link) and matching checksums, and
-#       the version it prints is the DLL's own
+#       without a certificate the script says that the DLL and the package are unsigned and
+#       succeeds; what it writes is the stripped DLL, its symbols (found through the debug link), the
+#       package and matching checksums; the version it prints is the DLL's own and the package's,
+#       whose publisher is the one for unsigned packages, and the package passes its check
 #   release_test.sh signed BIN WINE_RUN STAGE
-#       with a throw-away certificate and key the signature verifies and covers the file, and that
-#       very file passes the server's end-to-end group under Wine: wine_server.exe and the stand-in
-#       agent from BIN run beside it in STAGE
+#       with a throw-away certificate and key the signatures of the DLL and the package verify and
+#       cover their files, the package's publisher is the certificate's subject, and the DLL passes
+#       the server's end-to-end group under Wine: wine_server.exe and the stand-in agent from BIN
+#       run beside it in STAGE
 set -euo pipefail
 mode=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$BUILD_ROOT/release
 dll=$out/TorvoShellMenu.dll
+msix=$out/TorvoShellMenu.msix
 tools=x86_64-w64-mingw32
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -25,18 +28,32 @@ run_release() {  # prints the script's output; fails the test when the script fa
   cat "$work/release.log"
 }
 
-# What every release holds, signed or not.
+# What every release holds, signed or not; prints the package check's line.
 check_release_folder() {
-  [ "$(ls "$out" | tr '\n' ' ')" = "SHA256SUMS TorvoShellMenu.dll TorvoShellMenu.dll.debug " ] ||
+  [ "$(ls "$out" | tr '\n' ' ')" = "SHA256SUMS TorvoShellMenu.dll TorvoShellMenu.dll.debug TorvoShellMenu.msix " ] ||
       fail "build/release holds: $(ls "$out")"
   (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+  /usr/bin/python3 "$root/packaging/msix/check_msix.py" "$msix" || fail "the package does not pass its check"
+}
+
+# The signature of FILE verifies against the throw-away certificate; with the byte at OFFSET
+# changed it does not.
+check_signature_covers() {
+  local file=$1 offset=$2 report changed=$work/changed.${1##*.}
+  report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$file" 2>&1) || fail "verify ${file##*/}: $report"
+  expect_in "$report" "Signature verification: ok"
+  cp "$file" "$changed"
+  printf "\\$(printf %03o $(( $(od -An -tu1 -j "$offset" -N1 "$file") ^ 255 )))" |
+      dd of="$changed" bs=1 seek="$offset" conv=notrunc status=none
+  ! osslsigncode verify -CAfile "$work/cert.pem" -in "$changed" >/dev/null 2>&1 || fail "a changed ${file##*/} still verifies"
 }
 
 if [ "$mode" = unsigned ]; then
   log=$(TORVO_SIGN_CERT= TORVO_SIGN_KEY= run_release)
   echo "$log"
   expect_in "$log" "TorvoShellMenu.dll is unsigned"
-  check_release_folder
+  expect_in "$log" "TorvoShellMenu.msix is unsigned"
+  checked=$(check_release_folder)
   ! osslsigncode verify -in "$dll" >/dev/null 2>&1 || fail "the unsigned DLL carries a signature"
 
   # Stripped, and the symbols are found through the debug link (whose checksum addr2line checks).
@@ -49,6 +66,7 @@ if [ "$mode" = unsigned ]; then
   printed=$(sed -nE 's/^TorvoShellMenu ([0-9.]+), build id .*/\1/p' <<<"$log")
   record=$("$tools-windres" -i "$dll" -O rc | sed -nE 's/^ *FILEVERSION ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+).*/\1.\2.\3.\4/p')
   [ -n "$printed" ] && [ "$printed" = "$record" ] || fail "printed version '$printed', the DLL's '$record'"
+  expect_in "$checked" "ZebTorvo.TorvoShellMenu $printed x64, publisher CN=ZebTorvo, OID.2.25.311729368913984317654407730594956997722=1,"
   exit 0
 fi
 
@@ -60,16 +78,15 @@ openssl req -x509 -newkey rsa:2048 -days 2 -subj "$subject" -passout pass:throw-
 log=$(TORVO_SIGN_CERT=$work/cert.pem TORVO_SIGN_KEY=$work/key.pem TORVO_SIGN_PASS=throw-away \
       TORVO_SIGN_CA=$work/cert.pem run_release)
 echo "$log"
-expect_in "$log" "signed by $subject, signature verified"
-check_release_folder
+expect_in "$log" "TorvoShellMenu.dll signed by $subject, signature verified"
+expect_in "$log" "TorvoShellMenu.msix signed by $subject, signature verified"
+checked=$(check_release_folder)
+expect_in "$checked" "publisher CN=TorvoShellMenu throw-away signer, 4 files in the block map, signed: ok"
 
-report=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$dll" 2>&1) || fail "verify: $report"
-expect_in "$report" "Signature verification: ok"
-# The signature covers the code: one byte changed in .text and it no longer verifies.
-cp "$dll" "$work/changed.dll"
-printf '\xff' | dd of="$work/changed.dll" bs=1 seek=1024 conv=notrunc status=none
-! osslsigncode verify -CAfile "$work/cert.pem" -in "$work/changed.dll" >/dev/null 2>&1 ||
-    fail "a changed DLL still verifies"
+# The signatures cover the code and the package: one byte changed in the DLL's .text, or in the
+# package's manifest (its first entry), and they no longer verify.
+check_signature_covers "$dll" 1024
+check_signature_covers "$msix" 100
 
 # The signed file itself, not a copy, beside the test program and the stand-in agent.
 rm -rf "$stage" && mkdir -p "$stage"

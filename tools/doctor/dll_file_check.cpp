@@ -13,6 +13,7 @@
 #include "platform/win32/win32_file_mover.h"
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_text.h"
+#include "tools/doctor/file_identity.h"
 #include "tools/doctor/pe_image.h"
 #include "tools/doctor/registry_reads.h"
 
@@ -60,9 +61,8 @@ std::optional<std::wstring> FileFault(const std::wstring& path) {
   const std::optional<PeImage> image = ReadPeImage(bytes);
   if (!image) return L"is no Windows image file";
   if (!image->Is64Bit()) {
-    wchar_t machine[8];
-    ::wsprintfW(machine, L"0x%04X", image->machine);
-    return std::wstring(L"is no 64-bit image (machine ") + machine + L"): 64-bit Explorer loads 64-bit handlers only";
+    const std::string why = ForeignImageText(*image);
+    return std::wstring(why.begin(), why.end()) + L": 64-bit Explorer loads 64-bit (x64) handlers only";
   }
   const win32::UniqueLibrary data(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   if (!data) return L"cannot be loaded as a data file: " + StatusText(HRESULT_FROM_WIN32(::GetLastError()));
@@ -71,29 +71,64 @@ std::optional<std::wstring> FileFault(const std::wstring& path) {
   return std::nullopt;
 }
 
+ClassRegistration ReadRegistration(RegistryReader& reader, RegKey root, const std::wstring& clsid) {
+  const std::wstring key = kClassesKey + (L"CLSID\\" + clsid + L"\\InprocServer32");
+  ClassRegistration registration{reader.KeyExists(root, key), reader.Text(root, key, nullptr).value_or(L""), {}};
+  if (registration.present) registration.fault = FileFault(registration.server);
+  return registration;
+}
+
+// What makes the per-user InprocServer32 worse than the intact machine-wide one it hides ("names
+// C:\old\TorvoShellMenu.dll, which does not exist"), or nothing.
+std::optional<std::wstring> StaleAgainst(const ClassRegistration& user, const ClassRegistration& machine) {
+  if (!machine.present || machine.fault) return std::nullopt;
+  if (user.server.empty()) return L"names no file";
+  if (SameFile(user.server, machine.server)) return std::nullopt;
+  if (user.fault) return L"names " + user.server + L", which " + *user.fault;
+  const auto userVersion = FileVersion(user.server);
+  const auto machineVersion = FileVersion(machine.server);
+  if (!userVersion || !machineVersion || *userVersion >= *machineVersion) return std::nullopt;
+  return L"names " + user.server + L", an older copy (" + VersionText(*userVersion) + L" against " +
+         VersionText(*machineVersion) + L")";
+}
+
 }  // namespace
 
 DoctorContext FindDll(const std::wstring& givenPath) {
   DoctorContext context;
   context.clsid = GuidText(CLSID_TorvoShellContextMenu);
+  RegistryReader reader;
+  context.user = ReadRegistration(reader, kHkeyCurrentUser, context.clsid);
+  context.machine = ReadRegistration(reader, kHkeyLocalMachine, context.clsid);
   if (!givenPath.empty()) {
     context.dll = FullPath(givenPath);
     context.dllOrigin = L"given with --dll";
-    return context;
+    context.dllGiven = true;
+  } else if (context.user.present) {  // COM reads the user's registration first
+    const auto stale = StaleAgainst(context.user, context.machine);
+    context.staleUser = stale;
+    context.dll = stale ? context.machine.server : context.user.server;
+    context.dllOrigin = stale ? L"registered machine-wide" : L"registered for this user";
+  } else if (context.machine.present) {
+    context.dll = context.machine.server;
+    context.dllOrigin = L"registered machine-wide";
+  } else {
+    context.dll = OwnFolder() + kDllName;
+    context.dllOrigin = L"beside torvo-doctor.exe; the class names no DLL";
   }
-  bool fromUser = false;
-  if (const auto registered =
-          RegistryReader().ClassesText(L"CLSID\\" + context.clsid + L"\\InprocServer32", nullptr, &fromUser)) {
-    context.dll = *registered;
-    context.dllOrigin = fromUser ? L"registered for this user" : L"registered machine-wide";
-    return context;
-  }
-  context.dll = OwnFolder() + kDllName;
-  context.dllOrigin = L"beside torvo-doctor.exe; the class names no DLL";
   return context;
 }
 
 void CheckDllFile(DoctorContext& context, Report& report) {
+  if (context.staleUser) {
+    const std::wstring key = L"HKCU\\Software\\Classes\\CLSID\\" + context.clsid;
+    report.Problem(L"registration per user",
+                   key + L"\\InprocServer32 " + *context.staleUser +
+                       L"; COM reads this per-user registration first, so it hides the intact machine-wide "
+                       L"registration of " +
+                       context.machine.server,
+                   L"reg delete " + Quoted(key) + L" /f (the per-user registration), then restart Explorer");
+  }
   const std::wstring described = context.dll + L" (" + context.dllOrigin + L")";
   const std::optional<std::wstring> fault = FileFault(context.dll);
   context.dllReadable = !fault;

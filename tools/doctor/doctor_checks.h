@@ -2,6 +2,7 @@
 // The checks of torvo-doctor, in the order of its report. Each only reads: nothing is registered,
 // repaired or written, and the agent is asked for its vault letter (1005) only, never whether it is
 // ready (1004), whose answer may make it act.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,24 +14,44 @@ inline constexpr wchar_t kDllName[] = L"TorvoShellMenu.dll";
 // The name under which the scripts list the handler in ContextMenuHandlers and in Approved.
 inline constexpr wchar_t kHandlerName[] = L"ZebTorvoShellExt";
 
-struct DoctorContext {
-  std::wstring dll;          // the DLL's full path
-  std::wstring dllOrigin;    // how it was found: "given with --dll", "registered for this user", ...
-  bool dllReadable = false;  // the DLL file checks passed, so its scripts can be read
-  std::wstring clsid;        // the handler's class, "{5B0D2E71-...}"
+// One way the class is registered: its InprocServer32 in the user's or the machine's classes.
+struct ClassRegistration {
+  bool present = false;               // CLSID\{...}\InprocServer32 exists there
+  std::wstring server;                // its default value, REG_EXPAND_SZ expanded; empty when it has none
+  std::optional<std::wstring> fault;  // what is wrong with that file ("does not exist", ...)
 };
 
-// The DLL: --dll, else the class's InprocServer32 per user, then machine-wide (as the shell looks
-// it up), else TorvoShellMenu.dll beside torvo-doctor.exe.
+struct DoctorContext {
+  std::wstring dll;           // the DLL's full path
+  std::wstring dllOrigin;     // how it was found: "given with --dll", "registered for this user", ...
+  bool dllGiven = false;      // named with --dll: every registration is checked against it
+  bool dllReadable = false;   // the DLL file checks passed, so its scripts can be read
+  std::wstring clsid;         // the handler's class, "{5B0D2E71-...}"
+  ClassRegistration user;     // HKCU\Software\Classes
+  ClassRegistration machine;  // HKLM\Software\Classes, the 64-bit view
+  // The per-user registration names a missing, unusable or older copy and hides an intact
+  // machine-wide one: what is wrong with it ("names C:\\old\\TorvoShellMenu.dll, which does not
+  // exist"). `dll` is then the machine-wide file. Reported once, as one problem.
+  std::optional<std::wstring> staleUser;
+};
+
+// The DLL: --dll, else the class's InprocServer32 as COM finds it (the user's registration first,
+// then the machine's; a stale per-user registration over an intact machine-wide one gives the
+// machine's), else TorvoShellMenu.dll beside torvo-doctor.exe.
 DoctorContext FindDll(const std::wstring& givenPath);
 
 // The file exists, is a 64-bit image, loads as a data file and exports the five entry points;
-// sets context.dllReadable.
+// sets context.dllReadable. Reports a stale per-user registration that hides the machine-wide one.
 void CheckDllFile(DoctorContext& context, Report& report);
 
 // The DLL's two scripts in the check walk with the DLL's substitutions, machine-wide (HKCR read as
 // HKLM\Software\Classes) and per user (HKCR blocks under HKCU\Software\Classes).
 void CheckRegistration(const DoctorContext& context, Report& report);
+
+// The four ContextMenuHandlers keys (*, Directory, lnkfile, InternetShortcut) as Explorer reads them,
+// the user's key before the machine's: a key of the user's that names another class hides a good
+// machine-wide one.
+void CheckHandlerKeys(const DoctorContext& context, Report& report);
 
 // The approval entry, the Blocked lists of HKLM and HKCU, the EnforceShellExtensionSecurity policy.
 void CheckShellPolicy(const DoctorContext& context, Report& report);

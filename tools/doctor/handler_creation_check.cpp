@@ -10,6 +10,7 @@
 #include "platform/win32/unique_handle.h"
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_text.h"
+#include "tools/doctor/file_identity.h"
 #include "tools/doctor/registry_reads.h"
 
 namespace torvo::doctor {
@@ -46,14 +47,15 @@ struct Creation {
   HRESULT contextMenu = E_FAIL;
 };
 
-Creation Create(bool perUser, const std::wstring& server) {
+// Through COM, or (`fromFile`) from the server file itself as COM would load it.
+Creation Create(bool fromFile, const std::wstring& server) {
   Creation result;
   win32::UniqueLibrary library;
   {
     win32::ComPtr<IShellExtInit> init;
-    result.created = perUser ? CreateFromServer(server, library, init)
-                             : ::CoCreateInstance(CLSID_TorvoShellContextMenu, nullptr, CLSCTX_INPROC_SERVER,
-                                                  IID_IShellExtInit, init.PutVoid());
+    result.created = fromFile ? CreateFromServer(server, library, init)
+                              : ::CoCreateInstance(CLSID_TorvoShellContextMenu, nullptr, CLSCTX_INPROC_SERVER,
+                                                   IID_IShellExtInit, init.PutVoid());
     if (SUCCEEDED(result.created)) {
       win32::ComPtr<IContextMenu> menu;
       result.contextMenu = init->QueryInterface(IID_IContextMenu, menu.PutVoid());
@@ -72,13 +74,18 @@ void CheckHandlerCreation(const DoctorContext& context, Report& report) {
     report.Note(L"handler", L"not created: the class is not registered");
     return;
   }
-  if (SameName(*server, context.dll) && !context.dllReadable) {
+  if (SameFile(*server, context.dll) && !context.dllReadable) {
     report.Note(L"handler", L"not created: the DLL file is not usable (see above)");
     return;
   }
-  const std::wstring how = perUser ? L"from the user's registration, " + *server : L"through COM, " + *server;
+  // A stale per-user registration is reported above; the machine-wide one is what Explorer loads
+  // once it is gone.
+  const std::wstring created = context.staleUser ? context.dll : *server;
+  const std::wstring how = context.staleUser ? L"from the machine-wide registration, " + created
+                           : perUser         ? L"from the user's registration, " + created
+                                             : L"through COM, " + created;
   const std::wstring fix = L"regsvr32 " + Quoted(context.dll) + L" again, then restart Explorer";
-  const Creation creation = Create(perUser, *server);
+  const Creation creation = Create(perUser || context.staleUser, created);
   if (FAILED(creation.created)) {
     report.Problem(L"handler",
                    L"cannot be created in this 64-bit process (" + how + L"): " + StatusText(creation.created), fix);

@@ -104,4 +104,21 @@ std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes) {
   return PeImage{static_cast<std::uint16_t>(*machine), static_cast<std::uint16_t>(*magic), std::move(*exports)};
 }
 
+std::string ForeignImageText(const PeImage& image) {
+  switch (image.machine) {
+    case kMachineAmd64:
+      return "is no 64-bit image (its optional header is not the 64-bit kind)";
+    case kMachineI386:
+      return "is a 32-bit image (x86)";
+    case kMachineArm64:
+      return "is built for another machine (ARM64)";
+    default: {
+      static constexpr char kDigits[] = "0123456789ABCDEF";
+      std::string number = "0x";
+      for (int shift = 12; shift >= 0; shift -= 4) number += kDigits[(image.machine >> shift) & 0xF];
+      return "is built for another machine (machine " + number + ")";
+    }
+  }
+}
+
 }  // namespace torvo::doctor

@@ -9,6 +9,8 @@
 namespace torvo::doctor {
 
 inline constexpr std::uint16_t kMachineAmd64 = 0x8664;  // IMAGE_FILE_MACHINE_AMD64
+inline constexpr std::uint16_t kMachineI386 = 0x14C;    // IMAGE_FILE_MACHINE_I386
+inline constexpr std::uint16_t kMachineArm64 = 0xAA64;  // IMAGE_FILE_MACHINE_ARM64
 inline constexpr std::uint16_t kMagicPe32Plus = 0x20B;  // IMAGE_NT_OPTIONAL_HDR64_MAGIC
 
 struct PeImage {
@@ -18,6 +20,11 @@ struct PeImage {
 
   bool Is64Bit() const { return machine == kMachineAmd64 && magic == kMagicPe32Plus; }
 };
+
+// Why 64-bit Explorer (x64) cannot load an image that is not Is64Bit(): "is a 32-bit image (x86)",
+// "is built for another machine (ARM64)", "is built for another machine (machine 0x01C4)", or,
+// for an x64 image without the 64-bit optional header, "is no 64-bit image".
+std::string ForeignImageText(const PeImage& image);
 
 // The image's machine, optional-header kind and export names; nothing when the bytes are no PE
 // image or a header or the export table reaches outside them. Reads nothing outside `bytes`.

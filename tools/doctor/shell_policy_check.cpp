@@ -20,13 +20,17 @@ struct Root {
 };
 constexpr Root kRoots[] = {{kHkeyLocalMachine, L"HKLM"}, {kHkeyCurrentUser, L"HKCU"}};
 
-// Approved: a value named by the class, or (as the DLL's script writes it) a key named after the
-// handler whose default value is the class.
+const std::wstring kApproved = std::wstring(kShellExtensions) + L"Approved";
+
+// The shell reads one thing from Approved: a value named by the class.
 bool IsApproved(RegistryReader& reader, const DoctorContext& context, const Root& root) {
-  const std::wstring approved = std::wstring(kShellExtensions) + L"Approved";
-  if (reader.Value(root.key, approved, context.clsid.c_str())) return true;
-  const auto named = reader.Text(root.key, approved + L"\\" + kHandlerName, nullptr);
-  return named && SameName(*named, context.clsid);
+  return reader.Value(root.key, kApproved, context.clsid.c_str()).has_value();
+}
+
+// Earlier registrations wrote only a key named after the handler, which the shell does not read.
+bool HasOnlyTheHandlerKey(RegistryReader& reader) {
+  return reader.KeyExists(kHkeyLocalMachine, kApproved + L"\\" + kHandlerName) ||
+         reader.KeyExists(kHkeyCurrentUser, kApproved + L"\\" + kHandlerName);
 }
 
 // Where the policy is set to a nonzero number; empty when it is not set.
@@ -56,18 +60,18 @@ void CheckShellPolicy(const DoctorContext& context, Report& report) {
 
   const std::wstring enforcing = EnforcingRoots(reader);
   const bool approved = IsApproved(reader, context, kRoots[0]) || IsApproved(reader, context, kRoots[1]);
+  const std::wstring missing = L"Shell Extensions\\Approved holds no value named " + context.clsid +
+                               (HasOnlyTheHandlerKey(reader) ? L" (only the key " + std::wstring(kHandlerName) +
+                                                                   L", which the shell does not read)"
+                                                             : L"");
   if (approved) {
-    report.Ok(L"approval", L"the handler is listed under Shell Extensions\\Approved");
+    report.Ok(L"approval", L"the class is listed under Shell Extensions\\Approved");
   } else if (!enforcing.empty()) {
-    report.Problem(L"approval",
-                   L"the handler is not listed under Shell Extensions\\Approved, and the policy requires it",
-                   L"regsvr32 " + Quoted(context.dll) +
-                       L" (as administrator; it writes the approval), then restart "
-                       L"Explorer");
+    report.Problem(L"approval", missing + L", and the policy requires it",
+                   L"reg add " + Quoted(L"HKLM\\" + kApproved) + L" /v " + context.clsid + L" /t REG_SZ /d " +
+                       kHandlerName + L" /f (as administrator), then restart Explorer");
   } else {
-    report.Note(L"approval",
-                L"the handler is not listed under Shell Extensions\\Approved; without the policy Explorer "
-                L"loads it anyway");
+    report.Note(L"approval", missing + L"; without the policy Explorer loads the handler anyway");
   }
   if (enforcing.empty()) {
     report.Ok(L"policy", std::wstring(kEnforcePolicy) + L" is not set: Explorer loads unapproved handlers too");

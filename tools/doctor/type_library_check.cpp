@@ -9,6 +9,7 @@
 #include "platform/win32/bstr.h"
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_text.h"
+#include "tools/doctor/file_identity.h"
 #include "tools/doctor/registry_reads.h"
 
 namespace torvo::doctor {
@@ -29,7 +30,7 @@ void CheckTypeLibrary(const DoctorContext& context, Report& report, const std::w
   const std::wstring library = L"TorvoShellMenuLib " + GuidText(LIBID_TorvoShellMenuLib) + L" 1.0";
   if (path.empty()) {
     report.Problem(L"type library", library + L" is not registered", fix);
-  } else if (!SameName(path, context.dll)) {
+  } else if (!SameFile(path, context.dll)) {
     report.Problem(L"type library", library + L" is registered for another file, " + path, fix);
   } else {
     report.Ok(L"type library", library + L" is registered for the DLL");
@@ -48,7 +49,7 @@ void CheckProxyStub(const DoctorContext& context, Report& report, const std::wst
     return;
   }
   const auto server = reader.ClassesText(L"CLSID\\" + iid + L"\\InprocServer32", nullptr);
-  if (!server || !SameName(*server, context.dll)) {
+  if (!server || !SameFile(*server, context.dll)) {
     report.Problem(L"proxy/stub",
                    L"the proxy/stub class " + iid + L" is served by " + (server ? *server : std::wstring(L"no file")) +
                        L", not by the DLL",

@@ -64,6 +64,16 @@ TEST(PeImage, ReadsMachineKindAndExportNames) {
   EXPECT_THAT(old->exports, ElementsAre("DllInstall"));
 }
 
+TEST(PeImage, NamesTheMachineItWasBuiltFor) {
+  const auto text = [](std::uint16_t machine, std::uint16_t magic) {
+    return ForeignImageText(*ReadPeImage(Image(machine, magic, {})));
+  };
+  EXPECT_EQ(text(kMachineI386, 0x10B), "is a 32-bit image (x86)");
+  EXPECT_EQ(text(kMachineArm64, kMagicPe32Plus), "is built for another machine (ARM64)");
+  EXPECT_EQ(text(0x1C4, 0x10B), "is built for another machine (machine 0x01C4)");
+  EXPECT_EQ(text(kMachineAmd64, 0x10B), "is no 64-bit image (its optional header is not the 64-bit kind)");
+}
+
 struct Damage {
   const char* name;
   std::function<void(std::vector<std::uint8_t>&)> apply;

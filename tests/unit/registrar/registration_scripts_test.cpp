@@ -94,6 +94,8 @@ std::vector<std::string> RegisteredLines(const std::string& classesRoot) {
     lines.push_back(key);
     for (const auto& [name, text] : entry.values) lines.push_back(key + " [" + name + "] = REG_SZ \"" + text + "\"");
   }
+  // The approval the shell honours: a value named by the class on the kept Approved key.
+  lines.push_back(KeptLines(classesRoot).back() + " [" + kClsid + "] = REG_SZ \"ZebTorvoShellExt\"");
   return lines;
 }
 

@@ -96,19 +96,20 @@ TEST_P(QueryContextMenuDecision, LeavesOutTheVaultDriveAndProtectedPlaces) {
   EXPECT_EQ(fake.menu.images.size(), c.offered ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    LastItems, QueryContextMenuDecision,
-    ::testing::Values(DecisionCase{"OnTheVaultDrive", 0x58, u"X:\\docs\\a.txt", false},
-                      DecisionCase{"VaultLetterIsComparedWithoutFoldingCase", 0x58, u"x:\\docs\\a.txt", true},
-                      DecisionCase{"OtherDrive", 0x58, u"D:\\a.txt", true},
-                      DecisionCase{"LetterInTheLowBitsOfTheAnswer", 0xABCD0058u, u"X:\\a.txt", false},
-                      DecisionCase{"NoAgentRunning", std::nullopt, u"D:\\data\\a.txt", true},
-                      DecisionCase{"AgentWithoutLetter", 0, u"D:\\data\\a.txt", true},
-                      DecisionCase{"ProtectedWindowsFolder", 0x58, u"D:\\Windows", false},
-                      DecisionCase{"ProtectedDriveRootWithoutAgent", std::nullopt, u"E:\\", false},
-                      DecisionCase{"InsideTheProfileIsOffered", std::nullopt, u"D:\\Users\\ann\\Documents\\a.txt",
-                                   true}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(LastItems, QueryContextMenuDecision,
+                         ::testing::Values(DecisionCase{"OnTheVaultDrive", 0x58, u"X:\\docs\\a.txt", false},
+                                           DecisionCase{"VaultLetterInOtherCase", 0x58, u"x:\\docs\\a.txt", false},
+                                           DecisionCase{"LowerCaseLetterFromTheAgent", u'x', u"X:\\docs\\a.txt", false},
+                                           DecisionCase{"OtherDrive", 0x58, u"D:\\a.txt", true},
+                                           DecisionCase{"LetterInTheLowBitsOfTheAnswer", 0xABCD0058u, u"X:\\a.txt",
+                                                        false},
+                                           DecisionCase{"NoAgentRunning", std::nullopt, u"D:\\data\\a.txt", true},
+                                           DecisionCase{"AgentWithoutLetter", 0, u"D:\\data\\a.txt", true},
+                                           DecisionCase{"ProtectedWindowsFolder", 0x58, u"D:\\Windows", false},
+                                           DecisionCase{"ProtectedDriveRootWithoutAgent", std::nullopt, u"E:\\", false},
+                                           DecisionCase{"InsideTheProfileIsOffered", std::nullopt,
+                                                        u"D:\\Users\\ann\\Documents\\a.txt", true}),
+                         fakes::CaseName());
 
 TEST(QueryContextMenu, EverySelectedItemDecidesWithOneLookupAndOneExpansionOfTheRows) {
   const auto decide = [](std::vector<std::u16string> items) {

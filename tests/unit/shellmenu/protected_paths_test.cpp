@@ -30,7 +30,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, ProtectedOnExampleMachine,
     ::testing::Values(PathCase{"WindowsSubfolder", u"D:\\Windows\\System32\\drivers", 1},
                       PathCase{"WindowsOldIsNotBoundToAComponent", u"D:\\Windows.old\\readme.txt", 1},
-                      PathCase{"ContainsMatchIsCaseSensitive", u"d:\\windows\\system32", 0},
+                      PathCase{"ContainsMatchIgnoresCase", u"d:\\windows\\system32", 1},
+                      PathCase{"CommonFilesInOtherCase", u"D:\\program files\\COMMON FILES\\x.dll", 1},
                       PathCase{"ProgramFilesItself", u"D:\\Program Files", 1},
                       PathCase{"ProgramFilesFoldsAsciiCase", u"D:\\PROGRAM FILES", 1},
                       PathCase{"BelowProgramFiles", u"D:\\Program Files\\App", 0},
@@ -48,10 +49,19 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"AllUsersProfile", u"d:\\programdata", 1},
                       PathCase{"RoamingAppData", u"D:\\Users\\ann\\AppData\\Roaming", 1},
                       PathCase{"DocumentsAndSettingsAllUsers", u"D:\\Documents and Settings\\All Users", 1},
-                      PathCase{"NonAsciiIsNotFolded", u"D:\\Users\\ANN\\\u684C\u9762", 1},
-                      PathCase{"EmptyPath", u"", 0}, PathCase{"OnlyBlanks", u"   ", 0},
-                      PathCase{"OrdinaryFile", u"D:\\data\\report.doc", 0}),
+                      PathCase{"ProfileInOtherCase", u"D:\\USERS\\ANN\\\u684C\u9762", 1}, PathCase{"EmptyPath", u"", 0},
+                      PathCase{"OnlyBlanks", u"   ", 0}, PathCase{"OrdinaryFile", u"D:\\data\\report.doc", 0}),
     fakes::CaseName());
+
+// Letters beyond ASCII fold as the file system folds them, in both kinds of row.
+TEST(ProtectedPath, NonAsciiLettersMatchWithoutRegardToCase) {
+  FakeEnvironment env = ExampleMachine();
+  env.Set(u"USERPROFILE", u"D:\\Users\\\u00C9mile");
+  env.Set(u"SYSTEMROOT", u"D:\\\u041E\u043A\u043D\u0430");
+  EXPECT_EQ(IsProtectedPath(env, u"d:\\users\\\u00E9MILE"), 1);
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\\u043E\u041A\u041D\u0410\\system32"), 1);
+  EXPECT_EQ(IsProtectedPath(env, u"D:\\Users\\Emile"), 0);  // an accent is no letter case
+}
 
 TEST(ProtectedPathTable, HasFortyFiveRowsWithContainsOnlyForCommonFilesAndSystemRoot) {
   ASSERT_EQ(g_protectedPaths.size(), 45u);

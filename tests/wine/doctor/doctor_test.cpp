@@ -29,6 +29,8 @@ using ::testing::Not;
 const std::wstring kClsid = kClsidText;
 const std::wstring kInprocKey = L"Software\\Classes\\CLSID\\" + kClsid + L"\\InprocServer32";
 constexpr wchar_t kBlockedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked";
+constexpr wchar_t kPolicyKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+const std::wstring kClass32Key = L"Software\\Classes\\WOW6432Node\\CLSID\\" + kClsid;
 
 std::wstring FromUtf8(const std::string& bytes) {
   std::wstring text(bytes.size(), L'\0');
@@ -90,6 +92,9 @@ class Doctor : public ::testing::Test {
   void TearDown() override {
     CloseAllAgents();
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str());
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPolicyKey, L"EnforceShellExtensionSecurity");
+    DeleteTree(HKEY_LOCAL_MACHINE, kClass32Key);
+    ::SetEnvironmentVariableW(L"TORVO_BIN", nullptr);
     RunRegsvr32(L"/u");
     RunRegsvr32(L"/u /n /i:user");
     RemoveAllRegistrations();
@@ -127,47 +132,135 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct Breakage {
   const char* name;
-  std::function<void()> make;
-  std::wstring problem;  // what the one problem line says
+  std::function<void()> make;  // run after a machine-wide registration
+  // The line that tells it: "problem ..." for the one problem (exit 1), or the note that lists a
+  // difference that Explorer accepts (exit 0, no problem).
+  std::wstring line;
 };
 
 class DoctorOnABrokenRegistration : public Doctor, public ::testing::WithParamInterface<Breakage> {};
 
-TEST_P(DoctorOnABrokenRegistration, NamesTheOneProblem) {
+TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
   ASSERT_EQ(RunRegsvr32(L""), 0u);
   GetParam().make();
   const DoctorRun run = RunDoctor();
-  EXPECT_EQ(run.exitCode, 1u) << run.output;
   const std::vector<std::wstring> problems = run.Problems();
-  ASSERT_EQ(problems.size(), 1u) << run.output;
-  EXPECT_EQ(problems[0].find(L"problem " + GetParam().problem), 0u) << problems[0];
+  if (GetParam().line.rfind(L"problem ", 0) != 0) {
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_TRUE(run.Has(GetParam().line)) << ::testing::PrintToString(run.output);
+    return;
+  }
+  EXPECT_EQ(run.exitCode, 1u) << run.output;
+  ASSERT_EQ(problems.size(), 1u) << ::testing::PrintToString(run.output);
+  EXPECT_EQ(problems[0].find(GetParam().line), 0u) << ::testing::PrintToString(problems[0]);
   EXPECT_NE(problems[0].find(L"; to fix: "), std::wstring::npos);
 }
 
 const wchar_t kMissingDll[] = L"C:\\nowhere\\TorvoShellMenu.dll";
 const std::wstring kDirectoryHandlerKey = L"Directory\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt";
+const std::wstring kApprovedKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+
+void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
+  ::RegSetKeyValueW(root, key.c_str(), name, type, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetServer(const std::wstring& path, DWORD type = REG_SZ) {
+  SetText(HKEY_LOCAL_MACHINE, kInprocKey, nullptr, path, type);
+}
+
+void EnforceApproval() {
+  const DWORD on = 1;
+  ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kPolicyKey, L"EnforceShellExtensionSecurity", REG_DWORD, &on, sizeof on);
+}
+
+std::wstring Upper(std::wstring text) {
+  ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+std::wstring ShortPath(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  ::GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+  return buffer;
+}
+
+std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+const std::wstring kTypeLibraryOk = L"ok      type library: TorvoShellMenuLib " + std::wstring(kLibIdText) +
+                                    L" 1.0 is registered for the DLL\nok      proxy/stub: ";
+
+// "... value X of K is <found> instead of <expected>, which COM and Explorer accept as the same".
+std::wstring Accepted(const std::wstring& value, const std::wstring& found, const std::wstring& expected) {
+  return value + L" of HKLM\\" + kInprocKey + L" is " + found + L" instead of REG_SZ \"" + expected +
+         L"\", which COM and Explorer accept as the same";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DoctorOnABrokenRegistration,
-    ::testing::Values(Breakage{"ThreadingModelDeleted",
-                               [] { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel"); },
-                               L"registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey},
-                      Breakage{
-                          "HandlerKeyRemoved",
-                          [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kDirectoryHandlerKey); },
-                          L"registration machine-wide: missing key HKLM\\Software\\Classes\\" + kDirectoryHandlerKey},
-                      Breakage{"ListedAsBlocked",
-                               [] {
-                                 ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str(), REG_SZ, L"",
-                                                   sizeof(wchar_t));
-                               },
-                               L"blocked: the class is listed under HKLM\\" + std::wstring(kBlockedKey)},
-                      Breakage{"ServerFileMissing",
-                               [] {
-                                 ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), nullptr, REG_SZ, kMissingDll,
-                                                   sizeof kMissingDll);
-                               },
-                               L"dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist"}),
+    ::testing::Values(
+        Breakage{"ThreadingModelDeleted",
+                 [] { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel"); },
+                 L"problem registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey},
+        Breakage{"HandlerKeyRemoved",
+                 [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kDirectoryHandlerKey); },
+                 L"problem registration machine-wide: missing key HKLM\\Software\\Classes\\" + kDirectoryHandlerKey},
+        Breakage{
+            "ListedAsBlocked",
+            [] { ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str(), REG_SZ, L"", sizeof(wchar_t)); },
+            L"problem blocked: the class is listed under HKLM\\" + std::wstring(kBlockedKey)},
+        Breakage{"ServerFileMissing", [] { SetServer(kMissingDll); },
+                 L"problem dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist"},
+        Breakage{"UserHandlerKeyNamesAnotherClass",
+                 [] { SetText(HKEY_CURRENT_USER, L"Software\\Classes\\" + kDirectoryHandlerKey, nullptr, L"{0}"); },
+                 L"problem handler keys: HKCU\\Software\\Classes\\" + kDirectoryHandlerKey +
+                     L" names {0}, not the handler " + kClsid},
+        Breakage{"StaleUserRegistrationHidesTheMachineWideOne",
+                 [] {
+                   SetText(HKEY_CURRENT_USER, kInprocKey, nullptr, kMissingDll);
+                   SetText(HKEY_CURRENT_USER, kInprocKey, L"ThreadingModel", L"Apartment");
+                 },
+                 L"problem registration per user: HKCU\\" + kInprocKey + L" names " + kMissingDll +
+                     L", which does not exist; COM reads this per-user registration first, so it hides "
+                     L"the intact machine-wide registration of " +
+                     ServerDllPath()},
+        Breakage{"ApprovedOnlyByTheOldKeyUnderThePolicy",
+                 [] {
+                   ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApprovedKey.c_str(), kClsid.c_str());
+                   EnforceApproval();
+                 },
+                 L"problem approval: Shell Extensions\\Approved holds no value named " + kClsid +
+                     L" (only the key ZebTorvoShellExt, which the shell does not read), and the policy "
+                     L"requires it"},
+        Breakage{"ApprovalMissingWithoutThePolicy",
+                 [] { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApprovedKey.c_str(), kClsid.c_str()); },
+                 L"note    approval: Shell Extensions\\Approved holds no value named " + kClsid},
+        Breakage{
+            "RegisteredFor32BitProgramsOnly",
+            [] {
+              DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + kClsid);
+              SetText(HKEY_LOCAL_MACHINE, kClass32Key + L"\\InprocServer32", nullptr, ServerDllPath());
+            },
+            L"problem registration: the class is registered for 32-bit programs only (HKLM\\" + kClass32Key + L")"},
+        Breakage{"ServerAsExpandableText",
+                 [] {
+                   ::SetEnvironmentVariableW(L"TORVO_BIN", Folder(ServerDllPath()).c_str());
+                   SetServer(L"%TORVO_BIN%\\TorvoShellMenu.dll", REG_EXPAND_SZ);
+                 },
+                 Accepted(L"the default value", L"REG_EXPAND_SZ \"%TORVO_BIN%\\TorvoShellMenu.dll\"", ServerDllPath())},
+        // Each registration is checked against the file it names, and the type library and the
+        // proxy/stub, registered with the long path, name that same file.
+        Breakage{"ServerInOtherLetterCase", [] { SetServer(Upper(ServerDllPath())); }, kTypeLibraryOk},
+        Breakage{"ServerAsItsShortName",
+                 [] {
+                   ASSERT_NE(ShortPath(ServerDllPath()), ServerDllPath());
+                   SetServer(ShortPath(ServerDllPath()));
+                 },
+                 kTypeLibraryOk},
+        Breakage{"ThreadingModelBothInOtherCase",
+                 [] { SetText(HKEY_LOCAL_MACHINE, kInprocKey, L"ThreadingModel", L"bOTH"); },
+                 Accepted(L"value ThreadingModel", L"REG_SZ \"bOTH\"", L"Apartment")}),
     fakes::CaseName());
 
 struct AgentState {

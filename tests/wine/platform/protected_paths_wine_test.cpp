@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/win32/wide.h"
@@ -23,12 +24,13 @@ std::int32_t Protected(const std::wstring& path) {
   return IsProtectedPath(env, win32::AsUtf16(path.c_str()));
 }
 
-TEST(ProtectedPathUnderWine, SystemRootIsTheLowerCaseWindowsFolder) {
+// Explorer hands over paths as the file system spells them, whatever the case of %SystemRoot%.
+TEST(ProtectedPathUnderWine, TheWindowsFolderIsProtectedInEveryLetterCase) {
   EXPECT_EQ(Variable(L"SystemRoot"), L"C:\\windows");
   EXPECT_EQ(Protected(L"C:\\windows\\system32\\drivers"), 1);
   EXPECT_EQ(Protected(L"C:\\windows.old\\readme.txt"), 1);
-  // The contains-row is case-sensitive and no equality row names the folder in this case.
-  EXPECT_EQ(Protected(L"C:\\Windows\\System32"), 0);
+  EXPECT_EQ(Protected(L"C:\\Windows\\System32"), 1);
+  EXPECT_EQ(Protected(L"c:\\WINDOWS"), 1);
 }
 
 TEST(ProtectedPathUnderWine, ProfileFoldersAreProtectedButNotWhatTheyHold) {
@@ -44,7 +46,7 @@ TEST(ProtectedPathUnderWine, ProfileFoldersAreProtectedButNotWhatTheyHold) {
 TEST(ProtectedPathUnderWine, DriveRootsProgramFolderAndBlanks) {
   EXPECT_EQ(Protected(L"C:\\"), 1);
   EXPECT_EQ(Protected(L"z:\\"), 1);
-  EXPECT_EQ(Protected(L"C:\\users"), 1);  // %SystemDrive%\Users, ASCII case folded
+  EXPECT_EQ(Protected(L"C:\\users"), 1);  // %SystemDrive%\Users, letter case aside
   EXPECT_EQ(Protected(L" \t" + Variable(L"ProgramFiles") + L"\t "), 1);
   EXPECT_EQ(Protected(Variable(L"ProgramFiles") + L"\\App"), 0);
   EXPECT_EQ(Protected(Variable(L"CommonProgramFiles") + L"\\x.dll"), 1);
@@ -54,10 +56,27 @@ TEST(ProtectedPathUnderWine, DriveRootsProgramFolderAndBlanks) {
 TEST(ProtectedPathUnderWine, TheEnvironmentIsReadAtEveryTest) {
   ASSERT_TRUE(::SetEnvironmentVariableW(L"APPDATA", L"C:\\elsewhere"));
   EXPECT_EQ(Protected(L"C:\\elsewhere"), 1);
+  // The platform's ordinal comparison folds letters beyond ASCII too (Latin-1, Cyrillic).
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"APPDATA", L"C:\\D\u00E9j\u00E0 \u0432\u044E"));
+  EXPECT_EQ(Protected(L"c:\\D\u00C9J\u00C0 \u0412\u042E"), 1);
+  EXPECT_EQ(Protected(L"C:\\Deja \u0432\u044E"), 0);
   ::SetEnvironmentVariableW(L"SystemDrive", nullptr);
   EXPECT_EQ(Protected(L"C:\\Users"), 0);  // row 6 stays unexpanded
   EXPECT_EQ(Protected(L"C:\\"), 1);       // the drive-root rows still hold
   ::SetEnvironmentVariableW(L"SystemDrive", L"C:");
+}
+
+// The adapter expands in one call what fits a path buffer and asks again for what does not.
+TEST(ProtectedPathUnderWine, ExpansionsOfEveryLengthComeBackWhole) {
+  const win32::Win32Environment env;
+  for (const std::size_t length : {258u, 259u, 260u, 600u}) {
+    const std::wstring value(length, L'x');
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"TORVO_LONG", value.c_str()));
+    const std::optional<std::u16string> expanded = env.ExpandVariables(u"%TORVO_LONG%");
+    ASSERT_TRUE(expanded) << length;
+    EXPECT_EQ(*expanded, std::u16string(length, u'x')) << length;
+  }
+  ::SetEnvironmentVariableW(L"TORVO_LONG", nullptr);
 }
 
 }  // namespace

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "registrar/register_mode.h"
 #include "registrar/script_walker.h"
 #include "tests/wine/platform/registry_support.h"
+#include "tests/wine/support/import_patch.h"
 
 namespace torvo {
 namespace {
@@ -206,6 +208,44 @@ TEST_F(WalkerOnRealRegistry, RealAccessDenialRollsTheFailingBlockBack) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\TorvoTest\\Early"));  // rolled back
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\TorvoTest\\Late"));   // never reached
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Software\\TorvoTest\\Locked", L"").status, ERROR_FILE_NOT_FOUND);
+}
+
+// A value that another writer makes larger at every read: it grows `growths` times, by 2 bytes each.
+int g_growths = 0;
+LONG WINAPI GrowingValue(HKEY, LPCWSTR, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD bytes) {
+  static DWORD size = 4;
+  if (data == nullptr) size = 4;
+  const bool grows = data != nullptr && g_growths > 0;
+  if (grows) --g_growths, size += 2;
+  if (type != nullptr) *type = REG_BINARY;
+  if (grows || (data != nullptr && *bytes < size)) {
+    *bytes = size;
+    return ERROR_MORE_DATA;
+  }
+  if (data != nullptr) std::fill(data, data + size, BYTE{0x5A});
+  *bytes = size;
+  return ERROR_SUCCESS;
+}
+
+TEST(Win32Registry, AValueStillGrowingAfterTheLastAttemptAnswersMoreDataNotAnUnfilledSuccess) {
+  wine::ImportPatch patch(::GetModuleHandleW(nullptr), "advapi32.dll", "RegQueryValueExW",
+                          reinterpret_cast<void*>(&GrowingValue));
+  ASSERT_TRUE(patch.Applied());
+  win32::Win32Registry registry;
+  struct Row {
+    int growths;
+    std::int32_t result;
+    std::size_t bytes;
+  };
+  for (const Row row : {Row{3, ERROR_SUCCESS, 10}, Row{4, ERROR_MORE_DATA, 0}}) {
+    g_growths = row.growths;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    EXPECT_EQ(registry.QueryValue(kHkeyCurrentUser, u"Growing", &type, data), row.result) << row.growths;
+    if (row.result == ERROR_SUCCESS) {
+      EXPECT_EQ(data, std::vector<std::uint8_t>(row.bytes, 0x5A)) << row.growths;
+    }
+  }
 }
 
 }  // namespace

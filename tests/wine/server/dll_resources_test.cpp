@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ScriptRow{"AppId", IDR_TORVO_APPID, kEnglishUnitedStates, "resources/torvo_appid.rgs", 133,
                   "HKCR\r\n{\r\n\tNoRemove AppID\r\n\t{\r\n\t\t'%APPID%' = s 'TorvoShellMenu'\r\n"},
-        ScriptRow{"Handler", IDR_TORVO_HANDLER, kChineseSimplified, "resources/torvo_handler.rgs", 1607,
+        ScriptRow{"Handler", IDR_TORVO_HANDLER, kChineseSimplified, "resources/torvo_handler.rgs", 1683,
                   "HKCR\r\n{\r\n\tTorvoShellMenu.TorvoShellContextMenu.1 = s 'TorvoShellContextMenu Class'\r\n"}),
     fakes::CaseName());
 

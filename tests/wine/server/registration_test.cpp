@@ -47,6 +47,8 @@ void ExpectClassesTable(const ClassesRoot& c, const std::wstring& dllPath) {
   std::wstring approved;
   EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kApprovedHandlerKey, L"", approved));
   EXPECT_EQ(approved, kClsid);
+  EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kApprovedKey, kApprovalValue, approved));
+  EXPECT_EQ(approved, L"ZebTorvoShellExt");
 }
 
 void ExpectTypeLibraryAndProxy(const std::wstring& dllPath) {
@@ -67,6 +69,8 @@ void ExpectGone(const ClassesRoot& c) {
     EXPECT_FALSE(KeyExists(c.root, c.prefix + kind + L"\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt")) << kind;
   }
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kApprovedHandlerKey));
+  std::wstring approval;
+  EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, kApprovedKey, kApprovalValue, approval));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText)));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Interface\\" + std::wstring(kIidText)));
 }
@@ -80,8 +84,7 @@ void ExpectRemoved(const ClassesRoot& c) {
     const std::wstring handlers = c.prefix + kind + L"\\ShellEx\\ContextMenuHandlers";
     EXPECT_TRUE(KeyExists(c.root, handlers)) << kind;
   }
-  EXPECT_TRUE(
-      KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kApprovedKey));
 }
 
 class Registration : public ::testing::Test {

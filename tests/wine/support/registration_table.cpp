@@ -22,6 +22,7 @@ void RemoveAllRegistrations() {
     }
   }
   DeleteTree(HKEY_LOCAL_MACHINE, kApprovedHandlerKey);
+  ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApprovedKey, kApprovalValue);
 }
 
 }  // namespace torvo::wine

@@ -14,8 +14,11 @@ struct ClassesRoot {
 ClassesRoot MachineClasses();
 ClassesRoot UserClasses();
 
+inline constexpr wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 inline constexpr wchar_t kApprovedHandlerKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved\\ZebTorvoShellExt";
+// The approval the shell honours: a value of the Approved key named by the class.
+inline constexpr wchar_t kApprovalValue[] = L"{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}";
 inline constexpr const wchar_t* kHandlerClasses[] = {L"*", L"lnkfile", L"InternetShortcut", L"Directory"};
 
 // Removes everything a registration may have left, in both classes roots.

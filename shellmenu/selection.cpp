@@ -39,14 +39,13 @@ std::u16string ItemPath(const DropListItem& item, bool wide, DropFiles& source) 
 }
 
 // The rules of both entry points. Items come in the shell's order and stay in it, duplicates kept;
-// an item that the platform did not deliver (empty here) is left out, and so is a path of 260
-// units or more, which would arrive cut and might name another item. The new list is built aside:
-// the state changes only once every item has been read.
+// an item that is not selectable (not delivered, or too long) is left out. The new list is built
+// aside: the state changes only once every item has been read.
 class SelectionBuilder {
  public:
   void Add(std::u16string path) {
     ++named_;
-    lastDelivered_ = !path.empty() && path.size() < kMaxPath;
+    lastDelivered_ = IsSelectablePath(path);
     if (lastDelivered_) selection_.push_back(std::move(path));
   }
 
@@ -67,6 +66,8 @@ class SelectionBuilder {
 };
 
 }  // namespace
+
+bool IsSelectablePath(std::u16string_view path) { return !path.empty() && path.size() < kMaxPath; }
 
 HResult CaptureSelection(DropFiles* source, HandlerState& state) {
   if (source == nullptr) return kInvalidArg;

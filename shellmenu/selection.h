@@ -1,12 +1,19 @@
 #pragma once
 // The selection taken from what the shell hands over: Initialize's drop-file list, or the Explorer
 // command's item array. Both follow one set of rules.
+#include <string_view>
+
 #include "common/status.h"
 #include "shellmenu/drop_files.h"
 #include "shellmenu/handler_state.h"
 #include "shellmenu/item_array.h"
 
 namespace torvo {
+
+// The rule for each item of either entry point: a path is taken when it is not empty (an item the
+// platform did not deliver) and needs fewer than 260 units; a longer one would arrive cut and
+// might name another item.
+bool IsSelectablePath(std::u16string_view path);
 
 // Replaces the selection with the items of the list, in order and duplicates kept, and leaves the
 // last item's path in state.lastItemPath (empty when that item was left out). The block is read

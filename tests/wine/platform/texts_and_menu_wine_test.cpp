@@ -160,12 +160,13 @@ TEST_F(QueryContextMenuUnderWine, ItemGoesToIndexMenuWithIdCmdFirstAndTheMenuTex
   EXPECT_EQ(popup.At(0).text, L"Open");
 }
 
-TEST_F(QueryContextMenuUnderWine, NoItemForAPathOnTheVaultDriveButOneForItsLowerCaseLetter) {
+TEST_F(QueryContextMenuUnderWine, NoItemForAPathOnTheVaultDriveInEitherLetterCase) {
   wine::AgentProcess vault(L"/drive:X");
   ASSERT_NE(vault.Window(), nullptr);
   EXPECT_EQ(Query(u"X:\\docs\\a.txt", 0, 100), 0);
+  EXPECT_EQ(Query(u"x:\\docs\\a.txt", 0, 100), 0);
   EXPECT_EQ(popup.Count(), 2);
-  EXPECT_EQ(Query(u"x:\\docs\\a.txt", 0, 100), 1);
+  EXPECT_EQ(Query(u"y:\\docs\\a.txt", 0, 100), 1);
   EXPECT_EQ(popup.Count(), 3);
 }
 

@@ -12,6 +12,10 @@
 /* The menu item's image, 16 x 16 pixels, 24 bits per pixel. */
 #define IDB_MENU_BITMAP 201
 
+/* The Explorer command's icon: the padlock at 16, 20, 24, 32 and 48 pixels, 32 bits with alpha.
+   GetIcon names it as "<DLL path>,-202". */
+#define IDI_PADLOCK 202
+
 /* String table, Chinese (Simplified) only; shellmenu/text_source.h gives the portable code these
    numbers under the names it uses. */
 #define IDS_TORVO_PRODUCT_NAME 100   /* "ZebTorvo"; read by nothing */

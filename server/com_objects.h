@@ -100,22 +100,23 @@ class CComObjectCached final : public Base {
   }
 };
 
-// Creates a stand-alone object (no outer) or an aggregate (outer given) and asks it for `iid`.
-// The stand-alone object's count is raised around its final construction.
+// Creates a stand-alone object and asks it for `iid`; its count is raised around its final
+// construction. `out` is not null and already cleared.
 template <class T>
-HRESULT CreateComObject(IUnknown* outer, REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (outer == nullptr) {
-    auto* object = new (std::nothrow) CComObject<T>();
-    if (object == nullptr) return E_OUTOFMEMORY;
-    object->InternalAddRef();
-    const HRESULT constructed = object->FinalConstruct();
-    object->InternalRelease();
-    HRESULT hr = FAILED(constructed) ? constructed : object->QueryInterface(iid, out);
-    if (FAILED(hr)) delete object;
-    return hr;
-  }
+HRESULT CreateStandAloneObject(REFIID iid, void** out) {
+  auto* object = new (std::nothrow) CComObject<T>();
+  if (object == nullptr) return E_OUTOFMEMORY;
+  object->InternalAddRef();
+  const HRESULT constructed = object->FinalConstruct();
+  object->InternalRelease();
+  HRESULT hr = FAILED(constructed) ? constructed : object->QueryInterface(iid, out);
+  if (FAILED(hr)) delete object;
+  return hr;
+}
+
+// Creates an aggregate around `outer` and asks it for `iid`. `out` is not null and already cleared.
+template <class T>
+HRESULT CreateAggregatedObject(IUnknown* outer, REFIID iid, void** out) {
   auto* aggregate = new (std::nothrow) CComAggObject<T>(outer);
   if (aggregate == nullptr) return E_OUTOFMEMORY;
   HRESULT hr = aggregate->Contained().FinalConstruct();
@@ -124,12 +125,23 @@ HRESULT CreateComObject(IUnknown* outer, REFIID iid, void** out) {
   return hr;
 }
 
-// Binds a class to its CLSID and gives the class table its creation entry.
-template <class T, const CLSID* pclsid>
+// Binds a class to its CLSID and gives the class table its creation entry: a stand-alone object
+// (no outer) or an aggregate (outer given); CLASS_E_NOAGGREGATION for an outer object when the
+// class cannot be aggregated.
+template <class T, const CLSID* pclsid, bool aggregatable = true>
 class CComCoClass {
  public:
   static const CLSID& GetObjectCLSID() { return *pclsid; }
-  static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) { return CreateComObject<T>(outer, iid, out); }
+  static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (outer == nullptr) return CreateStandAloneObject<T>(iid, out);
+    if constexpr (aggregatable) {
+      return CreateAggregatedObject<T>(outer, iid, out);
+    } else {
+      return CLASS_E_NOAGGREGATION;
+    }
+  }
 };
 
 }  // namespace torvo::server

@@ -3,26 +3,12 @@
 #include "common/com_boundary.h"
 #include "platform/win32/win32_drop_files.h"
 #include "resources/resource_ids.h"
-#include "platform/win32/win32_handler_platform.h"
+#include "server/call_platform.h"
 #include "server/module_handles.h"
 #include "shellmenu/context_menu.h"
 #include "shellmenu/selection.h"
 
 namespace torvo::server {
-
-namespace {
-
-void LockModule() { g_currentModule->Lock(); }
-void UnlockModule() { g_currentModule->Unlock(); }
-
-// The platform of one shell call: texts from the DLL's resources, the agent from the DLL's folder,
-// and a move started on a thread of its own counted in the module's lock count until it ends.
-class CallPlatform : public win32::Win32HandlerPlatform {
- public:
-  CallPlatform() : Win32HandlerPlatform(ResourceInstance(), g_entryPointInstance, {&LockModule, &UnlockModule}) {}
-};
-
-}  // namespace
 
 const InterfaceEntry<CTorvoShellContextMenu>* CTorvoShellContextMenu::InterfaceMap() {
   using Self = CTorvoShellContextMenu;

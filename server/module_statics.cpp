@@ -1,11 +1,12 @@
 // The server's static objects, defined in one place so that they are built in this order when
 // the DLL is loaded (and destroyed in the reverse order when it is unloaded):
-// the resource record, the class table, the module object. The protected-place table is a
-// constant and needs no construction.
+// the resource record, the class entries and their table, the module object. The protected-place
+// table is a constant and needs no construction.
 #include "TorvoShellMenu.h"
 #include "platform/win32/wide.h"
 #include "server/context_menu_handler.h"
 #include "server/critical_section.h"
+#include "server/explorer_command_object.h"
 #include "server/module_handles.h"
 #include "server/registration.h"
 #include "server/torvo_module.h"
@@ -27,11 +28,18 @@ struct ResourceRecord {
 
 ResourceRecord g_resources;
 
-ClassTable g_classTable(ClassEntry{&CLSID_TorvoShellContextMenu,
-                                   &UpdateHandlerRegistry,
-                                   &CreateCachedClassFactory,
-                                   &CTorvoShellContextMenu::CreateInstance,
-                                   {}});
+// The classic handler, registered by its script; the Explorer command, registered by the sparse
+// package's manifest and so by no script of the DLL.
+ClassEntry g_classEntries[] = {
+    {&CLSID_TorvoShellContextMenu,
+     &UpdateHandlerRegistry,
+     &CreateCachedClassFactory,
+     &CTorvoShellContextMenu::CreateInstance,
+     {}},
+    {&CLSID_TorvoExplorerCommand, nullptr, &CreateCachedClassFactory, &CTorvoExplorerCommand::CreateInstance, {}},
+};
+
+ClassTable g_classTable(g_classEntries);
 
 CTorvoShellMenuModule g_module;
 

@@ -53,6 +53,18 @@ HRESULT UnregisterProxy() {
 // The result of a sequence of steps that all run: the first failure, else the latest result.
 HRESULT KeepFirstFailure(HRESULT sofar, HRESULT next) { return FAILED(sofar) ? sofar : next; }
 
+// The registry update of every class that has one, in the table's order: on registration up to
+// the first failure, on removal every one.
+HRESULT UpdateClassRegistries(bool registerFlag) {
+  HRESULT hr = S_OK;
+  for (const ClassEntry& entry : TheClassTable().Entries()) {
+    if (entry.pfnUpdateRegistry == nullptr) continue;
+    hr = KeepFirstFailure(hr, entry.pfnUpdateRegistry(registerFlag));
+    if (registerFlag && FAILED(hr)) return hr;
+  }
+  return hr;
+}
+
 }  // namespace
 
 HRESULT UpdateHandlerRegistry(bool registerFlag) { return ApplyScript(IDR_TORVO_HANDLER, registerFlag, nullptr); }
@@ -60,7 +72,7 @@ HRESULT UpdateHandlerRegistry(bool registerFlag) { return ApplyScript(IDR_TORVO_
 HRESULT RegisterServer() {
   HRESULT hr = WithSystemLocale([] {
     HRESULT step = ApplyAppIdScript(true);
-    if (SUCCEEDED(step)) step = TheClassTable().Entry().pfnUpdateRegistry(true);
+    if (SUCCEEDED(step)) step = UpdateClassRegistries(true);
     if (SUCCEEDED(step)) step = RegisterTypeLibrary(ResourceInstance());
     return step;
   });
@@ -72,7 +84,7 @@ HRESULT UnregisterServer() {
   // Every step runs even when one before it failed, so that a part already gone (the type library,
   // say) does not leave the others behind.
   const HRESULT scripts = WithSystemLocale([] {
-    HRESULT hr = TheClassTable().Entry().pfnUpdateRegistry(false);
+    HRESULT hr = UpdateClassRegistries(false);
     hr = KeepFirstFailure(hr, UnregisterTypeLibrary(ResourceInstance()));
     return KeepFirstFailure(hr, ApplyAppIdScript(false));
   });

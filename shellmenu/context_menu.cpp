@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "shellmenu/agent_protocol.h"
 #include "shellmenu/dispatch.h"
 #include "shellmenu/menu_decision.h"
 
@@ -16,17 +15,10 @@ namespace {
 
 inline constexpr HResult kOneCommandUsed = 1;  // MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1)
 
-// The item stays out when any selected item lies on the vault drive or is a protected place. The
-// agent is asked once and the protected places are expanded once for the whole selection.
-bool ItemLeftOut(const HandlerState& state, HandlerPlatform& platform) {
-  const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(platform.agent));
-  ExpandedProtectedPaths places(platform.environment);
-  return !SelectionAllowsItem(state.m_selection, root, places);
-}
-
 HResult OfferItem(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu, std::uint32_t indexMenu,
                   std::uint32_t idCmdFirst) {
-  if (ItemLeftOut(state, platform)) return kOk;
+  // The item stays out when any selected item lies on the vault drive or is a protected place.
+  if (!SelectionOffersItem(state.m_selection, platform.agent, platform.environment)) return kOk;
   const std::u16string text = platform.texts.LoadText(IDS_MENU_TEXT);
   platform.menu.InsertItem(hmenu, indexMenu, kMfByPosition | kMfString, idCmdFirst, text.c_str());
   platform.menu.SetItemBitmaps(hmenu, indexMenu, kMfByPosition, state.menuBitmap, state.menuBitmap);

@@ -13,8 +13,10 @@ PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedPro
   return {};
 }
 
-bool SelectionAllowsItem(const std::vector<std::u16string>& selection, const VaultRoot& root,
-                         ExpandedProtectedPaths& places) {
+bool SelectionOffersItem(const std::vector<std::u16string>& selection, AgentChannel& agent,
+                         const Environment& environment) {
+  const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(agent));
+  ExpandedProtectedPaths places(environment);
   return std::all_of(selection.begin(), selection.end(), [&](const std::u16string& path) {
     return JudgePath(path.c_str(), root, places).verdict == PathVerdict::kAllowed;
   });

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shellmenu/agent_protocol.h"
+#include "shellmenu/environment.h"
 #include "shellmenu/protected_paths.h"
 
 namespace torvo {
@@ -25,8 +26,10 @@ struct PathJudgement {
 // no path begins with.
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places);
 
-// True when no entry of the selection lies on the vault drive or is protected.
-bool SelectionAllowsItem(const std::vector<std::u16string>& selection, const VaultRoot& root,
-                         ExpandedProtectedPaths& places);
+// The decision of both menus on a selection: true when no entry lies on the vault drive or is
+// protected. The agent is asked once for the vault's drive letter and the protected places are
+// expanded at most once, for the whole selection.
+bool SelectionOffersItem(const std::vector<std::u16string>& selection, AgentChannel& agent,
+                         const Environment& environment);
 
 }  // namespace torvo

@@ -31,21 +31,43 @@ std::u16string AnsiItemPath(const DropListItem& item, DropFiles& source) {
   return std::u16string(converted, std::min<std::size_t>(units, kMaxPath - 1));
 }
 
-// The item's path, or empty when it is left out: an item that the block ends inside of, and a path
-// of 260 units or more, which would arrive cut and might name another item.
+// The item's path, or empty when the block ends inside of it: such an item is not delivered.
 std::u16string ItemPath(const DropListItem& item, bool wide, DropFiles& source) {
   if (!item.whole) return {};
   if (!wide) return AnsiItemPath(item, source);
-  if (item.units >= kMaxPath) return {};
   return WideItemPath(item);
 }
 
-void SetLastItemPath(HandlerState& state, std::u16string_view path) {
-  std::fill(std::begin(state.lastItemPath), std::end(state.lastItemPath), u'\0');
-  std::copy(path.begin(), path.end(), state.lastItemPath);
-}
+// The rules of both entry points. Items come in the shell's order and stay in it, duplicates kept;
+// an item that is not selectable (not delivered, or too long) is left out. The new list is built
+// aside: the state changes only once every item has been read.
+class SelectionBuilder {
+ public:
+  void Add(std::u16string path) {
+    ++named_;
+    lastDelivered_ = IsSelectablePath(path);
+    if (lastDelivered_) selection_.push_back(std::move(path));
+  }
+
+  // kInvalidArg, the state unchanged, when no item was named at all.
+  HResult CommitTo(HandlerState& state) {
+    if (named_ == 0) return kInvalidArg;
+    state.m_selection.swap(selection_);
+    const std::u16string_view last = lastDelivered_ ? std::u16string_view(state.m_selection.back()) : u"";
+    std::fill(std::begin(state.lastItemPath), std::end(state.lastItemPath), u'\0');
+    std::copy(last.begin(), last.end(), state.lastItemPath);
+    return kOk;
+  }
+
+ private:
+  std::vector<std::u16string> selection_;
+  std::size_t named_ = 0;
+  bool lastDelivered_ = false;
+};
 
 }  // namespace
+
+bool IsSelectablePath(std::u16string_view path) { return !path.empty() && path.size() < kMaxPath; }
 
 HResult CaptureSelection(DropFiles* source, HandlerState& state) {
   if (source == nullptr) return kInvalidArg;
@@ -54,21 +76,21 @@ HResult CaptureSelection(DropFiles* source, HandlerState& state) {
   std::optional<DropListReader> reader = DropListReader::Open(*block);
   if (!reader) return kInvalidArg;
 
-  // The new list is built aside: the state changes only once the whole block has been read.
-  std::vector<std::u16string> selection;
-  std::size_t named = 0;
-  bool lastDelivered = false;
+  SelectionBuilder selection;
   while (const std::optional<DropListItem> item = reader->Next()) {
-    ++named;
-    std::u16string path = ItemPath(*item, reader->IsWide(), *source);
-    lastDelivered = !path.empty();
-    if (lastDelivered) selection.push_back(std::move(path));
+    selection.Add(ItemPath(*item, reader->IsWide(), *source));
   }
-  if (named == 0) return kInvalidArg;
+  return selection.CommitTo(state);
+}
 
-  state.m_selection.swap(selection);
-  SetLastItemPath(state, lastDelivered ? std::u16string_view(state.m_selection.back()) : std::u16string_view());
-  return kOk;
+HResult CaptureItemSelection(ItemArray* items, HandlerState& state) {
+  if (items == nullptr) return kInvalidArg;
+  SelectionBuilder selection;
+  const std::uint32_t count = items->Count();
+  for (std::uint32_t index = 0; index < count; ++index) {
+    selection.Add(items->FileSystemPath(index).value_or(std::u16string()));
+  }
+  return selection.CommitTo(state);
 }
 
 }  // namespace torvo

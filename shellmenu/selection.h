@@ -1,10 +1,19 @@
 #pragma once
-// Initialize: the selection taken from the shell's drop-file list.
+// The selection taken from what the shell hands over: Initialize's drop-file list, or the Explorer
+// command's item array. Both follow one set of rules.
+#include <string_view>
+
 #include "common/status.h"
 #include "shellmenu/drop_files.h"
 #include "shellmenu/handler_state.h"
+#include "shellmenu/item_array.h"
 
 namespace torvo {
+
+// The rule for each item of either entry point: a path is taken when it is not empty (an item the
+// platform did not deliver) and needs fewer than 260 units; a longer one would arrive cut and
+// might name another item.
+bool IsSelectablePath(std::u16string_view path);
 
 // Replaces the selection with the items of the list, in order and duplicates kept, and leaves the
 // last item's path in state.lastItemPath (empty when that item was left out). The block is read
@@ -13,5 +22,10 @@ namespace torvo {
 // header or whose list lies outside it, a list that names no item), with the state unchanged.
 // An item whose UTF-16 path needs 260 units or more, or that the block ends inside of, is left out.
 HResult CaptureSelection(DropFiles* source, HandlerState& state);
+
+// The same for an item array: each item's file-system path, asked once, in the array's order. An
+// item without one, or whose path needs 260 units or more, is left out. kOk when the array names
+// at least one item; kInvalidArg for a null or empty array, with the state unchanged.
+HResult CaptureItemSelection(ItemArray* items, HandlerState& state);
 
 }  // namespace torvo

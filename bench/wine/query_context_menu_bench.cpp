@@ -1,8 +1,9 @@
 // QueryContextMenu with the agent running, against the bare platform calls it cannot avoid: one
 // worker thread that runs FindWindowW, one WM_COPYDATA query and the 45 expansions of the
-// protected-place test. Both are timed call by call, interleaved, and compared by their medians.
-// Then the protected-place test alone on an unprotected path, with its comparisons that ignore
-// letter case, against its 45 bare expansions.
+// protected-place test. The Explorer command's GetState for one real file likewise, against the
+// same calls and the one read of the item's path from the shell's item array. All are timed call
+// by call, interleaved, and compared by their medians. Then the protected-place test alone on an
+// unprotected path, with its comparisons that ignore letter case, against its 45 bare expansions.
 #include <windows.h>
 
 #include <algorithm>
@@ -14,9 +15,13 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_environment.h"
 #include "platform/win32/win32_handler_platform.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_item_array.h"
 #include "shellmenu/context_menu.h"
+#include "shellmenu/explorer_command.h"
 #include "shellmenu/protected_paths.h"
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/shell_items.h"
 
 namespace torvo {
 namespace {
@@ -54,6 +59,15 @@ LRESULT BarePlatformCalls() {
   return static_cast<LRESULT>(answer);
 }
 
+// What GetState has to do besides: ask the one item of the array for its file-system path.
+LRESULT BarePlatformCallsWithPath(IShellItemArray* items) {
+  win32::ComPtr<IShellItem> item;
+  win32::CoTaskMemory<wchar_t> path;
+  items->GetItemAt(0, item.Put());
+  item->GetDisplayName(SIGDN_FILESYSPATH, path.Put());
+  return BarePlatformCalls();
+}
+
 // IsProtectedPath against its expansions alone, interleaved, by medians.
 void CompareProtectedPathTest() {
   const win32::Win32Environment environment;
@@ -79,10 +93,16 @@ int Run() {
   win32::Win32HandlerPlatform real{::GetModuleHandleW(nullptr), nullptr};
   HandlerPlatform& platform = real.platform;
   HandlerState state;
+  state.m_selection = {kLastItem};  // every selected item is judged
   std::char_traits<char16_t>::copy(state.lastItemPath, kLastItem, std::char_traits<char16_t>::length(kLastItem) + 1);
 
-  std::vector<double> handler, bare;
-  int inserted = 0;
+  wine::ComApartment apartment;
+  wine::ScratchFolder folder(L"torvo-state-bench");
+  const win32::ComPtr<IShellItemArray> items = wine::ShellItemArrayFor({folder.AddFile(L"q4.doc")});
+  win32::Win32ItemArray array(items.Get());
+
+  std::vector<double> handler, bare, command, bareWithPath;
+  int inserted = 0, enabled = 0;
   for (int i = 0; i < kRepetitions; ++i) {
     HMENU popup = ::CreatePopupMenu();
     double start = NowMicroseconds();
@@ -95,13 +115,23 @@ int Run() {
     const LRESULT letter = BarePlatformCalls();
     bare.push_back(NowMicroseconds() - start);
     if (letter != u'X') std::fprintf(stderr, "unexpected answer %lld\n", static_cast<long long>(letter));
+
+    std::uint32_t commandState = kEcsHidden;
+    command.push_back(bench::Timed([&] { GetExplorerCommandState(&array, platform, &commandState); }));
+    enabled += commandState == kEcsEnabled ? 1 : 0;
+    bareWithPath.push_back(bench::Timed([&] { BarePlatformCallsWithPath(items.Get()); }));
   }
   if (inserted != kRepetitions) std::fprintf(stderr, "the item was inserted %d times\n", inserted);
+  if (enabled != kRepetitions) std::fprintf(stderr, "the command was enabled %d times\n", enabled);
 
   const double handlerMedian = Median(handler), bareMedian = Median(bare);
   std::printf("QueryContextMenu, agent running      median %9.1f us  (%d runs)\n", handlerMedian, kRepetitions);
   std::printf("bare platform calls (baseline)       median %9.1f us\n", bareMedian);
   std::printf("ratio QueryContextMenu / baseline    %.2f\n", handlerMedian / bareMedian);
+  const double commandMedian = Median(command), bareWithPathMedian = Median(bareWithPath);
+  std::printf("GetState, one file, agent running    median %9.1f us\n", commandMedian);
+  std::printf("the same calls and the path's read   median %9.1f us\n", bareWithPathMedian);
+  std::printf("ratio GetState / baseline            %.2f\n", commandMedian / bareWithPathMedian);
   CompareProtectedPathTest();
   return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Non-copyable owners of the platform's handles: each releases its handle exactly once.
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -25,6 +26,11 @@ class UniqueOwner {
 
   Handle Get() const { return handle_; }
   explicit operator bool() const { return handle_ != Traits::Invalid(); }
+  // The address for an out parameter; releases what is held first.
+  Handle* Put() {
+    Reset();
+    return &handle_;
+  }
   Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
   void Reset(Handle handle = Traits::Invalid()) {
     if (handle_ != Traits::Invalid()) Traits::Close(handle_);
@@ -61,10 +67,20 @@ struct GdiObjectTraits {
   static void Close(Handle h) { ::DeleteObject(h); }
 };
 
+// A block of the COM task allocator: strings and item id lists that the shell hands out.
+template <class T>
+struct CoTaskMemoryTraits {
+  using Handle = T*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::CoTaskMemFree(h); }
+};
+
 using UniqueHandle = UniqueOwner<KernelHandleTraits>;
 using UniqueFile = UniqueOwner<FileHandleTraits>;
 using UniqueRegKey = UniqueOwner<RegKeyTraits>;
 using UniqueLibrary = UniqueOwner<LibraryTraits>;
 using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;
+template <class T>
+using CoTaskMemory = UniqueOwner<CoTaskMemoryTraits<T>>;
 
 }  // namespace torvo::win32

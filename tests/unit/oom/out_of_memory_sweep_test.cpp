@@ -16,11 +16,13 @@
 #include "common/com_boundary.h"
 #include "registrar/registry_resource.h"
 #include "shellmenu/context_menu.h"
+#include "shellmenu/explorer_command.h"
 #include "shellmenu/move_list_file.h"
 #include "shellmenu/selection.h"
 #include "tests/fakes/drop_block.h"
 #include "tests/fakes/fake_drop_files.h"
 #include "tests/fakes/fake_handler_platform.h"
+#include "tests/fakes/fake_item_array.h"
 #include "tests/fakes/fake_script_source.h"
 #include "tests/fakes/memory_registry.h"
 #include "tests/fakes/registry_scripts.h"
@@ -128,6 +130,43 @@ Attempt Invoke(std::uint64_t ready) {
     const HResult result = Armed(failAt, failed, [&] { return InvokeCommand(state, fake.platform, &record); });
     EXPECT_EQ(result, kOk) << "after allocation " << failAt;
     EXPECT_TRUE(failed || fake.mover.operations.size() + fake.starter.starts.size() == 1u) << "no hand-off";
+    return !failed;
+  };
+}
+
+// ---- the Explorer command on an item array ----
+
+fakes::FakeItemArray ItemsEndingWith(std::u16string last) {
+  return fakes::FakeItemArray({u"E:\\a.txt", std::nullopt, u"E:\\b.txt", std::move(last)});
+}
+
+// GetState answers the out-of-memory result with the command hidden.
+Attempt ItemState(std::u16string last, std::uint32_t complete) {
+  return [last = std::move(last), complete](std::size_t failAt) {
+    fakes::FakeItemArray items = ItemsEndingWith(last);
+    fakes::FakeHandlerPlatform fake;
+    fake.agent.RunAgent(kAgentWindow, 1, u'X');
+    std::uint32_t state = 0xFF;
+    bool failed = false;
+    const HResult result =
+        Armed(failAt, failed, [&] { return GetExplorerCommandState(&items, fake.platform, &state); });
+    EXPECT_EQ(result, failed ? kOutOfMemory : kOk) << "after allocation " << failAt;
+    EXPECT_EQ(state, failed ? kEcsHidden : complete) << "after allocation " << failAt;
+    return !failed;
+  };
+}
+
+// Invoke runs out of memory before the hand-off, or hands over as InvokeCommand does.
+Attempt ItemInvoke(std::uint64_t ready) {
+  return [ready](std::size_t failAt) {
+    fakes::FakeItemArray items = ItemsEndingWith(u"E:\\c.txt");
+    fakes::FakeHandlerPlatform fake;
+    fake.agent.RunAgent(kAgentWindow, ready, u'X');
+    bool failed = false;
+    const HResult result = Armed(failAt, failed, [&] { return InvokeExplorerCommand(&items, fake.platform); });
+    const std::size_t handOffs = fake.mover.operations.size() + fake.starter.starts.size();
+    EXPECT_TRUE(result == kOk || (failed && result == kOutOfMemory && handOffs == 0)) << "after allocation " << failAt;
+    EXPECT_TRUE(failed || handOffs == 1u) << "no hand-off";
     return !failed;
   };
 }
@@ -267,6 +306,10 @@ std::vector<SweepCase> Cases() {
       {"GetCommandString, ANSI", CommandString(kGcsHelpTextA)},
       {"InvokeCommand, direct move", Invoke(1)},
       {"InvokeCommand, list file and launch", Invoke(0)},
+      {"GetState, item array, shown", ItemState(u"E:\\c.txt", kEcsEnabled)},
+      {"GetState, item array, hidden", ItemState(u"D:\\Windows", kEcsHidden)},
+      {"Invoke, item array, direct move", ItemInvoke(1)},
+      {"Invoke, item array, list file and launch", ItemInvoke(0)},
       {"move list file", ListFile()},
   };
   for (std::uint16_t number : {101, 102}) {

@@ -8,11 +8,13 @@
 #include "tests/fakes/case_name.h"
 #include "tests/fakes/drop_block.h"
 #include "tests/fakes/fake_drop_files.h"
+#include "tests/fakes/fake_item_array.h"
 
 namespace torvo {
 namespace {
 
 using fakes::FakeDropFiles;
+using fakes::FakeItemArray;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
@@ -21,9 +23,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::u16string LastItem(const HandlerState& state) { return state.lastItemPath; }
 
-bool LastItemBufferIsAllZero(const HandlerState& state) {
-  for (char16_t unit : state.lastItemPath) {
-    if (unit != 0) return false;
+// The last item buffer: the path, then zeros to its end.
+bool LastItemBufferHolds(const HandlerState& state, const std::u16string& path) {
+  for (std::size_t i = 0; i < kMaxPath; ++i) {
+    if (state.lastItemPath[i] != (i < path.size() ? path[i] : u'\0')) return false;
   }
   return true;
 }
@@ -33,21 +36,6 @@ HandlerState StateHolding(std::vector<std::u16string> items) {
   FakeDropFiles earlier(std::move(items));
   EXPECT_EQ(CaptureSelection(&earlier, state), kOk);
   return state;
-}
-
-TEST(Selection, ThreeItemsKeepTheShellsOrderAndTheLastOneIsRemembered) {
-  FakeDropFiles drop({u"D:\\a", u"D:\\b", u"D:\\c"});
-  HandlerState state;
-  EXPECT_EQ(CaptureSelection(&drop, state), kOk);
-  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\a", u"D:\\b", u"D:\\c"));
-  EXPECT_EQ(LastItem(state), u"D:\\c");
-}
-
-TEST(Selection, DuplicatesStayAndNothingIsNormalised) {
-  FakeDropFiles drop({u"D:\\Data\\x ", u"D:\\Data\\x ", u"d:\\data\\X"});
-  HandlerState state;
-  EXPECT_EQ(CaptureSelection(&drop, state), kOk);
-  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\Data\\x ", u"D:\\Data\\x ", u"d:\\data\\X"));
 }
 
 TEST(Selection, ANewCaptureReplacesTheEarlierList) {
@@ -130,38 +118,73 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{"UnalignedList", Unaligned({u"D:\\x", u"D:\\y"}), kOk, {u"D:\\x", u"D:\\y"}, u"D:\\y"}),
     fakes::CaseName());
 
-TEST(Selection, NoItemThatFitsGivesAnEmptyListAndStillSucceeds) {
-  const std::u16string tooLong = u"D:\\" + std::u16string(300, u'g');
-  FakeDropFiles drop({tooLong, tooLong});
-  HandlerState state = StateHolding({u"D:\\old"});
-  EXPECT_EQ(CaptureSelection(&drop, state), kOk);
-  EXPECT_THAT(state.m_selection, IsEmpty());
-  EXPECT_TRUE(LastItemBufferIsAllZero(state));
+// An ANSI item converts into a path buffer; one whose UTF-16 form needs 260 units is left out too.
+TEST(Selection, AnsiPathThatDoesNotFitIsLeftOutRatherThanCut) {
+  FakeDropFiles ansi(fakes::AnsiDropBlock({"D:\\" + std::string(256, 'f'), "D:\\" + std::string(257, 'g')}));
+  HandlerState state;
+  EXPECT_EQ(CaptureSelection(&ansi, state), kOk);
+  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\" + std::u16string(256, u'f')));
+  EXPECT_TRUE(LastItemBufferHolds(state, u""));
 }
 
-// 259 units fit a path buffer with its terminator; 260 would arrive cut and might name another item.
-TEST(Selection, PathThatDoesNotFitIsLeftOutRatherThanCutInBothEncodings) {
-  const std::u16string fits = u"D:\\" + std::u16string(256, u'f');
-  const std::u16string tooLong = u"D:\\" + std::u16string(257, u'g');
-  const std::string ansiFits = "D:\\" + std::string(256, 'f');
-  const std::string ansiTooLong = "D:\\" + std::string(257, 'g');
-  FakeDropFiles wide({fits, tooLong});
-  FakeDropFiles ansi(fakes::AnsiDropBlock({ansiFits, ansiTooLong}));
-  for (FakeDropFiles* drop : {&wide, &ansi}) {
-    HandlerState state;
-    EXPECT_EQ(CaptureSelection(drop, state), kOk);
-    EXPECT_THAT(state.m_selection, ElementsAre(fits));
-    EXPECT_TRUE(LastItemBufferIsAllZero(state));
+// The rules both entry points share, each row taken once from a drop-file list and once from an
+// item array of the same paths.
+struct SharedRuleCase {
+  const char* name;
+  std::vector<std::u16string> items;
+  std::vector<std::u16string> selection;
+  std::u16string lastItem;
+};
+
+const std::u16string kFits = u"D:\\" + std::u16string(256, u'f');     // 259 units
+const std::u16string kTooLong = u"D:\\" + std::u16string(257, u'g');  // 260 units
+
+class SharedSelectionRules : public ::testing::TestWithParam<SharedRuleCase> {};
+
+TEST_P(SharedSelectionRules, HoldForTheDropListAndTheItemArrayAlike) {
+  const SharedRuleCase& c = GetParam();
+  FakeDropFiles drop(c.items);
+  FakeItemArray array(std::vector<std::optional<std::u16string>>(c.items.begin(), c.items.end()));
+  for (const bool fromArray : {false, true}) {
+    HandlerState state = StateHolding({u"D:\\earlier"});
+    EXPECT_EQ(fromArray ? CaptureItemSelection(&array, state) : CaptureSelection(&drop, state), kOk);
+    EXPECT_THAT(state.m_selection, ElementsAreArray(c.selection)) << (fromArray ? "item array" : "drop list");
+    EXPECT_TRUE(LastItemBufferHolds(state, c.lastItem)) << (fromArray ? "item array" : "drop list");
   }
 }
 
-TEST(Selection, LongestPathThatFitsIsTheLastItem) {
-  const std::u16string fits = u"D:\\" + std::u16string(256, u'f');
-  FakeDropFiles drop({u"D:\\a", fits});
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SharedSelectionRules,
+    ::testing::Values(
+        SharedRuleCase{
+            "ThreeItemsKeepTheShellsOrder", {u"D:\\a", u"D:\\b", u"D:\\c"}, {u"D:\\a", u"D:\\b", u"D:\\c"}, u"D:\\c"},
+        SharedRuleCase{"DuplicatesStayAndNothingIsNormalised",
+                       {u"D:\\Data\\x ", u"D:\\Data\\x ", u"d:\\data\\X"},
+                       {u"D:\\Data\\x ", u"D:\\Data\\x ", u"d:\\data\\X"},
+                       u"d:\\data\\X"},
+        SharedRuleCase{"LongestPathThatFitsIsTheLastItem", {u"D:\\a", kFits}, {u"D:\\a", kFits}, kFits},
+        SharedRuleCase{
+            "PathOf260UnitsIsLeftOutRatherThanCut", {kFits, kTooLong, u"D:\\b"}, {kFits, u"D:\\b"}, u"D:\\b"},
+        SharedRuleCase{"LeftOutLastItemLeavesNoLastItem", {u"D:\\a", kTooLong}, {u"D:\\a"}, u""},
+        SharedRuleCase{"NoItemThatFitsGivesAnEmptyListAndStillSucceeds", {kTooLong, kTooLong}, {}, u""}),
+    fakes::CaseName());
+
+TEST(ItemSelection, ItemsWithoutAFileSystemPathAreLeftOutAndEachPathIsAskedOnce) {
+  FakeItemArray array({std::nullopt, u"D:\\a", std::nullopt, u"D:\\b", std::nullopt});
   HandlerState state;
-  EXPECT_EQ(CaptureSelection(&drop, state), kOk);
-  EXPECT_EQ(LastItem(state), fits);
-  EXPECT_EQ(state.m_selection.back().size(), 259u);
+  EXPECT_EQ(CaptureItemSelection(&array, state), kOk);
+  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\a", u"D:\\b"));
+  EXPECT_TRUE(LastItemBufferHolds(state, u""));
+  EXPECT_EQ(array.pathReads, 5);
+}
+
+TEST(ItemSelection, NullOrEmptyArrayIsRefusedWithoutChangingTheState) {
+  HandlerState state = StateHolding({u"D:\\kept"});
+  FakeItemArray empty({});
+  EXPECT_EQ(CaptureItemSelection(&empty, state), kInvalidArg);
+  EXPECT_EQ(CaptureItemSelection(nullptr, state), kInvalidArg);
+  EXPECT_THAT(state.m_selection, ElementsAre(u"D:\\kept"));
+  EXPECT_EQ(LastItem(state), u"D:\\kept");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "TorvoShellMenu.h"
+#include "tests/wine/support/counted_unknown.h"
 
 namespace torvo {
 namespace {
@@ -12,22 +13,7 @@ namespace {
 using server::ClassEntry;
 using server::ClassTable;
 
-// A class object that counts its references.
-class CountedObject : public IUnknown {
- public:
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
-    *out = ::IsEqualIID(iid, IID_IUnknown) ? this : nullptr;
-    if (*out == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++count; }
-  STDMETHOD_(ULONG, Release)() override { return --count; }
-
-  ULONG count = 0;
-};
-
-CountedObject g_object;
+wine::CountedUnknown g_object;
 ClassTable* g_table = nullptr;
 IUnknown* g_slotWhileCreating = nullptr;
 
@@ -35,20 +21,21 @@ IUnknown* g_slotWhileCreating = nullptr;
 // reference is taken, and notes what the table's slot shows in between.
 HRESULT WatchingCreator(server::ObjectCreator, REFIID, void** out) {
   *out = static_cast<IUnknown*>(&g_object);
-  g_slotWhileCreating = g_table->Entry().pCachedFactory.Get();
+  g_slotWhileCreating = g_table->Entries()[0].pCachedFactory.Get();
   g_object.AddRef();
   return S_OK;
 }
 
 TEST(ClassTable, PublishesTheClassObjectOnlyOnceItsCreatorHasReturnedIt) {
   {
-    ClassTable table(ClassEntry{&CLSID_TorvoShellContextMenu, nullptr, &WatchingCreator, nullptr, {}});
+    ClassEntry entries[] = {{&CLSID_TorvoShellContextMenu, nullptr, &WatchingCreator, nullptr, {}}};
+    ClassTable table(entries);
     g_table = &table;
     IUnknown* object = nullptr;
     ASSERT_EQ(table.GetClassObject(CLSID_TorvoShellContextMenu, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK);
     EXPECT_EQ(object, &g_object);
     EXPECT_EQ(g_slotWhileCreating, nullptr);
-    EXPECT_EQ(table.Entry().pCachedFactory.Get(), &g_object);
+    EXPECT_EQ(table.Entries()[0].pCachedFactory.Get(), &g_object);
     EXPECT_EQ(g_object.count, 2u);  // the table's reference and ours
     object->Release();
   }

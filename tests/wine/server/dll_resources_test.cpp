@@ -98,6 +98,9 @@ TEST_F(DllResources, TheTableAndNothingElse) {
   const std::set<std::wstring> expected = {
       L"REGISTRY #101 0409", L"REGISTRY #102 0804", L"TYPELIB #1 0409",
       L"#2 #201 0804",   // bitmap
+      L"#14 #202 0804",  // icon group: the padlock at five sizes
+      L"#3 #1 0804",     // its images
+      L"#3 #2 0804",         L"#3 #3 0804",         L"#3 #4 0804",      L"#3 #5 0804",
       L"#6 #7 0804",     // string table block of ids 96 to 111
       L"#16 #1 0804",    // version
       L"#24 #2 0409",    // manifest

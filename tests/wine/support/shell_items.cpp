@@ -7,6 +7,8 @@
 
 #include <fstream>
 
+#include "platform/win32/unique_handle.h"
+
 namespace torvo::wine {
 
 namespace {
@@ -17,15 +19,7 @@ std::wstring TempFolder() {
   return buffer;
 }
 
-// Frees a shell item id list when it goes.
-struct PidlOwner {
-  PIDLIST_ABSOLUTE pidl = nullptr;
-  PidlOwner() = default;
-  PidlOwner(const PidlOwner&) = delete;
-  PidlOwner& operator=(const PidlOwner&) = delete;
-  PidlOwner(PidlOwner&& other) noexcept : pidl(other.pidl) { other.pidl = nullptr; }
-  ~PidlOwner() { ::CoTaskMemFree(pidl); }
-};
+using PidlOwner = win32::CoTaskMemory<ITEMIDLIST_ABSOLUTE>;
 
 }  // namespace
 
@@ -78,11 +72,11 @@ win32::ComPtr<IDataObject> ShellDataObjectFor(const std::vector<std::wstring>& p
   std::vector<PCUITEMID_CHILD> children;
   win32::ComPtr<IShellFolder> parent;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    HRESULT hr = ::SHParseDisplayName(paths[i].c_str(), nullptr, &absolute[i].pidl, 0, nullptr);
+    HRESULT hr = ::SHParseDisplayName(paths[i].c_str(), nullptr, absolute[i].Put(), 0, nullptr);
     EXPECT_EQ(hr, S_OK) << "SHParseDisplayName";
     if (FAILED(hr)) return {};
     PCUITEMID_CHILD child = nullptr;
-    hr = ::SHBindToParent(absolute[i].pidl, IID_IShellFolder, parent.PutVoid(), &child);
+    hr = ::SHBindToParent(absolute[i].Get(), IID_IShellFolder, parent.PutVoid(), &child);
     EXPECT_EQ(hr, S_OK) << "SHBindToParent";
     if (FAILED(hr)) return {};
     children.push_back(child);
@@ -92,6 +86,14 @@ win32::ComPtr<IDataObject> ShellDataObjectFor(const std::vector<std::wstring>& p
                                            IID_IDataObject, nullptr, dataObject.PutVoid());
   EXPECT_EQ(hr, S_OK) << "GetUIObjectOf";
   return dataObject;
+}
+
+win32::ComPtr<IShellItemArray> ShellItemArrayFor(const std::vector<std::wstring>& paths) {
+  win32::ComPtr<IShellItemArray> items;
+  const win32::ComPtr<IDataObject> dataObject = ShellDataObjectFor(paths);
+  if (!dataObject) return items;
+  EXPECT_EQ(::SHCreateShellItemArrayFromDataObject(dataObject.Get(), IID_IShellItemArray, items.PutVoid()), S_OK);
+  return items;
 }
 
 }  // namespace torvo::wine

@@ -2,6 +2,7 @@
 // Real files in a scratch folder, and the data object that Wine's shell32 gives for them.
 #include <windows.h>
 #include <objidl.h>
+#include <shobjidl.h>
 
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ class ScratchFolder {
 // The data object that the shell builds for items of one folder (SHParseDisplayName,
 // SHBindToParent, IShellFolder::GetUIObjectOf for IID_IDataObject).
 win32::ComPtr<IDataObject> ShellDataObjectFor(const std::vector<std::wstring>& paths);
+
+// The item array that Windows 11's menu hands an Explorer command for the same items
+// (SHCreateShellItemArrayFromDataObject over that data object).
+win32::ComPtr<IShellItemArray> ShellItemArrayFor(const std::vector<std::wstring>& paths);
 
 // Removes a file or a folder with everything below it; missing paths are no error.
 void RemoveTree(const std::wstring& path);

@@ -1,0 +1,50 @@
+#include "shellmenu/explorer_command.h"
+
+#include <new>
+#include <optional>
+
+#include "shellmenu/context_menu.h"
+#include "shellmenu/menu_decision.h"
+#include "shellmenu/selection.h"
+
+namespace torvo {
+
+namespace {
+
+// The items' selection as Initialize would take it from their drop-file list; nothing when no
+// item can be handed over.
+std::optional<HandlerState> DeliverableSelection(ItemArray* items) {
+  HandlerState state;
+  if (Failed(CaptureItemSelection(items, state)) || state.m_selection.empty()) return std::nullopt;
+  return state;
+}
+
+}  // namespace
+
+HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state) {
+  if (state == nullptr) return kPointer;
+  *state = kEcsHidden;
+  try {
+    const std::optional<HandlerState> selection = DeliverableSelection(items);
+    if (selection && SelectionOffersItem(selection->m_selection, platform.agent, platform.environment)) {
+      *state = kEcsEnabled;
+    }
+    return kOk;
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+}
+
+HResult InvokeExplorerCommand(ItemArray* items, HandlerPlatform& platform) {
+  try {
+    const std::optional<HandlerState> selection = DeliverableSelection(items);
+    if (!selection) return kInvalidArg;
+    // The classic command at offset 0: the same dispatch, its result dropped the same way.
+    constexpr InvokeCommandRecord kTheCommand{0};
+    return InvokeCommand(*selection, platform, &kTheCommand);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+}
+
+}  // namespace torvo

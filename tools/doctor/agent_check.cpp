@@ -14,6 +14,7 @@
 #include "shellmenu/agent_protocol.h"
 #include "shellmenu/menu_decision.h"
 #include "shellmenu/protected_paths.h"
+#include "shellmenu/selection.h"
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_text.h"
 
@@ -78,7 +79,7 @@ std::wstring DescribeRow(std::size_t index, const Environment& environment) {
 void JudgeOnePath(const std::wstring& given, const VaultRoot& root, const Environment& environment,
                   ExpandedProtectedPaths& places, Report& report) {
   const std::wstring path = FullPath(given);
-  if (path.size() >= kMaxPath) {
+  if (!IsSelectablePath(Utf16(path))) {
     report.Note(L"path", path +
                              L": not offered: the path is 260 UTF-16 units or longer, and the handler takes paths "
                              L"of at most 259");

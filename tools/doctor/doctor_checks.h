@@ -63,6 +63,10 @@ void CheckHandlerCreation(const DoctorContext& context, Report& report);
 // The type library's registration and the proxy/stub's.
 void CheckTypeLibraryAndProxy(const DoctorContext& context, Report& report);
 
+// The Explorer command of Windows 11's first menu, created from the DLL in this 64-bit process and
+// asked for IExplorerCommand; its state for each path.
+void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report);
+
 // The agent's window and vault letter, the vault root; then for each path whether the item would
 // be offered, decided by the handler's own code.
 void CheckAgentAndPaths(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <optional>
 #include <string>
 
 #include "TorvoShellMenu.h"
@@ -12,35 +13,11 @@
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/file_identity.h"
 #include "tools/doctor/registry_reads.h"
+#include "tools/doctor/server_file.h"
 
 namespace torvo::doctor {
 
 namespace {
-
-using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFn = HRESULT(WINAPI*)();
-
-// A class registered for the user only: COM on Windows loads the server its InprocServer32 names
-// and asks its DllGetClassObject (Wine's COM does not look under HKCU, so this is done here).
-HRESULT CreateFromServer(const std::wstring& path, win32::UniqueLibrary& server, win32::ComPtr<IShellExtInit>& init) {
-  server.Reset(::LoadLibraryW(path.c_str()));
-  if (!server) return HRESULT_FROM_WIN32(::GetLastError());
-  const auto getClassObject =
-      reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(::GetProcAddress(server.Get(), "DllGetClassObject")));
-  if (getClassObject == nullptr) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-  win32::ComPtr<IClassFactory> factory;
-  const HRESULT hr = getClassObject(CLSID_TorvoShellContextMenu, IID_IClassFactory, factory.PutVoid());
-  if (FAILED(hr)) return hr;
-  return factory->CreateInstance(nullptr, IID_IShellExtInit, init.PutVoid());
-}
-
-// Unloads a server loaded here once it agrees; one that still holds objects stays loaded.
-void ReleaseServer(win32::UniqueLibrary& server) {
-  if (!server) return;
-  const auto canUnload =
-      reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(::GetProcAddress(server.Get(), "DllCanUnloadNow")));
-  if (canUnload == nullptr || canUnload() != S_OK) server.Release();
-}
 
 struct Creation {
   HRESULT created = E_FAIL;
@@ -50,10 +27,11 @@ struct Creation {
 // Through COM, or (`fromFile`) from the server file itself as COM would load it.
 Creation Create(bool fromFile, const std::wstring& server) {
   Creation result;
-  win32::UniqueLibrary library;
+  std::optional<ServerFile> file;
+  if (fromFile) file.emplace(server);
   {
     win32::ComPtr<IShellExtInit> init;
-    result.created = fromFile ? CreateFromServer(server, library, init)
+    result.created = fromFile ? file->Create(CLSID_TorvoShellContextMenu, IID_IShellExtInit, init.PutVoid())
                               : ::CoCreateInstance(CLSID_TorvoShellContextMenu, nullptr, CLSCTX_INPROC_SERVER,
                                                    IID_IShellExtInit, init.PutVoid());
     if (SUCCEEDED(result.created)) {
@@ -61,7 +39,6 @@ Creation Create(bool fromFile, const std::wstring& server) {
       result.contextMenu = init->QueryInterface(IID_IContextMenu, menu.PutVoid());
     }
   }
-  ReleaseServer(library);
   return result;
 }
 

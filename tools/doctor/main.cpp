@@ -70,6 +70,7 @@ int wmain(int argc, wchar_t** argv) {
   CheckHandlerCreation(context, report);
   CheckTypeLibraryAndProxy(context, report);
   CheckAgentAndPaths(context, options.paths, report);
+  CheckExplorerCommand(context, options.paths, report);
   Write(STD_OUTPUT_HANDLE, options.json ? report.AsJson(context.dll) : report.AsText());
   return report.HasProblem() ? 1 : 0;
 }

@@ -119,6 +119,11 @@ TEST_P(DoctorAfterRegistration, FindsItCleanAndChangesNothing) {
   EXPECT_TRUE(run.Has(GetParam().clean)) << run.output;
   EXPECT_TRUE(run.Has(GetParam().other)) << run.output;
   EXPECT_TRUE(run.Has(L"ok      handler: created in this 64-bit process")) << run.output;
+  EXPECT_TRUE(
+      run.Has(L"ok      explorer command: the class {FE350870-CCAE-43AD-926D-C10521847188} is created from "
+              L"the DLL in this 64-bit process and answers IExplorerCommand, titled \"\u79FB\u52A8\u5230 "
+              L"ZebTorvo \u52A0\u5BC6\""))
+      << run.output;
   EXPECT_TRUE(RegistryExport() == before) << "the registry changed";
 }
 
@@ -285,6 +290,7 @@ TEST_P(DoctorAndAgent, ReportsItAskingOnlyForTheLetterAndMovesNothing) {
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_TRUE(run.Has(GetParam().line)) << run.output;
   EXPECT_TRUE(run.Has(L"ok      path: " + file + L": offered")) << run.output;
+  EXPECT_TRUE(run.Has(L"ok      explorer command: " + file + L": shown")) << run.output;
   EXPECT_TRUE(PathExists(file));
   EXPECT_THAT(log.LoginMoves(), IsEmpty());
   if (agent) {
@@ -312,6 +318,7 @@ TEST_F(Doctor, JudgesEachPathAsTheHandlerWould) {
        {std::wstring(L"note    path: C:\\windows\\system32\\kernel32.dll: not offered: a protected place (row 8 of 45: "
                      L"the path contains \"%SYSTEMROOT%\""),
         std::wstring(L"note    path: V:\\report.doc: not offered: it lies on the vault drive V:\\"),
+        std::wstring(L"note    explorer command: C:\\windows\\system32\\kernel32.dll: hidden"),
         L"note    path: " + tooLong + L": not offered: the path is 260 UTF-16 units or longer"}) {
     EXPECT_TRUE(run.Has(line)) << ::testing::PrintToString(line) << "\n" << ::testing::PrintToString(run.output);
   }

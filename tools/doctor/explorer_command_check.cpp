@@ -1,0 +1,76 @@
+// The Explorer command that Windows 11's first context menu creates: the class from the DLL, its
+// title, and the state it answers for each path, all in this 64-bit process. The sparse package,
+// not the registry, names the class, so the doctor loads the DLL's own class object.
+#include <windows.h>
+#include <objbase.h>
+#include <shobjidl.h>
+
+#include <string>
+
+#include "platform/win32/com_ptr.h"
+#include "platform/win32/unique_handle.h"
+#include "resources/explorer_command_ids.h"
+#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/doctor_text.h"
+#include "tools/doctor/server_file.h"
+
+namespace torvo::doctor {
+
+namespace {
+
+constexpr wchar_t kCheck[] = L"explorer command";
+
+// The one-item array Explorer would hand over for a right-click on the path.
+HRESULT ItemArrayFor(const std::wstring& path, win32::ComPtr<IShellItemArray>& items) {
+  win32::ComPtr<IShellItem> item;
+  const HRESULT hr = ::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_IShellItem, item.PutVoid());
+  if (FAILED(hr)) return hr;
+  return ::SHCreateShellItemArrayFromShellItem(item.Get(), IID_IShellItemArray, items.PutVoid());
+}
+
+void ReportState(IExplorerCommand& command, const std::wstring& given, Report& report) {
+  const std::wstring path = FullPath(given);
+  win32::ComPtr<IShellItemArray> items;
+  HRESULT hr = ItemArrayFor(path, items);
+  if (FAILED(hr)) {
+    report.Note(kCheck, path + L": hidden: the shell makes no item of it (" + StatusText(hr) + L")");
+    return;
+  }
+  EXPCMDSTATE state = ECS_HIDDEN;
+  hr = command.GetState(items.Get(), FALSE, &state);
+  if (FAILED(hr)) {
+    report.Problem(kCheck, path + L": GetState fails: " + StatusText(hr), L"install TorvoShellMenu.dll again");
+  } else if (state == ECS_ENABLED) {
+    report.Ok(kCheck, path + L": shown on Windows 11's first menu");
+  } else {
+    report.Note(kCheck, path + L": hidden, as the classic item is left out (see the path's line above)");
+  }
+}
+
+}  // namespace
+
+void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report) {
+  if (!context.dllReadable) {
+    report.Note(kCheck, L"not created: the DLL file is not usable (see above)");
+    return;
+  }
+  const std::wstring clsid = GuidText(CLSID_TorvoExplorerCommand);
+  const ServerFile server(context.dll);
+  win32::ComPtr<IExplorerCommand> command;
+  const HRESULT hr = server.Create(CLSID_TorvoExplorerCommand, IID_IExplorerCommand, command.PutVoid());
+  if (FAILED(hr)) {
+    report.Problem(kCheck, L"the class " + clsid + L" cannot be created from " + context.dll + L": " + StatusText(hr),
+                   L"install TorvoShellMenu.dll of this release (it serves Windows 11's first menu) where the "
+                   L"Windows 11 package's external location points");
+    return;
+  }
+  win32::CoTaskMemory<wchar_t> title;
+  const HRESULT titled = command->GetTitle(nullptr, title.Put());
+  report.Ok(kCheck, L"the class " + clsid +
+                        L" is created from the DLL in this 64-bit process and answers "
+                        L"IExplorerCommand" +
+                        (SUCCEEDED(titled) && title ? L", titled \"" + std::wstring(title.Get()) + L"\"" : L""));
+  for (const std::wstring& path : paths) ReportState(*command.Get(), path, report);
+}
+
+}  // namespace torvo::doctor

@@ -1,6 +1,8 @@
 // The Explorer command from the built DLL, as Windows 11's menu meets it: created through
 // DllGetClassObject, its texts and its icon, its state on item arrays that Wine's shell makes from
-// real files (the classic handler's menu agreeing), and its command with the stand-in agent.
+// real files (the classic handler's menu agreeing), and its command with the stand-in agent. The
+// direct move goes to the same runner as the classic command's (a thread of its own that holds the
+// DLL), which the classic handler's long-move test proves.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -20,7 +22,6 @@
 #include "tests/fakes/case_name.h"
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/counted_unknown.h"
-#include "tests/wine/support/large_file.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 
@@ -247,28 +248,6 @@ TEST_F(ExplorerCommand, InvokeStartsAnAgentThatIsNotReadyWithTheList) {
   ASSERT_EQ(moves.size(), 1u);
   EXPECT_THAT(moves[0].records, ElementsAreArray(items));
   EXPECT_TRUE(PathExists(items[0]));  // the agent, not the command, moves it later
-}
-
-// A move into S:, another file system, copies: Invoke returns while it runs on a thread of its
-// own, which holds the DLL until it has ended.
-TEST_F(ExplorerCommand, InvokeReturnsWhileItsMoveRunsAndTheDllIsHeldUntilItEnds) {
-  constexpr ULONGLONG kBytes = 256ull << 20;
-  ASSERT_TRUE(PathExists(kTmpfsVaultRoot)) << "the test bench maps S: to a tmpfs folder";
-  const std::wstring target = std::wstring(kTmpfsVaultRoot) + L"explorer-command.bin";
-  RemoveTree(target);
-  const std::wstring source = folder.Path() + L"\\explorer-command.bin";
-  ASSERT_TRUE(CreateLargeFile(source, kBytes));
-  AgentProcess agent(L"/ready:1 /drive:S");
-  ASSERT_NE(agent.Window(), nullptr);
-
-  EXPECT_EQ(command->Invoke(ShellItemArrayFor({source}).Get(), nullptr), S_OK);
-  command.Reset();
-  factory.Reset();
-  EXPECT_EQ(dll.CanUnloadNow(), S_FALSE) << "Invoke waited for the move";
-  EXPECT_TRUE(WaitUntil([&] { return dll.CanUnloadNow() == S_OK; }, 120000)) << "the move did not end";
-  EXPECT_TRUE(IsWholeLargeFile(target, kBytes));
-  EXPECT_FALSE(PathExists(source));
-  RemoveTree(target);
 }
 
 }  // namespace

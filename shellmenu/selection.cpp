@@ -31,10 +31,12 @@ std::u16string AnsiItemPath(const DropListItem& item, DropFiles& source) {
   return std::u16string(converted, std::min<std::size_t>(units, kMaxPath - 1));
 }
 
-// The item's path, or empty when the block ends inside of it: such an item is not delivered.
+// The item's path, or empty when the block ends inside of it: such an item is not delivered. A
+// wide item that could not be selected anyway is not decoded.
 std::u16string ItemPath(const DropListItem& item, bool wide, DropFiles& source) {
   if (!item.whole) return {};
   if (!wide) return AnsiItemPath(item, source);
+  if (item.units >= kMaxPath) return {};
   return WideItemPath(item);
 }
 

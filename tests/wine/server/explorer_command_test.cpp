@@ -229,7 +229,6 @@ INSTANTIATE_TEST_SUITE_P(
         StateRow{"PlainFilesWithTheAgentReady", L"/ready:1 /drive:V", {L"report.doc", L"notes.txt"}, ECS_ENABLED},
         StateRow{"FolderWithoutAgent", nullptr, {L"%USERPROFILE%\\Temp"}, ECS_ENABLED},
         StateRow{"ItemOnTheVaultDrive", L"/ready:1 /drive:V", {kVaultFile}, ECS_HIDDEN},
-        StateRow{"VaultDriveWhileNoAgentRuns", nullptr, {kVaultFile}, ECS_ENABLED},
         StateRow{"OneProtectedAmongSeveral",
                  L"/ready:0 /drive:V",
                  {L"%USERPROFILE%\\Temp", L"%USERPROFILE%\\Desktop"},

@@ -13,6 +13,22 @@ if(TORVO_FUZZ)
 endif()
 
 if(WIN32)
+  # One tree per Windows build: 64-bit (build/win), whose DLL serves Explorer and every 64-bit
+  # program, and 32-bit (build/win32), whose TorvoShellMenu32.dll serves 32-bit programs' dialogs.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(TORVO_DLL_NAME TorvoShellMenu32)
+    set(TORVO_WIDL_MACHINE -m32)
+    set(torvo_wine_dir /usr/lib/i386-linux-gnu/wine/i386-windows)
+  else()
+    set(TORVO_DLL_NAME TorvoShellMenu)
+    set(TORVO_WIDL_MACHINE -m64)
+    set(torvo_wine_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  endif()
+  set(TORVO_STDOLE_DIR ${torvo_wine_dir} CACHE PATH "Folder of Wine's stdole2.tlb of this build's machine")
+  # The 32-bit tree builds the DLL, the agent and the host, and of the Wine tests only those that
+  # prove the DLL end to end (their sources are the 64-bit tree's).
+  option(TORVO_END_TO_END_ONLY "Build only the DLL, the agent, the host and the end-to-end Wine tests" OFF)
+
   add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
   # The Windows binaries carry their C and C++ runtime support inside, so they import system DLLs only.
   add_link_options(-static -static-libgcc -static-libstdc++)

@@ -43,6 +43,6 @@ if(TARGET zebtorvofloat)
 endif()
 
 # The class table is also tested on its own, with a factory creator of the test's.
-if(TARGET wine_server)
+if(TARGET wine_server AND NOT TORVO_END_TO_END_ONLY)
   target_sources(wine_server PRIVATE ${CMAKE_SOURCE_DIR}/server/class_table.cpp ${CMAKE_SOURCE_DIR}/server/module.cpp)
 endif()

@@ -4,7 +4,7 @@
 
 namespace torvo::wine {
 
-std::wstring ServerDllPath() { return ProgramFolder() + L"TorvoShellMenu.dll"; }
+std::wstring ServerDllPath() { return ProgramFolder() + L"" TORVO_DLL_FILE_NAME; }
 
 ServerDll::ServerDll(const std::wstring& path) : module_(::LoadLibraryW(path.c_str())) {}
 

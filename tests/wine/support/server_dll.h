@@ -15,7 +15,17 @@ inline constexpr wchar_t kIidText[] = L"{2D93C6E4-B751-4F2A-8C09-6A1E5F37D2B0}";
 inline constexpr wchar_t kLibIdText[] = L"{8E47A1D9-3F62-4C05-A7B3-91D6E2F04B88}";
 inline constexpr wchar_t kAppIdText[] = L"{C3A9F052-6D18-4E7B-9F41-2B85D06E17C9}";
 
-// TorvoShellMenu.dll beside the running test program.
+// The machine of this build's type library: its key below TypeLib\{LIBID}\1.0\0, and its kind.
+#ifdef _WIN64
+inline constexpr wchar_t kTypeLibPlatform[] = L"win64";
+inline constexpr SYSKIND kTypeLibKind = SYS_WIN64;
+#else
+inline constexpr wchar_t kTypeLibPlatform[] = L"win32";
+inline constexpr SYSKIND kTypeLibKind = SYS_WIN32;
+#endif
+
+// The DLL of this build beside the running test program: TorvoShellMenu.dll, or TorvoShellMenu32.dll
+// in the 32-bit tree.
 std::wstring ServerDllPath();
 
 // The DllCanUnloadNow answer of a loaded server; E_NOINTERFACE when it exports none.

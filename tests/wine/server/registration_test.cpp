@@ -124,8 +124,8 @@ TEST_F(Registration, PerUserPutsTheClassesKeysUnderTheUsersClasses) {
   // The type library is registered (Wine files even the per-user registration machine-wide).
   std::wstring path;
   EXPECT_TRUE(ReadRegString(
-      HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\" + kTypeLibPlatform, L"",
-      path));
+      HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\" + kTypeLibPlatform,
+      L"", path));
   ASSERT_EQ(RunRegsvr32(L"/u /n /i:user"), 0u);
   ExpectRemoved(UserClasses());
 }

@@ -95,18 +95,21 @@ DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath) {
   return RunProgram(L"regsvr32.exe /s " + switches + L" \"" + dllPath + L"\"");
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   ::RegCloseKey(key);
   return true;
 }
 
-bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out) {
+bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  const win32::UniqueRegKey owner(key);
   wchar_t buffer[1024] = {};
   DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
-  if (::RegGetValueW(root, path.c_str(), value.empty() ? nullptr : value.c_str(), RRF_RT_REG_SZ, nullptr, buffer,
-                     &bytes) != ERROR_SUCCESS) {
+  if (::RegGetValueW(key, nullptr, value.empty() ? nullptr : value.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+      ERROR_SUCCESS) {
     return false;
   }
   out = buffer;

@@ -70,9 +70,10 @@ DWORD RunProgramCapturing(const std::wstring& commandLine, std::string& output, 
 // regsvr32 with the switches and the DLL path (quoted); its exit code, 0 on success.
 DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath = ServerDllPath());
 
-// Registry reads: whether a key exists, its string value (empty name = default), its subkeys.
-bool KeyExists(HKEY root, const std::wstring& path);
-bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out);
+// Registry reads: whether a key exists, its string value (empty name = default), its subkeys. `view`
+// (KEY_WOW64_32KEY or KEY_WOW64_64KEY) reads another registry view than the program's own.
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
+bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out, REGSAM view = 0);
 std::vector<std::wstring> Subkeys(HKEY root, const std::wstring& path);
 void CreateKey(HKEY root, const std::wstring& path);
 void DeleteTree(HKEY root, const std::wstring& path);

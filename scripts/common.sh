@@ -34,7 +34,6 @@ ensure_packages() {
   echo "installing:$missing"
   local sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
   for arch in $(printf '%s\n' $missing | sed -n 's/^[^:]*:\(.*\)$/\1/p' | sort -u); do
-    [ "$arch" = "$(dpkg --print-architecture)" ] && continue
     dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
   done
   $sudo apt-get update -qq

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The installer's registry rows, derived from what the DLL's registration writes.
 
-  registration_rows.py rows BEFORE AFTER DLL STAGE
+  registration_rows.py rows BEFORE AFTER RESTARTED DLL STAGE
       BEFORE and AFTER are folders of exports (*.reg) of a clean prefix around `regsvr32 DLL`
-      (DLL as a Windows path).
+      (DLL as a Windows path), RESTARTED the same after a restart of the registry, which must
+      still hold all that registration wrote.
       Writes STAGE/registration.json, what registration wrote with the DLL's path folded into
       the installed file ([#TorvoShellMenu.dll]) and its folder into [INSTALLFOLDER], and
       STAGE/registration.wxi, one RegistryValue row per value of it. Anything that rows cannot
@@ -40,11 +41,16 @@ def _read_folder(folder):
     return entries
 
 
-def harvest(before_folder, after_folder, dll):
-    added, removed = reg_export.difference(_read_folder(before_folder), _read_folder(after_folder))
+def harvest(before_folder, after_folder, restarted_folder, dll):
+    after = _read_folder(after_folder)
+    added, removed = reg_export.difference(_read_folder(before_folder), after)
     if removed:
         raise Inexpressible("registration removed or changed what was there: " +
                             "; ".join(reg_export.describe(e) for e in removed.values()))
+    _, lost = reg_export.difference(added, _read_folder(restarted_folder))
+    if lost:
+        raise Inexpressible("registration wrote what a restart of the registry loses (volatile keys?): " +
+                            "; ".join(reg_export.describe(e) for e in lost.values()))
     return reg_export.fold(added, dll, DLL_TOKEN, FOLDER_TOKEN)
 
 
@@ -128,10 +134,10 @@ def check(msi, set_path):
 
 
 def main(argv):
-    if len(argv) == 5 and argv[0] == "rows":
-        before, after, dll, stage = argv[1:]
+    if len(argv) == 6 and argv[0] == "rows":
+        before, after, restarted, dll, stage = argv[1:]
         try:
-            entries = harvest(before, after, dll)
+            entries = harvest(before, after, restarted, dll)
             include = rows_include(entries, dll)
         except Inexpressible as problem:
             print("registration_rows: " + str(problem), file=sys.stderr)

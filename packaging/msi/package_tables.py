@@ -8,12 +8,15 @@ that the package's tables are what Windows Installer needs.
       Installer keeps hashes for unversioned files only, and compares versions for the others: a
       file without one would lose to the installed copy in an upgrade). INSTALLFOLDER joins
       SecureCustomProperties, so that the folder chosen or remembered reaches the elevated part of
-      an install. The values come from the files inside the package, never from the command line.
+      an install. Every file name gets the short name in front that the FileName column wants
+      ("TORVOS~1.DLL|TorvoShellMenu.dll"; wixl writes the long name alone). The values come from
+      the files inside the package, never from the command line.
   package_tables.py check MSI
       Fails naming every rule of RULES that the package breaks.
 """
 import hashlib
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -40,6 +43,32 @@ def properties(msi):
 
 def _long_name(file_name):
     return file_name.split("|")[-1]
+
+
+SHORT_PART = r"[A-Za-z0-9_\-~!#$%&'()@^`{}]"
+SHORT_NAME = re.compile(r"%s{1,8}(\.%s{1,3})?" % (SHORT_PART, SHORT_PART))
+
+
+def _short_names(files, components):
+    """{file key: "SHORT~N.EXT|long"} for the files whose FileName is not a short name, unique in
+    each folder."""
+    folder_of = {row["Component"]: row["Directory_"] for row in components}
+    used = {}
+    for row in files:
+        used.setdefault(folder_of[row["Component_"]], set()).add(row["FileName"].split("|")[0].upper())
+    names = {}
+    for row in files:
+        name = row["FileName"]
+        if "|" in name or SHORT_NAME.fullmatch(name):
+            continue
+        stem, _, extension = name.rpartition(".") if "." in name else (name, "", "")
+        base = re.sub(r"[^A-Za-z0-9]", "", stem).upper()[:6] or "FILE"
+        suffix = "." + re.sub(r"[^A-Za-z0-9]", "", extension).upper()[:3] if extension else ""
+        taken = used[folder_of[row["Component_"]]]
+        short = next(c for c in ("%s~%d%s" % (base, n, suffix) for n in range(1, 10)) if c not in taken)
+        taken.add(short)
+        names[row["File"]] = short + "|" + name
+    return names
 
 
 class Package:
@@ -87,6 +116,8 @@ def finish(msi):
                            (_quoted(version), _quoted(language), key))
             if row["File"] in package.hashes:
                 queries.append("DELETE FROM `MsiFileHash` WHERE `File_` = %s" % key)
+        for key, name in _short_names(package.files, table(msi, "Component")).items():
+            queries.append("UPDATE `File` SET `FileName` = %s WHERE `File` = %s" % (_quoted(name), _quoted(key)))
         secure = [p for p in package.properties.get("SecureCustomProperties", "").split(";") if p]
         if SECURE not in secure:
             queries.append("UPDATE `Property` SET `Value` = %s WHERE `Property` = 'SecureCustomProperties'" %
@@ -107,6 +138,13 @@ def files_versioned_as_their_records(package):
         elif record is not None and (row["Version"], row["Language"]) != record:
             yield "%s: the row gives version '%s' language '%s', the file's record %s language %s" % (
                 name, row["Version"], row["Language"], record[0], record[1])
+
+
+def short_and_long_file_names(package):
+    for row in package.files:
+        short = row["FileName"].split("|")[0]
+        if not SHORT_NAME.fullmatch(short):
+            yield "%s: the FileName %s does not begin with a short name" % (row["File"], row["FileName"])
 
 
 def hashes_only_for_unversioned_files(package):
@@ -153,7 +191,7 @@ def no_restart_by_itself(package):
         yield "REBOOT is not ReallySuppress: a silent install could restart the machine"
 
 
-RULES = [files_versioned_as_their_records, hashes_only_for_unversioned_files, secure_properties,
+RULES = [files_versioned_as_their_records, short_and_long_file_names, hashes_only_for_unversioned_files, secure_properties,
          programs_list_entry, no_restart_by_itself]
 
 

@@ -33,6 +33,8 @@ BROKEN = [
      tables_check, "torvo_doctor.exe: the row gives version '1.0.0.0'"),
     ("the DLL in another language", "UPDATE `File` SET `Language` = '2052' WHERE `File` = 'TorvoShellMenu.dll'",
      tables_check, "language '2052'"),
+    ("the doctor's long name alone", "UPDATE `File` SET `FileName` = 'torvo-doctor.exe' WHERE `File` = 'torvo_doctor.exe'",
+     tables_check, "torvo_doctor.exe: the FileName torvo-doctor.exe does not begin with a short name"),
     ("a hash of the DLL", "INSERT INTO `MsiFileHash` (`File_`, `Options`, `HashPart1`, `HashPart2`, `HashPart3`, "
      "`HashPart4`) VALUES ('TorvoShellMenu.dll', 0, 1, 2, 3, 4)", tables_check,
      "TorvoShellMenu.dll: a versioned file with a MsiFileHash row"),

@@ -57,6 +57,14 @@ BROKEN = [
      "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
      "VALUES ('extra', 2, '%s', 'Extra', 'x', 'ShellExtension')" % CLASS_KEY, rows_check,
      "the package writes, registration did not"),
+    ("a registry row in another component",
+     "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
+     "VALUES ('extra', 2, 'Software\\ZebTorvo', 'Extra', 'x', 'Doctor')", rows_check,
+     "the package writes, outside ShellExtension"),
+    ("a registry value written twice",
+     "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
+     "VALUES ('twice', 2, '%s\\InprocServer32', 'ThreadingModel', 'Free', 'ShellExtension')" % CLASS_KEY,
+     rows_check, "the package writes twice"),
 ]
 
 

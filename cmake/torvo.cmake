@@ -40,6 +40,9 @@ if(WIN32)
   get_filename_component(TORVO_WINEPREFIX "${TORVO_WINEPREFIX}" ABSOLUTE)
   set(TORVO_VAULT_HOST "${CMAKE_BINARY_DIR}/../vault" CACHE PATH "Host folder behind the test vault drive")
   get_filename_component(TORVO_VAULT_HOST "${TORVO_VAULT_HOST}" ABSOLUTE)
+  # The 32-bit tree beside this one, whose DLL and programs the tests of both builds take.
+  set(TORVO_WIN32_TREE "${CMAKE_BINARY_DIR}/../win32" CACHE PATH "The 32-bit tree beside this one")
+  get_filename_component(TORVO_WIN32_TREE "${TORVO_WIN32_TREE}" ABSOLUTE)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
@@ -49,6 +52,13 @@ if(WIN32)
   # crash dump.
   add_compile_options($<$<CONFIG:Release>:-g>)
   add_link_options($<$<CONFIG:Release>:-Wl,--build-id>)
+  # The 32-bit release is built for size, its unused sections dropped: its code and its DWARF
+  # unwind tables (where the 64-bit DLL has compact SEH tables) would make it about 480 KB.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    add_compile_options($<$<CONFIG:Release>:-Os> $<$<CONFIG:Release>:-ffunction-sections>
+                        $<$<CONFIG:Release>:-fdata-sections>)
+    add_link_options($<$<CONFIG:Release>:-Wl,--gc-sections>)
+  endif()
 endif()
 
 # torvo_version_record(TARGET DESCRIPTION): gives a Windows program the version record of the

@@ -53,14 +53,16 @@ std::wstring MissingEntryPoints(const PeImage& image) {
   return missing;
 }
 
-// The first thing wrong with the file, or nothing.
-std::optional<std::wstring> FileFault(const std::wstring& path) {
+}  // namespace
+
+std::optional<std::wstring> FileFault(const std::wstring& path, bool thirtyTwoBit) {
   if (!win32::Win32FileMover().PathExists(win32::AsUtf16(path.c_str()))) return L"does not exist";
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes)) return L"cannot be read";
   const std::optional<PeImage> image = ReadPeImage(bytes);
   if (!image) return L"is no Windows image file";
-  if (!image->Is64Bit()) {
+  if (thirtyTwoBit && !image->Is32Bit()) return L"is no 32-bit (x86) image: 32-bit programs load 32-bit handlers only";
+  if (!thirtyTwoBit && !image->Is64Bit()) {
     const std::string why = ForeignImageText(*image);
     return std::wstring(why.begin(), why.end()) + L": 64-bit Explorer loads 64-bit (x64) handlers only";
   }
@@ -70,6 +72,8 @@ std::optional<std::wstring> FileFault(const std::wstring& path) {
   if (!missing.empty()) return L"does not export " + missing;
   return std::nullopt;
 }
+
+namespace {
 
 ClassRegistration ReadRegistration(RegistryReader& reader, RegKey root, const std::wstring& clsid) {
   const std::wstring key = kClassesKey + (L"CLSID\\" + clsid + L"\\InprocServer32");

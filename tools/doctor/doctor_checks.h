@@ -43,10 +43,19 @@ DoctorContext FindDll(const std::wstring& givenPath);
 // The file exists, is a 64-bit image, loads as a data file and exports the five entry points;
 // sets context.dllReadable. Reports a stale per-user registration that hides the machine-wide one.
 void CheckDllFile(DoctorContext& context, Report& report);
+// The first thing wrong with the file as a 64-bit (or, with thirtyTwoBit, a 32-bit) handler DLL:
+// "does not exist", "is no 32-bit (x86) image: ...", "does not export DllInstall", ...; or nothing.
+std::optional<std::wstring> FileFault(const std::wstring& path, bool thirtyTwoBit = false);
 
 // The DLL's two scripts in the check walk with the DLL's substitutions, machine-wide (HKCR read as
-// HKLM\Software\Classes) and per user (HKCR blocks under HKCU\Software\Classes).
+// HKLM\Software\Classes) and per user (HKCR blocks under HKCU\Software\Classes): the registration
+// for 64-bit programs, Explorer among them.
 void CheckRegistration(const DoctorContext& context, Report& report);
+
+// The registration for 32-bit programs (their Open and Save dialogs): the class in the 32-bit
+// registry view, the user's before the machine's, names a 32-bit TorvoShellMenu32.dll with the five
+// entry points and an apartment threading model. The keys both views share are the 64-bit checks'.
+void CheckRegistrationFor32BitPrograms(const DoctorContext& context, Report& report);
 
 // The four ContextMenuHandlers keys (*, Directory, lnkfile, InternetShortcut) as Explorer reads them,
 // the user's key before the machine's: a key of the user's that names another class hides a good

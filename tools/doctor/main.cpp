@@ -65,6 +65,7 @@ int wmain(int argc, wchar_t** argv) {
   DoctorContext context = FindDll(options.dll);
   CheckDllFile(context, report);
   CheckRegistration(context, report);
+  CheckRegistrationFor32BitPrograms(context, report);
   CheckHandlerKeys(context, report);
   CheckShellPolicy(context, report);
   CheckHandlerCreation(context, report);

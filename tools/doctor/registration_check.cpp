@@ -225,9 +225,9 @@ void CheckScope(const DoctorContext& context, const Scope& scope, bool judged,
   }
   if (FAILED(hr) || judged) return;
   if (differences.empty()) {
-    report.Ok(scope.check, L"every key and value of the DLL's two scripts is in place");
+    report.Ok(scope.check, L"every key and value of the DLL's two scripts is in place, for 64-bit programs");
   } else if (problems == 0) {
-    report.Ok(scope.check, L"in place as Explorer reads it (the differences are listed above)");
+    report.Ok(scope.check, L"in place as Explorer reads it, for 64-bit programs (the differences are listed above)");
   }
 }
 

@@ -18,28 +18,19 @@ namespace {
 using namespace wine;
 
 struct Build {
-  const wchar_t* regsvr32;
-  std::wstring dll;
   REGSAM view;  // the registry view of the build's own keys
   const wchar_t* typeLibPlatform;
+  std::wstring dll;
+  DWORD (*regsvr32)(const std::wstring& switches);
 };
 
-// The 32-bit tree's DLL, as Windows writes its path.
-std::wstring Win32Dll() {
-  std::wstring path = L"" TORVO_WIN32_DLL;
-  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-  return path;
-}
+DWORD Regsvr32Of64Bit(const std::wstring& switches) { return RunRegsvr32(switches); }
 
-const Build k64 = {L"C:\\windows\\system32\\regsvr32.exe", ServerDllPath(), KEY_WOW64_64KEY, L"win64"};
-const Build k32 = {L"C:\\windows\\syswow64\\regsvr32.exe", Win32Dll(), KEY_WOW64_32KEY, L"win32"};
+const Build k64 = {KEY_WOW64_64KEY, L"win64", ServerDllPath(), &Regsvr32Of64Bit};
+const Build k32 = {KEY_WOW64_32KEY, L"win32", Win32DllPath(), &RunRegsvr32Of32Bit};
 
 const std::wstring kClasses = L"Software\\Classes\\";
 const std::wstring kLibrary = kClasses + L"TypeLib\\" + kLibIdText + L"\\1.0\\0\\";
-
-DWORD Regsvr32(const Build& build, const wchar_t* switches) {
-  return RunProgram(std::wstring(build.regsvr32) + L" /s " + switches + L" \"" + build.dll + L"\"");
-}
 
 std::wstring Read(const std::wstring& path, REGSAM view = 0, const std::wstring& value = L"") {
   std::wstring text;
@@ -85,17 +76,17 @@ class Coexistence : public ::testing::TestWithParam<Order> {
 TEST_P(Coexistence, RemovingOneBuildLeavesTheOtherWholeAndTheLastTakesTheSharedKeys) {
   const Order& order = GetParam();
   const Build& kept = order.removed == order.first ? *order.second : *order.first;
-  ASSERT_EQ(Regsvr32(*order.first, L""), 0u);
-  ASSERT_EQ(Regsvr32(*order.second, L""), 0u);
+  ASSERT_EQ(order.first->regsvr32(L""), 0u);
+  ASSERT_EQ(order.second->regsvr32(L""), 0u);
   ExpectOwnKeys(*order.first, true);
   ExpectOwnKeys(*order.second, true);
 
-  ASSERT_EQ(Regsvr32(*order.removed, L"/u"), 0u);
+  ASSERT_EQ(order.removed->regsvr32(L"/u"), 0u);
   ExpectOwnKeys(*order.removed, false);
   ExpectOwnKeys(kept, true);
   ExpectSharedKeys(true);
 
-  ASSERT_EQ(Regsvr32(kept, L"/u"), 0u);
+  ASSERT_EQ(kept.regsvr32(L"/u"), 0u);
   ExpectOwnKeys(kept, false);
   ExpectSharedKeys(false);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"TypeLib\\" + kLibIdText));

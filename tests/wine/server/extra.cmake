@@ -22,12 +22,6 @@ if(TARGET wine_server)
   target_link_libraries(wine_server PRIVATE torvo_proxy version)
 endif()
 
-# The coexistence tests register the 32-bit tree's DLL beside this tree's.
-if(TARGET wine_server AND NOT TORVO_END_TO_END_ONLY)
-  set(TORVO_WIN32_TREE "${CMAKE_BINARY_DIR}/../win32" CACHE PATH "The 32-bit tree beside this one")
-  get_filename_component(win32_tree "${TORVO_WIN32_TREE}" ABSOLUTE)
-  target_compile_definitions(wine_server PRIVATE TORVO_WIN32_DLL="Z:${win32_tree}/bin/TorvoShellMenu32.dll")
-endif()
 
 find_program(TORVO_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
 

@@ -95,6 +95,16 @@ DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath) {
   return RunProgram(L"regsvr32.exe /s " + switches + L" \"" + dllPath + L"\"");
 }
 
+std::wstring Win32DllPath() {
+  std::wstring path = L"" TORVO_WIN32_DLL;
+  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+  return path;
+}
+
+DWORD RunRegsvr32Of32Bit(const std::wstring& switches) {
+  return RunProgram(L"C:\\windows\\syswow64\\regsvr32.exe /s " + switches + L" \"" + Win32DllPath() + L"\"");
+}
+
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
   if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;

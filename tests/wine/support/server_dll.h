@@ -69,6 +69,10 @@ DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 DWORD RunProgramCapturing(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
 // regsvr32 with the switches and the DLL path (quoted); its exit code, 0 on success.
 DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath = ServerDllPath());
+// The 32-bit tree's TorvoShellMenu32.dll, which the 64-bit tree's tests register beside their own
+// DLL; and the 32-bit regsvr32 (SysWOW64) with the switches and that DLL.
+std::wstring Win32DllPath();
+DWORD RunRegsvr32Of32Bit(const std::wstring& switches);
 
 // Registry reads: whether a key exists, its string value (empty name = default), its subkeys. `view`
 // (KEY_WOW64_32KEY or KEY_WOW64_64KEY) reads another registry view than the program's own.

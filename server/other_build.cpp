@@ -31,17 +31,18 @@ win32::UniqueRegKey OpenInOtherView(HKEY root, const std::wstring& path, REGSAM 
   return win32::UniqueRegKey(key);
 }
 
-// Whether the default value of `path` in the other view names a file other than this DLL.
+// Whether the default value of `path` in the other view names a file other than this DLL (a text
+// longer than any path of this DLL does).
 bool NamesAnotherFile(HKEY root, const std::wstring& path) {
   const win32::UniqueRegKey key = OpenInOtherView(root, path, KEY_QUERY_VALUE);
   if (!key) return false;
   wchar_t named[MAX_PATH] = {};
   DWORD bytes = sizeof(named) - sizeof(wchar_t);
   DWORD type = 0;
-  if (::RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(named), &bytes) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    return false;
-  }
+  const LSTATUS read = ::RegQueryValueExW(key.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(named), &bytes);
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+  if (read == ERROR_MORE_DATA) return true;
+  if (read != ERROR_SUCCESS) return false;
   wchar_t own[MAX_PATH] = {};
   if (::GetModuleFileNameW(ResourceInstance(), own, MAX_PATH) == 0) return false;
   return ::lstrcmpiW(named, own) != 0;

@@ -29,6 +29,9 @@ fresh_prefix "$WINEPREFIX"
 trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
 mkdir -p "$WINEPREFIX/drive_c/Program Files/ZebTorvo"
 cp "$stage/TorvoShellMenu.dll" "$stage/TorvoShellMenu32.dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/"
+# The first 32-bit program starts Wine's own 32-bit services, which count themselves in the volatile
+# HKLM\System\CurrentControlSet\Control\ServiceCurrent: that happens before the first export.
+wine 'C:\windows\syswow64\cmd.exe' /c exit </dev/null >/dev/null 2>&1
 export_roots before
 wine 'C:\windows\system32\regsvr32.exe' /s "$folder\\TorvoShellMenu.dll" || fail "regsvr32 failed"
 wine 'C:\windows\syswow64\regsvr32.exe' /s "$folder\\TorvoShellMenu32.dll" || fail "the 32-bit regsvr32 failed"

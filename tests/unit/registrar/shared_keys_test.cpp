@@ -1,5 +1,5 @@
 // Which keys 64-bit Windows shows to 64-bit and 32-bit programs alike, as Microsoft lists them for
-// Windows 7 and later.
+// Windows 7 and later, beyond the keys of the registration scripts (RemovalBesideTheOtherBuild).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,8 +16,6 @@ TEST(SharedKeys, AreThoseBelowTheClassesButTheClassAndInterfaceKeys) {
     bool shared;
   };
   constexpr Row kRows[] = {
-      {u"HKCR\\*\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt", true},
-      {u"HKCR\\TorvoShellMenu.TorvoShellContextMenu\\CLSID", true},
       {u"HKCR\\clsid\\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\\InprocServer32", false},
       {u"HKCR\\CLSIDX", true},
       {u"HKLM\\SOFTWARE\\Classes\\AppID\\TorvoShellMenu.DLL", true},
@@ -25,8 +23,6 @@ TEST(SharedKeys, AreThoseBelowTheClassesButTheClassAndInterfaceKeys) {
       {u"HKLM\\Software\\Classes\\Media Type", false},
       {u"HKLM\\Software\\Classes\\Wow6432Node\\TypeLib", false},
       {u"HKCU\\Software\\Classes\\TypeLib\\{8E47A1D9-3F62-4C05-A7B3-91D6E2F04B88}", true},
-      {u"HKCU\\Software\\Classes\\CLSID", false},
-      {u"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", false},
       {u"HKLM\\Software\\ClassesX", false},
       {u"HKLM\\Software", false},
       {u"HKLM\\System\\CurrentControlSet", true},

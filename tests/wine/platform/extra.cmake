@@ -28,7 +28,7 @@ function(torvo_probe_dll name source)
 endfunction()
 torvo_probe_dll(agent_launch_probe launch_probe_dll.cpp)
 torvo_probe_dll(thread_start_probe thread_start_probe_dll.cpp)
-add_dependencies(wine_agent agent_launch_probe thread_start_probe)
+add_dependencies(wine_agent agent_launch_probe thread_start_probe torvo-move)
 
 # The registrar's adapters: REGISTRY resource 1 in the test program itself and in a small DLL beside it.
 torvo_test(wine_registrar LABELS registrar LIBS torvo_wine_support SOURCES

@@ -106,7 +106,7 @@ check_signature "$doctor"
 check_signature "$out"/*.msi
 
 # The signatures cover the code and the package: one byte changed in the DLL's .text, or in the
-# package's manifest (its first entry), and they no longer verify.
+# package's first entry (the largest logo), and they no longer verify.
 check_signature_covers "$dll" 1024
 check_signature_covers "$msix" 100
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/com_apartment.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_mover.h"
 #include "platform/win32/win32_program_starter.h"
@@ -26,25 +27,11 @@ std::vector<std::u16string> ArgumentsAfterProgramName() {
   return arguments;
 }
 
-// COM on the mover's thread, apartment-threaded, as the shell's own thread runs a file operation.
-class Apartment {
- public:
-  Apartment() : initialized_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-  ~Apartment() {
-    if (initialized_) ::CoUninitialize();
-  }
-
- private:
-  bool initialized_;
-};
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace torvo;
-  const Apartment apartment;
+  const win32::SingleThreadedApartment apartment;  // as the shell's thread runs a file operation
   win32::Win32TempFiles files;
   win32::Win32FileMover mover;
   win32::Win32ProgramStarter starter(nullptr);  // the agent lives in this program's folder

@@ -18,6 +18,7 @@ using fakes::FakeHandlerPlatform;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Bytes = std::vector<unsigned char>;
+using enum MoverExit;
 
 constexpr char16_t kList[] = u"C:\\Users\\ann\\AppData\\Local\\Temp\\m2m1A2B.tmp";
 const std::u16string kProgressTitle =
@@ -31,25 +32,26 @@ Bytes Written(std::vector<std::u16string> paths) {
   return files.files[WriteMoveListFile(state, files)].bytes;
 }
 
-// UTF-16LE bytes of the text as it stands.
-Bytes Utf16Le(const std::u16string& text) {
-  Bytes bytes;
-  for (char16_t unit : text)
-    bytes.insert(bytes.end(), {static_cast<unsigned char>(unit), static_cast<unsigned char>(unit >> 8)});
+void Nothing(FakeHandlerPlatform&) {}
+
+const std::u16string kA = u"D:\\a.txt", kB = u"E:\\b \u6587\u4EF6";
+const std::vector<std::u16string> kRootAndList = {u"X:\\", u"%LIST%"}, kRootGone = {u"Q:\\", u"%LIST%"};
+const Bytes kOne = Written({kA}), kTwo = Written({kA, kB});
+
+// Bytes cut short by `count` at their end.
+Bytes Cut(Bytes bytes, std::size_t count) {
+  bytes.resize(bytes.size() - count);
   return bytes;
 }
 
-void Nothing(FakeHandlerPlatform&) {}
-
 struct ListMoveCase {
   const char* name;
-  std::vector<std::u16string> arguments;  // %LIST% stands for the list file's path
-  std::optional<Bytes> list;              // none: there is no such file
-  std::vector<std::u16string> existing;   // the listed items still there
-  MoverExit exit;
+  std::optional<Bytes> list;             // none: there is no such file
+  std::vector<std::u16string> existing;  // the listed items still there
+  MoverExit exit;                        // kHandedToAgent: the agent got the list file
   std::vector<std::u16string> moved;
   bool listKept;
-  std::u16string agentParameters;  // empty: the agent is not started
+  std::vector<std::u16string> arguments = kRootAndList;  // %LIST% stands for the list file's path
   void (*inject)(FakeHandlerPlatform&) = Nothing;
 };
 
@@ -79,104 +81,46 @@ TEST_P(ListMove, MovesWhatTheListAsksOrSaysWhyNot) {
     EXPECT_FALSE(operation.onOwnThread);  // the process is the move's own
   }
   EXPECT_EQ(fake.tempFiles.files.count(kList) == 1, c.list && c.listKept);
-  if (c.agentParameters.empty()) {
-    EXPECT_THAT(fake.starter.starts, IsEmpty());
-  } else {
-    ASSERT_EQ(fake.starter.starts.size(), 1u);
+  ASSERT_EQ(fake.starter.starts.size(), c.exit == kHandedToAgent ? 1u : 0u);
+  if (c.exit == kHandedToAgent) {
     EXPECT_EQ(fake.starter.starts[0].file, u"D:\\Apps\\Vault\\zebtorvofloat.exe");
-    EXPECT_EQ(fake.starter.starts[0].parameters, c.agentParameters);
+    EXPECT_EQ(fake.starter.starts[0].parameters, u"/_loginmove \"" + std::u16string(kList) + u"\"");
   }
 }
-
-const std::vector<std::u16string> kRootAndList = {u"X:\\", u"%LIST%"};
-const std::u16string kHandOff = u"/_loginmove \"" + std::u16string(kList) + u"\"";
-const std::u16string kA = u"D:\\a.txt", kB = u"E:\\b \u6587\u4EF6";
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, ListMove,
     ::testing::Values(
-        ListMoveCase{"WrittenListMovesEveryItem",
-                     kRootAndList,
-                     Written({kA, kB}),
-                     {kA, kB},
-                     MoverExit::kMoved,
-                     {kA, kB},
-                     false,
-                     u""},
-        ListMoveCase{"ItemsGoneSinceAreLeftOut",
-                     kRootAndList,
-                     Written({kA, kB}),
-                     {kB},
-                     MoverExit::kMovedExceptMissing,
-                     {kB},
-                     false,
-                     u""},
-        ListMoveCase{
-            "NoListedItemLeft", kRootAndList, Written({kA, kB}), {}, MoverExit::kNoListedItemExists, {}, false, u""},
+        ListMoveCase{"WrittenListMovesEveryItem", kTwo, {kA, kB}, kMoved, {kA, kB}, false},
+        ListMoveCase{"ItemsGoneSinceAreLeftOut", kTwo, {kB}, kMovedExceptMissing, {kB}, false},
+        ListMoveCase{"NoListedItemLeft", kTwo, {}, kNoListedItemExists, {}, false},
         ListMoveCase{"CancelledMoveIsReported",
-                     kRootAndList,
-                     Written({kA}),
+                     kOne,
                      {kA},
-                     MoverExit::kMoveIncomplete,
+                     kMoveIncomplete,
                      {kA},
                      false,
-                     u"",
+                     kRootAndList,
                      [](FakeHandlerPlatform& f) { f.mover.userCancels = true; }},
-        ListMoveCase{"VaultRootGoneHandsTheListToTheAgent",
-                     {u"Q:\\", u"%LIST%"},
-                     Written({kA}),
-                     {kA},
-                     MoverExit::kHandedToAgent,
-                     {},
-                     true,
-                     kHandOff},
+        ListMoveCase{"VaultRootGoneHandsTheListToTheAgent", kOne, {kA}, kHandedToAgent, {}, true, kRootGone},
         ListMoveCase{"VaultRootGoneAndNoAgent",
-                     {u"Q:\\", u"%LIST%"},
-                     Written({kA}),
+                     kOne,
                      {kA},
-                     MoverExit::kAgentNotStarted,
+                     kAgentNotStarted,
                      {},
                      true,
-                     u"",
+                     kRootGone,
                      [](FakeHandlerPlatform& f) { f.starter.missingFiles = {u"D:\\Apps\\Vault\\zebtorvofloat.exe"}; }},
-        ListMoveCase{"EmptyList", kRootAndList, Bytes{}, {}, MoverExit::kListEmpty, {}, true, u""},
-        ListMoveCase{"OddByteCount", kRootAndList, Bytes{0x44, 0, 0x0A}, {}, MoverExit::kListMalformed, {}, true, u""},
-        ListMoveCase{"ListCutInItsLastRecord",
-                     kRootAndList,
-                     Utf16Le(u"D:\\a.txt\nE:\\b"),
-                     {kA},
-                     MoverExit::kListMalformed,
-                     {},
-                     true,
-                     u""},
+        ListMoveCase{"EmptyList", Bytes{}, {}, kListEmpty, {}, true},
+        ListMoveCase{"OddByteCount", Cut(kOne, 1), {kA}, kListMalformed, {}, true},
+        ListMoveCase{"ListCutInItsLastRecord", Cut(kTwo, 4), {kA}, kListMalformed, {}, true},
+        ListMoveCase{"EmptyRecord", Written({kA, u""}), {kA}, kListMalformed, {}, true},
         ListMoveCase{
-            "EmptyRecord", kRootAndList, Utf16Le(u"D:\\a.txt\n\n"), {kA}, MoverExit::kListMalformed, {}, true, u""},
-        ListMoveCase{"RecordTooLongToMoveWhole",
-                     kRootAndList,
-                     Utf16Le(u"D:\\" + std::u16string(257, u'n') + u"\n"),
-                     {},
-                     MoverExit::kListMalformed,
-                     {},
-                     true,
-                     u""},
-        ListMoveCase{"NoListFile", kRootAndList, std::nullopt, {}, MoverExit::kListUnreadable, {}, false, u""},
-        ListMoveCase{"ListArgumentMissing", {u"X:\\"}, Written({kA}), {kA}, MoverExit::kBadArguments, {}, true, u""},
-        ListMoveCase{"ExtraArgument",
-                     {u"X:\\", u"%LIST%", u"/now"},
-                     Written({kA}),
-                     {kA},
-                     MoverExit::kBadArguments,
-                     {},
-                     true,
-                     u""},
-        ListMoveCase{"RootWithoutItsBackslash",
-                     {u"X:", u"%LIST%"},
-                     Written({kA}),
-                     {kA},
-                     MoverExit::kBadArguments,
-                     {},
-                     true,
-                     u""}),
+            "RecordTooLongToMoveWhole", Written({u"D:\\" + std::u16string(257, u'n')}), {}, kListMalformed, {}, true},
+        ListMoveCase{"NoListFile", std::nullopt, {}, kListUnreadable, {}, false},
+        ListMoveCase{"ListArgumentMissing", kOne, {kA}, kBadArguments, {}, true, {u"X:\\"}},
+        ListMoveCase{"ExtraArgument", kOne, {kA}, kBadArguments, {}, true, {u"X:\\", u"%LIST%", u"/now"}},
+        ListMoveCase{"RootWithoutItsBackslash", kOne, {kA}, kBadArguments, {}, true, {u"X:", u"%LIST%"}}),
     fakes::CaseName());
 
 }  // namespace

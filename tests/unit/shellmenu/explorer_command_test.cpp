@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -39,24 +40,14 @@ struct StateCase {
 // data object or one without that list.
 constexpr DataObjectOffer kOffers[] = {DataObjectOffer::kDropList, DataObjectOffer::kNone,
                                        DataObjectOffer::kNoDropList};
-
-std::string OfferName(DataObjectOffer offer) {
-  switch (offer) {
-    case DataObjectOffer::kDropList:
-      return "DataObject";
-    case DataObjectOffer::kNone:
-      return "ItemByItem";
-    case DataObjectOffer::kNoDropList:
-      return "DataObjectWithoutDropList";
-  }
-  return "";
-}
+constexpr const char* kOfferNames[] = {"DataObject", "ItemByItem", "DataObjectWithoutDropList"};
 
 // "<row>_<way>" for a row of the table combined with an offer.
 struct RowAndOfferName {
   template <class Row>
   std::string operator()(const ::testing::TestParamInfo<std::tuple<Row, DataObjectOffer>>& info) const {
-    return std::string(std::get<0>(info.param).name) + "_" + OfferName(std::get<1>(info.param));
+    const auto way = std::find(std::begin(kOffers), std::end(kOffers), std::get<1>(info.param)) - std::begin(kOffers);
+    return std::string(std::get<0>(info.param).name) + "_" + kOfferNames[way];
   }
 };
 

@@ -39,8 +39,9 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
 }
 
-# Signing an MSIX package takes osslsigncode 2.7 or later; bookworm's main suite has 2.5, its
-# backports suite a later one. When the installed one is older, adds the backports suite of the
+# Signing an MSIX package takes osslsigncode 2.9 or later (2.7 and 2.8 sign one, but write its
+# central directory in another order than its entries, which Windows refuses); bookworm's main suite
+# has 2.5, its backports suite 2.9. When the installed one is older, adds the backports suite of the
 # mirror this machine already uses and installs osslsigncode from there.
 ensure_msix_signer() {
   msix_signer_installed && return 0
@@ -54,12 +55,12 @@ ensure_msix_signer() {
       $sudo tee /etc/apt/sources.list.d/torvo-backports.sources >/dev/null || return 1
   $sudo apt-get update -qq || return 1
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -t "$codename-backports" osslsigncode >/dev/null
-  msix_signer_installed || { echo "osslsigncode 2.7 or later could not be installed" >&2; return 1; }
+  msix_signer_installed || { echo "osslsigncode 2.9 or later could not be installed" >&2; return 1; }
 }
 
 msix_signer_installed() {
   local installed; installed=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
-  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.7
+  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.9
 }
 
 # The URI of the mirror that the apt sources name for the suite CODENAME itself: the first enabled

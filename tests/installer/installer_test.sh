@@ -2,7 +2,8 @@
 # installer_test.sh BIN: the release's installer under Wine's msiexec in a clean prefix of its own,
 # step after step, each checked against the state it must leave:
 #   installed  the registry holds exactly what regsvr32 writes in a clean prefix (the release's
-#              harvest, the DLL's path folded), the files are the package's, torvo-doctor finds no
+#              harvest, the DLL's path folded), the files are the package's (the package's logos
+#              under the paths its manifest names), torvo-doctor finds no
 #              problem and the explorer-like host (torvo_host.exe from BIN) shows the item
 #   unchanged  registry and disk as before the step;  removed  as before the first install
 # The install folder is the agent's; the newer package is built from the release's staged sources,
@@ -39,8 +40,12 @@ products() { iconv -f UTF-16 -t UTF-8 "$1.reg" | tr -d '\r' | sed -nE 's/^\[.*\\
 package_files=$release
 check_installed() {
   compare installed "$work/pristine.reg" "$1.reg" "$BUILD_ROOT/win-release/msi/registration.json" "$folder\\TorvoShellMenu.dll"
-  for file in TorvoShellMenu.dll torvo-doctor.exe TorvoShellMenu.msix; do
+  for file in TorvoShellMenu.dll torvo-doctor.exe torvo-move.exe TorvoShellMenu.msix; do
     cmp "$package_files/$file" "$host_folder/$file" || fail "$file is not the package's"
+  done
+  # The sparse package's logos where Windows looks for them: its external location, the DLL's folder.
+  for logo in StoreLogo Square44x44Logo Square150x150Logo; do
+    cmp "$root/packaging/msix/images/$logo.png" "$host_folder/images/$logo.png" || fail "$logo.png is not installed"
   done
   wine "$folder\\torvo-doctor.exe" >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }
   wine "$bin/torvo_host.exe" 'C:\users\Public\report.txt' >"$1.host" || true

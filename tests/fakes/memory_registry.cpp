@@ -266,6 +266,22 @@ std::int32_t MemoryRegistry::EnumKey(RegKey key, std::uint32_t index, char16_t* 
   return 0;
 }
 
+std::int32_t MemoryRegistry::EnumValue(RegKey key, std::uint32_t index, std::u16string& name, std::uint32_t* type,
+                                       std::vector<std::uint8_t>& data) {
+  const Handle* handle = Find(key);
+  if (handle == nullptr) return kErrorInvalidHandle;
+  const Node& node = *handle->node;
+  if (node.deleted) return kErrorKeyDeleted;
+  if ((handle->access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  if (index >= node.values.size()) return kErrorNoMoreItems;
+  auto value = node.values.begin();
+  std::advance(value, index);
+  name = value->second.first;
+  *type = value->second.second.type;
+  data = value->second.second.bytes;
+  return 0;
+}
+
 std::int32_t MemoryRegistry::QuerySubkeyCount(RegKey key, std::uint32_t* count) {
   const Handle* handle = Find(key);
   if (handle == nullptr) return kErrorInvalidHandle;

@@ -54,7 +54,8 @@ void CheckInstaller(DoctorContext& context, Report& report) {
   }
   const Installation& installed = *context.installer;
   report.Ok(L"installer", L"TorvoShellMenu " + installed.version + L", product code " + installed.productCode +
-                              L", folder " + installed.folder + L": fixes use the installer's repair");
+                              L", folder " + installed.folder +
+                              L"; fixes that register again are its repair, msiexec /fam " + installed.productCode);
 }
 
 }  // namespace torvo::doctor

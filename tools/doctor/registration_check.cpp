@@ -277,7 +277,7 @@ void ReportScope(const DoctorContext& context, const Scope& scope, const Walk& w
     report.Problem(scope.check, L"cannot be checked: " + StatusText(walk.status),
                    ScopeRemedy(context, scope, dll, nullptr));
   }
-  const std::wstring otherCopy = scope.perUser ? L"the machine-wide key" : L"this user's key, which hides it";
+  const std::wstring otherCopy = scope.perUser ? L"the machine-wide key" : L"this user's key instead";
   std::size_t problems = 0;
   for (const RegistryDifference& difference : walk.differences) {
     const auto same = [&](const RegistryDifference& r) { return SameDifference(r, difference); };

@@ -85,6 +85,8 @@ class MemoryRegistry : public Registry {
   };
 
   const Handle* Find(RegKey key) const;
+  // The node of an open handle that grants `access`; null, with the Win32 code why, otherwise.
+  const Node* Readable(RegKey key, std::uint32_t access, std::int32_t* code) const;
   std::shared_ptr<Node> Resolve(const std::shared_ptr<Node>& from, const std::u16string& path) const;
   std::shared_ptr<Node> Root(RegKey root) const;
   RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);

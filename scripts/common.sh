@@ -9,6 +9,13 @@ FUZZ=$BUILD_ROOT/fuzz
 export WINEPREFIX=$BUILD_ROOT/wine-prefix
 export WINEARCH=win64
 export WINEDEBUG=-all
+# Wine's 64-bit loader runs what the scripts start. Once wine32:i386 is installed (for the 32-bit
+# tests), Debian's `wine` is the 32-bit loader, which runs the 32-bit reg, regedit, regsvr32,
+# msiexec and cmd: those read and write the 32-bit registry view (an export then lacks the 64-bit
+# classes, an AeDebug setting lands under Wow6432Node). A program named by its path runs as what it
+# is with either loader.
+WINE64=/usr/lib/wine/wine64
+wine() { "$WINE64" "$@"; }
 VAULT_HOST=$BUILD_ROOT/vault
 # A second vault behind S:, on a tmpfs: another file system, so that a move into it copies and
 # deletes instead of renaming (the long moves of the tests and benchmarks).

@@ -140,3 +140,11 @@ echo "${OUT#"$ROOT"/}/:"
 for file in $(ls "$OUT"); do
   printf '  %-34s %9d bytes\n' "$file" "$(stat -c %s "$OUT/$file")"
 done
+if [ -n "${TORVO_SIGN_CERT:-}" ] && [ -z "${TORVO_SIGN_TIMESTAMP:-}" ]; then
+  cat <<WARNING
+WARNING: signed WITHOUT A TIMESTAMP (TORVO_SIGN_TIMESTAMP is not set). The signatures stop being
+WARNING: valid when the certificate expires ($(openssl x509 -in "$TORVO_SIGN_CERT" -noout -enddate | sed 's/^notAfter=//')):
+WARNING: from then on Windows refuses to add the package and warns about the DLL and the installer.
+WARNING: Sign a release you ship with your CA's timestamp server.
+WARNING
+fi

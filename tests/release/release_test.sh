@@ -67,6 +67,7 @@ if [ "$mode" = unsigned ]; then
   log=$(TORVO_SIGN_CERT= TORVO_SIGN_KEY= run_release)
   echo "$log"
   checked=$(check_release_folder "$log")
+  ! grep -q "WITHOUT A TIMESTAMP" <<<"$log" || fail "an unsigned release warns about a timestamp"
   for file in "$dll" "$doctor" "$msix" "$out"/*.msi; do
     expect_in "$log" "${file##*/} is unsigned"
     ! osslsigncode verify -in "$file" >/dev/null 2>&1 || fail "the unsigned ${file##*/} carries a signature"
@@ -99,6 +100,8 @@ log=$(TORVO_SIGN_CERT=$work/cert.pem TORVO_SIGN_KEY=$work/key.pem TORVO_SIGN_PAS
 echo "$log"
 checked=$(check_release_folder "$log")
 expect_in "$checked" "publisher CN=TorvoShellMenu throw-away signer, 4 files in the block map, signed: ok"
+# Signed without a timestamp server, the summary says so loudly.
+expect_in "$log" "WARNING: signed WITHOUT A TIMESTAMP"
 for file in "$dll" "$doctor" "$msix" "$out"/*.msi; do
   expect_in "$log" "${file##*/} signed by $subject, signature verified"
 done

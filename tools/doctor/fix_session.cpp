@@ -125,6 +125,7 @@ int RunFix(const DoctorOptions& options, const std::function<Checked()>& check) 
     for (const Repair& repair : plan) records.push_back({CommandOf(repair), L"not applied: declined"});
     records.insert(records.end(), leftAlone.begin(), leftAlone.end());
     if (options.json) Write(STD_OUTPUT_HANDLE, before.report.AsJson(before.context.dll, &records));
+    if (!options.json && !plan.empty()) Write(STD_OUTPUT_HANDLE, L"nothing applied\n");
     return before.report.HasProblem() ? 1 : 0;
   }
   records = Apply(plan, options.json);

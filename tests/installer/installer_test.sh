@@ -6,6 +6,7 @@
 #              under the paths its manifest names), torvo-doctor finds no
 #              problem and the explorer-like host (torvo_host.exe from BIN) shows the item
 #   unchanged  registry and disk as before the step;  removed  as before the first install
+# After the repair, torvo-doctor --fix names the installer and repairs with it a value it wrote.
 # The install folder is the agent's; the newer package is built from the release's staged sources,
 # each versioned file one build newer, as the next release's are.
 set -euo pipefail
@@ -92,6 +93,14 @@ wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A
     /v ThreadingModel /f >/dev/null
 rm "$host_folder/TorvoShellMenu.dll"
 step repair 0 installed -- /i "$(win "$older")" REINSTALL=ALL REINSTALLMODE=amus
+# torvo-doctor names the installer and repairs a value the installer wrote with its repair.
+read -r older_code older_version < <(msiinfo export "$older" Property | tr -d '\r' |
+    awk -F'\t' '$1 == "ProductCode" { c = $2 } $1 == "ProductVersion" { v = $2 } END { print c, v }')
+wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\InprocServer32' \
+    /v ThreadingModel /f /reg:64 >/dev/null
+wine "$folder\\torvo-doctor.exe" --fix --yes >"$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor --fix left a problem"; }
+grep -qF "ok      installer: TorvoShellMenu $older_version, product code $older_code, folder $folder" "$work/doctor" &&
+    grep -qF "fixed: msiexec /fam $older_code" "$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor: no installer's repair"; }
 # The newer package, given no folder, upgrades the older one where it lies: its files replace the
 # older ones (the DLL with the newer version record) and the registration is whole.
 package_files=$work/stage

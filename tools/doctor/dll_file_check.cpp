@@ -16,6 +16,7 @@
 #include "tools/doctor/file_identity.h"
 #include "tools/doctor/pe_image.h"
 #include "tools/doctor/registry_reads.h"
+#include "tools/doctor/remedies.h"
 
 namespace torvo::doctor {
 
@@ -53,7 +54,8 @@ std::wstring MissingEntryPoints(const PeImage& image) {
   return missing;
 }
 
-// The first thing wrong with the file, or nothing.
+}  // namespace
+
 std::optional<std::wstring> FileFault(const std::wstring& path) {
   if (!win32::Win32FileMover().PathExists(win32::AsUtf16(path.c_str()))) return L"does not exist";
   std::vector<std::uint8_t> bytes;
@@ -70,6 +72,8 @@ std::optional<std::wstring> FileFault(const std::wstring& path) {
   if (!missing.empty()) return L"does not export " + missing;
   return std::nullopt;
 }
+
+namespace {
 
 ClassRegistration ReadRegistration(RegistryReader& reader, RegKey root, const std::wstring& clsid) {
   const std::wstring key = kClassesKey + (L"CLSID\\" + clsid + L"\\InprocServer32");
@@ -127,15 +131,17 @@ void CheckDllFile(DoctorContext& context, Report& report) {
                        L"; COM reads this per-user registration first, so it hides the intact machine-wide "
                        L"registration of " +
                        context.machine.server,
-                   L"reg delete " + Quoted(key) + L" /f (the per-user registration), then restart Explorer");
+                   RemoveUserKey(L"CLSID\\" + context.clsid, L" (the per-user registration)"));
   }
   const std::wstring described = context.dll + L" (" + context.dllOrigin + L")";
   const std::optional<std::wstring> fault = FileFault(context.dll);
   context.dllReadable = !fault;
   if (fault) {
-    report.Problem(
-        L"dll", described + L" " + *fault,
-        L"install TorvoShellMenu.dll (64-bit) again, then register it where it is: regsvr32 " + Quoted(context.dll));
+    report.Problem(L"dll", described + L" " + *fault,
+                   InstallAgain(context,
+                                L"install TorvoShellMenu.dll (64-bit) again, then register it where it is: "
+                                L"regsvr32 " +
+                                    Quoted(context.dll)));
     return;
   }
   report.Ok(L"dll", described + L": a 64-bit image that loads as a data file and exports the five entry points");

@@ -22,8 +22,9 @@ export_roots() {
 }
 
 fresh_prefix "$WINEPREFIX"
-# The prefix is only needed for this run (about 700 MB).
+# The prefix is only needed for this run (about 700 MB). One server for the commands below.
 trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+persistent_wineserver
 mkdir -p "$WINEPREFIX/drive_c/Program Files/ZebTorvo"
 cp "$dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/TorvoShellMenu.dll"
 export_roots before

@@ -35,6 +35,20 @@ if(WIN32)
   add_link_options($<$<CONFIG:Release>:-Wl,--build-id>)
 endif()
 
+# torvo_version_record(TARGET DESCRIPTION): gives a Windows program the version record of the
+# project's version (resources/program_version.rc.in), as the DLL has one; Windows Installer compares
+# it with an installed copy's.
+function(torvo_version_record target description)
+  set(TORVO_PROGRAM_NAME ${target})
+  set(TORVO_PROGRAM_FILE ${target}.exe)
+  set(TORVO_PROGRAM_DESCRIPTION ${description})
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/program_version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/resources/generated)
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/resources/generated/torvo_version.h)
+endfunction()
+
 # Google Test: the system library natively, Debian's sources cross-built for Windows.
 if(WIN32)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

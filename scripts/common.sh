@@ -9,13 +9,12 @@ FUZZ=$BUILD_ROOT/fuzz
 export WINEPREFIX=$BUILD_ROOT/wine-prefix
 export WINEARCH=win64
 export WINEDEBUG=-all
-# Debian's `wine` starts the 32-bit loader whenever wine32:i386 is installed beside wine64. Wine's
-# own programs named without a path (reg, regedit, regsvr32, msiexec, cmd, wineboot) then run as
-# 32-bit programs in these 64-bit prefixes and see the registry's 32-bit view: an export without
-# the class's CLSID key, an AeDebug value that 64-bit programs never read. `wine` here is the
-# 64-bit loader.
+# Wine's 64-bit loader runs what the scripts start. Once wine32:i386 is installed (for the 32-bit
+# tests), Debian's `wine` is the 32-bit loader, which runs the 32-bit reg, regedit, regsvr32,
+# msiexec and cmd: those read and write the 32-bit registry view (an export then lacks the 64-bit
+# classes, an AeDebug setting lands under Wow6432Node). A program named by its path runs as what it
+# is with either loader.
 WINE64=/usr/lib/wine/wine64
-[ -x "$WINE64" ] || WINE64=wine
 wine() { "$WINE64" "$@"; }
 VAULT_HOST=$BUILD_ROOT/vault
 # A second vault behind S:, on a tmpfs: another file system, so that a move into it copies and
@@ -40,8 +39,9 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
 }
 
-# Signing an MSIX package takes osslsigncode 2.7 or later; bookworm's main suite has 2.5, its
-# backports suite a later one. When the installed one is older, adds the backports suite of the
+# Signing an MSIX package takes osslsigncode 2.9 or later (2.7 and 2.8 sign one, but write its
+# central directory in another order than its entries, which Windows refuses); bookworm's main suite
+# has 2.5, its backports suite 2.9. When the installed one is older, adds the backports suite of the
 # mirror this machine already uses and installs osslsigncode from there.
 ensure_msix_signer() {
   msix_signer_installed && return 0
@@ -55,12 +55,12 @@ ensure_msix_signer() {
       $sudo tee /etc/apt/sources.list.d/torvo-backports.sources >/dev/null || return 1
   $sudo apt-get update -qq || return 1
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -t "$codename-backports" osslsigncode >/dev/null
-  msix_signer_installed || { echo "osslsigncode 2.7 or later could not be installed" >&2; return 1; }
+  msix_signer_installed || { echo "osslsigncode 2.9 or later could not be installed" >&2; return 1; }
 }
 
 msix_signer_installed() {
   local installed; installed=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
-  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.7
+  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.9
 }
 
 # The URI of the mirror that the apt sources name for the suite CODENAME itself: the first enabled

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Builds the Release configuration of TorvoShellMenu.dll and torvo-doctor.exe in a tree of its own
-# (build/win-release) and writes what a vendor ships to build/release/, and nothing else:
+# Builds the Release configuration of TorvoShellMenu.dll, torvo-doctor.exe and torvo-move.exe in a
+# tree of its own (build/win-release) and writes what a vendor ships to build/release/, and nothing
+# else:
 #   TorvoShellMenu.dll        stripped, with a GNU debug link to its symbols; signed when asked
 #   torvo-doctor.exe          the same
-#   *.debug                   the symbols of both, for crash analysis; kept, not shipped to users
+#   torvo-move.exe            the same: the Explorer command's move, in a process of its own
+#   *.debug                   the symbols of all three, for crash analysis; kept, not shipped to users
 #   TorvoShellMenu.msix       the sparse package that puts the command on Windows 11's first menu;
 #                             signed when asked, with the signer's subject as its publisher
 #   TorvoShellMenu-<version>-x64.msi
-#                             the per-machine installer of the DLL, the doctor and the package
+#                             the per-machine installer of the DLL, the doctor, the mover, the package
 #                             (packaging/msi); signed when asked
 #   SHA256SUMS                the checksums of all
 # Signing (Authenticode, SHA-256) with osslsigncode when TORVO_SIGN_CERT and TORVO_SIGN_KEY name
@@ -21,6 +23,7 @@ RELEASE_TREE=$BUILD_ROOT/win-release
 OUT=$BUILD_ROOT/release
 DLL=TorvoShellMenu.dll
 DOCTOR=torvo-doctor.exe
+MOVER=torvo-move.exe
 MSIX=TorvoShellMenu.msix
 PACKAGING=$ROOT/packaging/msix
 # The publisher of an unsigned package: Windows 11 installs a package whose publisher holds this
@@ -43,7 +46,7 @@ build_id() {
   "$OBJDUMP" -p "$1" | sed -nE 's/.*format RSDS signature (.{8})(.{4})(.{4})(.{4})(.{12}) age ([0-9]+).*/{\U\1-\2-\3-\4-\5\E} age \6/p'
 }
 
-# Signs a file (the stripped DLL or doctor, the sparse package, the installer) into a copy, verifies
+# Signs a file (a stripped binary, the sparse package, the installer) into a copy, verifies
 # the signature and names the signer.
 sign() {
   local unsigned=$1 signed=$2
@@ -85,7 +88,7 @@ strip_apart() {
 build_installer() {
   local stage=$RELEASE_TREE/msi msi=TorvoShellMenu-$(version)-x64.msi
   rm -rf "$stage" && mkdir -p "$stage"
-  cp "$work/out/$DLL" "$work/out/$DOCTOR" "$stage/"
+  cp "$work/out/$DLL" "$work/out/$DOCTOR" "$work/out/$MOVER" "$stage/"
   [ ! -f "$work/out/$MSIX" ] || cp "$work/out/$MSIX" "$stage/"
   "$ROOT/packaging/msi/harvest.sh" "$stage/$DLL" "$stage" || fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" || fail "building the installer failed"
@@ -118,7 +121,7 @@ ensure_packages
 [ -z "${TORVO_SIGN_CERT:-}" ] || ensure_msix_signer
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
-cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR"
+cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER"
 
 # Everything is made in a folder of its own that becomes build/release/ only when complete.
 work=$(mktemp -d "$BUILD_ROOT/release-work.XXXXXX")
@@ -126,10 +129,12 @@ trap 'rm -rf "$work"' EXIT
 mkdir -m 755 "$work/out"
 strip_apart "$DLL"
 strip_apart "$DOCTOR"
+strip_apart "$MOVER"
 
 echo "TorvoShellMenu $(version), build id $(build_id "$work/$DLL")"
 ship "$DLL"
 ship "$DOCTOR"
+ship "$MOVER"
 release_msix
 chmod 644 "$work/out/$MSIX"
 build_installer
@@ -140,3 +145,11 @@ echo "${OUT#"$ROOT"/}/:"
 for file in $(ls "$OUT"); do
   printf '  %-34s %9d bytes\n' "$file" "$(stat -c %s "$OUT/$file")"
 done
+if [ -n "${TORVO_SIGN_CERT:-}" ] && [ -z "${TORVO_SIGN_TIMESTAMP:-}" ]; then
+  cat <<WARNING
+WARNING: signed WITHOUT A TIMESTAMP (TORVO_SIGN_TIMESTAMP is not set). The signatures stop being
+WARNING: valid when the certificate expires ($(openssl x509 -in "$TORVO_SIGN_CERT" -noout -enddate | sed 's/^notAfter=//')):
+WARNING: from then on Windows refuses to add the package and warns about the DLL and the installer.
+WARNING: Sign a release you ship with your CA's timestamp server.
+WARNING
+fi

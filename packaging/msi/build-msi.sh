@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # build-msi.sh VERSION STAGE OUT
-# Builds the installer of the files in STAGE (TorvoShellMenu.dll, torvo-doctor.exe, registration.wxi
-# and registration.json from harvest.sh, and TorvoShellMenu.msix when the release has one) into OUT,
-# then checks that its registry rows are exactly what registration wrote.
+# Builds the installer of the files in STAGE (TorvoShellMenu.dll, torvo-doctor.exe, torvo-move.exe,
+# registration.wxi and registration.json from harvest.sh, and TorvoShellMenu.msix when the release
+# has one, with the package's logos from packaging/msix) into OUT,
+# writes into its tables what wixl cannot (package_tables.py finish: the files' versions, the secure
+# install folder), then checks that its registry rows are exactly what registration wrote and that
+# its tables follow Windows Installer's rules (package_tables.py check).
 # VERSION is the product's four-part version, major.minor.patch.build. Windows Installer compares
 # three parts (major and minor up to 255, the third up to 65535), so the package's version is
 # major.minor.build: the build number orders releases, and it grows with every release.
@@ -24,11 +27,16 @@ upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$here/TorvoShellMenu
 product_code=$("$PYTHON" -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
     "$upgrade_code" "$package_version")
 sparse=no
-[ ! -f "$stage/TorvoShellMenu.msix" ] || sparse=yes
+if [ -f "$stage/TorvoShellMenu.msix" ]; then
+  sparse=yes
+  mkdir -p "$stage/images" && cp "$here"/../msix/images/*.png "$stage/images/"
+fi
 
 # wixl finds the files named by the source beside it.
-cp "$here/TorvoShellMenu.wxs" "$stage/"
+cp "$here/TorvoShellMenu.wxs" "$here/../../resources/padlock.ico" "$stage/"
 wixl -a x64 -D Version="$package_version" -D ProductCode="$product_code" -D Sparse=$sparse \
     -o "$out" "$stage/TorvoShellMenu.wxs" || fail "wixl failed"
+"$PYTHON" "$here/package_tables.py" finish "$out" || fail "the package's tables cannot be finished"
 "$PYTHON" "$here/registration_rows.py" check "$out" "$stage/registration.json" ||
     fail "the package's registry rows are not what registration writes"
+"$PYTHON" "$here/package_tables.py" check "$out" || fail "the package's tables break the rules above"

@@ -2,8 +2,9 @@
 # harvest.sh DLL STAGE
 # Registers DLL with regsvr32 (machine-wide) in a clean Wine prefix of its own, as
 # C:\Program Files\ZebTorvo\TorvoShellMenu.dll, and turns what it wrote into the installer's rows:
-# STAGE/registration.json and STAGE/registration.wxi (registration_rows.py). BUILD_ROOT holds the
-# prefix, which is made anew each time.
+# STAGE/registration.json and STAGE/registration.wxi (registration_rows.py). What registration wrote
+# must still be there after a restart of the registry (a volatile key would vanish with Windows'
+# next start, and the item with it). BUILD_ROOT holds the prefix, which is made anew each time.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/common.sh"
@@ -30,5 +31,11 @@ cp "$dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/TorvoShellMenu.dll"
 export_roots before
 wine regsvr32 /s "$installed" || fail "regsvr32 failed"
 export_roots after
-"$PYTHON" "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before" "$WINEPREFIX/drive_c/after" "$installed" \
-    "$stage" || fail "the registration cannot be written as rows"
+# The registry as the next start reads it: the server writes its hives and ends; a new one serves
+# the exports.
+wineserver -k 2>/dev/null || true
+wineserver -w
+persistent_wineserver
+export_roots restarted
+"$PYTHON" "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before" "$WINEPREFIX/drive_c/after" \
+    "$WINEPREFIX/drive_c/restarted" "$installed" "$stage" || fail "the registration cannot be written as rows"

@@ -1,16 +1,18 @@
 #!/usr/bin/env python3
 """The installer's registry rows, derived from what the DLL's registration writes.
 
-  registration_rows.py rows BEFORE AFTER DLL STAGE
+  registration_rows.py rows BEFORE AFTER RESTARTED DLL STAGE
       BEFORE and AFTER are folders of exports (*.reg) of a clean prefix around `regsvr32 DLL`
-      (DLL as a Windows path).
+      (DLL as a Windows path), RESTARTED the same after a restart of the registry, which must
+      still hold all that registration wrote.
       Writes STAGE/registration.json, what registration wrote with the DLL's path folded into
       the installed file ([#TorvoShellMenu.dll]) and its folder into [INSTALLFOLDER], and
       STAGE/registration.wxi, one RegistryValue row per value of it. Anything that rows cannot
       write exactly fails the run.
   registration_rows.py check MSI STAGE/registration.json
-      The package's rows of the component ShellExtension are exactly the values of the set;
-      fails naming every row that is missing, extra or different.
+      The package's rows are exactly the values of the set, in the component ShellExtension, and
+      its own record of the install folder; fails naming every row that is missing, extra,
+      different, written twice or in another component.
 """
 import os
 import re
@@ -23,6 +25,9 @@ import reg_export
 DLL_TOKEN = "[#TorvoShellMenu.dll]"
 FOLDER_TOKEN = "[INSTALLFOLDER]"
 COMPONENT = "ShellExtension"
+# The package's one row of its own: the install folder it remembers.
+OWN_COMPONENT = "InstalledFolderRecord"
+OWN_ROW = ("hklm\\software\\zebtorvo\\torvoshellmenu", "installfolder")
 ROW_TYPES = {"sz": "string", "dword": "integer"}
 # The Registry table's Root column.
 ROOTS = {"0": "HKCR", "1": "HKCU", "2": "HKLM", "3": "HKU"}
@@ -40,11 +45,16 @@ def _read_folder(folder):
     return entries
 
 
-def harvest(before_folder, after_folder, dll):
-    added, removed = reg_export.difference(_read_folder(before_folder), _read_folder(after_folder))
+def harvest(before_folder, after_folder, restarted_folder, dll):
+    after = _read_folder(after_folder)
+    added, removed = reg_export.difference(_read_folder(before_folder), after)
     if removed:
         raise Inexpressible("registration removed or changed what was there: " +
                             "; ".join(reg_export.describe(e) for e in removed.values()))
+    _, lost = reg_export.difference(added, _read_folder(restarted_folder))
+    if lost:
+        raise Inexpressible("registration wrote what a restart of the registry loses (volatile keys?): " +
+                            "; ".join(reg_export.describe(e) for e in lost.values()))
     return reg_export.fold(added, dll, DLL_TOKEN, FOLDER_TOKEN)
 
 
@@ -95,14 +105,12 @@ def _unescaped(text):
 
 
 def table_entries(msi):
-    """The values that the package's component ShellExtension writes, as entries."""
+    """Every row of the package's Registry table, as (entry, component)."""
     table = subprocess.run(["msiinfo", "export", msi, "Registry"], check=True, capture_output=True,
                            text=True).stdout.splitlines()[3:]
-    entries = {}
+    rows = []
     for line in table:
         _, root, key, name, value, component = line.split("\t")
-        if component != COMPONENT:
-            continue
         if value.startswith("##"):
             kind, data = "sz", value[1:]
         elif value.startswith("#") and re.fullmatch(r"#-?\d+", value):
@@ -111,27 +119,40 @@ def table_entries(msi):
             kind, data = "unreadable", value
         else:
             kind, data = "sz", value
-        entry = (ROOTS[root] + "\\" + _unescaped(key), _unescaped(name), kind,
+        entry = (ROOTS.get(root, "root " + root) + "\\" + _unescaped(key), _unescaped(name), kind,
                  _unescaped(data) if kind == "sz" else data)
-        entries[reg_export.identity(entry)] = entry
-    return entries
+        rows.append((entry, component))
+    return rows
 
 
 def check(msi, set_path):
+    """The package writes the registration's values in the component ShellExtension, its own
+    record of the install folder, and nothing else, each value once."""
     wanted = {i: e for i, e in reg_export.load(set_path).items() if e[1] is not None}
-    extra, missing = reg_export.difference(wanted, table_entries(msi))
-    for entry in missing.values():
-        print("registration wrote, the package lacks: " + reg_export.describe(entry), file=sys.stderr)
-    for entry in extra.values():
-        print("the package writes, registration did not: " + reg_export.describe(entry), file=sys.stderr)
-    return 1 if missing or extra else 0
+    written, faults = {}, []
+    for entry, component in table_entries(msi):
+        ident = reg_export.identity(entry)
+        if ident in written:
+            faults.append("the package writes twice: " + reg_export.describe(entry))
+        elif ident == OWN_ROW and component != OWN_COMPONENT:
+            faults.append("the install folder's record outside %s: %s" % (OWN_COMPONENT, reg_export.describe(entry)))
+        elif ident != OWN_ROW and component != COMPONENT:
+            faults.append("the package writes, outside %s: %s" % (COMPONENT, reg_export.describe(entry)))
+        written[ident] = entry
+    written.pop(OWN_ROW, None)
+    extra, missing = reg_export.difference(wanted, written)
+    faults += ["registration wrote, the package lacks: " + reg_export.describe(e) for e in missing.values()]
+    faults += ["the package writes, registration did not: " + reg_export.describe(e) for e in extra.values()]
+    for fault in faults:
+        print(fault, file=sys.stderr)
+    return 1 if faults else 0
 
 
 def main(argv):
-    if len(argv) == 5 and argv[0] == "rows":
-        before, after, dll, stage = argv[1:]
+    if len(argv) == 6 and argv[0] == "rows":
+        before, after, restarted, dll, stage = argv[1:]
         try:
-            entries = harvest(before, after, dll)
+            entries = harvest(before, after, restarted, dll)
             include = rows_include(entries, dll)
         except Inexpressible as problem:
             print("registration_rows: " + str(problem), file=sys.stderr)

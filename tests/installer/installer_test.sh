@@ -2,10 +2,12 @@
 # installer_test.sh BIN: the release's installer under Wine's msiexec in a clean prefix of its own,
 # step after step, each checked against the state it must leave:
 #   installed  the registry holds exactly what regsvr32 writes in a clean prefix (the release's
-#              harvest, the DLL's path folded), the files are the release's, torvo-doctor finds no
+#              harvest, the DLL's path folded), the files are the package's (the package's logos
+#              under the paths its manifest names), torvo-doctor finds no
 #              problem and the explorer-like host (torvo_host.exe from BIN) shows the item
 #   unchanged  registry and disk as before the step;  removed  as before the first install
-# The install folder is the agent's; the newer package is built from the release's staged sources.
+# The install folder is the agent's; the newer package is built from the release's staged sources,
+# each versioned file one build newer, as the next release's are.
 set -euo pipefail
 bin=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -28,15 +30,22 @@ snapshot() {
   (cd "$WINEPREFIX/drive_c" && find . \( -path ./windows/Installer -prune \) -o \( -type f -printf '%p %s %T@\n' \) \
        -o \( -type d -printf '%p/\n' \) | sort) >"$1.disk"
 }
+file_version() { "$PYTHON" -c 'import sys; sys.path.insert(0, sys.argv[1]); import pe_version; print(pe_version.version_record(sys.argv[2])[0])' "$root/packaging/msi" "$1"; }
 same_disk() { diff -u "$1.disk" "$2.disk" || fail "$3: the disk differs"; }
 
 # The product codes in the list of programs of an export (a fresh prefix has none).
 products() { iconv -f UTF-16 -t UTF-8 "$1.reg" | tr -d '\r' | sed -nE 's/^\[.*\\Uninstall\\(\{[^\]+\})\]$/\1/p'; }
 
+# The files the installed package holds: the release's, then the newer package's.
+package_files=$release
 check_installed() {
   compare installed "$work/pristine.reg" "$1.reg" "$BUILD_ROOT/win-release/msi/registration.json" "$folder\\TorvoShellMenu.dll"
-  for file in TorvoShellMenu.dll torvo-doctor.exe TorvoShellMenu.msix; do
-    cmp "$release/$file" "$host_folder/$file" || fail "$file is not the release's"
+  for file in TorvoShellMenu.dll torvo-doctor.exe torvo-move.exe TorvoShellMenu.msix; do
+    cmp "$package_files/$file" "$host_folder/$file" || fail "$file is not the package's"
+  done
+  # The sparse package's logos where Windows looks for them: its external location, the DLL's folder.
+  for logo in StoreLogo Square44x44Logo Square150x150Logo; do
+    cmp "$root/packaging/msix/images/$logo.png" "$host_folder/images/$logo.png" || fail "$logo.png is not installed"
   done
   wine "$folder\\torvo-doctor.exe" >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }
   wine "$bin/torvo_host.exe" 'C:\users\Public\report.txt' >"$1.host" || true
@@ -66,6 +75,7 @@ older=$(ls "$release"/TorvoShellMenu-*-x64.msi)
 version=$(basename "$older" | sed -E 's/^TorvoShellMenu-(.*)-x64\.msi$/\1/')
 newer_version=${version%.*}.$((${version##*.} + 1))
 cp -r "$BUILD_ROOT/win-release/msi" "$work/stage"
+"$PYTHON" "$root/tests/installer/newer_build.py" "$work/stage"
 "$root/packaging/msi/build-msi.sh" "$newer_version" "$work/stage" "$work/newer.msi" >/dev/null
 newer_code=$(msiinfo export "$work/newer.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
 
@@ -82,8 +92,14 @@ wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A
     /v ThreadingModel /f >/dev/null
 rm "$host_folder/TorvoShellMenu.dll"
 step repair 0 installed -- /i "$(win "$older")" REINSTALL=ALL REINSTALLMODE=amus
-# The newer package, given no folder, upgrades the older one where it lies.
+# The newer package, given no folder, upgrades the older one where it lies: its files replace the
+# older ones (the DLL with the newer version record) and the registration is whole.
+package_files=$work/stage
 step upgrade 0 installed -- /i "$(win "$work/newer.msi")"
+installed_version=$(file_version "$host_folder/TorvoShellMenu.dll")
+[ "$installed_version" = "$(file_version "$work/stage/TorvoShellMenu.dll")" ] &&
+    [ "$installed_version" != "$(file_version "$release/TorvoShellMenu.dll")" ] ||
+    fail "the upgraded DLL's version record is $installed_version"
 [ "$(products "$work/upgrade.after")" = "$newer_code" ] ||
     fail "installed products after the upgrade: $(products "$work/upgrade.after"), not $newer_code"
 # 1603 (fatal error) is 67 to a Linux shell. The refusal is the downgrade rule's, which found the

@@ -2,14 +2,14 @@
 # scripts/release.sh end to end, on build/release/ of BUILD_ROOT:
 #   release_test.sh unsigned
 #       without a certificate the script says that nothing is signed and succeeds; what it writes
-#       is the stripped DLL and doctor, their symbols (found through the debug links), the
-#       package, the installer and matching checksums; the version it prints is the DLL's own and
+#       is the stripped DLL, doctor and mover, their symbols (found through the debug links), the
+#       package (laid out as Windows reads it), the installer and matching checksums; the version it prints is the DLL's own and
 #       the package's, whose publisher is the one for unsigned packages, and the package passes its
 #       check
 #   release_test.sh signed BIN WINE_RUN STAGE
-#       with a throw-away certificate and key the signatures of the DLL, the doctor, the package
-#       and the installer verify, the DLL's and the package's cover their files, the package's
-#       publisher is the certificate's subject, and the DLL passes the server's end-to-end group
+#       with a throw-away certificate and key the signatures of the DLL, the doctor, the mover, the
+#       package and the installer verify, the DLL's and the package's cover their files, the signed
+#       package is still laid out as Windows reads it, its publisher is the certificate's subject, and the DLL passes the server's end-to-end group
 #       under Wine: wine_server.exe and the stand-in agent from BIN run beside it in STAGE
 set -euo pipefail
 mode=$1
@@ -17,6 +17,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$BUILD_ROOT/release
 dll=$out/TorvoShellMenu.dll
 doctor=$out/torvo-doctor.exe
+mover=$out/torvo-move.exe
 msix=$out/TorvoShellMenu.msix
 tools=x86_64-w64-mingw32
 work=$(mktemp -d)
@@ -38,7 +39,7 @@ printed_version() { sed -nE 's/^TorvoShellMenu ([0-9.]+), build id .*/\1/p' <<<"
 check_release_folder() {
   local msi="TorvoShellMenu-$(printed_version "$1")-x64.msi"
   [ "$(LC_ALL=C ls "$out" | tr '\n' ' ')" = "SHA256SUMS $msi TorvoShellMenu.dll TorvoShellMenu.dll.debug \
-TorvoShellMenu.msix torvo-doctor.exe torvo-doctor.exe.debug " ] ||
+TorvoShellMenu.msix torvo-doctor.exe torvo-doctor.exe.debug torvo-move.exe torvo-move.exe.debug " ] ||
       fail "build/release holds: $(ls "$out")"
   [ "$(cut -d' ' -f3 "$out/SHA256SUMS" | sort | tr '\n' ' ')" = "$(ls "$out" | grep -vx SHA256SUMS | sort | tr '\n' ' ')" ] ||
       fail "SHA256SUMS does not list every file"
@@ -67,13 +68,14 @@ if [ "$mode" = unsigned ]; then
   log=$(TORVO_SIGN_CERT= TORVO_SIGN_KEY= run_release)
   echo "$log"
   checked=$(check_release_folder "$log")
-  for file in "$dll" "$doctor" "$msix" "$out"/*.msi; do
+  ! grep -q "WITHOUT A TIMESTAMP" <<<"$log" || fail "an unsigned release warns about a timestamp"
+  for file in "$dll" "$doctor" "$mover" "$msix" "$out"/*.msi; do
     expect_in "$log" "${file##*/} is unsigned"
     ! osslsigncode verify -in "$file" >/dev/null 2>&1 || fail "the unsigned ${file##*/} carries a signature"
   done
 
   # Stripped, and the symbols are found through the debug link (whose checksum addr2line checks).
-  for binary in "$dll" "$doctor"; do
+  for binary in "$dll" "$doctor" "$mover"; do
     ! "$tools-objdump" -h "$binary" | grep -q ' \.debug_' || fail "debug sections left in $binary"
     "$tools-objdump" -h "$binary" | grep -q ' \.gnu_debuglink' || fail "no debug link in $binary"
   done
@@ -99,14 +101,17 @@ log=$(TORVO_SIGN_CERT=$work/cert.pem TORVO_SIGN_KEY=$work/key.pem TORVO_SIGN_PAS
 echo "$log"
 checked=$(check_release_folder "$log")
 expect_in "$checked" "publisher CN=TorvoShellMenu throw-away signer, 4 files in the block map, signed: ok"
-for file in "$dll" "$doctor" "$msix" "$out"/*.msi; do
+# Signed without a timestamp server, the summary says so loudly.
+expect_in "$log" "WARNING: signed WITHOUT A TIMESTAMP"
+for file in "$dll" "$doctor" "$mover" "$msix" "$out"/*.msi; do
   expect_in "$log" "${file##*/} signed by $subject, signature verified"
 done
 check_signature "$doctor"
+check_signature "$mover"
 check_signature "$out"/*.msi
 
 # The signatures cover the code and the package: one byte changed in the DLL's .text, or in the
-# package's manifest (its first entry), and they no longer verify.
+# package's first entry (the largest logo), and they no longer verify.
 check_signature_covers "$dll" 1024
 check_signature_covers "$msix" 100
 

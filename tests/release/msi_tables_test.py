@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""The checks of the release's installer (BUILD_ROOT/release), on the signed package that the release
+tests leave: package_tables.py and registration_rows.py pass it, and refuse every copy of it broken
+in one of the ways of the table BROKEN (each row names the fault its check must report)."""
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+MSI_TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "msi")
+BUILD_ROOT = os.environ["BUILD_ROOT"]
+RELEASE_MSI = glob.glob(os.path.join(BUILD_ROOT, "release", "TorvoShellMenu-*-x64.msi"))
+HARVEST = os.path.join(BUILD_ROOT, "win-release", "msi", "registration.json")
+CLASS_KEY = r"Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}"
+
+
+def tables_check(msi):
+    return [sys.executable, os.path.join(MSI_TOOLS, "package_tables.py"), "check", msi]
+
+
+def rows_check(msi):
+    return [sys.executable, os.path.join(MSI_TOOLS, "registration_rows.py"), "check", msi, HARVEST]
+
+
+# (fault, SQL that makes it, the check that must refuse it, what the refusal names)
+BROKEN = [
+    ("the DLL without its version", "UPDATE `File` SET `Version` = '', `Language` = '' WHERE `File` = 'TorvoShellMenu.dll'",
+     tables_check, "TorvoShellMenu.dll: the row gives version ''"),
+    ("the doctor an older version", "UPDATE `File` SET `Version` = '1.0.0.0' WHERE `File` = 'torvo_doctor.exe'",
+     tables_check, "torvo_doctor.exe: the row gives version '1.0.0.0'"),
+    ("the DLL in another language", "UPDATE `File` SET `Language` = '2052' WHERE `File` = 'TorvoShellMenu.dll'",
+     tables_check, "language '2052'"),
+    ("the doctor's long name alone", "UPDATE `File` SET `FileName` = 'torvo-doctor.exe' WHERE `File` = 'torvo_doctor.exe'",
+     tables_check, "torvo_doctor.exe: the FileName torvo-doctor.exe does not begin with a short name"),
+    ("a hash of the DLL", "INSERT INTO `MsiFileHash` (`File_`, `Options`, `HashPart1`, `HashPart2`, `HashPart3`, "
+     "`HashPart4`) VALUES ('TorvoShellMenu.dll', 0, 1, 2, 3, 4)", tables_check,
+     "TorvoShellMenu.dll: a versioned file with a MsiFileHash row"),
+    ("the package's hash gone", "DELETE FROM `MsiFileHash` WHERE `File_` = 'TorvoShellMenu.msix'", tables_check,
+     "TorvoShellMenu.msix: an unversioned file without a MsiFileHash row"),
+    ("the package's hash wrong", "UPDATE `MsiFileHash` SET `HashPart1` = 7 WHERE `File_` = 'TorvoShellMenu.msix'",
+     tables_check, "TorvoShellMenu.msix: its MsiFileHash row is not the file's hash"),
+    ("the folder not secure", "UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' "
+     "WHERE `Property` = 'SecureCustomProperties'", tables_check, "INSTALLFOLDER is not in SecureCustomProperties"),
+    ("no icon in Settings", "DELETE FROM `Property` WHERE `Property` = 'ARPPRODUCTICON'", tables_check,
+     "ARPPRODUCTICON names no icon"),
+    ("a Modify button", "DELETE FROM `Property` WHERE `Property` = 'ARPNOMODIFY'", tables_check, "ARPNOMODIFY is not 1"),
+    ("the location set after it is recorded",
+     "UPDATE `InstallExecuteSequence` SET `Sequence` = 6601 WHERE `Action` = 'SetInstallLocation'", tables_check,
+     "ARPINSTALLLOCATION is not set between CostFinalize and RegisterProduct"),
+    ("a restart allowed", "DELETE FROM `Property` WHERE `Property` = 'REBOOT'", tables_check, "REBOOT is not ReallySuppress"),
+    ("a registry row missing", "DELETE FROM `Registry` WHERE `Key` = '%s\\InprocServer32' AND `Name` = 'ThreadingModel'"
+     % CLASS_KEY, rows_check, "registration wrote, the package lacks"),
+    ("a registry row that registration did not write",
+     "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
+     "VALUES ('extra', 2, '%s', 'Extra', 'x', 'ShellExtension')" % CLASS_KEY, rows_check,
+     "the package writes, registration did not"),
+    ("a registry row in another component",
+     "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
+     "VALUES ('extra', 2, 'Software\\ZebTorvo', 'Extra', 'x', 'Doctor')", rows_check,
+     "the package writes, outside ShellExtension"),
+    ("a registry value written twice",
+     "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
+     "VALUES ('twice', 2, '%s\\InprocServer32', 'ThreadingModel', 'Free', 'ShellExtension')" % CLASS_KEY,
+     rows_check, "the package writes twice"),
+]
+
+
+class ReleaseInstaller(unittest.TestCase):
+    def setUp(self):
+        self.assertEqual(len(RELEASE_MSI), 1, "not one release installer in " + BUILD_ROOT)
+        self.folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.folder)
+
+    def run_check(self, check, msi):
+        return subprocess.run(check(msi), capture_output=True, text=True)
+
+    def test_the_release_passes_both_checks(self):
+        for check in (tables_check, rows_check):
+            result = self.run_check(check, RELEASE_MSI[0])
+            self.assertEqual(result.returncode, 0, result.stderr)
+
+    def test_each_broken_package_is_refused(self):
+        for fault, query, check, report in BROKEN:
+            with self.subTest(fault):
+                broken = os.path.join(self.folder, "broken.msi")
+                shutil.copyfile(RELEASE_MSI[0], broken)
+                subprocess.run(["msibuild", broken, "-q", query], check=True)
+                result = self.run_check(check, broken)
+                self.assertNotEqual(result.returncode, 0, fault)
+                self.assertIn(report, result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()

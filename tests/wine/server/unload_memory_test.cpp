@@ -78,20 +78,16 @@ class UnloadMemory : public ::testing::Test {
   void SetUp() override {
     RemoveAllRegistrations();
     ASSERT_EQ(RunRegsvr32(L""), 0u);
-    CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kMinimalHandlerKey) + L"\\InprocServer32");
-    SetValue(L"", ProgramFolder() + kMinimalHandler.dllName);
-    SetValue(L"ThreadingModel", L"Apartment");
+    const std::wstring key = std::wstring(kMinimalHandlerKey) + L"\\InprocServer32";
+    const std::wstring path = ProgramFolder() + kMinimalHandler.dllName;
+    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, path.c_str(),
+                      static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"ThreadingModel", REG_SZ, L"Apartment", sizeof(L"Apartment"));
   }
   void TearDown() override {
     DeleteTree(HKEY_LOCAL_MACHINE, kMinimalHandlerKey);
     RunRegsvr32(L"/u");
     RemoveAllRegistrations();
-  }
-
-  static void SetValue(const wchar_t* name, const std::wstring& data) {
-    const std::wstring key = std::wstring(kMinimalHandlerKey) + L"\\InprocServer32";
-    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, data.c_str(),
-                      static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
   }
 
   ComApartment apartment;

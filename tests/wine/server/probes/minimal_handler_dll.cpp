@@ -15,7 +15,6 @@ LONG g_locks = 0;
 
 // {6F1E8C2A-3B47-4D59-9A61-0C2E7B84D3F5}, named only by the test that loads this DLL.
 constexpr CLSID kMinimalHandlerClsid = {0x6f1e8c2a, 0x3b47, 0x4d59, {0x9a, 0x61, 0x0c, 0x2e, 0x7b, 0x84, 0xd3, 0xf5}};
-constexpr int kProtectedRows = 45;
 
 DWORD WINAPI FindAgent(void* result) {
   *static_cast<HWND*>(result) = ::FindWindowW(L"ZebTorvoFloat", nullptr);
@@ -29,7 +28,7 @@ HWND LookUpAgent() {
   ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&FindAgent), &self);
   const HANDLE thread = ::CreateThread(nullptr, 0, &FindAgent, &window, 0, nullptr);
   if (thread == nullptr) return nullptr;
-  ::WaitForSingleObject(thread, 2000);
+  ::WaitForSingleObject(thread, INFINITE);
   ::CloseHandle(thread);
   return window;
 }
@@ -38,54 +37,48 @@ class Handler final : public IShellExtInit, public IContextMenu {
  public:
   Handler() : bitmap_(::LoadBitmapW(g_module, MAKEINTRESOURCEW(201))) { ::InterlockedIncrement(&g_locks); }
   ~Handler() {
-    if (bitmap_ != nullptr) ::DeleteObject(bitmap_);
+    ::DeleteObject(bitmap_);
     ::InterlockedDecrement(&g_locks);
   }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IShellExtInit)) {
+    if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IShellExtInit))
       *out = static_cast<IShellExtInit*>(this);
-    } else if (::IsEqualIID(iid, IID_IContextMenu)) {
-      *out = static_cast<IContextMenu*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
+    if (::IsEqualIID(iid, IID_IContextMenu)) *out = static_cast<IContextMenu*>(this);
+    if (*out == nullptr) return E_NOINTERFACE;
     AddRef();
     return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
   ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --count_;
-    if (left == 0) {
-      this->~Handler();
-      ::HeapFree(::GetProcessHeap(), 0, this);
-    }
-    return left;
+    if (--count_ > 0) return count_;
+    this->~Handler();
+    ::HeapFree(::GetProcessHeap(), 0, this);
+    return 0;
   }
 
   HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) override {
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
-    if (data == nullptr || FAILED(data->GetData(&format, &medium))) return E_INVALIDARG;
+    if (FAILED(data->GetData(&format, &medium))) return E_INVALIDARG;
     const auto drop = static_cast<HDROP>(::GlobalLock(medium.hGlobal));
-    const UINT count = drop != nullptr ? ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) : 0;
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     if (count > 0) ::DragQueryFileW(drop, count - 1, lastItem_, MAX_PATH);
     ::GlobalUnlock(medium.hGlobal);
     ::ReleaseStgMedium(&medium);
-    return count > 0 ? S_OK : E_INVALIDARG;
+    return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT) override {
     const HWND agent = LookUpAgent();
+    COPYDATASTRUCT query{1005, 0, nullptr};
+    DWORD_PTR answer = 0;
     if (agent != nullptr) {
-      COPYDATASTRUCT query{1005, 0, nullptr};
-      DWORD_PTR answer = 0;
       ::SendMessageTimeoutW(agent, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 1000, &answer);
     }
     wchar_t expanded[MAX_PATH];
-    for (int row = 0; row < kProtectedRows; ++row) {
+    for (int row = 0; row < 45; ++row) {  // the protected places
       ::ExpandEnvironmentStringsW(L"%SystemRoot%", expanded, MAX_PATH);
       ::FindStringOrdinal(FIND_FROMSTART, lastItem_, -1, expanded, -1, TRUE);
     }
@@ -104,22 +97,16 @@ class Handler final : public IShellExtInit, public IContextMenu {
   wchar_t lastItem_[MAX_PATH] = {};
 };
 
+// The class object, a constant of the image: COM's references to it do not keep the DLL.
 class Factory final : public IClassFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, IID_IClassFactory)) return E_NOINTERFACE;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
     *out = this;
-    AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&g_locks)); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(::InterlockedDecrement(&g_locks)); }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
     void* memory = ::HeapAlloc(::GetProcessHeap(), 0, sizeof(Handler));
     if (memory == nullptr) return E_OUTOFMEMORY;
     Handler* handler = new (memory) Handler();
@@ -129,11 +116,7 @@ class Factory final : public IClassFactory {
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) {
-      ::InterlockedIncrement(&g_locks);
-    } else {
-      ::InterlockedDecrement(&g_locks);
-    }
+    lock ? ::InterlockedIncrement(&g_locks) : ::InterlockedDecrement(&g_locks);
     return S_OK;
   }
 };
@@ -148,8 +131,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
   if (!::IsEqualCLSID(clsid, kMinimalHandlerClsid)) return CLASS_E_CLASSNOTAVAILABLE;
   return g_factory.QueryInterface(iid, out);
 }

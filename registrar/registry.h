@@ -1,6 +1,7 @@
 #pragma once
 // The registry as the script walker sees it: the calls it makes, with the platform's numbers.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/status.h"
@@ -73,6 +74,10 @@ class Registry {
   // null-terminated in `size` units; kErrorNoMoreItems past the last, kErrorMoreData when it does
   // not fit.
   virtual std::int32_t EnumKey(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t size) = 0;
+  // RegEnumValueW(key, index, ...): the name, type and bytes of the value at index;
+  // kErrorNoMoreItems past the last.
+  virtual std::int32_t EnumValue(RegKey key, std::uint32_t index, std::u16string& name, std::uint32_t* type,
+                                 std::vector<std::uint8_t>& data) = 0;
   // RegQueryInfoKeyW asking for the number of subkeys only.
   virtual std::int32_t QuerySubkeyCount(RegKey key, std::uint32_t* count) = 0;
   // RegDeleteKeyExW(parent, name, 0, 0) when Advapi32.dll exports it, else RegDeleteKeyW(parent,

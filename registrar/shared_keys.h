@@ -40,6 +40,10 @@ class SharedKeyKeeper : public Registry {
   std::int32_t EnumKey(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t size) override {
     return inner_.EnumKey(key, index, name, size);
   }
+  std::int32_t EnumValue(RegKey key, std::uint32_t index, std::u16string& name, std::uint32_t* type,
+                         std::vector<std::uint8_t>& data) override {
+    return inner_.EnumValue(key, index, name, type, data);
+  }
   std::int32_t QuerySubkeyCount(RegKey key, std::uint32_t* count) override {
     return inner_.QuerySubkeyCount(key, count);
   }

@@ -47,8 +47,9 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
 }
 
-# Signing an MSIX package takes osslsigncode 2.7 or later; bookworm's main suite has 2.5, its
-# backports suite a later one. When the installed one is older, adds the backports suite of the
+# Signing an MSIX package takes osslsigncode 2.9 or later (2.7 and 2.8 sign one, but write its
+# central directory in another order than its entries, which Windows refuses); bookworm's main suite
+# has 2.5, its backports suite 2.9. When the installed one is older, adds the backports suite of the
 # mirror this machine already uses and installs osslsigncode from there.
 ensure_msix_signer() {
   msix_signer_installed && return 0
@@ -62,12 +63,12 @@ ensure_msix_signer() {
       $sudo tee /etc/apt/sources.list.d/torvo-backports.sources >/dev/null || return 1
   $sudo apt-get update -qq || return 1
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -t "$codename-backports" osslsigncode >/dev/null
-  msix_signer_installed || { echo "osslsigncode 2.7 or later could not be installed" >&2; return 1; }
+  msix_signer_installed || { echo "osslsigncode 2.9 or later could not be installed" >&2; return 1; }
 }
 
 msix_signer_installed() {
   local installed; installed=$(dpkg-query -W -f='${Version}' osslsigncode 2>/dev/null || true)
-  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.7
+  [ -n "$installed" ] && dpkg --compare-versions "$installed" ge 2.9
 }
 
 # The URI of the mirror that the apt sources name for the suite CODENAME itself: the first enabled
@@ -112,13 +113,24 @@ build_all() {
 
 # Makes a new 64-bit prefix at DIR, whatever was there: null graphics driver, no crash debugger.
 fresh_prefix() {
-  rm -rf "$1"
-  WINEPREFIX=$1 wineboot -i >/dev/null 2>&1
-  WINEPREFIX=$1 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-  WINEPREFIX=$1 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
+  rm -rf "$1" && mkdir -p "$1"
+  # One server for the commands below; Wine makes the prefix in the empty folder.
+  WINEPREFIX=$1 persistent_wineserver
+  WINEPREFIX=$1 wine wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$1 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
+      WINEPREFIX=$1 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
+          >/dev/null 2>&1 || { echo "cannot set up the Wine prefix $1" >&2; return 1; }
   # The desktop process started without the null driver; restart so that windows can be made.
   WINEPREFIX=$1 wineserver -k
   WINEPREFIX=$1 wineserver -w
+}
+
+# Starts a wineserver for WINEPREFIX that stays until it is killed; fails when one is running
+# already. Debian's wineserver wrapper gives the server that a Wine program starts a persistence
+# of 0 seconds: without this, a script's consecutive Wine commands each start a server of their
+# own (over a second each) while the previous one shuts down. Detached from the caller's output.
+persistent_wineserver() {
+  wineserver -p </dev/null >/dev/null 2>&1
 }
 
 # Exports KEY (default HKLM\Software) of WINEPREFIX into FILE (a Windows path), as regedit writes it.
@@ -142,8 +154,9 @@ prepare_prefix() {
 
 # One wineserver for the whole run: every Wine process then starts in a fraction of a second.
 start_wineserver() {
-  # A server that is already running for this prefix (from a run by hand) serves as well.
-  wineserver -p 2>/dev/null || true
+  # A server that is already running for this prefix (from a run by hand) serves as well; should
+  # it end between two programs, wine-run starts one that stays.
+  persistent_wineserver || echo "a wineserver is already running for $WINEPREFIX: the tests use it"
   # Start Wine's own background processes now, detached from any output pipe: started by a test
   # under ctest, they would hold its pipe open after the test has ended.
   wine cmd /c exit </dev/null >/dev/null 2>&1

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Builds the Release configuration of TorvoShellMenu.dll and torvo-doctor.exe in a tree of its own
-# (build/win-release), and of TorvoShellMenu32.dll in another (build/win32-release), and writes what
-# a vendor ships to build/release/, and nothing else:
+# Builds the Release configuration of TorvoShellMenu.dll, torvo-doctor.exe and torvo-move.exe in a
+# tree of its own (build/win-release), and of TorvoShellMenu32.dll in another (build/win32-release),
+# and writes what a vendor ships to build/release/, and nothing else:
 #   TorvoShellMenu.dll        stripped, with a GNU debug link to its symbols; signed when asked
 #   TorvoShellMenu32.dll      the DLL for 32-bit programs (their Open and Save dialogs); the same
 #   torvo-doctor.exe          the same
+#   torvo-move.exe            the same: the Explorer command's move, in a process of its own
 #   *.debug                   the symbols of each, for crash analysis; kept, not shipped to users
 #   TorvoShellMenu.msix       the sparse package that puts the command on Windows 11's first menu;
 #                             signed when asked, with the signer's subject as its publisher
 #   TorvoShellMenu-<version>-x64.msi
-#                             the per-machine installer of both DLLs, the doctor and the package
-#                             (packaging/msi); signed when asked
+#                             the per-machine installer of both DLLs, the doctor, the mover and
+#                             the package (packaging/msi); signed when asked
 #   SHA256SUMS                the checksums of all
 # Signing (Authenticode, SHA-256) with osslsigncode when TORVO_SIGN_CERT and TORVO_SIGN_KEY name
 # PEM files: TORVO_SIGN_PASS is the key's passphrase, TORVO_SIGN_TIMESTAMP the URL of an RFC 3161
@@ -25,6 +26,7 @@ OUT=$BUILD_ROOT/release
 DLL=TorvoShellMenu.dll
 DLL32=TorvoShellMenu32.dll
 DOCTOR=torvo-doctor.exe
+MOVER=torvo-move.exe
 MSIX=TorvoShellMenu.msix
 PACKAGING=$ROOT/packaging/msix
 # The publisher of an unsigned package: Windows 11 installs a package whose publisher holds this
@@ -47,7 +49,7 @@ build_id() {
   "$OBJDUMP" -p "$1" | sed -nE 's/.*format RSDS signature (.{8})(.{4})(.{4})(.{4})(.{12}) age ([0-9]+).*/{\U\1-\2-\3-\4-\5\E} age \6/p'
 }
 
-# Signs a file (the stripped DLL or doctor, the sparse package, the installer) into a copy, verifies
+# Signs a file (a stripped binary, the sparse package, the installer) into a copy, verifies
 # the signature and names the signer.
 sign() {
   local unsigned=$1 signed=$2
@@ -91,7 +93,7 @@ strip_apart() {
 build_installer() {
   local stage=$RELEASE_TREE/msi msi=TorvoShellMenu-$(version)-x64.msi
   rm -rf "$stage" && mkdir -p "$stage"
-  cp "$work/out/$DLL" "$work/out/$DLL32" "$work/out/$DOCTOR" "$stage/"
+  cp "$work/out/$DLL" "$work/out/$DLL32" "$work/out/$DOCTOR" "$work/out/$MOVER" "$stage/"
   [ ! -f "$work/out/$MSIX" ] || cp "$work/out/$MSIX" "$stage/"
   "$ROOT/packaging/msi/harvest.sh" "$stage" || fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" || fail "building the installer failed"
@@ -124,7 +126,7 @@ ensure_packages
 [ -z "${TORVO_SIGN_CERT:-}" ] || ensure_msix_signer
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
-cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR"
+cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER"
 configure_win_tree "$RELEASE_TREE32" Release 32
 cmake --build "$RELEASE_TREE32" --target TorvoShellMenu
 
@@ -135,12 +137,14 @@ mkdir -m 755 "$work/out"
 strip_apart "$DLL"
 strip_apart "$DLL32" "$RELEASE_TREE32"
 strip_apart "$DOCTOR"
+strip_apart "$MOVER"
 
 echo "TorvoShellMenu $(version), build id $(build_id "$work/$DLL")"
 echo "$DLL32: build id $(build_id "$work/$DLL32")"
 ship "$DLL"
 ship "$DLL32"
 ship "$DOCTOR"
+ship "$MOVER"
 release_msix
 chmod 644 "$work/out/$MSIX"
 build_installer

@@ -1,7 +1,7 @@
 // The server's static objects, defined in one place so that they are built in this order when
-// the DLL is loaded (and destroyed in the reverse order when it is unloaded):
-// the resource record, the class entries and their table, the module object. The protected-place
-// table is a constant and needs no construction.
+// the DLL is loaded (and destroyed in the reverse order when it is unloaded): the C++ runtime's
+// heap reserve, the resource record, the class entries and their table, the module object. The
+// protected-place table is a constant and needs no construction.
 #include "TorvoShellMenu.h"
 #include "platform/win32/wide.h"
 #include "server/context_menu_handler.h"
@@ -13,9 +13,27 @@
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
+// Frees the reserve that the C++ runtime linked into the DLL keeps for exceptions thrown when the
+// heap is exhausted (GCC's libstdc++; it declares the function in no header).
+namespace __gnu_cxx {
+void __freeres();
+}
+
 namespace torvo::server {
 
 namespace {
+
+// The C++ runtime takes its exception reserve (73 KB of the CRT heap) when the DLL is loaded and
+// never gives it back by itself: every load and unload of the DLL in a long-running Explorer would
+// leave one behind. Built first, this record is destroyed after the server's other static objects.
+struct RuntimeHeap {
+  RuntimeHeap() = default;
+  RuntimeHeap(const RuntimeHeap&) = delete;
+  RuntimeHeap& operator=(const RuntimeHeap&) = delete;
+  ~RuntimeHeap() { __gnu_cxx::__freeres(); }
+};
+
+RuntimeHeap g_runtimeHeap;
 
 // The module handle and the instance from which resources are loaded: this DLL's own image.
 struct ResourceRecord {

@@ -1,5 +1,7 @@
 #pragma once
 // Starting the agent program next to the DLL with "/_loginmove" and the move list file.
+#include <string>
+
 #include "common/status.h"
 #include "shellmenu/handler_state.h"
 #include "shellmenu/program_starter.h"
@@ -15,5 +17,9 @@ inline constexpr char16_t kLoginMoveSwitch[] = u"/_loginmove";
 // DLL's own path cannot be read whole or names no absolute folder. kOk, whether or not the start
 // succeeds; kOutOfMemory, with nothing started, when memory runs out.
 HResult LaunchAgentWithList(const HandlerState& state, ProgramStarter& starter, TempFiles& files);
+
+// The same start for a list file already written (empty: the agent gets an empty quoted path).
+// True when the agent was started.
+bool StartAgentWithListFile(const std::u16string& listPath, ProgramStarter& starter);
 
 }  // namespace torvo

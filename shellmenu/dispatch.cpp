@@ -2,15 +2,27 @@
 
 #include "shellmenu/agent_launch.h"
 #include "shellmenu/agent_protocol.h"
+#include "shellmenu/mover_launch.h"
 #include "shellmenu/vault_move.h"
 
 namespace torvo {
 
-HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platform) {
+namespace {
+
+HResult MoveDirectly(const HandlerState& state, HandlerPlatform& platform, DirectMove directMove) {
+  if (directMove == DirectMove::kMoverProcess) {
+    return MoveIntoVaultByMover(state, platform.agent, platform.mover, platform.starter, platform.tempFiles);
+  }
+  return MoveIntoVault(state, platform.agent, platform.mover, platform.texts);
+}
+
+}  // namespace
+
+HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platform, DirectMove directMove) {
   // The window found here serves this one question only; the direct move looks it up again.
   const WindowHandle window = FindAgentWindow(platform.agent);
   if (window != 0 && QueryAgentReady(platform.agent, window)) {
-    const HResult moved = MoveIntoVault(state, platform.agent, platform.mover, platform.texts);
+    const HResult moved = MoveDirectly(state, platform, directMove);
     // Ready, then no vault root after all (the agent gone, no letter, no drive): the command is
     // not dropped but handed over by the list, as to an agent that is not ready.
     if (moved != kFail) return moved;

@@ -6,8 +6,15 @@
 
 namespace torvo {
 
+// Where a direct move runs.
+enum class DirectMove {
+  kOwnThread,     // a thread of the caller's process (the classic handler: Explorer outlives it)
+  kMoverProcess,  // torvo-move.exe (the Explorer command: its host may end at once)
+};
+
 // Asks a running agent whether it is ready: direct move if so, agent launch otherwise, and also
 // when the ready agent's vault root turns out not to exist.
-HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platform);
+HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platform,
+                             DirectMove directMove = DirectMove::kOwnThread);
 
 }  // namespace torvo

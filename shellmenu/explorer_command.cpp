@@ -3,7 +3,7 @@
 #include <new>
 #include <optional>
 
-#include "shellmenu/context_menu.h"
+#include "shellmenu/dispatch.h"
 #include "shellmenu/menu_decision.h"
 #include "shellmenu/selection.h"
 
@@ -36,15 +36,20 @@ HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std
 }
 
 HResult InvokeExplorerCommand(ItemArray* items, HandlerPlatform& platform) {
+  std::optional<HandlerState> selection;
   try {
-    const std::optional<HandlerState> selection = DeliverableSelection(items);
-    if (!selection) return kInvalidArg;
-    // The classic command at offset 0: the same dispatch, its result dropped the same way.
-    constexpr InvokeCommandRecord kTheCommand{0};
-    return InvokeCommand(*selection, platform, &kTheCommand);
+    selection = DeliverableSelection(items);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
+  if (!selection) return kInvalidArg;
+  // The classic command's dispatch, its result dropped the same way; only a direct move runs
+  // elsewhere: in the mover's process, which outlives the host this command may live in.
+  try {
+    SendSelectionToVault(*selection, platform, DirectMove::kMoverProcess);
+  } catch (const std::bad_alloc&) {
+  }
+  return kOk;
 }
 
 }  // namespace torvo

@@ -18,8 +18,8 @@ inline constexpr std::uint32_t kEcsHidden = 0x2;   // ECS_HIDDEN
 // for a null state; kOutOfMemory, hidden.
 HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state);
 
-// Invoke: the classic command on the items' selection (the direct move on a thread of its own, or
-// the list file and the agent's start), returning without waiting for a move. kOk whatever the
+// Invoke: the classic command on the items' selection (the direct move handed to torvo-move.exe,
+// or the list file and the agent's start), returning without waiting for a move. kOk whatever the
 // hand-off yields; kInvalidArg, nothing done, when no item can be delivered; kOutOfMemory.
 HResult InvokeExplorerCommand(ItemArray* items, HandlerPlatform& platform);
 

@@ -4,11 +4,18 @@
 #include <optional>
 #include <string>
 
+#include "shellmenu/drop_files.h"
+
 namespace torvo {
 
 class ItemArray {
  public:
   virtual ~ItemArray() = default;
+
+  // IShellItemArray::BindToHandler(BHID_DataObject) for IDataObject: the items as one data object,
+  // whose drop-file list is read as Initialize reads it. Null when the array offers none. The
+  // array owns what it returns.
+  virtual DropFiles* DataObject() = 0;
 
   // IShellItemArray::GetCount: the number of items; 0 when the count cannot be read.
   virtual std::uint32_t Count() = 0;

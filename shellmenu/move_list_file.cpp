@@ -56,6 +56,23 @@ std::u16string WriteInto(const HandlerState& state, TempFiles& files) {
 
 }  // namespace
 
+std::optional<std::vector<std::u16string>> ParseMoveList(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() % 2 != 0) return std::nullopt;
+  std::vector<std::u16string> records;
+  std::u16string record;
+  for (std::size_t at = 0; at < bytes.size(); at += 2) {
+    const auto unit = static_cast<char16_t>(bytes[at] | bytes[at + 1] << 8);
+    if (unit != kLineFeed) {
+      record += unit;
+      continue;
+    }
+    records.push_back(std::move(record));
+    record.clear();
+  }
+  if (!record.empty()) return std::nullopt;
+  return records;
+}
+
 std::u16string WriteMoveListFile(const HandlerState& state, TempFiles& files) {
   try {
     return WriteInto(state, files);

@@ -12,9 +12,16 @@ class ProgramStarter {
   // 0 on failure, `size` when the path was cut.
   virtual std::uint32_t GetOwnModulePath(char16_t* buffer, std::uint32_t size) = 0;
 
-  // ShellExecuteW(no owner, no verb, file, parameters, no directory, SW_SHOW); the result is not
-  // looked at and the program is not waited for.
-  virtual void Start(const char16_t* file, const char16_t* parameters) = 0;
+  // CreateProcessW(file, commandLine, no inheritance, EXTENDED_STARTUPINFO_PRESENT, shown with
+  // SW_SHOW) with the attribute PROC_THREAD_ATTRIBUTE_DESKTOP_APP_POLICY =
+  // PROCESS_CREATION_DESKTOP_APP_BREAKAWAY_OVERRIDE: the program does not join the package of the
+  // process that starts it. True when it runs (its handles closed, not waited for); false when the
+  // platform refuses the attribute (Wine, Windows before 10 1703) or the start.
+  virtual bool StartOutsidePackage(const char16_t* file, const char16_t* commandLine) = 0;
+
+  // ShellExecuteW(no owner, no verb, file, parameters, no directory, SW_SHOW); true when it reports
+  // the start (a result above 32). The program is not waited for.
+  virtual bool Start(const char16_t* file, const char16_t* parameters) = 0;
 };
 
 }  // namespace torvo

@@ -87,6 +87,10 @@ HResult CaptureSelection(DropFiles* source, HandlerState& state) {
 
 HResult CaptureItemSelection(ItemArray* items, HandlerState& state) {
   if (items == nullptr) return kInvalidArg;
+  // In COM's surrogate the array lives in Explorer: every item asked on its own costs two calls
+  // across processes, the data object's list one.
+  DropFiles* dataObject = items->DataObject();
+  if (dataObject != nullptr && CaptureSelection(dataObject, state) == kOk) return kOk;
   SelectionBuilder selection;
   const std::uint32_t count = items->Count();
   for (std::uint32_t index = 0; index < count; ++index) {

@@ -23,9 +23,11 @@ bool IsSelectablePath(std::u16string_view path);
 // An item whose UTF-16 path needs 260 units or more, or that the block ends inside of, is left out.
 HResult CaptureSelection(DropFiles* source, HandlerState& state);
 
-// The same for an item array: each item's file-system path, asked once, in the array's order. An
-// item without one, or whose path needs 260 units or more, is left out. kOk when the array names
-// at least one item; kInvalidArg for a null or empty array, with the state unchanged.
+// The same for an item array. When the array offers its items as one data object with a drop-file
+// list, that list is read as above, in one pass; otherwise (and when that list names no item) each
+// item's file-system path is asked once, in the array's order. An item without one, or whose path
+// needs 260 units or more, is left out. kOk when the array names at least one item; kInvalidArg
+// for a null or empty array, with the state unchanged.
 HResult CaptureItemSelection(ItemArray* items, HandlerState& state);
 
 }  // namespace torvo

@@ -1,7 +1,9 @@
 #pragma once
-// The user's temporary folder and the files the handler writes there.
+// The user's temporary folder and the list files written there and read back.
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace torvo {
 
@@ -29,6 +31,13 @@ class TempFiles {
   // CreateFileW(path, GENERIC_READ | GENERIC_WRITE, no sharing, no security, CREATE_ALWAYS,
   // FILE_ATTRIBUTE_NORMAL, no template); null when it yields INVALID_HANDLE_VALUE.
   virtual std::unique_ptr<WritableFile> CreateForWriting(const char16_t* path) = 0;
+
+  // CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), its size and one ReadFile:
+  // the whole file. Nothing when it cannot be opened or read whole, or holds more than `limit` bytes.
+  virtual std::optional<std::vector<std::uint8_t>> ReadWholeFile(const char16_t* path, std::uint32_t limit) = 0;
+
+  // DeleteFileW; false when the platform reports failure.
+  virtual bool RemoveFile(const char16_t* path) = 0;
 };
 
 }  // namespace torvo

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # build-msi.sh VERSION STAGE OUT
 # Builds the installer of the files in STAGE (TorvoShellMenu.dll, TorvoShellMenu32.dll,
-# torvo-doctor.exe, registration.wxi, registration32.wxi and registration.json from harvest.sh, and
-# TorvoShellMenu.msix when the release has one) into OUT,
+# torvo-doctor.exe, torvo-move.exe, registration.wxi, registration32.wxi and registration.json from
+# harvest.sh, and TorvoShellMenu.msix when the release has one, with the package's logos from
+# packaging/msix) into OUT,
 # writes into its tables what wixl cannot (package_tables.py finish: the files' versions, the secure
 # install folder), then checks that its registry rows are exactly what registration wrote and that
 # its tables follow Windows Installer's rules (package_tables.py check).
@@ -27,7 +28,10 @@ upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$here/TorvoShellMenu
 product_code=$("$PYTHON" -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
     "$upgrade_code" "$package_version")
 sparse=no
-[ ! -f "$stage/TorvoShellMenu.msix" ] || sparse=yes
+if [ -f "$stage/TorvoShellMenu.msix" ]; then
+  sparse=yes
+  mkdir -p "$stage/images" && cp "$here"/../msix/images/*.png "$stage/images/"
+fi
 
 # wixl finds the files named by the source beside it.
 cp "$here/TorvoShellMenu.wxs" "$here/../../resources/padlock.ico" "$stage/"

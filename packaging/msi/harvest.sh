@@ -25,8 +25,9 @@ export_roots() {
 }
 
 fresh_prefix "$WINEPREFIX"
-# The prefix is only needed for this run (about 700 MB).
+# The prefix is only needed for this run (about 700 MB). One server for the commands below.
 trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+persistent_wineserver
 mkdir -p "$WINEPREFIX/drive_c/Program Files/ZebTorvo"
 cp "$stage/TorvoShellMenu.dll" "$stage/TorvoShellMenu32.dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/"
 # The first 32-bit program starts Wine's own 32-bit services, which count themselves in the volatile
@@ -36,10 +37,11 @@ export_roots before
 wine 'C:\windows\system32\regsvr32.exe' /s "$folder\\TorvoShellMenu.dll" || fail "regsvr32 failed"
 wine 'C:\windows\syswow64\regsvr32.exe' /s "$folder\\TorvoShellMenu32.dll" || fail "the 32-bit regsvr32 failed"
 export_roots after
-# The registry as the next start reads it: the server writes its hives and ends (unless it has
-# ended already, its last process gone).
+# The registry as the next start reads it: the server writes its hives and ends; a new one serves
+# the exports.
 wineserver -k 2>/dev/null || true
 wineserver -w
+persistent_wineserver
 export_roots restarted
 "$PYTHON" "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before" "$WINEPREFIX/drive_c/after" \
     "$WINEPREFIX/drive_c/restarted" "$folder" "$stage" || fail "the registration cannot be written as rows"

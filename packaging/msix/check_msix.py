@@ -7,6 +7,10 @@ reading of the archive (nothing here is shared with pack_msix.py):
   - the block map: every file of the package listed once (the block map, the content types and the
     signature excepted), its size and local header size, and every 64 KiB block inflated on its own
     to the size and SHA-256 the map gives;
+  - the layout Windows' reader wants (it refuses a package laid out otherwise with 0x80080205): the
+    block map lists the payload in ascending case-insensitive ordinal order and the manifest last,
+    the archive holds the files in the block map's order, then the block map, the content types and
+    the signature, and its central directory follows the same order;
   - the content types: one for every part, the manifest's, the block map's and the signature's the
     ones Windows expects, the stream itself deflated (osslsigncode corrupts a stored one);
   - the manifest: its identity as the schema allows it, external content, the two capabilities, the
@@ -154,7 +158,8 @@ def inflate(compressed, name, faults):
 
 
 def read_archive(package, faults):
-    """The members by name, each read and checked; names, overlaps and gaps checked."""
+    """The members in the central directory's order, each read and checked; names, overlaps and gaps
+    checked."""
     members, directory = central_directory(package)
     by_name = {}
     for member in members:
@@ -174,7 +179,7 @@ def read_archive(package, faults):
             faults.append(f"{member.name}: overlaps what follows it")
     if ordered and ordered[0].offset != 0:
         faults.append("the archive does not start with its first entry")
-    return {member.name: member for member in members}
+    return members
 
 
 def parse_xml(member, faults):
@@ -220,23 +225,24 @@ def check_content_types(members, faults):
 
 
 def check_block_map(members, faults):
-    """Every file of the package is in the block map once and matches it block by block."""
+    """Every file of the package is in the block map once and matches it block by block; the names
+    it lists, in its order."""
     stream = members.get(BLOCK_MAP)
     if stream is None:
         faults.append(f"no {BLOCK_MAP}")
-        return 0
+        return []
     root = parse_xml(stream, faults)
     if root is None:
-        return 0
+        return []
     if root.tag != f"{{{NS['map']}}}BlockMap" or root.get("HashMethod") != SHA256_URI:
         faults.append(f"{BLOCK_MAP}: not a block map of SHA-256 hashes")
-        return 0
-    listed = set()
+        return []
+    listed = []
     for file in root.findall("map:File", NS):
         name = file.get("Name", "").replace("\\", "/")
         if name in listed:
             faults.append(f"{BLOCK_MAP}: {name} listed twice")
-        listed.add(name)
+        listed.append(name)
         if name in FOOTPRINT:
             faults.append(f"{BLOCK_MAP}: lists {name}, which describes the package")
         elif name not in members:
@@ -246,7 +252,27 @@ def check_block_map(members, faults):
     for name in members:
         if name not in listed and name not in FOOTPRINT:
             faults.append(f"{name}: not in the block map")
-    return len(listed)
+    return listed
+
+
+def ordinal_ignoring_case(name):
+    """Windows' ordinal comparison without regard to case: code units compared upper-cased."""
+    return name.replace("/", "\\").upper()
+
+
+def check_layout(archive_order, directory_order, listed, faults):
+    """The order Windows' package reader wants, given the names as the archive holds them, as the
+    central directory lists them and as the block map lists them."""
+    payload = [name for name in listed if name != MANIFEST]
+    if payload != sorted(payload, key=ordinal_ignoring_case) or (listed and listed[-1] != MANIFEST):
+        faults.append(f"{BLOCK_MAP}: the payload is not listed in ascending case-insensitive order with {MANIFEST} last")
+    footprint = [name for name in (BLOCK_MAP, CONTENT_TYPES, "AppxMetadata/CodeIntegrity.cat", SIGNATURE)
+                 if name in archive_order]
+    if archive_order != listed + footprint:
+        faults.append(f"the archive holds its files in another order than the block map's, followed by "
+                      f"{', '.join(footprint)}: {', '.join(archive_order)}")
+    if directory_order != archive_order:
+        faults.append("the central directory lists the files in another order than the archive holds them")
 
 
 def check_file_blocks(member, file, faults):
@@ -356,14 +382,17 @@ def check(package):
     """The faults of the package, and its description."""
     faults = []
     try:
-        members = read_archive(package, faults)
+        in_directory = read_archive(package, faults)
     except Unreadable as error:
         return [str(error)], None
+    members = {member.name: member for member in in_directory}
     check_content_types(members, faults)
-    files = check_block_map(members, faults)
+    listed = check_block_map(members, faults)
+    in_archive = [member.name for member in sorted(in_directory, key=lambda member: member.offset)]
+    check_layout(in_archive, [member.name for member in in_directory], listed, faults)
     identity = check_manifest(members, faults)
     signed = "signed" if SIGNATURE in members else "unsigned"
-    return faults, f"{identity}, {files} files in the block map, {signed}"
+    return faults, f"{identity}, {len(listed)} files in the block map, {signed}"
 
 
 def main():

@@ -3,8 +3,12 @@
 
     pack_msix.py --version 1.3.0.1001 --publisher "CN=ZebTorvo, O=ZebTorvo, C=CN" --out TorvoShellMenu.msix
 
-The package is a ZIP archive of the manifest, the images, the block map (AppxBlockMap.xml) and the
-content types ([Content_Types].xml), every entry deflated. Windows checks each file of a package
+The package is a ZIP archive of the images, the manifest, the block map (AppxBlockMap.xml) and the
+content types ([Content_Types].xml), every entry deflated, laid out as Windows' own packer lays a
+package out and as its reader wants it (otherwise Add-AppxPackage refuses the package with 0x80080205,
+"block map invalid", although every hash is right): the block map lists the payload in ascending
+case-insensitive ordinal order of the names it gives, and the manifest last; the archive holds the
+files in that order, then the block map and the content types (a signature goes after them). Windows checks each file of a package
 against the block map while it installs it: the SHA-256 of every 64 KiB block of the file's data
 and, for a deflated file, the size of each block's compressed bytes. Each block is therefore
 compressed up to a full flush of its own, so that it can be inflated alone. The same inputs give
@@ -124,12 +128,20 @@ def archive(entries):
     return bytes(out + directory + end)
 
 
+def payload_order(entry):
+    """The key of ordinal comparison without regard to case (upper-case code units, as Windows
+    compares) of the name the block map gives the entry."""
+    return entry.name.replace("/", "\\").upper()
+
+
 def package(version, publisher):
-    """The bytes of the package: its files, then the block map over them, then the content types."""
-    files = [Entry("AppxManifest.xml", manifest(version, publisher))]
+    """The bytes of the package: its payload in order, the manifest, then the block map over them,
+    then the content types."""
+    payload = []
     for name in IMAGES:
         with open(os.path.join(HERE, name), "rb") as image:
-            files.append(Entry(name, image.read()))
+            payload.append(Entry(name, image.read()))
+    files = sorted(payload, key=payload_order) + [Entry("AppxManifest.xml", manifest(version, publisher))]
     footprint = [Entry("AppxBlockMap.xml", block_map(files)), Entry("[Content_Types].xml", content_types(files))]
     return archive(files + footprint)
 

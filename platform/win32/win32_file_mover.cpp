@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include "platform/win32/com_apartment.h"
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
@@ -32,9 +33,8 @@ class FileOperationWork : public ThreadWork {
  public:
   explicit FileOperationWork(std::unique_ptr<FileOperationJob> job) : job_(std::move(job)) {}
   void Run() noexcept override {
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const SingleThreadedApartment apartment;
     RunShellFileOperation(job_->operation);
-    if (SUCCEEDED(com)) ::CoUninitialize();
   }
   std::unique_ptr<FileOperationJob> TakeJob() { return std::move(job_); }
 

@@ -1,10 +1,20 @@
 #include "platform/win32/win32_item_array.h"
 
+#include <shlguid.h>
+
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/com_ptr.h"
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
+
+DropFiles* Win32ItemArray::DataObject() {
+  dropFiles_.reset();
+  if (items_ == nullptr) return nullptr;
+  // Wine's own arrays answer E_NOTIMPL; Windows' arrays hand out the items' data object.
+  if (FAILED(items_->BindToHandler(nullptr, BHID_DataObject, IID_IDataObject, dataObject_.PutVoid()))) return nullptr;
+  if (!dataObject_) return nullptr;
+  return &dropFiles_.emplace(dataObject_.Get());
+}
 
 std::uint32_t Win32ItemArray::Count() {
   DWORD count = 0;

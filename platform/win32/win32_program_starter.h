@@ -1,5 +1,6 @@
 #pragma once
-// The DLL's own path and the start of a program through the shell.
+// The module's own path and the start of a program, outside the caller's package or through the
+// shell.
 #include <windows.h>
 
 #include "shellmenu/program_starter.h"
@@ -8,11 +9,13 @@ namespace torvo::win32 {
 
 class Win32ProgramStarter : public ProgramStarter {
  public:
-  // `module` is the DLL whose folder the agent is started from (its own instance handle).
+  // `module` is the module whose folder programs are started from: the DLL's own instance handle,
+  // or null for the running program.
   explicit Win32ProgramStarter(HMODULE module) : module_(module) {}
 
   std::uint32_t GetOwnModulePath(char16_t* buffer, std::uint32_t size) override;
-  void Start(const char16_t* file, const char16_t* parameters) override;
+  bool StartOutsidePackage(const char16_t* file, const char16_t* commandLine) override;
+  bool Start(const char16_t* file, const char16_t* parameters) override;
 
  private:
   HMODULE module_;

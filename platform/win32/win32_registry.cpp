@@ -88,6 +88,29 @@ std::int32_t Win32Registry::EnumKey(RegKey key, std::uint32_t index, char16_t* n
   return ::RegEnumKeyExW(Key(key), index, AsWide(name), &units, nullptr, nullptr, nullptr, nullptr);
 }
 
+// Sized by the key's longest value name and largest value; a value that grows between the two calls
+// answers ERROR_MORE_DATA.
+std::int32_t Win32Registry::EnumValue(RegKey key, std::uint32_t index, std::u16string& name, std::uint32_t* type,
+                                      std::vector<std::uint8_t>& data) {
+  DWORD longestName = 0;
+  DWORD largestData = 0;
+  LONG result = ::RegQueryInfoKeyW(Key(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   &longestName, &largestData, nullptr, nullptr);
+  if (result != ERROR_SUCCESS) return result;
+  std::u16string buffer(longestName + 1, u'\0');
+  data.resize(largestData);
+  DWORD units = longestName + 1;
+  DWORD bytes = largestData;
+  DWORD valueType = 0;
+  result = ::RegEnumValueW(Key(key), index, AsWide(buffer.data()), &units, nullptr, &valueType,
+                           data.empty() ? nullptr : data.data(), &bytes);
+  if (result != ERROR_SUCCESS) return result;
+  name.assign(buffer.data(), units);
+  data.resize(bytes);
+  *type = valueType;
+  return ERROR_SUCCESS;
+}
+
 std::int32_t Win32Registry::QuerySubkeyCount(RegKey key, std::uint32_t* count) {
   DWORD subkeys = 0;
   const LONG result = ::RegQueryInfoKeyW(Key(key), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,

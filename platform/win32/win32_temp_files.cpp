@@ -45,4 +45,20 @@ std::unique_ptr<WritableFile> Win32TempFiles::CreateForWriting(const char16_t* p
   return std::make_unique<Win32WritableFile>(std::move(file));
 }
 
+std::optional<std::vector<std::uint8_t>> Win32TempFiles::ReadWholeFile(const char16_t* path, std::uint32_t limit) {
+  const UniqueFile file(::CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > limit) return std::nullopt;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+    return std::nullopt;
+  }
+  if (read != bytes.size()) return std::nullopt;
+  return bytes;
+}
+
+bool Win32TempFiles::RemoveFile(const char16_t* path) { return ::DeleteFileW(AsWide(path)) != FALSE; }
+
 }  // namespace torvo::win32

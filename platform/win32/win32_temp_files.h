@@ -1,5 +1,6 @@
 #pragma once
-// The user's temporary folder and the files written there, through the Win32 file calls.
+// The user's temporary folder and the list files written there and read back, through the Win32
+// file calls.
 #include "shellmenu/temp_files.h"
 
 namespace torvo::win32 {
@@ -10,6 +11,8 @@ class Win32TempFiles : public TempFiles {
   std::uint32_t CreateUniqueFile(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
                                  char16_t* name) override;
   std::unique_ptr<WritableFile> CreateForWriting(const char16_t* path) override;
+  std::optional<std::vector<std::uint8_t>> ReadWholeFile(const char16_t* path, std::uint32_t limit) override;
+  bool RemoveFile(const char16_t* path) override;
 };
 
 }  // namespace torvo::win32

@@ -1,6 +1,7 @@
 #include "tests/fakes/fake_program_starter.h"
 
 #include <algorithm>
+#include <string>
 #include <new>
 
 namespace torvo::fakes {
@@ -17,10 +18,28 @@ std::uint32_t FakeProgramStarter::GetOwnModulePath(char16_t* buffer, std::uint32
   return modulePath.size() < size ? static_cast<std::uint32_t>(units) : size;
 }
 
-void FakeProgramStarter::Start(const char16_t* file, const char16_t* parameters) {
+bool FakeProgramStarter::IsMissing(const char16_t* file) const {
+  return std::find(missingFiles.begin(), missingFiles.end(), file) != missingFiles.end();
+}
+
+bool FakeProgramStarter::StartOutsidePackage(const char16_t* file, const char16_t* commandLine) {
+  breakawayCommandLines.emplace_back(commandLine);
+  if (breakawayRefused || IsMissing(file)) return false;
   Note("start");
   if (startThrowsBadAlloc) throw std::bad_alloc();
-  starts.push_back({file, parameters});
+  // CreateProcessW's program reads its arguments after its own path; a command line of another
+  // shape shows as such.
+  const std::u16string line(commandLine), quoted = u"\"" + std::u16string(file) + u"\" ";
+  starts.push_back({file, line.starts_with(quoted) ? line.substr(quoted.size()) : u"<not the program's path>", true});
+  return true;
+}
+
+bool FakeProgramStarter::Start(const char16_t* file, const char16_t* parameters) {
+  if (IsMissing(file)) return false;
+  Note("start");
+  if (startThrowsBadAlloc) throw std::bad_alloc();
+  starts.push_back({file, parameters, false});
+  return true;
 }
 
 }  // namespace torvo::fakes

@@ -1,5 +1,6 @@
 #pragma once
-// The DLL's own path (GetModuleFileNameW) and the start of a program (ShellExecuteW), in memory.
+// The DLL's own path (GetModuleFileNameW) and the start of a program, outside the caller's package
+// (CreateProcessW with the breakaway attribute) or through the shell (ShellExecuteW), in memory.
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,19 +14,29 @@ class FakeProgramStarter : public ProgramStarter {
   std::u16string modulePath = u"D:\\Apps\\Vault\\TorvoShellMenu.dll";
   bool modulePathFails = false;
   bool startThrowsBadAlloc = false;
+  // The platform refuses the breakaway attribute (as Wine and Windows before 10 1703 do).
+  bool breakawayRefused = false;
+  // Programs that neither start finds.
+  std::vector<std::u16string> missingFiles;
 
   std::uint32_t GetOwnModulePath(char16_t* buffer, std::uint32_t size) override;
-  void Start(const char16_t* file, const char16_t* parameters) override;
+  bool StartOutsidePackage(const char16_t* file, const char16_t* commandLine) override;
+  bool Start(const char16_t* file, const char16_t* parameters) override;
 
+  // A program that runs: its file, the parameters its command line holds after its quoted path
+  // (as the started program reads them), and whether it started outside the package.
   struct StartCall {
     std::u16string file;
     std::u16string parameters;
+    bool outsidePackage = false;
   };
-  std::vector<std::uint32_t> modulePathSizes;  // buffer sizes GetOwnModulePath was given
+  std::vector<std::u16string> breakawayCommandLines;  // what each breakaway start was given
+  std::vector<std::uint32_t> modulePathSizes;         // buffer sizes GetOwnModulePath was given
   std::vector<StartCall> starts;
   std::vector<std::string>* journal = nullptr;  // shared record of calls, in order
 
  private:
+  bool IsMissing(const char16_t* file) const;
   void Note(std::string call) {
     if (journal != nullptr) journal->push_back(std::move(call));
   }

@@ -83,4 +83,17 @@ std::unique_ptr<WritableFile> FakeTempFiles::CreateForWriting(const char16_t* pa
   return std::make_unique<FakeWritableFile>(*this, path);
 }
 
+std::optional<std::vector<std::uint8_t>> FakeTempFiles::ReadWholeFile(const char16_t* path, std::uint32_t limit) {
+  Note("read");
+  readLimits.push_back(limit);
+  const auto found = files.find(path);
+  if (found == files.end() || found->second.open || found->second.bytes.size() > limit) return std::nullopt;
+  return std::vector<std::uint8_t>(found->second.bytes.begin(), found->second.bytes.end());
+}
+
+bool FakeTempFiles::RemoveFile(const char16_t* path) {
+  Note("remove");
+  return files.erase(path) == 1;
+}
+
 }  // namespace torvo::fakes

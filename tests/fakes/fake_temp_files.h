@@ -34,6 +34,8 @@ class FakeTempFiles : public TempFiles {
   std::uint32_t CreateUniqueFile(const char16_t* folderPath, const char16_t* prefix, std::uint32_t unique,
                                  char16_t* name) override;
   std::unique_ptr<WritableFile> CreateForWriting(const char16_t* path) override;
+  std::optional<std::vector<std::uint8_t>> ReadWholeFile(const char16_t* path, std::uint32_t limit) override;
+  bool RemoveFile(const char16_t* path) override;
 
   struct UniqueRequest {
     std::u16string folder;
@@ -43,6 +45,7 @@ class FakeTempFiles : public TempFiles {
   std::vector<std::uint32_t> folderSizes;  // buffer sizes TempFolder was given
   std::vector<UniqueRequest> uniqueRequests;
   std::vector<std::u16string> opened;           // paths CreateForWriting was given
+  std::vector<std::uint32_t> readLimits;        // limits ReadWholeFile was given
   std::vector<std::uint32_t> writeSizes;        // bytes of every write asked for
   std::map<std::u16string, FakeFile> files;     // the folder's content
   std::vector<std::string>* journal = nullptr;  // shared record of calls, in order

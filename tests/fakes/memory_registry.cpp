@@ -227,13 +227,21 @@ std::int32_t MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uin
   return 0;
 }
 
+const MemoryRegistry::Node* MemoryRegistry::Readable(RegKey key, std::uint32_t access, std::int32_t* code) const {
+  const Handle* handle = Find(key);
+  *code = handle == nullptr                ? kErrorInvalidHandle
+          : handle->node->deleted          ? kErrorKeyDeleted
+          : (handle->access & access) == 0 ? kErrorAccessDenied
+                                           : 0;
+  return *code == 0 ? handle->node.get() : nullptr;
+}
+
 std::int32_t MemoryRegistry::QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
                                         std::vector<std::uint8_t>& data) {
-  const Handle* handle = Find(key);
-  if (handle == nullptr) return kErrorInvalidHandle;
-  const Node& node = *handle->node;
-  if (node.deleted) return kErrorKeyDeleted;
-  if ((handle->access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  std::int32_t code = 0;
+  const Node* readable = Readable(key, kKeyQueryValue, &code);
+  if (readable == nullptr) return code;
+  const Node& node = *readable;
   const auto value = node.values.find(Folded(name == nullptr ? u"" : name));
   if (value == node.values.end()) return kErrorFileNotFound;
   *type = value->second.second.type;
@@ -252,17 +260,31 @@ std::int32_t MemoryRegistry::DeleteValue(RegKey key, const char16_t* name) {
 }
 
 std::int32_t MemoryRegistry::EnumKey(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t size) {
-  const Handle* handle = Find(key);
-  if (handle == nullptr) return kErrorInvalidHandle;
-  const Node& node = *handle->node;
-  if (node.deleted) return kErrorKeyDeleted;
-  if ((handle->access & kKeyEnumerateSubKeys) == 0) return kErrorAccessDenied;
+  std::int32_t code = 0;
+  const Node* readable = Readable(key, kKeyEnumerateSubKeys, &code);
+  if (readable == nullptr) return code;
+  const Node& node = *readable;
   if (index >= node.children.size()) return kErrorNoMoreItems;
   auto child = node.children.begin();
   std::advance(child, index);
   const std::u16string& childName = child->second->name;
   if (childName.size() + 1 > size) return kErrorMoreData;
   std::copy(childName.c_str(), childName.c_str() + childName.size() + 1, name);
+  return 0;
+}
+
+std::int32_t MemoryRegistry::EnumValue(RegKey key, std::uint32_t index, std::u16string& name, std::uint32_t* type,
+                                       std::vector<std::uint8_t>& data) {
+  std::int32_t code = 0;
+  const Node* readable = Readable(key, kKeyQueryValue, &code);
+  if (readable == nullptr) return code;
+  const Node& node = *readable;
+  if (index >= node.values.size()) return kErrorNoMoreItems;
+  auto value = node.values.begin();
+  std::advance(value, index);
+  name = value->second.first;
+  *type = value->second.second.type;
+  data = value->second.second.bytes;
   return 0;
 }
 

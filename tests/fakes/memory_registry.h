@@ -68,6 +68,8 @@ class MemoryRegistry : public Registry {
                           std::vector<std::uint8_t>& data) override;
   std::int32_t DeleteValue(RegKey key, const char16_t* name) override;
   std::int32_t EnumKey(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t size) override;
+  std::int32_t EnumValue(RegKey key, std::uint32_t index, std::u16string& name, std::uint32_t* type,
+                         std::vector<std::uint8_t>& data) override;
   std::int32_t QuerySubkeyCount(RegKey key, std::uint32_t* count) override;
   std::int32_t DeleteKey(RegKey parent, const char16_t* name) override;
   std::int32_t CloseKey(RegKey key) override;
@@ -83,6 +85,8 @@ class MemoryRegistry : public Registry {
   };
 
   const Handle* Find(RegKey key) const;
+  // The node of an open handle that grants `access`; null, with the Win32 code why, otherwise.
+  const Node* Readable(RegKey key, std::uint32_t access, std::int32_t* code) const;
   std::shared_ptr<Node> Resolve(const std::shared_ptr<Node>& from, const std::u16string& path) const;
   std::shared_ptr<Node> Root(RegKey root) const;
   RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);

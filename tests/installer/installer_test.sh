@@ -2,10 +2,12 @@
 # installer_test.sh BIN BIN32: the release's installer under Wine's msiexec in a clean prefix of its own,
 # step after step, each checked against the state it must leave:
 #   installed  the registry holds exactly what both DLLs' regsvr32 write in a clean prefix (the
-#              release's harvest, the DLLs' paths folded), the files are the package's, torvo-doctor
-#              finds no problem and the explorer-like host shows the item, built for 64 bits
-#              (torvo_host.exe from BIN) and for 32 bits (from BIN32, served by the 32-bit DLL)
+#              release's harvest, the DLLs' paths folded), the files are the package's (the
+#              package's logos under the paths its manifest names), torvo-doctor finds no problem
+#              and the explorer-like host shows the item, built for 64 bits (torvo_host.exe from
+#              BIN) and for 32 bits (from BIN32, served by the 32-bit DLL)
 #   unchanged  registry and disk as before the step;  removed  as before the first install
+# After the repair, torvo-doctor --fix names the installer and repairs with it a value it wrote.
 # The install folder is the agent's; the newer package is built from the release's staged sources,
 # each versioned file one build newer, as the next release's are.
 set -euo pipefail
@@ -40,8 +42,12 @@ products() { iconv -f UTF-16 -t UTF-8 "$1.reg" | tr -d '\r' | sed -nE 's/^\[.*\\
 package_files=$release
 check_installed() {
   compare installed "$work/pristine.reg" "$1.reg" "$BUILD_ROOT/win-release/msi/registration.json" "$folder"
-  for file in TorvoShellMenu.dll TorvoShellMenu32.dll torvo-doctor.exe TorvoShellMenu.msix; do
+  for file in TorvoShellMenu.dll TorvoShellMenu32.dll torvo-doctor.exe torvo-move.exe TorvoShellMenu.msix; do
     cmp "$package_files/$file" "$host_folder/$file" || fail "$file is not the package's"
+  done
+  # The sparse package's logos where Windows looks for them: its external location, the DLL's folder.
+  for logo in StoreLogo Square44x44Logo Square150x150Logo; do
+    cmp "$root/packaging/msix/images/$logo.png" "$host_folder/images/$logo.png" || fail "$logo.png is not installed"
   done
   wine "$folder\\torvo-doctor.exe" >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }
   for host in "$bin/torvo_host.exe" "$bin32/torvo_host.exe"; do
@@ -90,6 +96,14 @@ wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A
     /v ThreadingModel /f >/dev/null
 rm "$host_folder/TorvoShellMenu.dll"
 step repair 0 installed -- /i "$(win "$older")" REINSTALL=ALL REINSTALLMODE=amus
+# torvo-doctor names the installer and repairs a value the installer wrote with its repair.
+read -r older_code older_version < <(msiinfo export "$older" Property | tr -d '\r' |
+    awk -F'\t' '$1 == "ProductCode" { c = $2 } $1 == "ProductVersion" { v = $2 } END { print c, v }')
+wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\InprocServer32' \
+    /v ThreadingModel /f /reg:64 >/dev/null
+wine "$folder\\torvo-doctor.exe" --fix --yes >"$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor --fix left a problem"; }
+grep -qF "ok      installer: TorvoShellMenu $older_version, product code $older_code, folder $folder" "$work/doctor" &&
+    grep -qF "fixed: msiexec /fam $older_code" "$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor: no installer's repair"; }
 # The newer package, given no folder, upgrades the older one where it lies: its files replace the
 # older ones (the DLL with the newer version record) and the registration is whole.
 package_files=$work/stage

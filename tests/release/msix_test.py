@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """The sparse package's tools without a build (packaging/msix):
-  - check_msix.py passes the package pack_msix.py writes, and refuses every package broken from it
-    in one of the ways of the table BROKEN (each row names the fault the check must report);
+  - check_msix.py passes the package pack_msix.py writes (its publisher quoted, as a company name
+    with a comma gives it), and refuses every package broken from it in one of the ways of the table
+    BROKEN (each row names the fault the check must report);
   - cert_publisher.py turns certificate subjects into publishers as Windows writes them.
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -18,6 +20,7 @@ sys.path.insert(0, PACKAGING)
 from check_msix import PUBLISHER  # noqa: E402  the manifest schema's pattern of a publisher
 
 MANIFEST, MAP, TYPES = "AppxManifest.xml", "AppxBlockMap.xml", "[Content_Types].xml"
+PUBLISHER_QUOTED = 'CN=Contoso, O="Contoso, Ltd"'
 CLSID = "FE350870-CCAE-43AD-926D-C10521847188"
 
 
@@ -80,12 +83,33 @@ def flip_byte(at):
     return lambda data: data[:at] + bytes([data[at] ^ 0xFF]) + data[at + 1:]
 
 
+def first(name):
+    """The entry moved to the front of the archive."""
+    def apply(package):
+        package.entries = {name: package.entries[name], **package.entries}
+    return apply
+
+
+def swap_first_directory_entries(data):
+    """The archive with the first two entries of its central directory swapped, as osslsigncode
+    before 2.9 wrote the directory of a package it signed."""
+    end = data.rfind(b"PK\x05\x06")
+    size, offset = struct.unpack_from("<II", data, end + 12)
+    entries, at = [], offset
+    while at < offset + size:
+        name, extra, comment = struct.unpack_from("<HHH", data, at + 28)
+        entries.append(data[at:at + 46 + name + extra + comment])
+        at += len(entries[-1])
+    entries[0], entries[1] = entries[1], entries[0]
+    return data[:offset] + b"".join(entries) + data[offset + size:]
+
+
 BROKEN = [  # (how the package is broken, the change, what the check must report)
     ("a changed byte in a file", edit(MANIFEST, "context menu<", "context menU<"),
      "AppxManifest.xml: block 0 does not match its hash"),
     ("a wrong block hash", edit(MAP, r'Hash="....', 'Hash="AAAA'), "does not match its hash"),
     ("a wrong compressed block size", edit(MAP, r'(<Block [^>]*Size=)"(\d+)"', plus_one),
-     "AppxManifest.xml: the blocks' sizes add up to"),
+     "images/Square150x150Logo.png: the blocks' sizes add up to"),
     ("a wrong local header size", edit(MAP, r'(LfhSize=)"(\d+)"', plus_one), "Size or LfhSize differs"),
     ("a file missing from the block map", edit(MAP, r'<File Name="images\\StoreLogo.png".*?</File>', "", flags=re.S),
      "images/StoreLogo.png: not in the block map"),
@@ -99,7 +123,7 @@ BROKEN = [  # (how the package is broken, the change, what the check must report
     ("the manifest typed as plain XML", edit(TYPES, "application/vnd.ms-appx.manifest[+]xml", "application/xml"),
      "AppxManifest.xml: content type application/xml, not application/vnd.ms-appx.manifest+xml"),
     ("stored content types", store(TYPES), "[Content_Types].xml is stored, not deflated"),
-    ("a corrupt entry", on_archive(flip_byte(60)), "AppxManifest.xml: the deflated data is corrupt"),
+    ("a corrupt entry", on_archive(flip_byte(60)), "images/Square150x150Logo.png: the data does not match its size or CRC"),
     ("bytes after the archive", on_archive(lambda data: data + b"tail"), "after the archive"),
     ("a manifest that is no XML", edit(MANIFEST, "</Package>", "</Packag>"), "AppxManifest.xml: not well-formed"),
     ("verbs naming another class", edit(MANIFEST, CLSID, "00000000-0000-0000-0000-000000000001", count=0),
@@ -117,6 +141,12 @@ BROKEN = [  # (how the package is broken, the change, what the check must report
      "no unvirtualizedResources capability"),
     ("a listed application", edit(MANIFEST, 'AppListEntry="none"', 'AppListEntry="default"'), "never listed"),
     ("a logo the package lacks", edit(MANIFEST, r"images\\StoreLogo", r"images\\Missing"), "names the logo"),
+    ("the manifest first in the archive", first(MANIFEST), "the archive holds its files in another order"),
+    ("the payload listed out of order", edit(MAP, r'(<File Name="images\\Square150.*?)(<File Name="images\\StoreLogo.*?</File>\s*)', r"\2\1",
+                                                flags=re.S),
+     "the payload is not listed in ascending case-insensitive order with AppxManifest.xml last"),
+    ("a central directory out of order", on_archive(swap_first_directory_entries),
+     "the central directory lists the files in another order"),
 ]
 
 
@@ -125,7 +155,7 @@ class Check(unittest.TestCase):
     def setUpClass(cls):
         cls.folder = tempfile.TemporaryDirectory()
         cls.good = os.path.join(cls.folder.name, "good.msix")
-        packed = tool("pack_msix.py", "--version", "1.3.0.1001", "--publisher", "CN=Contoso, O=Contoso", "--out", cls.good)
+        packed = tool("pack_msix.py", "--version", "1.3.0.1001", "--publisher", PUBLISHER_QUOTED, "--out", cls.good)
         assert packed.returncode == 0, packed.stderr
         with zipfile.ZipFile(cls.good) as archive:
             cls.entries = {name: archive.read(name) for name in archive.namelist()}
@@ -142,7 +172,7 @@ class Check(unittest.TestCase):
     def test_the_packed_package_passes_and_its_xml_is_well_formed(self):
         passed = tool("check_msix.py", self.good)
         self.assertEqual(passed.returncode, 0, passed.stderr)
-        self.assertIn("ZebTorvo.TorvoShellMenu 1.3.0.1001 x64, publisher CN=Contoso, O=Contoso, 4 files", passed.stdout)
+        self.assertIn(f"ZebTorvo.TorvoShellMenu 1.3.0.1001 x64, publisher {PUBLISHER_QUOTED}, 4 files", passed.stdout)
         self.assertEqual(self.check(Package(self.entries)).returncode, 0, "the package written again must pass")
         for name in (MANIFEST, MAP, TYPES):
             linted = subprocess.run(["xmllint", "--noout", "-"], input=self.entries[name], capture_output=True)
@@ -166,6 +196,7 @@ class Publisher(unittest.TestCase):
         ("/CN=ZebTorvo/emailAddress=sign@zebtorvo.example/2.5.4.15=Private Organization/serialNumber=91310000",
          "SERIALNUMBER=91310000, OID.2.5.4.15=Private Organization, E=sign@zebtorvo.example, CN=ZebTorvo"),
         ("/C=CN/O=#1/CN=加密 ", 'CN="加密 ", O="#1", C=CN'),
+        ("/O= Contoso/CN=Contoso", 'CN=Contoso, O=" Contoso"'),
     ]
 
     def publisher(self, subject):

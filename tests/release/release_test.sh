@@ -2,16 +2,18 @@
 # scripts/release.sh end to end, on build/release/ of BUILD_ROOT:
 #   release_test.sh unsigned
 #       without a certificate the script says that nothing is signed and succeeds; what it writes
-#       is the stripped DLLs (64- and 32-bit, at most 400 KB each) and doctor, their symbols (found
-#       through the debug links), the package, the installer and matching checksums; the version
-#       it prints is the DLL's own and the package's, whose publisher is the one for unsigned
-#       packages, and the package passes its check
+#       is the stripped DLLs (64- and 32-bit, at most 400 KB each), doctor and mover, their
+#       symbols (found through the debug links), the package (laid out as Windows reads it), the
+#       installer and matching checksums; the version it prints is the DLL's own and the
+#       package's, whose publisher is the one for unsigned packages, and the package passes its
+#       check
 #   release_test.sh signed BIN WINE_RUN STAGE BIN32
-#       with a throw-away certificate and key the signatures of the DLLs, the doctor, the package
-#       and the installer verify, the DLLs' and the package's cover their files, the package's
-#       publisher is the certificate's subject, the signed DLLs are still at most 400 KB, and each
-#       passes the server's end-to-end group under Wine: wine_server.exe and the stand-in agent
-#       from BIN (from BIN32 for the 32-bit DLL) run beside it in STAGE
+#       with a throw-away certificate and key the signatures of the DLLs, the doctor, the mover,
+#       the package and the installer verify, the DLLs' and the package's cover their files, the
+#       signed package is still laid out as Windows reads it, its publisher is the certificate's
+#       subject, the signed DLLs are still at most 400 KB, and each passes the server's end-to-end
+#       group under Wine: wine_server.exe and the stand-in agent from BIN (from BIN32 for the
+#       32-bit DLL) run beside it in STAGE
 set -euo pipefail
 mode=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -19,6 +21,7 @@ out=$BUILD_ROOT/release
 dll=$out/TorvoShellMenu.dll
 dll32=$out/TorvoShellMenu32.dll
 doctor=$out/torvo-doctor.exe
+mover=$out/torvo-move.exe
 msix=$out/TorvoShellMenu.msix
 tools=x86_64-w64-mingw32
 work=$(mktemp -d)
@@ -46,7 +49,8 @@ printed_version() { sed -nE 's/^TorvoShellMenu ([0-9.]+), build id .*/\1/p' <<<"
 check_release_folder() {
   local msi="TorvoShellMenu-$(printed_version "$1")-x64.msi"
   [ "$(LC_ALL=C ls "$out" | tr '\n' ' ')" = "SHA256SUMS $msi TorvoShellMenu.dll TorvoShellMenu.dll.debug \
-TorvoShellMenu.msix TorvoShellMenu32.dll TorvoShellMenu32.dll.debug torvo-doctor.exe torvo-doctor.exe.debug " ] ||
+TorvoShellMenu.msix TorvoShellMenu32.dll TorvoShellMenu32.dll.debug torvo-doctor.exe torvo-doctor.exe.debug \
+torvo-move.exe torvo-move.exe.debug " ] ||
       fail "build/release holds: $(ls "$out")"
   [ "$(cut -d' ' -f3 "$out/SHA256SUMS" | sort | tr '\n' ' ')" = "$(ls "$out" | grep -vx SHA256SUMS | sort | tr '\n' ' ')" ] ||
       fail "SHA256SUMS does not list every file"
@@ -77,13 +81,13 @@ if [ "$mode" = unsigned ]; then
   checked=$(check_release_folder "$log")
   ! grep -q "WITHOUT A TIMESTAMP" <<<"$log" || fail "an unsigned release warns about a timestamp"
   small_enough
-  for file in "$dll" "$dll32" "$doctor" "$msix" "$out"/*.msi; do
+  for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi; do
     expect_in "$log" "${file##*/} is unsigned"
     ! osslsigncode verify -in "$file" >/dev/null 2>&1 || fail "the unsigned ${file##*/} carries a signature"
   done
 
   # Stripped, and the symbols are found through the debug link (whose checksum addr2line checks).
-  for binary in "$dll" "$dll32" "$doctor"; do
+  for binary in "$dll" "$dll32" "$doctor" "$mover"; do
     ! "$tools-objdump" -h "$binary" | grep -q ' \.debug_' || fail "debug sections left in $binary"
     "$tools-objdump" -h "$binary" | grep -q ' \.gnu_debuglink' || fail "no debug link in $binary"
   done
@@ -115,15 +119,16 @@ checked=$(check_release_folder "$log")
 expect_in "$checked" "publisher CN=TorvoShellMenu throw-away signer, 4 files in the block map, signed: ok"
 # Signed without a timestamp server, the summary says so loudly.
 expect_in "$log" "WARNING: signed WITHOUT A TIMESTAMP"
-for file in "$dll" "$dll32" "$doctor" "$msix" "$out"/*.msi; do
+for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi; do
   expect_in "$log" "${file##*/} signed by $subject, signature verified"
 done
 small_enough
 check_signature "$doctor"
+check_signature "$mover"
 check_signature "$out"/*.msi
 
 # The signatures cover the code and the package: one byte changed in the DLL's .text, or in the
-# package's manifest (its first entry), and they no longer verify.
+# package's first entry (the largest logo), and they no longer verify.
 check_signature_covers "$dll" 1024
 check_signature_covers "$dll32" 1024
 check_signature_covers "$msix" 100

@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_temp_files.h"
+#include "shellmenu/move_list_file.h"
 
 namespace torvo::agent {
 
@@ -20,41 +24,18 @@ std::string Utf8(const std::wstring& text) {
   return bytes;
 }
 
-// The whole file, or false when it cannot be opened or read.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
-  bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  DWORD read = 0;
-  if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
-    return false;
-  }
-  return read == bytes.size();
-}
-
-// "record: ..." lines for the list file's records and the "end: ..." line.
+// "record: ..." lines for the list file's records and the "end: ..." line; the file is read with
+// the mover's reader and the format's rules.
 std::wstring DescribeListFile(const std::wstring& listFile) {
-  std::string bytes;
-  if (!ReadWholeFile(listFile, bytes)) return L"end: cannot read the list file\n";
-  if (bytes.size() % 2 != 0) return L"end: the list file has an odd number of bytes\n";
-  std::wstring lines, record;
-  int records = 0;
-  for (std::size_t i = 0; i < bytes.size(); i += 2) {
-    const auto unit =
-        static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-    if (unit != L'\n') {
-      record += unit;
-      continue;
-    }
-    lines += L"record: " + record + L"\n";
-    record.clear();
-    ++records;
-  }
-  if (!record.empty()) return lines + L"end: the last record has no line feed\n";
-  return lines + L"end: " + std::to_wstring(records) + L" records\n";
+  win32::Win32TempFiles files;
+  const auto bytes = files.ReadWholeFile(win32::AsUtf16(listFile.c_str()), 64 * 1024 * 1024);
+  if (!bytes) return L"end: cannot read the list file\n";
+  const std::optional<std::vector<std::u16string>> records = ParseMoveList(*bytes);
+  if (!records) return L"end: not a move list (an odd number of bytes, or no line feed after the last record)\n";
+  std::wstring lines;
+  for (const std::u16string& record : *records)
+    lines += L"record: " + std::wstring(win32::AsWide(record.c_str())) + L"\n";
+  return lines + L"end: " + std::to_wstring(records->size()) + L" records\n";
 }
 
 void Append(const std::wstring& text) {

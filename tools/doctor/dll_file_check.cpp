@@ -16,6 +16,7 @@
 #include "tools/doctor/file_identity.h"
 #include "tools/doctor/pe_image.h"
 #include "tools/doctor/registry_reads.h"
+#include "tools/doctor/remedies.h"
 
 namespace torvo::doctor {
 
@@ -131,15 +132,17 @@ void CheckDllFile(DoctorContext& context, Report& report) {
                        L"; COM reads this per-user registration first, so it hides the intact machine-wide "
                        L"registration of " +
                        context.machine.server,
-                   L"reg delete " + Quoted(key) + L" /f (the per-user registration), then restart Explorer");
+                   RemoveUserKey(L"CLSID\\" + context.clsid, L" (the per-user registration)"));
   }
   const std::wstring described = context.dll + L" (" + context.dllOrigin + L")";
   const std::optional<std::wstring> fault = FileFault(context.dll);
   context.dllReadable = !fault;
   if (fault) {
-    report.Problem(
-        L"dll", described + L" " + *fault,
-        L"install TorvoShellMenu.dll (64-bit) again, then register it where it is: regsvr32 " + Quoted(context.dll));
+    report.Problem(L"dll", described + L" " + *fault,
+                   InstallAgain(context,
+                                L"install TorvoShellMenu.dll (64-bit) again, then register it where it is: "
+                                L"regsvr32 " +
+                                    Quoted(context.dll)));
     return;
   }
   report.Ok(L"dll", described + L": a 64-bit image that loads as a data file and exports the five entry points");

@@ -13,6 +13,29 @@ namespace torvo::doctor {
 inline constexpr wchar_t kDllName[] = L"TorvoShellMenu.dll";
 // The name under which the scripts list the handler in ContextMenuHandlers and in Approved.
 inline constexpr wchar_t kHandlerName[] = L"ZebTorvoShellExt";
+// Where the shell reads approvals, below HKLM or HKCU.
+inline constexpr wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+
+// The kinds of item whose menus the handler joins, each through its ContextMenuHandlers key.
+struct HandlerKind {
+  const wchar_t* key;   // below the classes root
+  const wchar_t* what;  // what the user right-clicks
+};
+inline constexpr HandlerKind kHandlerKinds[] = {{L"*", L"files"},
+                                                {L"Directory", L"folders"},
+                                                {L"lnkfile", L"shortcuts"},
+                                                {L"InternetShortcut", L"Internet shortcuts"}};
+// "<kind>\ShellEx\ContextMenuHandlers\ZebTorvoShellExt", below the classes root.
+inline std::wstring HandlerKey(const HandlerKind& kind) {
+  return std::wstring(kind.key) + L"\\ShellEx\\ContextMenuHandlers\\" + kHandlerName;
+}
+
+// The product as its installer package installed it.
+struct Installation {
+  std::wstring productCode;  // "{...}"
+  std::wstring version;      // the package's, "1.3.1001"
+  std::wstring folder;       // where it installed the DLL
+};
 
 // One way the class is registered: its InprocServer32 in the user's or the machine's classes.
 struct ClassRegistration {
@@ -33,6 +56,8 @@ struct DoctorContext {
   // machine-wide one: what is wrong with it ("names C:\\old\\TorvoShellMenu.dll, which does not
   // exist"). `dll` is then the machine-wide file. Reported once, as one problem.
   std::optional<std::wstring> staleUser;
+  // Installed by the installer package: its fixes that register again are the installer's repair.
+  std::optional<Installation> installer;
 };
 
 // The DLL: --dll, else the class's InprocServer32 as COM finds it (the user's registration first,
@@ -40,12 +65,18 @@ struct DoctorContext {
 // machine's), else TorvoShellMenu.dll beside torvo-doctor.exe.
 DoctorContext FindDll(const std::wstring& givenPath);
 
+// Whether the installer package installed the product (found through Windows Installer by the
+// package's upgrade code); sets context.installer.
+void CheckInstaller(DoctorContext& context, Report& report);
+
+// The first thing that keeps 64-bit Explorer from loading the file as the handler ("does not
+// exist", "is a 32-bit image ...", ...), or nothing; with thirtyTwoBit, what keeps 32-bit programs
+// from loading it ("is no 32-bit (x86) image: ...").
+std::optional<std::wstring> FileFault(const std::wstring& path, bool thirtyTwoBit = false);
+
 // The file exists, is a 64-bit image, loads as a data file and exports the five entry points;
 // sets context.dllReadable. Reports a stale per-user registration that hides the machine-wide one.
 void CheckDllFile(DoctorContext& context, Report& report);
-// The first thing wrong with the file as a 64-bit (or, with thirtyTwoBit, a 32-bit) handler DLL:
-// "does not exist", "is no 32-bit (x86) image: ...", "does not export DllInstall", ...; or nothing.
-std::optional<std::wstring> FileFault(const std::wstring& path, bool thirtyTwoBit = false);
 
 // The DLL's two scripts in the check walk with the DLL's substitutions, machine-wide (HKCR read as
 // HKLM\Software\Classes) and per user (HKCR blocks under HKCU\Software\Classes): the registration

@@ -8,6 +8,10 @@ DoctorOptions ParseDoctorOptions(const std::vector<std::wstring>& arguments) {
     const std::wstring& argument = arguments[i];
     if (argument == L"--json") {
       options.json = true;
+    } else if (argument == L"--fix") {
+      options.fix = true;
+    } else if (argument == L"--yes") {
+      options.yes = true;
     } else if (argument == L"--help") {
       options.help = true;
     } else if (argument == L"--dll") {
@@ -21,6 +25,7 @@ DoctorOptions ParseDoctorOptions(const std::vector<std::wstring>& arguments) {
       options.paths.push_back(argument);
     }
   }
+  if (options.error.empty() && options.yes && !options.fix) options.error = L"--yes goes with --fix";
   return options;
 }
 

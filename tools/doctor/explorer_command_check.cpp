@@ -12,6 +12,7 @@
 #include "resources/explorer_command_ids.h"
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_text.h"
+#include "tools/doctor/remedies.h"
 #include "tools/doctor/server_file.h"
 
 namespace torvo::doctor {
@@ -28,7 +29,7 @@ HRESULT ItemArrayFor(const std::wstring& path, win32::ComPtr<IShellItemArray>& i
   return ::SHCreateShellItemArrayFromShellItem(item.Get(), IID_IShellItemArray, items.PutVoid());
 }
 
-void ReportState(IExplorerCommand& command, const std::wstring& given, Report& report) {
+void ReportState(const DoctorContext& context, IExplorerCommand& command, const std::wstring& given, Report& report) {
   const std::wstring path = FullPath(given);
   win32::ComPtr<IShellItemArray> items;
   HRESULT hr = ItemArrayFor(path, items);
@@ -39,7 +40,8 @@ void ReportState(IExplorerCommand& command, const std::wstring& given, Report& r
   EXPCMDSTATE state = ECS_HIDDEN;
   hr = command.GetState(items.Get(), FALSE, &state);
   if (FAILED(hr)) {
-    report.Problem(kCheck, path + L": GetState fails: " + StatusText(hr), L"install TorvoShellMenu.dll again");
+    report.Problem(kCheck, path + L": GetState fails: " + StatusText(hr),
+                   InstallAgain(context, L"install TorvoShellMenu.dll again"));
   } else if (state == ECS_ENABLED) {
     report.Ok(kCheck, path + L": shown on Windows 11's first menu");
   } else {
@@ -60,8 +62,9 @@ void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::w
   const HRESULT hr = server.Create(CLSID_TorvoExplorerCommand, IID_IExplorerCommand, command.PutVoid());
   if (FAILED(hr)) {
     report.Problem(kCheck, L"the class " + clsid + L" cannot be created from " + context.dll + L": " + StatusText(hr),
-                   L"install TorvoShellMenu.dll of this release (it serves Windows 11's first menu) where the "
-                   L"Windows 11 package's external location points");
+                   InstallAgain(context,
+                                L"install TorvoShellMenu.dll of this release (it serves Windows 11's first "
+                                L"menu) where the Windows 11 package's external location points"));
     return;
   }
   win32::CoTaskMemory<wchar_t> title;
@@ -70,7 +73,7 @@ void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::w
                         L" is created from the DLL in this 64-bit process and answers "
                         L"IExplorerCommand" +
                         (SUCCEEDED(titled) && title ? L", titled \"" + std::wstring(title.Get()) + L"\"" : L""));
-  for (const std::wstring& path : paths) ReportState(*command.Get(), path, report);
+  for (const std::wstring& path : paths) ReportState(context, *command.Get(), path, report);
 }
 
 }  // namespace torvo::doctor

@@ -56,11 +56,19 @@ std::wstring Report::AsText() const {
   return text;
 }
 
-std::wstring Report::AsJson(const std::wstring& dllPath) const {
+std::wstring Report::AsJson(const std::wstring& dllPath, const std::vector<FixRecord>* fixes) const {
   const auto problems = std::count_if(findings_.begin(), findings_.end(),
                                       [](const Finding& finding) { return finding.outcome == Outcome::kProblem; });
-  std::wstring json =
-      L"{\"dll\": " + JsonString(dllPath) + L", \"problems\": " + std::to_wstring(problems) + L", \"findings\": [";
+  std::wstring json = L"{\"dll\": " + JsonString(dllPath) + L", \"problems\": " + std::to_wstring(problems);
+  if (fixes != nullptr) {
+    json += L", \"fixes\": [";
+    for (std::size_t i = 0; i < fixes->size(); ++i) {
+      json += std::wstring(i != 0 ? L", " : L"") + L"{\"fix\": " + JsonString((*fixes)[i].command) + L", \"result\": " +
+              JsonString((*fixes)[i].result) + L"}";
+    }
+    json += L"]";
+  }
+  json += L", \"findings\": [";
   for (std::size_t i = 0; i < findings_.size(); ++i) {
     const Finding& finding = findings_[i];
     if (i != 0) json += L", ";

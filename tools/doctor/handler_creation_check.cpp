@@ -13,6 +13,7 @@
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/file_identity.h"
 #include "tools/doctor/registry_reads.h"
+#include "tools/doctor/remedies.h"
 #include "tools/doctor/server_file.h"
 
 namespace torvo::doctor {
@@ -61,7 +62,7 @@ void CheckHandlerCreation(const DoctorContext& context, Report& report) {
   const std::wstring how = context.staleUser ? L"from the machine-wide registration, " + created
                            : perUser         ? L"from the user's registration, " + created
                                              : L"through COM, " + created;
-  const std::wstring fix = L"regsvr32 " + Quoted(context.dll) + L" again, then restart Explorer";
+  const Remedy fix = RegisterAgain(context, created, perUser && !context.staleUser);
   const Creation creation = Create(perUser || context.staleUser, created);
   if (FAILED(creation.created)) {
     report.Problem(L"handler",

@@ -8,30 +8,14 @@
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/registry_reads.h"
+#include "tools/doctor/remedies.h"
 
 namespace torvo::doctor {
-
-namespace {
-
-struct HandlerClass {
-  const wchar_t* key;   // below the classes root
-  const wchar_t* what;  // what the user right-clicks
-};
-constexpr HandlerClass kHandlerClasses[] = {{L"*", L"files"},
-                                            {L"Directory", L"folders"},
-                                            {L"lnkfile", L"shortcuts"},
-                                            {L"InternetShortcut", L"Internet shortcuts"}};
-
-std::wstring HandlerKey(const HandlerClass& kind) {
-  return std::wstring(kind.key) + L"\\ShellEx\\ContextMenuHandlers\\" + kHandlerName;
-}
-
-}  // namespace
 
 void CheckHandlerKeys(const DoctorContext& context, Report& report) {
   RegistryReader reader;
   bool allNameTheClass = true;
-  for (const HandlerClass& kind : kHandlerClasses) {
+  for (const HandlerKind& kind : kHandlerKinds) {
     const std::wstring key = HandlerKey(kind);
     bool fromUser = false;
     const std::optional<std::wstring> named = reader.ClassesText(key, nullptr, &fromUser);
@@ -43,7 +27,7 @@ void CheckHandlerKeys(const DoctorContext& context, Report& report) {
                    userKey + L" names " + (named ? *named : std::wstring(L"no class")) + L", not the handler " +
                        context.clsid + L"; it hides the machine's key of that name, so Explorer does not load the " +
                        L"handler for " + kind.what,
-                   L"reg delete " + Quoted(userKey) + L" /f, then restart Explorer");
+                   RemoveUserKey(key));
   }
   if (allNameTheClass) {
     report.Ok(L"handler keys",

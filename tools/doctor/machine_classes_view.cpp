@@ -36,6 +36,11 @@ std::int32_t MachineClassesView::EnumKey(RegKey key, std::uint32_t index, char16
   return registry_.EnumKey(Map(key), index, name, size);
 }
 
+std::int32_t MachineClassesView::EnumValue(RegKey key, std::uint32_t index, std::u16string& name, std::uint32_t* type,
+                                           std::vector<std::uint8_t>& data) {
+  return registry_.EnumValue(Map(key), index, name, type, data);
+}
+
 std::int32_t MachineClassesView::QuerySubkeyCount(RegKey key, std::uint32_t* count) {
   return registry_.QuerySubkeyCount(Map(key), count);
 }

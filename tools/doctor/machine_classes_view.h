@@ -21,6 +21,8 @@ class MachineClassesView : public Registry {
                           std::vector<std::uint8_t>& data) override;
   std::int32_t DeleteValue(RegKey key, const char16_t* name) override;
   std::int32_t EnumKey(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t size) override;
+  std::int32_t EnumValue(RegKey key, std::uint32_t index, std::u16string& name, std::uint32_t* type,
+                         std::vector<std::uint8_t>& data) override;
   std::int32_t QuerySubkeyCount(RegKey key, std::uint32_t* count) override;
   std::int32_t DeleteKey(RegKey parent, const char16_t* name) override;
   std::int32_t CloseKey(RegKey key) override;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "tools/doctor/file_identity.h"
 #include "tools/doctor/machine_classes_view.h"
 #include "tools/doctor/registry_reads.h"
+#include "tools/doctor/remedies.h"
 
 namespace torvo::doctor {
 
@@ -47,13 +49,20 @@ class RegisterMode {
 struct Scope {
   const wchar_t* check;  // the report's name of the check
   bool perUser;
-  RegKey classesRoot;  // where this scope's class registrations live
-  const wchar_t* fix;  // the start of the command that registers this way
+  RegKey classesRoot;      // where this scope's class registrations live
+  const char16_t* placed;  // how the walk names this scope's classes root in a key path
 };
 
 constexpr Scope kScopes[] = {
-    {L"registration machine-wide", false, kHkeyLocalMachine, L"regsvr32 "},
-    {L"registration per user", true, kHkeyCurrentUser, L"regsvr32 /n /i:user "},
+    {L"registration machine-wide", false, kHkeyLocalMachine, u"HKCR\\"},
+    {L"registration per user", true, kHkeyCurrentUser, u"HKCU\\Software\\Classes\\"},
+};
+
+// One scope's walk.
+struct Walk {
+  bool registered = false;  // its classes hold the class key
+  HRESULT status = S_OK;
+  std::vector<RegistryDifference> differences;
 };
 
 // Both scripts of the DLL in the check walk, with `modulePath` as %MODULE%; the first failure,
@@ -170,9 +179,71 @@ const std::wstring& CheckedDll(const DoctorContext& context, const ClassRegistra
   return context.dllGiven || registration.server.empty() ? context.dll : registration.server;
 }
 
+// The key path below the scope's classes root; nothing for a key outside it (the HKLM block).
+std::optional<std::wstring> BelowClasses(const Scope& scope, const std::u16string& keyPath) {
+  const std::u16string_view placed(scope.placed);
+  if (keyPath.compare(0, placed.size(), placed) != 0) return std::nullopt;
+  return Wide(std::u16string_view(keyPath).substr(placed.size()));
+}
+
+// The script's key that holds `key` (below the classes root), the one unregistering deletes: a
+// handler's ContextMenuHandlers entry, a class or AppID entry, else the first key of the path.
+std::wstring OwningKey(const std::wstring& key) {
+  std::vector<std::wstring> parts;
+  for (std::size_t start = 0, end; start <= key.size(); start = end + 1) {
+    end = std::min(key.find(L'\\', start), key.size());
+    parts.push_back(key.substr(start, end - start));
+  }
+  std::size_t kept = 1;
+  if (parts.size() >= 4 && SameName(parts[1], L"ShellEx")) {
+    kept = 4;
+  } else if (parts.size() >= 2 && (SameName(parts[0], L"CLSID") || SameName(parts[0], L"AppID"))) {
+    kept = 2;
+  }
+  std::wstring owning = parts[0];
+  for (std::size_t i = 1; i < kept; ++i) owning += L"\\" + parts[i];
+  return owning;
+}
+
+// Whether the view Windows merges reads `key` from the other scope's classes, where that scope's
+// walk found it in place (and, for a missing key, everything below it): the shell and COM then do
+// not read this scope's copy, so its difference does not matter to them. A stale per-user
+// registration serves nothing: it is to be removed.
+bool OtherScopeServes(const DoctorContext& context, const Scope& scope, const RegistryDifference& difference,
+                      const Walk& other) {
+  const std::optional<std::wstring> key = BelowClasses(scope, difference.keyPath);
+  if (!key || context.staleUser || !other.registered || FAILED(other.status)) return false;
+  const Scope& otherScope = kScopes[scope.perUser ? 0 : 1];
+  if (RegistryReader().MergedClassesRoot(*key) != otherScope.classesRoot) return false;
+  return std::none_of(other.differences.begin(), other.differences.end(), [&](const RegistryDifference& found) {
+    const std::optional<std::wstring> otherKey = BelowClasses(otherScope, found.keyPath);
+    if (!otherKey) return false;
+    if (difference.kind != DifferenceKind::kMissingKey) return SameName(*otherKey, *key);
+    return SameName(otherKey->substr(0, key->size()), *key) &&
+           (otherKey->size() == key->size() || (*otherKey)[key->size()] == L'\\');
+  });
+}
+
+// What to do about a problem of a scope. A per-user key that breaks a machine-wide registration
+// goes, so that the machine's key shows; without a machine-wide registration, or for a key the
+// user lacks, the registration is written again.
+Remedy ScopeRemedy(const DoctorContext& context, const Scope& scope, const std::wstring& dll,
+                   const RegistryDifference* difference) {
+  if (!scope.perUser) return RegisterAgain(context, dll, false);
+  if (!context.machine.present && !context.installer) return RegisterAgain(context, dll, true);
+  const std::optional<std::wstring> key = difference ? BelowClasses(scope, difference->keyPath) : std::nullopt;
+  if (key && RegistryReader().KeyExists(kHkeyCurrentUser, kClassesKey + OwningKey(*key))) {
+    return RemoveUserKey(OwningKey(*key));
+  }
+  return RegisterAgain(context, context.machine.present ? context.machine.server : dll, false);
+}
+
 // The one problem when the class is not where 64-bit Explorer looks.
 void ReportUnregistered(const DoctorContext& context, RegistryReader& reader, Report& report) {
   const std::wstring dll = Quoted(context.dll);
+  const auto remedy = [&](std::wstring text) {
+    return context.dllReadable ? RegisterForEveryUser(context, context.dll, text) : Remedy{std::move(text), {}};
+  };
   for (const RegKey root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
     const std::wstring key = kClassesKey + (L"WOW6432Node\\CLSID\\" + context.clsid);
     if (!reader.KeyExists(root, key)) continue;
@@ -180,34 +251,35 @@ void ReportUnregistered(const DoctorContext& context, RegistryReader& reader, Re
                    L"the class is registered for 32-bit programs only (" +
                        std::wstring(root == kHkeyLocalMachine ? L"HKLM\\" : L"HKCU\\") + key +
                        L"), which 64-bit Explorer does not read",
-                   L"%SystemRoot%\\System32\\regsvr32.exe " + dll +
-                       L" (the 64-bit regsvr32, as administrator), then restart Explorer");
+                   remedy(L"%SystemRoot%\\System32\\regsvr32.exe " + dll +
+                          L" (the 64-bit regsvr32, as administrator), then restart Explorer"));
     return;
   }
   report.Problem(L"registration",
                  L"the class " + context.clsid + L" is registered neither machine-wide nor for this user",
-                 L"regsvr32 " + dll + L" (every user, as administrator) or regsvr32 /n /i:user " + dll +
-                     L" (this user), then restart Explorer");
+                 remedy(L"regsvr32 " + dll + L" (every user, as administrator) or regsvr32 /n /i:user " + dll +
+                        L" (this user), then restart Explorer"));
 }
 
-// One scope's walk: a difference the shell would act on is a problem; one the shell accepts, one
-// the approval check judges, and every one of a stale registration already reported (`judged`)
-// is listed as a note.
-void CheckScope(const DoctorContext& context, const Scope& scope, bool judged,
-                std::vector<RegistryDifference>& reported, Report& report) {
+// One scope's walk reported: a difference the shell would act on is a problem; one the shell
+// accepts, one the approval check judges, one the other scope's key hides where that key is in
+// place, and every one of a stale registration already reported (`judged`) is listed as a note.
+void ReportScope(const DoctorContext& context, const Scope& scope, const Walk& walk, const Walk& other,
+                 std::vector<RegistryDifference>& reported, Report& report) {
+  const bool judged = scope.perUser && context.staleUser;
   const ClassRegistration& registration = scope.perUser ? context.user : context.machine;
   const std::wstring& dll = judged ? context.dll : CheckedDll(context, registration);
   if (registration.fault && !judged && !SameFile(dll, context.dll)) {
     report.Note(scope.check, L"it names " + registration.server + L", which " + *registration.fault +
                                  L"; Explorer loads the other registration, which hides it");
   }
-  const std::wstring fix =
-      scope.fix + Quoted(dll) + (scope.perUser ? L"" : L" (as administrator)") + L", then restart Explorer";
-  std::vector<RegistryDifference> differences;
-  const HRESULT hr = CheckScripts(context, dll, scope, differences);
-  if (FAILED(hr)) report.Problem(scope.check, L"cannot be checked: " + StatusText(hr), fix);
+  if (FAILED(walk.status)) {
+    report.Problem(scope.check, L"cannot be checked: " + StatusText(walk.status),
+                   ScopeRemedy(context, scope, dll, nullptr));
+  }
+  const std::wstring otherCopy = scope.perUser ? L"the machine-wide key" : L"this user's key instead";
   std::size_t problems = 0;
-  for (const RegistryDifference& difference : differences) {
+  for (const RegistryDifference& difference : walk.differences) {
     const auto same = [&](const RegistryDifference& r) { return SameDifference(r, difference); };
     if (std::any_of(reported.begin(), reported.end(), same)) continue;
     reported.push_back(difference);
@@ -218,13 +290,15 @@ void CheckScope(const DoctorContext& context, const Scope& scope, bool judged,
       report.Note(scope.check, text + L" (the approval check below judges the approval)");
     } else if (ComAccepts(difference)) {
       report.Note(scope.check, text + L", which COM and Explorer accept as the same");
+    } else if (OtherScopeServes(context, scope, difference, other)) {
+      report.Note(scope.check, text + L" (Explorer and COM read " + otherCopy + L", which is in place)");
     } else {
-      report.Problem(scope.check, text, fix);
+      report.Problem(scope.check, text, ScopeRemedy(context, scope, dll, &difference));
       ++problems;
     }
   }
-  if (FAILED(hr) || judged) return;
-  if (differences.empty()) {
+  if (FAILED(walk.status) || judged) return;
+  if (walk.differences.empty()) {
     report.Ok(scope.check, L"every key and value of the DLL's two scripts is in place, for 64-bit programs");
   } else if (problems == 0) {
     report.Ok(scope.check, L"in place as Explorer reads it, for 64-bit programs (the differences are listed above)");
@@ -235,11 +309,12 @@ void CheckScope(const DoctorContext& context, const Scope& scope, bool judged,
 
 void CheckRegistration(const DoctorContext& context, Report& report) {
   RegistryReader reader;
-  bool registered[2] = {};
+  Walk walks[2];
   for (std::size_t i = 0; i < 2; ++i) {
-    registered[i] = reader.KeyExists(kScopes[i].classesRoot, kClassesKey + std::wstring(L"CLSID\\") + context.clsid);
+    const std::wstring key = kClassesKey + std::wstring(L"CLSID\\") + context.clsid;
+    walks[i].registered = reader.KeyExists(kScopes[i].classesRoot, key);
   }
-  if (!registered[0] && !registered[1]) {
+  if (!walks[0].registered && !walks[1].registered) {
     ReportUnregistered(context, reader, report);
     return;
   }
@@ -247,13 +322,20 @@ void CheckRegistration(const DoctorContext& context, Report& report) {
     report.Note(L"registration", L"not checked: the DLL's registry scripts cannot be read from its file");
     return;
   }
-  std::vector<RegistryDifference> reported;  // the HKLM block of both scopes is the same
   for (std::size_t i = 0; i < 2; ++i) {
     const Scope& scope = kScopes[i];
-    if (!registered[i]) {
-      report.Note(scope.check, L"none (the class is registered the other way)");
+    if (!walks[i].registered) continue;
+    const bool judged = scope.perUser && context.staleUser;
+    const std::wstring& dll =
+        judged ? context.dll : CheckedDll(context, scope.perUser ? context.user : context.machine);
+    walks[i].status = CheckScripts(context, dll, scope, walks[i].differences);
+  }
+  std::vector<RegistryDifference> reported;  // the HKLM block of both scopes is the same
+  for (std::size_t i = 0; i < 2; ++i) {
+    if (!walks[i].registered) {
+      report.Note(kScopes[i].check, L"none (the class is registered the other way)");
     } else {
-      CheckScope(context, scope, scope.perUser && context.staleUser, reported, report);
+      ReportScope(context, kScopes[i], walks[i], walks[1 - i], reported, report);
     }
   }
 }

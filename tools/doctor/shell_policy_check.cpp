@@ -5,6 +5,7 @@
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/registry_reads.h"
+#include "tools/doctor/remedies.h"
 
 namespace torvo::doctor {
 
@@ -20,7 +21,8 @@ struct Root {
 };
 constexpr Root kRoots[] = {{kHkeyLocalMachine, L"HKLM"}, {kHkeyCurrentUser, L"HKCU"}};
 
-const std::wstring kApproved = std::wstring(kShellExtensions) + L"Approved";
+const std::wstring kApproved = kApprovedKey;
+constexpr wchar_t kLeftAlone[] = L"an administrator's decision, which torvo-doctor --fix leaves as it is";
 
 // The shell reads one thing from Approved: a value named by the class.
 bool IsApproved(RegistryReader& reader, const DoctorContext& context, const Root& root) {
@@ -54,7 +56,8 @@ void CheckShellPolicy(const DoctorContext& context, Report& report) {
     blocked = true;
     const std::wstring key = std::wstring(root.name) + L"\\" + list;
     report.Problem(L"blocked", L"the class is listed under " + key + L": Explorer never loads it",
-                   L"reg delete " + Quoted(key) + L" /v " + context.clsid + L" /f, then restart Explorer");
+                   AdministratorsDecision(L"reg delete " + Quoted(key) + L" /v " + context.clsid +
+                                          L" /f, then restart Explorer (" + kLeftAlone + L")"));
   }
   if (!blocked) report.Ok(L"blocked", L"the class is on neither Blocked list (HKLM, HKCU)");
 
@@ -67,17 +70,19 @@ void CheckShellPolicy(const DoctorContext& context, Report& report) {
   if (approved) {
     report.Ok(L"approval", L"the class is listed under Shell Extensions\\Approved");
   } else if (!enforcing.empty()) {
-    report.Problem(L"approval", missing + L", and the policy requires it",
-                   L"reg add " + Quoted(L"HKLM\\" + kApproved) + L" /v " + context.clsid + L" /t REG_SZ /d " +
-                       kHandlerName + L" /f (as administrator), then restart Explorer");
+    report.Problem(L"approval", missing + L", and the policy requires it", WriteApproval(context));
   } else {
     report.Note(L"approval", missing + L"; without the policy Explorer loads the handler anyway");
   }
   if (enforcing.empty()) {
     report.Ok(L"policy", std::wstring(kEnforcePolicy) + L" is not set: Explorer loads unapproved handlers too");
   } else {
-    report.Note(L"policy",
-                std::wstring(kEnforcePolicy) + L" is set (" + enforcing + L"): Explorer loads approved handlers only");
+    report.Add({Outcome::kNote,
+                L"policy",
+                std::wstring(kEnforcePolicy) + L" is set (" + enforcing +
+                    L"): Explorer loads approved handlers only (" + kLeftAlone + L")",
+                {},
+                AdministratorsDecision({}).repair});
   }
 }
 

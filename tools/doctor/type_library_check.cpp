@@ -11,6 +11,7 @@
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/file_identity.h"
 #include "tools/doctor/registry_reads.h"
+#include "tools/doctor/remedies.h"
 
 namespace torvo::doctor {
 
@@ -25,19 +26,25 @@ std::wstring RegisteredTypeLibraryPath() {
   return text;
 }
 
-void CheckTypeLibrary(const DoctorContext& context, Report& report, const std::wstring& fix) {
+// Another copy of the DLL that is whole serves the same library and interface: the shell never
+// reads either, so only a missing or unusable file is a problem.
+bool AnotherWholeCopy(const std::wstring& path) { return !path.empty() && !FileFault(path); }
+
+void CheckTypeLibrary(const DoctorContext& context, Report& report, const Remedy& fix) {
   const std::wstring path = RegisteredTypeLibraryPath();
   const std::wstring library = L"TorvoShellMenuLib " + GuidText(LIBID_TorvoShellMenuLib) + L" 1.0";
   if (path.empty()) {
     report.Problem(L"type library", library + L" is not registered", fix);
-  } else if (!SameFile(path, context.dll)) {
-    report.Problem(L"type library", library + L" is registered for another file, " + path, fix);
-  } else {
+  } else if (SameFile(path, context.dll)) {
     report.Ok(L"type library", library + L" is registered for the DLL");
+  } else if (AnotherWholeCopy(path)) {
+    report.Note(L"type library", library + L" is registered for another whole copy of the DLL, " + path);
+  } else {
+    report.Problem(L"type library", library + L" is registered for another file, " + path, fix);
   }
 }
 
-void CheckProxyStub(const DoctorContext& context, Report& report, const std::wstring& fix) {
+void CheckProxyStub(const DoctorContext& context, Report& report, const Remedy& fix) {
   RegistryReader reader;
   const std::wstring iid = GuidText(IID_ITorvoShellContextMenu);
   const auto proxyClass = reader.ClassesText(L"Interface\\" + iid + L"\\ProxyStubClsid32", nullptr);
@@ -49,6 +56,11 @@ void CheckProxyStub(const DoctorContext& context, Report& report, const std::wst
     return;
   }
   const auto server = reader.ClassesText(L"CLSID\\" + iid + L"\\InprocServer32", nullptr);
+  if (server && !SameFile(*server, context.dll) && AnotherWholeCopy(*server)) {
+    report.Note(L"proxy/stub",
+                L"ITorvoShellContextMenu " + iid + L" is marshalled by another whole copy of the DLL, " + *server);
+    return;
+  }
   if (!server || !SameFile(*server, context.dll)) {
     report.Problem(L"proxy/stub",
                    L"the proxy/stub class " + iid + L" is served by " + (server ? *server : std::wstring(L"no file")) +
@@ -66,7 +78,7 @@ void CheckTypeLibraryAndProxy(const DoctorContext& context, Report& report) {
     report.Note(L"type library", L"neither it nor the proxy/stub checked: the DLL file is not usable (see above)");
     return;
   }
-  const std::wstring fix = L"regsvr32 " + Quoted(context.dll) + L" again";
+  const Remedy fix = RegisterAgain(context, context.dll, context.user.present && !context.staleUser);
   CheckTypeLibrary(context, report, fix);
   CheckProxyStub(context, report, fix);
 }

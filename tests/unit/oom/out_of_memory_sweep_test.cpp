@@ -28,6 +28,7 @@
 #include "tests/fakes/registry_scripts.h"
 #include "tests/unit/oom/failing_allocator.h"
 #include "tests/unit/registrar/registrar_test_support.h"
+#include "tools/mover/list_move.h"
 
 namespace torvo {
 namespace {
@@ -136,14 +137,16 @@ Attempt Invoke(std::uint64_t ready) {
 
 // ---- the Explorer command on an item array ----
 
-fakes::FakeItemArray ItemsEndingWith(std::u16string last) {
-  return fakes::FakeItemArray({u"E:\\a.txt", std::nullopt, u"E:\\b.txt", std::move(last)});
+fakes::FakeItemArray ItemsEndingWith(std::u16string last,
+                                     fakes::DataObjectOffer offer = fakes::DataObjectOffer::kNone) {
+  return fakes::FakeItemArray({u"E:\\a.txt", std::nullopt, u"E:\\b.txt", std::move(last)}, offer);
 }
 
 // GetState answers the out-of-memory result with the command hidden.
-Attempt ItemState(std::u16string last, std::uint32_t complete) {
-  return [last = std::move(last), complete](std::size_t failAt) {
-    fakes::FakeItemArray items = ItemsEndingWith(last);
+Attempt ItemState(std::u16string last, std::uint32_t complete,
+                  fakes::DataObjectOffer offer = fakes::DataObjectOffer::kNone) {
+  return [last = std::move(last), complete, offer](std::size_t failAt) {
+    fakes::FakeItemArray items = ItemsEndingWith(last, offer);
     fakes::FakeHandlerPlatform fake;
     fake.agent.RunAgent(kAgentWindow, 1, u'X');
     std::uint32_t state = 0xFF;
@@ -184,6 +187,25 @@ Attempt ListFile() {
     });
     EXPECT_EQ(result, kOk);
     EXPECT_EQ(path.empty(), failed) << "after allocation " << failAt;
+    return !failed;
+  };
+}
+
+// torvo-move.exe's work on a list of three items into X:\ (there) or Q:\ (gone: the agent's).
+Attempt MoverRun(std::u16string root, mover::MoverExit complete) {
+  return [root = std::move(root), complete](std::size_t failAt) {
+    fakes::FakeHandlerPlatform fake;
+    const std::u16string list = WriteMoveListFile(Selection(u"E:\\c.txt"), fake.tempFiles);
+    fake.mover.existing.insert(fake.mover.existing.end(), {u"E:\\a.txt", u"E:\\b.txt", u"E:\\c.txt"});
+    mover::MoverPlatform platform{fake.tempFiles, fake.mover, fake.starter, fake.texts};
+    const std::vector<std::u16string> arguments = {root, list};
+    bool failed = false;
+    mover::MoverExit exit = mover::MoverExit::kMoved;
+    Armed(failAt, failed, [&] {
+      exit = mover::RunListMove(arguments, platform);
+      return kOk;
+    });
+    EXPECT_EQ(exit, failed ? mover::MoverExit::kOutOfMemory : complete) << "after allocation " << failAt;
     return !failed;
   };
 }
@@ -308,9 +330,12 @@ std::vector<SweepCase> Cases() {
       {"InvokeCommand, list file and launch", Invoke(0)},
       {"GetState, item array, shown", ItemState(u"E:\\c.txt", kEcsEnabled)},
       {"GetState, item array, hidden", ItemState(u"D:\\Windows", kEcsHidden)},
+      {"GetState, data object, shown", ItemState(u"E:\\c.txt", kEcsEnabled, fakes::DataObjectOffer::kDropList)},
       {"Invoke, item array, direct move", ItemInvoke(1)},
       {"Invoke, item array, list file and launch", ItemInvoke(0)},
       {"move list file", ListFile()},
+      {"torvo-move, list moved", MoverRun(u"X:\\", mover::MoverExit::kMoved)},
+      {"torvo-move, list handed to the agent", MoverRun(u"Q:\\", mover::MoverExit::kHandedToAgent)},
   };
   for (std::uint16_t number : {101, 102}) {
     cases.push_back({"check script " + std::to_string(number), CheckScript(number)});

@@ -255,6 +255,16 @@ TEST_F(RegistrationScripts, RegisteringAgainOverForeignSubkeysRewritesTheForcedK
   EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(expected));
 }
 
+TEST_F(RegistrationScripts, UnregisteringWithTheApprovalValueAlreadyGoneRemovesTheRest) {
+  ASSERT_EQ(RegisterBoth(), kOk);
+  RegKey approved = 0;
+  ASSERT_EQ(registry.OpenKey(kHkeyLocalMachine, kApproved.c_str(), kKeyReadWrite, &approved), 0);
+  ASSERT_EQ(registry.DeleteValue(approved, testing_support::U16(kClsid).c_str()), 0);
+  ASSERT_EQ(registry.CloseKey(approved), 0);
+  ASSERT_EQ(UnregisterBoth(), kOk);
+  EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(KeptLines("HKCR")));
+}
+
 TEST_F(RegistrationScripts, UnregisteringWhenNothingIsRegisteredChangesNothing) {
   ASSERT_EQ(UnregisterBoth(), kOk);
   EXPECT_TRUE(registry.Dump().empty());

@@ -1,4 +1,5 @@
 #include "shellmenu/agent_launch.h"
+#include "shellmenu/program_launch.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -127,6 +128,40 @@ INSTANTIATE_TEST_SUITE_P(
                       s.modulePath = u"D:\\" + std::u16string(239, u'f') + u"\\T.dll";  // 260 with the agent's name
                     }}),
     fakes::CaseName());
+
+// The one starter of the agent and the mover: a start outside the caller's package first, the plain
+// start where the platform refuses it.
+struct StarterCase {
+  const char* name;
+  bool breakawayRefused;
+  bool startFails;
+  bool started;
+  bool outsidePackage;
+};
+
+constexpr char16_t kAgent[] = u"D:\\Zeb Torvo\\zebtorvofloat.exe";
+
+class ProgramStart : public ::testing::TestWithParam<StarterCase> {};
+
+TEST_P(ProgramStart, AsksForTheBreakawayFirstAndStartsThePlainWayWhenRefused) {
+  const StarterCase& c = GetParam();
+  FakeHandlerPlatform fake;
+  fake.starter.breakawayRefused = c.breakawayRefused;
+  if (c.startFails) fake.starter.missingFiles = {kAgent};
+  const std::u16string parameters = u"/_loginmove \"C:\\a b\\m2m1.tmp\"";
+  EXPECT_EQ(StartProgram(fake.starter, kAgent, parameters), c.started);
+  EXPECT_THAT(fake.starter.breakawayCommandLines, ElementsAre(u"\"" + std::u16string(kAgent) + u"\" " + parameters));
+  ASSERT_EQ(fake.starter.starts.size(), c.started ? 1u : 0u);
+  if (!c.started) return;
+  EXPECT_EQ(fake.starter.starts[0].parameters, parameters);
+  EXPECT_EQ(fake.starter.starts[0].outsidePackage, c.outsidePackage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Platforms, ProgramStart,
+                         ::testing::Values(StarterCase{"BreakawayAccepted", false, false, true, true},
+                                           StarterCase{"BreakawayRefusedStartsPlainly", true, false, true, false},
+                                           StarterCase{"NeitherStartReportsFailure", true, true, false, false}),
+                         fakes::CaseName());
 
 }  // namespace
 }  // namespace torvo

@@ -74,5 +74,50 @@ TEST(Dispatch, ReadyAgentWithoutAVaultRootGetsTheListInstead) {
   }
 }
 
+// The Explorer command's direct move goes to torvo-move.exe beside the DLL, with the root and the
+// list; whatever keeps the mover from it hands the list to the agent instead.
+constexpr char16_t kMover[] = u"D:\\Apps\\Vault\\torvo-move.exe";
+constexpr char16_t kAgent[] = u"D:\\Apps\\Vault\\zebtorvofloat.exe";
+
+struct MoverCase {
+  const char* name;
+  std::uint64_t letter;
+  void (*inject)(FakeHandlerPlatform&);
+  const char16_t* started;
+  std::u16string parameters;  // %LIST% stands for the first list file written
+  std::size_t listFiles;
+};
+
+class MoverDispatch : public ::testing::TestWithParam<MoverCase> {};
+
+TEST_P(MoverDispatch, StartsTheMoverOrHandsTheListToTheAgent) {
+  const MoverCase& c = GetParam();
+  FakeHandlerPlatform fake;
+  fake.agent.RunAgent(kAgentWindow, 1, c.letter);
+  c.inject(fake);
+  EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform, DirectMove::kMoverProcess), kOk);
+  EXPECT_TRUE(fake.mover.operations.empty());
+  ASSERT_EQ(fake.tempFiles.files.size(), c.listFiles);
+  std::u16string parameters = c.parameters;
+  const std::size_t at = parameters.find(u"%LIST%");
+  if (at != std::u16string::npos) parameters.replace(at, 6, fake.tempFiles.files.begin()->first);
+  ASSERT_EQ(fake.starter.starts.size(), 1u);
+  EXPECT_EQ(fake.starter.starts[0].file, c.started);
+  EXPECT_EQ(fake.starter.starts[0].parameters, parameters);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MoverDispatch,
+                         ::testing::Values(MoverCase{"RootThereStartsTheMover", u'X', [](FakeHandlerPlatform&) {},
+                                                     kMover, u"X:\\ \"%LIST%\"", 1},
+                                           MoverCase{"NoRootGivesTheAgentTheList", u'Q', [](FakeHandlerPlatform&) {},
+                                                     kAgent, u"/_loginmove \"%LIST%\"", 1},
+                                           MoverCase{"NoMoverGivesTheAgentTheSameList", u'X',
+                                                     [](FakeHandlerPlatform& f) { f.starter.missingFiles = {kMover}; },
+                                                     kAgent, u"/_loginmove \"%LIST%\"", 1},
+                                           MoverCase{"ListNotWrittenStartsTheAgentAsBefore", u'X',
+                                                     [](FakeHandlerPlatform& f) { f.tempFiles.createFails = true; },
+                                                     kAgent, u"/_loginmove \"\"", 2}),
+                         fakes::CaseName());
+
 }  // namespace
 }  // namespace torvo

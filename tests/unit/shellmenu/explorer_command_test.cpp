@@ -3,22 +3,23 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "tests/fakes/case_name.h"
 #include "tests/fakes/fake_handler_platform.h"
 #include "tests/fakes/fake_item_array.h"
 
 namespace torvo {
 namespace {
 
+using fakes::DataObjectOffer;
 using fakes::FakeHandlerPlatform;
 using fakes::FakeItemArray;
 using ::testing::AnyOf;
 using ::testing::Each;
-using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 using Items = std::vector<std::optional<std::u16string>>;
@@ -34,13 +35,35 @@ struct StateCase {
   std::size_t lookups;
 };
 
-class ExplorerCommandState : public ::testing::TestWithParam<StateCase> {};
+// Every row holds for each way the array may hand its items over: as one data object with a
+// drop-file list (read in one pass, no item asked on its own), and item by item when it offers no
+// data object or one without that list.
+constexpr DataObjectOffer kOffers[] = {DataObjectOffer::kDropList, DataObjectOffer::kNone,
+                                       DataObjectOffer::kNoDropList};
+constexpr const char* kOfferNames[] = {"DataObject", "ItemByItem", "DataObjectWithoutDropList"};
+
+// "<row>_<way>" for a row of the table combined with an offer.
+struct RowAndOfferName {
+  template <class Row>
+  std::string operator()(const ::testing::TestParamInfo<std::tuple<Row, DataObjectOffer>>& info) const {
+    const auto way = std::find(std::begin(kOffers), std::end(kOffers), std::get<1>(info.param)) - std::begin(kOffers);
+    return std::string(std::get<0>(info.param).name) + "_" + kOfferNames[way];
+  }
+};
+
+void ExpectReadAsOffered(const FakeItemArray& items, DataObjectOffer offer) {
+  if (offer == DataObjectOffer::kDropList) {
+    EXPECT_EQ(items.pathReads, 0) << "an item was asked on its own";
+  }
+}
+
+class ExplorerCommandState : public ::testing::TestWithParam<std::tuple<StateCase, DataObjectOffer>> {};
 
 TEST_P(ExplorerCommandState, IsTheClassicDecisionOnTheDeliveredItemsWithOneLookup) {
-  const StateCase& c = GetParam();
+  const auto& [c, offer] = GetParam();
   FakeHandlerPlatform fake;
   if (c.letter) fake.agent.RunAgent(kAgentWindow, 1, *c.letter);
-  FakeItemArray items(c.items);
+  FakeItemArray items(c.items, offer);
   std::uint32_t state = 0xFF;
   EXPECT_EQ(GetExplorerCommandState(&items, fake.platform, &state), kOk);
   EXPECT_EQ(state, c.state);
@@ -48,20 +71,23 @@ TEST_P(ExplorerCommandState, IsTheClassicDecisionOnTheDeliveredItemsWithOneLooku
   EXPECT_LE(fake.environment.expansions, 45);
   // The lookup and the drive letter's question only: nothing else is asked and nothing handed over.
   EXPECT_THAT(fake.journal, Each(AnyOf(std::string("find"), std::string("send 1005"))));
+  ExpectReadAsOffered(items, offer);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Selections, ExplorerCommandState,
-    ::testing::Values(
-        StateCase{"FileOffTheVaultDrive", u'X', {u"D:\\data\\a.txt"}, kEcsEnabled, 1},
-        StateCase{"AnyItemOnTheVaultDrive", u'X', {u"D:\\a.txt", u"X:\\b.txt", u"E:\\c.txt"}, kEcsHidden, 1},
-        StateCase{"AnyProtectedItem", u'X', {u"D:\\Windows", u"E:\\a.txt"}, kEcsHidden, 1},
-        StateCase{"NoAgentRunning", std::nullopt, {u"X:\\a.txt", u"E:\\b.txt"}, kEcsEnabled, 1},
-        StateCase{"ItemsWithoutPathDoNotDecide", u'X', {std::nullopt, u"E:\\a.txt"}, kEcsEnabled, 1},
-        StateCase{"LeftOutPathDoesNotDecide", u'X', {u"E:\\a.txt", kTooLong}, kEcsEnabled, 1},
-        StateCase{"NoItemCanBeDeliveredAndTheAgentIsNotAsked", u'X', {std::nullopt, kTooLong}, kEcsHidden, 0},
-        StateCase{"EmptyArray", u'X', {}, kEcsHidden, 0}),
-    fakes::CaseName());
+    ::testing::Combine(
+        ::testing::Values(
+            StateCase{"FileOffTheVaultDrive", u'X', {u"D:\\data\\a.txt"}, kEcsEnabled, 1},
+            StateCase{"AnyItemOnTheVaultDrive", u'X', {u"D:\\a.txt", u"X:\\b.txt", u"E:\\c.txt"}, kEcsHidden, 1},
+            StateCase{"AnyProtectedItem", u'X', {u"D:\\Windows", u"E:\\a.txt"}, kEcsHidden, 1},
+            StateCase{"NoAgentRunning", std::nullopt, {u"X:\\a.txt", u"E:\\b.txt"}, kEcsEnabled, 1},
+            StateCase{"ItemsWithoutPathDoNotDecide", u'X', {std::nullopt, u"E:\\a.txt"}, kEcsEnabled, 1},
+            StateCase{"LeftOutPathDoesNotDecide", u'X', {u"E:\\a.txt", kTooLong}, kEcsEnabled, 1},
+            StateCase{"NoItemCanBeDeliveredAndTheAgentIsNotAsked", u'X', {std::nullopt, kTooLong}, kEcsHidden, 0},
+            StateCase{"EmptyArray", u'X', {}, kEcsHidden, 0}),
+        ::testing::ValuesIn(kOffers)),
+    RowAndOfferName());
 
 TEST(ExplorerCommandState, NullArrayIsHiddenAndNullStateRefused) {
   FakeHandlerPlatform fake;
@@ -80,7 +106,7 @@ std::u16string ListText(const std::vector<unsigned char>& bytes) {
   return text;
 }
 
-enum class Way { kNothing, kDirectMove, kLaunch };
+enum class Way { kNothing, kMover, kLaunch };
 
 struct InvokeCase {
   const char* name;
@@ -90,39 +116,42 @@ struct InvokeCase {
   Way way;
 };
 
-class ExplorerCommandInvoke : public ::testing::TestWithParam<InvokeCase> {};
+class ExplorerCommandInvoke : public ::testing::TestWithParam<std::tuple<InvokeCase, DataObjectOffer>> {};
 
 TEST_P(ExplorerCommandInvoke, HandsTheDeliveredItemsOverAsTheClassicCommandDoes) {
-  const InvokeCase& c = GetParam();
+  const auto& [c, offer] = GetParam();
   FakeHandlerPlatform fake;
   if (c.ready) fake.agent.RunAgent(kAgentWindow, *c.ready, u'X');
-  FakeItemArray items(c.items);
+  FakeItemArray items(c.items, offer);
   EXPECT_EQ(InvokeExplorerCommand(&items, fake.platform), c.result);
-  const std::vector<std::u16string> delivered = {u"D:\\a.txt", u"E:\\b"};
-  ASSERT_EQ(fake.mover.operations.size(), c.way == Way::kDirectMove ? 1u : 0u);
-  ASSERT_EQ(fake.starter.starts.size(), c.way == Way::kLaunch ? 1u : 0u);
-  if (c.way == Way::kDirectMove) {
-    EXPECT_THAT(fake.mover.operations[0].from, ElementsAreArray(delivered));
-    EXPECT_TRUE(fake.mover.operations[0].onOwnThread);
-  }
-  if (c.way == Way::kLaunch) {
-    ASSERT_EQ(fake.tempFiles.files.size(), 1u);
-    EXPECT_EQ(ListText(fake.tempFiles.files.begin()->second.bytes), u"D:\\a.txt\nE:\\b\n");
-  }
+  ExpectReadAsOffered(items, offer);
+  // Nothing moves in the command's own process: a direct move is the mover's.
+  EXPECT_THAT(fake.mover.operations, IsEmpty());
   if (c.way == Way::kNothing) {
     EXPECT_THAT(fake.journal, IsEmpty());
+    return;
   }
+  ASSERT_EQ(fake.tempFiles.files.size(), 1u);
+  const auto& [listPath, list] = *fake.tempFiles.files.begin();
+  EXPECT_EQ(ListText(list.bytes), u"D:\\a.txt\nE:\\b\n");
+  ASSERT_EQ(fake.starter.starts.size(), 1u);
+  const bool mover = c.way == Way::kMover;
+  EXPECT_EQ(fake.starter.starts[0].file,
+            mover ? u"D:\\Apps\\Vault\\torvo-move.exe" : u"D:\\Apps\\Vault\\zebtorvofloat.exe");
+  EXPECT_EQ(fake.starter.starts[0].parameters, (mover ? u"X:\\ \"" : u"/_loginmove \"") + listPath + u"\"");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Agents, ExplorerCommandInvoke,
-    ::testing::Values(
-        InvokeCase{"ReadyAgentGetsTheDirectMove", 1, {u"D:\\a.txt", std::nullopt, u"E:\\b"}, kOk, Way::kDirectMove},
-        InvokeCase{"AgentNotReadyIsStartedWithTheList", 0, {u"D:\\a.txt", kTooLong, u"E:\\b"}, kOk, Way::kLaunch},
-        InvokeCase{"NoAgentIsStartedWithTheList", std::nullopt, {u"D:\\a.txt", u"E:\\b"}, kOk, Way::kLaunch},
-        InvokeCase{"NothingDeliverableIsRefused", 1, {std::nullopt, kTooLong}, kInvalidArg, Way::kNothing},
-        InvokeCase{"EmptyArrayIsRefused", 1, {}, kInvalidArg, Way::kNothing}),
-    fakes::CaseName());
+    ::testing::Combine(
+        ::testing::Values(
+            InvokeCase{"ReadyAgentGetsTheMover", 1, {u"D:\\a.txt", std::nullopt, u"E:\\b"}, kOk, Way::kMover},
+            InvokeCase{"AgentNotReadyIsStartedWithTheList", 0, {u"D:\\a.txt", kTooLong, u"E:\\b"}, kOk, Way::kLaunch},
+            InvokeCase{"NoAgentIsStartedWithTheList", std::nullopt, {u"D:\\a.txt", u"E:\\b"}, kOk, Way::kLaunch},
+            InvokeCase{"NothingDeliverableIsRefused", 1, {std::nullopt, kTooLong}, kInvalidArg, Way::kNothing},
+            InvokeCase{"EmptyArrayIsRefused", 1, {}, kInvalidArg, Way::kNothing}),
+        ::testing::ValuesIn(kOffers)),
+    RowAndOfferName());
 
 }  // namespace
 }  // namespace torvo

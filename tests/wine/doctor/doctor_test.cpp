@@ -1,8 +1,10 @@
 // torvo-doctor.exe end to end: after real registrations, with one thing broken at a time, with the
-// stand-in agent in each of its states, and for paths the handler leaves out. The doctor only
-// reads: the registry exported before and after it is the same, the agent is never asked 1004,
-// and nothing is moved or started.
+// stand-in agent in each of its states, and for paths the handler leaves out. Without --fix the
+// doctor only reads: the registry exported before and after it is the same, the agent is never
+// asked 1004, and nothing is moved or started. With --fix --yes it repairs what it may and leaves
+// an administrator's decisions as they are.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -83,6 +85,28 @@ std::string RegistryExport() {
   return all;
 }
 
+const std::wstring kClassKey = L"Software\\Classes\\CLSID\\" + kClsid;
+
+// Lets no one set values or create subkeys in the key, as HKLM meets a user who is no
+// administrator; `deny` false gives everyone every right again.
+void DenyWrites(HKEY root, const std::wstring& key, bool deny = true) {
+  HKEY handle = nullptr;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, WRITE_DAC, &handle) != ERROR_SUCCESS) return;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ::ConvertStringSecurityDescriptorToSecurityDescriptorW(deny ? L"D:(D;;0x6;;;WD)(A;;KA;;;WD)" : L"D:(A;;KA;;;WD)",
+                                                         SDDL_REVISION_1, &descriptor, nullptr);
+  ::RegSetKeySecurity(handle, DACL_SECURITY_INFORMATION, descriptor);
+  ::LocalFree(descriptor);
+  ::RegCloseKey(handle);
+}
+
+// A second whole copy of the DLL, with the agent beside it.
+std::wstring CopyFolder() {
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"torvo-doctor-copy\\";
+}
+
 class Doctor : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -91,6 +115,11 @@ class Doctor : public ::testing::Test {
   }
   void TearDown() override {
     CloseAllAgents();
+    DenyWrites(HKEY_LOCAL_MACHINE, kClassKey, false);
+    for (const wchar_t* name : {L"TorvoShellMenu.dll", L"zebtorvofloat.exe"}) {
+      ::DeleteFileW((CopyFolder() + name).c_str());
+    }
+    ::RemoveDirectoryW(CopyFolder().c_str());
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str());
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPolicyKey, L"EnforceShellExtensionSecurity");
     DeleteTree(HKEY_LOCAL_MACHINE, kClass32Key);
@@ -132,6 +161,10 @@ TEST_P(DoctorAfterRegistration, FindsItCleanAndChangesNothing) {
               L"ZebTorvo \u52A0\u5BC6\""))
       << run.output;
   EXPECT_TRUE(RegistryExport() == before) << "the registry changed";
+  const DoctorRun fix = RunDoctor(L"--fix --yes");
+  EXPECT_EQ(fix.exitCode, 0u) << fix.output;
+  EXPECT_TRUE(fix.Has(L"torvo-doctor --fix: nothing to apply")) << fix.output;
+  EXPECT_TRUE(RegistryExport() == before) << "--fix changed the registry";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -144,12 +177,21 @@ INSTANTIATE_TEST_SUITE_P(
                            L"ok      registration machine-wide: every key and value"}),
     fakes::CaseName());
 
+// What --fix --yes does about the one problem of a row.
+enum class Fix {
+  kRepairs,             // it applies its fix: then nothing is a problem (exit 0)
+  kLeaves,              // an administrator's decision, or a fix by hand: it applies nothing (exit 1)
+  kNeedsAdministrator,  // its fix needs rights this user lacks: it says so and changes nothing (exit 1)
+};
+
 struct Breakage {
   const char* name;
   std::function<void()> make;  // run after a machine-wide registration
   // The line that tells it: "problem ..." for the one problem (exit 1), or the note that lists a
   // difference that Explorer accepts (exit 0, no problem).
   std::wstring line;
+  Fix fix = Fix::kRepairs;
+  std::function<void()> afterFix = nullptr;  // what must hold after --fix --yes
 };
 
 class DoctorOnABrokenRegistration : public Doctor, public ::testing::WithParamInterface<Breakage> {};
@@ -169,6 +211,16 @@ TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
   ASSERT_EQ(problems.size(), 1u) << ::testing::PrintToString(run.output);
   EXPECT_EQ(problems[0].find(GetParam().line), 0u) << ::testing::PrintToString(problems[0]);
   EXPECT_NE(problems[0].find(L"; to fix: "), std::wstring::npos);
+
+  const DoctorRun fixed = RunDoctor(L"--fix --yes");
+  EXPECT_EQ(fixed.exitCode, GetParam().fix == Fix::kRepairs ? 0u : 1u) << ::testing::PrintToString(fixed.output);
+  if (GetParam().fix == Fix::kLeaves) {
+    EXPECT_TRUE(fixed.Has(L"torvo-doctor --fix: nothing to apply"));
+  }
+  if (GetParam().fix == Fix::kNeedsAdministrator) {
+    EXPECT_TRUE(fixed.Has(L"\nneeds administrator: regsvr32 "));
+  }
+  if (GetParam().afterFix) GetParam().afterFix();
 }
 
 const wchar_t kMissingDll[] = L"C:\\nowhere\\TorvoShellMenu.dll";
@@ -182,6 +234,13 @@ void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std:
 
 void SetServer(const std::wstring& path, DWORD type = REG_SZ) {
   SetText(HKEY_LOCAL_MACHINE, kInprocKey, nullptr, path, type);
+}
+
+// The class key alone in the user's classes, naming `dll`.
+void RegisterClassForUser(const std::wstring& dll) {
+  SetText(HKEY_CURRENT_USER, kClassKey, nullptr, L"TorvoShellContextMenu Class");
+  SetText(HKEY_CURRENT_USER, kInprocKey, nullptr, dll);
+  SetText(HKEY_CURRENT_USER, kInprocKey, L"ThreadingModel", L"Apartment");
 }
 
 void EnforceApproval() {
@@ -220,12 +279,28 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"HandlerKeyRemoved",
                  [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kDirectoryHandlerKey); },
                  L"problem registration machine-wide: missing key HKLM\\Software\\Classes\\" + kDirectoryHandlerKey},
-        Breakage{
-            "ListedAsBlocked",
-            [] { ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str(), REG_SZ, L"", sizeof(wchar_t)); },
-            L"problem blocked: the class is listed under HKLM\\" + std::wstring(kBlockedKey)},
+        Breakage{"WriteProtectedClassKey",
+                 [] {
+                   ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel");
+                   DenyWrites(HKEY_LOCAL_MACHINE, kClassKey);
+                 },
+                 L"problem registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey,
+                 Fix::kNeedsAdministrator,
+                 [] {
+                   std::wstring model;
+                   EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, kInprocKey, L"ThreadingModel", model));
+                 }},
+        Breakage{"ListedAsBlocked",
+                 [] { SetText(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid.c_str(), L"blocked by the administrator"); },
+                 L"problem blocked: the class is listed under HKLM\\" + std::wstring(kBlockedKey), Fix::kLeaves,
+                 [] {
+                   std::wstring entry;
+                   EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid, entry));
+                   EXPECT_EQ(entry, L"blocked by the administrator");
+                 }},
         Breakage{"ServerFileMissing", [] { SetServer(kMissingDll); },
-                 L"problem dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist"},
+                 L"problem dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist",
+                 Fix::kLeaves},
         Breakage{"UserHandlerKeyNamesAnotherClass",
                  [] { SetText(HKEY_CURRENT_USER, L"Software\\Classes\\" + kDirectoryHandlerKey, nullptr, L"{0}"); },
                  L"problem handler keys: HKCU\\Software\\Classes\\" + kDirectoryHandlerKey +
@@ -246,7 +321,19 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  L"problem approval: Shell Extensions\\Approved holds no value named " + kClsid +
                      L" (only the key ZebTorvoShellExt, which the shell does not read), and the policy "
-                     L"requires it"},
+                     L"requires it",
+                 Fix::kRepairs,
+                 [] {
+                   std::wstring approval;
+                   EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kApprovedKey, kClsid, approval));
+                   EXPECT_EQ(approval, L"ZebTorvoShellExt");
+                   DWORD policy = 0;
+                   DWORD size = sizeof policy;
+                   EXPECT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, kPolicyKey, L"EnforceShellExtensionSecurity",
+                                            RRF_RT_REG_DWORD, nullptr, &policy, &size),
+                             ERROR_SUCCESS);
+                   EXPECT_EQ(policy, 1u);
+                 }},
         Breakage{"ApprovalMissingWithoutThePolicy",
                  [] { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApprovedKey.c_str(), kClsid.c_str()); },
                  L"note    approval: Shell Extensions\\Approved holds no value named " + kClsid},
@@ -261,7 +348,8 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"ThirtyTwoBitRegistrationNamesThe64BitDll",
                  [] { SetText(HKEY_LOCAL_MACHINE, kClass32Key + L"\\InprocServer32", nullptr, ServerDllPath()); },
                  L"problem registration for 32-bit programs: HKLM\\" + kClass32Key + L"\\InprocServer32 names " +
-                     ServerDllPath() + L", which is no 32-bit (x86) image"},
+                     ServerDllPath() + L", which is no 32-bit (x86) image",
+                 Fix::kLeaves},
         Breakage{"ServerAsExpandableText",
                  [] {
                    ::SetEnvironmentVariableW(L"TORVO_BIN", Folder(ServerDllPath()).c_str());
@@ -279,8 +367,46 @@ INSTANTIATE_TEST_SUITE_P(
                  kTypeLibraryOk},
         Breakage{"ThreadingModelBothInOtherCase",
                  [] { SetText(HKEY_LOCAL_MACHINE, kInprocKey, L"ThreadingModel", L"bOTH"); },
-                 Accepted(L"value ThreadingModel", L"REG_SZ \"bOTH\"", L"Apartment")}),
+                 Accepted(L"value ThreadingModel", L"REG_SZ \"bOTH\"", L"Apartment")},
+        // A working per-user registration: the user's class key names a whole DLL, and what it lacks
+        // the machine's registration holds; or the machine's key it hides is broken.
+        Breakage{"UserClassKeyOverTheMachineWideRegistration", [] { RegisterClassForUser(ServerDllPath()); },
+                 L"note    registration per user: missing key HKCU\\Software\\Classes\\AppID\\" +
+                     std::wstring(kAppIdText) + L" (Explorer and COM read the machine-wide key, which is in place)"},
+        Breakage{"UserClassKeyNamingAnotherWholeCopy",
+                 [] {
+                   ::CreateDirectoryW(CopyFolder().c_str(), nullptr);
+                   for (const wchar_t* name : {L"TorvoShellMenu.dll", L"zebtorvofloat.exe"}) {
+                     ::CopyFileW((ProgramFolder() + name).c_str(), (CopyFolder() + name).c_str(), FALSE);
+                   }
+                   RegisterClassForUser(CopyFolder() + L"TorvoShellMenu.dll");
+                 },
+                 L"note    type library: TorvoShellMenuLib " + std::wstring(kLibIdText) +
+                     L" 1.0 is registered for another whole copy of the DLL, " + ServerDllPath()},
+        Breakage{"MachineKeyBrokenUnderAWholeUserRegistration",
+                 [] {
+                   ASSERT_EQ(RunRegsvr32(L"/n /i:user"), 0u);
+                   ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel");
+                 },
+                 L"note    registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey +
+                     L" (the script writes REG_SZ \"Apartment\") (Explorer and COM read this user's key instead, "
+                     L"which is in place)"}),
     fakes::CaseName());
+
+// The test's current folder for a scope.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::wstring& folder) {
+    ::GetCurrentDirectoryW(MAX_PATH, saved_);
+    ::SetCurrentDirectoryW(folder.c_str());
+  }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+  ~CurrentFolder() { ::SetCurrentDirectoryW(saved_); }
+
+ private:
+  wchar_t saved_[MAX_PATH] = {};
+};
 
 struct AgentState {
   const char* name;
@@ -300,11 +426,13 @@ TEST_P(DoctorAndAgent, ReportsItAskingOnlyForTheLetterAndMovesNothing) {
   }
   ScratchFolder folder(L"torvo-doctor");
   const std::wstring file = folder.AddFile(L"report.doc");
-  const DoctorRun run = RunDoctor(L"\"" + file + L"\"");
+  // Named as typed in its folder: both checks judge its full path.
+  const CurrentFolder inTheFilesFolder(folder.Path());
+  const DoctorRun run = RunDoctor(L"report.doc");
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_TRUE(run.Has(GetParam().line)) << run.output;
-  EXPECT_TRUE(run.Has(L"ok      path: " + file + L": offered")) << run.output;
-  EXPECT_TRUE(run.Has(L"ok      explorer command: " + file + L": shown")) << run.output;
+  EXPECT_TRUE(run.Has(L"ok      path: " + file + L": offered\n")) << run.output;
+  EXPECT_TRUE(run.Has(L"ok      explorer command: " + file + L": shown on Windows 11's first menu\n")) << run.output;
   EXPECT_TRUE(PathExists(file));
   EXPECT_THAT(log.LoginMoves(), IsEmpty());
   if (agent) {
@@ -332,7 +460,8 @@ TEST_F(Doctor, JudgesEachPathAsTheHandlerWould) {
        {std::wstring(L"note    path: C:\\windows\\system32\\kernel32.dll: not offered: a protected place (row 8 of 45: "
                      L"the path contains \"%SYSTEMROOT%\""),
         std::wstring(L"note    path: V:\\report.doc: not offered: it lies on the vault drive V:\\"),
-        std::wstring(L"note    explorer command: C:\\windows\\system32\\kernel32.dll: hidden"),
+        std::wstring(L"note    explorer command: C:\\windows\\system32\\kernel32.dll: hidden, as the classic item is "
+                     L"left out (see the path's line above)\n"),
         L"note    path: " + tooLong + L": not offered: the path is 260 UTF-16 units or longer"}) {
     EXPECT_TRUE(run.Has(line)) << ::testing::PrintToString(line) << "\n" << ::testing::PrintToString(run.output);
   }
@@ -351,8 +480,26 @@ TEST_F(Doctor, JsonHoldsTheSameFindingsAsOneObject) {
   EXPECT_EQ(findings, text.lines.size());
 }
 
+TEST_F(Doctor, FixAsksOnceAndReportsWhatItFixedAsJson) {
+  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel");
+  const DoctorRun declined = RunDoctor(L"--fix");  // its input gives no answer: nothing is applied
+  EXPECT_EQ(declined.exitCode, 1u);
+  EXPECT_TRUE(declined.Has(L"Apply these fixes? [y/N] ")) << declined.output;
+  std::wstring model;
+  EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, kInprocKey, L"ThreadingModel", model));
+  const DoctorRun json = RunDoctor(L"--fix --yes --json");
+  EXPECT_EQ(json.exitCode, 0u);
+  ASSERT_EQ(json.lines.size(), 1u) << json.output;
+  std::wstring dll;
+  for (const wchar_t unit : ServerDllPath()) dll += unit == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, unit);
+  EXPECT_TRUE(json.Has(L"\"problems\": 0, \"fixes\": [{\"fix\": \"regsvr32 \\\"" + dll +
+                       L"\\\"\", \"result\": \"fixed\"}], \"findings\": ["))
+      << json.output;
+}
+
 TEST_F(Doctor, BadUsageExitsWithTwo) {
-  for (const wchar_t* arguments : {L"--dll", L"--repair"}) {
+  for (const wchar_t* arguments : {L"--dll", L"--repair", L"--yes"}) {
     const DoctorRun run = RunDoctor(arguments);
     EXPECT_EQ(run.exitCode, 2u) << arguments;
     EXPECT_TRUE(run.Has(L"usage: torvo-doctor")) << arguments;

@@ -3,6 +3,11 @@
 // picture (a PNG of the open menu's window) and can choose the handler's item.
 //
 //   torvo_host.exe [/invoke] [/picture:PNG] [/class:KIND] PATH...   KIND: * (default), Directory or lnkfile
+//   torvo_host.exe /command PATH...
+//
+// /command stands in for Windows 11's host of the Explorer command, COM's surrogate: it creates
+// the command from TorvoShellMenu.dll beside it, invokes it on the items and ends at once, as the
+// surrogate may once the shell lets go of the command; exit code 0 when Invoke answered S_OK.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -10,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/com_ptr.h"
+#include "resources/explorer_command_ids.h"
+#include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_host.h"
 #include "tests/wine/support/shell_items.h"
 
@@ -31,6 +39,21 @@ std::wstring Hex(HRESULT hr) {
   return buffer;
 }
 
+// Invoke of the Explorer command on the items, then the end of the process: ExitProcess ends every
+// thread at once, whatever the DLL still runs.
+[[noreturn]] void InvokeExplorerCommandAndEnd(const std::vector<std::wstring>& items) {
+  using namespace torvo::wine;
+  ComApartment apartment;
+  const ServerDll dll;
+  torvo::win32::ComPtr<IClassFactory> factory;
+  torvo::win32::ComPtr<IExplorerCommand> command;
+  HRESULT result = dll.GetClassObject(torvo::CLSID_TorvoExplorerCommand, IID_IClassFactory, factory.PutVoid());
+  if (SUCCEEDED(result)) result = factory->CreateInstance(nullptr, IID_IExplorerCommand, command.PutVoid());
+  if (SUCCEEDED(result)) result = command->Invoke(ShellItemArrayFor(items).Get(), nullptr);
+  Print(L"Invoke: " + Hex(result) + L"\n");
+  ::ExitProcess(result == S_OK ? 0 : 1);
+}
+
 }  // namespace
 
 int wmain() {
@@ -38,9 +61,12 @@ int wmain() {
   int argc = 0;
   wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
   HostRequest request;
+  bool explorerCommand = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring argument = argv[i];
-    if (argument == L"/invoke")
+    if (argument == L"/command")
+      explorerCommand = true;
+    else if (argument == L"/invoke")
       request.invoke = true;
     else if (argument.rfind(L"/class:", 0) == 0)
       request.classKey = argument.substr(7);
@@ -51,9 +77,10 @@ int wmain() {
   }
   ::LocalFree(argv);
   if (request.items.empty()) {
-    Print(L"usage: torvo_host.exe [/invoke] [/picture:PNG] [/class:KIND] PATH...\n");
+    Print(L"usage: torvo_host.exe [/invoke] [/picture:PNG] [/class:KIND] PATH... | /command PATH...\n");
     return 2;
   }
+  if (explorerCommand) InvokeExplorerCommandAndEnd(request.items);
 
   ComApartment apartment;
   for (const HandlerRegistration& h : FindContextMenuHandlers(request.classKey)) {

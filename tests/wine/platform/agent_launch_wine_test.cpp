@@ -1,5 +1,7 @@
 // The real start of zebtorvofloat.exe from the folder of the DLL that asks for it, a folder with
-// spaces in its name, seen in what the started agent logged.
+// spaces in its name, seen in what the started agent logged; and torvo-move.exe from that folder
+// handing its list to the agent beside it when the vault root is gone. Wine refuses the attribute
+// that starts a program outside the caller's package, so the plain start is what runs here.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,7 +12,9 @@
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_program_starter.h"
+#include "shellmenu/program_launch.h"
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo {
@@ -53,7 +57,8 @@ TEST_F(AgentLaunchUnderWine, StartTakesAFilePathWithSpacesWholeAndTheParametersA
   const std::wstring list = root.AddFile(L"list with spaces.tmp", std::string("D\0:\0\\\0x\0\n\0", 10));
   win32::Win32ProgramStarter starter(dll.Get());
   const std::wstring parameters = L"/_loginmove \"" + list + L"\"";
-  starter.Start(win32::AsUtf16((installed + wine::kAgentProgramName).c_str()), win32::AsUtf16(parameters.c_str()));
+  EXPECT_TRUE(StartProgram(starter, win32::AsUtf16((installed + wine::kAgentProgramName).c_str()),
+                           win32::AsUtf16(parameters.c_str())));
   const std::vector<wine::LoginMove> moves = log.WaitForLoginMoves(1);
   ASSERT_EQ(moves.size(), 1u) << "the agent did not log its start";
   EXPECT_NE(moves[0].commandLine.find(L"dir with spaces\\zebtorvofloat.exe"), std::wstring::npos)
@@ -82,6 +87,23 @@ TEST_F(AgentLaunchUnderWine, TheDllStartsTheAgentBesideItWithTheQuotedListFile) 
   EXPECT_EQ(name.substr(0, 3), L"m2m");
   EXPECT_EQ(move.records, items);
   EXPECT_EQ(move.end, L"2 records");
+}
+
+TEST_F(AgentLaunchUnderWine, MoverWhoseVaultRootIsGoneStartsTheAgentWithItsList) {
+  const std::wstring mover = installed + L"torvo-move.exe";
+  ASSERT_TRUE(::CopyFileW((wine::ProgramFolder() + L"torvo-move.exe").c_str(), mover.c_str(), FALSE));
+  const std::wstring item = root.AddFile(L"report.doc");
+  std::string bytes;
+  for (wchar_t unit : item + L"\n") bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  const std::wstring list = root.AddFile(L"m2m1A2B.tmp", bytes);
+
+  EXPECT_EQ(wine::RunProgram(L"\"" + mover + L"\" Q:\\ \"" + list + L"\""), 2u);  // handed to the agent
+  const std::vector<wine::LoginMove> moves = log.WaitForLoginMoves(1);
+  ASSERT_EQ(moves.size(), 1u) << "the agent did not log its start";
+  EXPECT_NE(moves[0].commandLine.find(installed + wine::kAgentProgramName), std::wstring::npos);
+  EXPECT_EQ(moves[0].listFile, list);
+  EXPECT_EQ(moves[0].records, std::vector<std::wstring>{item});
+  EXPECT_TRUE(wine::PathExists(item));
 }
 
 }  // namespace

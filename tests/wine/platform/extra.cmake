@@ -17,6 +17,8 @@ torvo_test(wine_agent LABELS agent LIBS torvo_wine_support SOURCES
            ${platform_tests}/temp_files_wine_test.cpp ${platform_tests}/texts_and_menu_wine_test.cpp
            ${platform_tests}/vault_move_wine_test.cpp ${platform_tests}/texts.rc)
 target_compile_options(wine_agent PRIVATE $<$<COMPILE_LANGUAGE:RC>:-c 65001>)
+target_include_directories(wine_agent PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+set_source_files_properties(${platform_tests}/texts.rc PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/torvo_texts.rc)
 # Every test that starts the agent finds zebtorvofloat.exe in bin/.
 add_dependencies(torvo_wine_support zebtorvofloat)
 
@@ -28,7 +30,7 @@ function(torvo_probe_dll name source)
 endfunction()
 torvo_probe_dll(agent_launch_probe launch_probe_dll.cpp)
 torvo_probe_dll(thread_start_probe thread_start_probe_dll.cpp)
-add_dependencies(wine_agent agent_launch_probe thread_start_probe)
+add_dependencies(wine_agent agent_launch_probe thread_start_probe torvo-move)
 
 # The registrar's adapters: REGISTRY resource 1 in the test program itself and in a small DLL beside it.
 torvo_test(wine_registrar LABELS registrar LIBS torvo_wine_support SOURCES

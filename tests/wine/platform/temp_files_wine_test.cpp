@@ -102,6 +102,23 @@ TEST(MoveListFileUnderWine, RecordsLandInAnM2mFileOfTheTempFolder) {
   EXPECT_EQ(sizeof kExpected - 1, 54u);
 }
 
+// What the mover does with it: read it back whole, within its limit, then remove it.
+TEST(MoveListFileUnderWine, IsReadBackWholeWithinTheLimitAndRemoved) {
+  HandlerState state;
+  state.m_selection = {u"D:\\a.txt", u"C:\\\u6587\u4EF6\\b"};
+  win32::Win32TempFiles files;
+  const std::u16string path = WriteMoveListFile(state, files);
+  const RemovedAtEnd list{win32::AsWide(path.c_str())};
+  const auto bytes = files.ReadWholeFile(path.c_str(), 34);
+  ASSERT_TRUE(bytes.has_value());
+  EXPECT_EQ(ParseMoveList(*bytes), state.m_selection);
+  EXPECT_FALSE(files.ReadWholeFile(path.c_str(), 33).has_value()) << "a file over the limit is not read";
+  EXPECT_TRUE(files.RemoveFile(path.c_str()));
+  EXPECT_FALSE(wine::PathExists(list.path));
+  EXPECT_FALSE(files.ReadWholeFile(path.c_str(), 34).has_value());
+  EXPECT_FALSE(files.RemoveFile(path.c_str()));
+}
+
 TEST(MoveListFileUnderWine, AnEmptySelectionGivesAnEmptyFile) {
   HandlerState state;
   win32::Win32TempFiles files;

@@ -1,6 +1,7 @@
 // The direct move of a large file into a vault drive on another file system (S:, a tmpfs, where the
 // move copies and deletes), through the DLL as COM loads it: InvokeCommand returns at once, and the
-// DLL stays loaded until the move that runs on its own thread has ended.
+// DLL stays loaded until the move that runs on its own thread has ended. The Explorer command's
+// move, in torvo-move.exe, completes although the process that invoked it ends at once.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -82,6 +83,19 @@ TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllStaysUntilTheMoveHasEn
   EXPECT_TRUE(WaitUntil([dll] { return CanUnloadNowOf(dll) == S_OK; }, 120000)) << "the move did not end";
   EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));
   EXPECT_FALSE(PathExists(source));
+}
+
+// Windows 11 runs the Explorer command in COM's surrogate, which may end as soon as the shell lets
+// go of the command; the host here ends right after Invoke.
+TEST_F(BackgroundMove, ExplorerCommandsMoveOutlivesAHostThatEndsAtOnce) {
+  const std::wstring source = folder.Path() + L"\\large.bin";
+  ASSERT_TRUE(CreateLargeFile(source, kLargeFileBytes));
+  AgentProcess agent(L"/ready:1 /drive:S");
+  ASSERT_NE(agent.Window(), nullptr);
+
+  EXPECT_EQ(RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" /command \"" + source + L"\""), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(source); }, 60000)) << "the move did not end";
+  EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The Explorer command from the built DLL, as Windows 11's menu meets it: created through
 // DllGetClassObject, its texts and its icon, its state on item arrays that Wine's shell makes from
-// real files (the classic handler's menu agreeing), and its command with the stand-in agent. The
-// direct move goes to the same runner as the classic command's (a thread of its own that holds the
-// DLL), which the classic handler's long-move test proves.
+// real files, read item by item and through the items' data object (the classic handler's menu
+// agreeing), and its command with the stand-in agent. Its direct move, in torvo-move.exe, is the
+// long-move test's (background_move_test.cpp).
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -22,6 +22,7 @@
 #include "tests/fakes/case_name.h"
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/counted_unknown.h"
+#include "tests/wine/support/data_object_item_array.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 
@@ -221,6 +222,15 @@ TEST_P(ExplorerCommandState, IsTheClassicMenusDecision) {
   EXPECT_EQ(command->GetState(items.Get(), FALSE, &state), S_OK);
   EXPECT_EQ(state, row.state);
   EXPECT_EQ(ClassicMenuOffersItem(paths), row.state == ECS_ENABLED);
+  EXPECT_EQ(command->GetState(items.Get(), FALSE, nullptr), E_POINTER);
+
+  // The same items as Windows hands them over, with their data object: read as one drop-file list.
+  const ComPtr<IDataObject> dataObject = ShellDataObjectFor(paths);
+  DataObjectItemArray withDataObject(items.Get(), dataObject.Get());
+  state = 0xFF;
+  EXPECT_EQ(command->GetState(&withDataObject, FALSE, &state), S_OK);
+  EXPECT_EQ(state, row.state);
+  EXPECT_EQ(withDataObject.itemReads, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

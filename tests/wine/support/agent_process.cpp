@@ -1,5 +1,6 @@
 #include "tests/wine/support/agent_process.h"
 
+#include <cstdio>
 #include <string_view>
 
 namespace torvo::wine {
@@ -95,6 +96,7 @@ AgentProcess::AgentProcess(const std::wstring& arguments, const std::wstring& pr
   PROCESS_INFORMATION info{};
   if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &info)) {
+    std::fprintf(stderr, "zebtorvofloat.exe %ls: not started, error %lu\n", arguments.c_str(), ::GetLastError());
     return;
   }
   ::CloseHandle(info.hThread);
@@ -102,8 +104,23 @@ AgentProcess::AgentProcess(const std::wstring& arguments, const std::wstring& pr
   processId_ = info.dwProcessId;
   for (int waited = 0; waited < 10000 && window_ == nullptr; waited += 20) {
     window_ = FindWindowOfProcess(kAgentClass, processId_);
-    if (window_ == nullptr && ::WaitForSingleObject(process_.Get(), 20) == WAIT_OBJECT_0) return;
+    if (window_ == nullptr && ::WaitForSingleObject(process_.Get(), 20) == WAIT_OBJECT_0) break;
   }
+  if (window_ == nullptr) {
+    // Why, in the test's output: the agent ended (a start that failed, a refused switch) or hangs.
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_.Get(), &code);
+    if (code == STILL_ACTIVE) {
+      std::fprintf(stderr, "zebtorvofloat.exe %ls: no window after 10 s\n", arguments.c_str());
+    } else {
+      std::fprintf(stderr, "zebtorvofloat.exe %ls: ended with exit code %lu without a window\n", arguments.c_str(),
+                   code);
+    }
+    return;
+  }
+  // The window is there from inside CreateWindowExW on; questions are answered once the agent's
+  // message loop runs, which a sender under load could otherwise take for a hung agent.
+  ::WaitForInputIdle(process_.Get(), 10000);
 }
 
 void AgentProcess::Stop() {

@@ -1,0 +1,104 @@
+#include "tools/doctor/remedies.h"
+
+#include "TorvoShellMenu.h"
+#include "resources/app_id.h"
+#include "tools/doctor/doctor_text.h"
+#include "tools/doctor/registry_reads.h"
+
+namespace torvo::doctor {
+
+namespace {
+
+constexpr wchar_t kRestart[] = L", then restart Explorer";
+
+std::wstring RootName(RegKey root) { return root == kHkeyCurrentUser ? L"HKCU\\" : L"HKLM\\"; }
+
+RegistryPlace KeyPlace(RegKey root, const std::wstring& key) { return {root, Utf16(key), std::nullopt}; }
+
+// Every key and value that registering the DLL writes, as the places --fix restores when it fails:
+// the scripts' keys in the classes of the way it registers, the type library and the proxy/stub
+// in both classes roots (the platform's per-user registration of a type library writes the user's
+// on Windows and the machine's under Wine), and the approval in HKLM.
+std::vector<RegistryPlace> RegistrationPlaces(const std::wstring& clsid, bool perUser) {
+  const std::wstring classes = kClassesKey;
+  std::vector<RegistryPlace> places;
+  const RegKey scriptRoot = perUser ? kHkeyCurrentUser : kHkeyLocalMachine;
+  for (const std::wstring& key : {L"AppID\\" + std::wstring(kAppId), std::wstring(L"AppID\\TorvoShellMenu.DLL"),
+                                  std::wstring(L"TorvoShellMenu.TorvoShellContextMenu"),
+                                  std::wstring(L"TorvoShellMenu.TorvoShellContextMenu.1"), L"CLSID\\" + clsid}) {
+    places.push_back(KeyPlace(scriptRoot, classes + key));
+  }
+  for (const HandlerKind& kind : kHandlerKinds) places.push_back(KeyPlace(scriptRoot, classes + HandlerKey(kind)));
+  const std::wstring iid = GuidText(IID_ITorvoShellContextMenu);
+  for (const RegKey root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
+    for (const std::wstring& key : {L"TypeLib\\" + GuidText(LIBID_TorvoShellMenuLib), L"Interface\\" + iid,
+                                    L"WOW6432Node\\Interface\\" + iid, L"CLSID\\" + iid}) {
+      places.push_back(KeyPlace(root, classes + key));
+    }
+  }
+  places.push_back(KeyPlace(kHkeyLocalMachine, std::wstring(kApprovedKey) + L"\\" + kHandlerName));
+  places.push_back({kHkeyLocalMachine, Utf16(kApprovedKey), Utf16(clsid)});
+  return places;
+}
+
+// The installer's repair of its files and machine registry rows (msiexec /fam, "a" every file,
+// "m" the machine's rows); Windows Installer needs an administrator for a per-machine product.
+Remedy InstallerRepair(const DoctorContext& context, const std::wstring& why) {
+  Repair repair{RepairKind::kReinstall,
+                Utf16(context.installer->productCode),
+                {KeyPlace(kHkeyLocalMachine, std::wstring(kClassesKey) + L"CLSID\\" + context.clsid)}};
+  return {CommandOf(repair) + L" (the installer's repair, as administrator" + why + L")" + kRestart, std::move(repair)};
+}
+
+}  // namespace
+
+std::wstring CommandOf(const Repair& repair) {
+  const std::wstring text = Wide(repair.text);
+  switch (repair.kind) {
+    case RepairKind::kRemoveKey:
+      return L"reg delete " + Quoted(RootName(repair.places[0].root) + Wide(repair.places[0].key)) + L" /f";
+    case RepairKind::kWriteText:
+      return L"reg add " + Quoted(RootName(repair.places[0].root) + Wide(repair.places[0].key)) + L" /v " +
+             Wide(*repair.places[0].value) + L" /t REG_SZ /d " + text + L" /f";
+    case RepairKind::kRegister:
+      return L"regsvr32 " + Quoted(text);
+    case RepairKind::kRegisterPerUser:
+      return L"regsvr32 /n /i:user " + Quoted(text);
+    case RepairKind::kReinstall:
+      return L"msiexec /fam " + text;
+    default:
+      return {};
+  }
+}
+
+Remedy RegisterAgain(const DoctorContext& context, const std::wstring& dll, bool perUser) {
+  if (context.installer) return InstallerRepair(context, L"");
+  Repair repair{perUser ? RepairKind::kRegisterPerUser : RepairKind::kRegister, Utf16(dll),
+                RegistrationPlaces(context.clsid, perUser)};
+  return {CommandOf(repair) + (perUser ? L"" : L" (as administrator)") + kRestart, std::move(repair)};
+}
+
+Remedy RegisterForEveryUser(const DoctorContext& context, const std::wstring& dll, const std::wstring& text) {
+  if (context.installer) return InstallerRepair(context, L"");
+  return {text, {RepairKind::kRegister, Utf16(dll), RegistrationPlaces(context.clsid, false)}};
+}
+
+Remedy InstallAgain(const DoctorContext& context, std::wstring byHand) {
+  if (context.installer) return InstallerRepair(context, L", which installs its files again");
+  return {std::move(byHand), {}};
+}
+
+Remedy RemoveUserKey(const std::wstring& keyBelowClasses, const std::wstring& what) {
+  Repair repair{RepairKind::kRemoveKey, {}, {KeyPlace(kHkeyCurrentUser, kClassesKey + keyBelowClasses)}};
+  return {CommandOf(repair) + what + kRestart, std::move(repair)};
+}
+
+Remedy WriteApproval(const DoctorContext& context) {
+  Repair repair{
+      RepairKind::kWriteText, Utf16(kHandlerName), {{kHkeyLocalMachine, Utf16(kApprovedKey), Utf16(context.clsid)}}};
+  return {CommandOf(repair) + L" (as administrator)" + kRestart, std::move(repair)};
+}
+
+Remedy AdministratorsDecision(std::wstring text) { return {std::move(text), {RepairKind::kAdministrators, {}, {}}}; }
+
+}  // namespace torvo::doctor

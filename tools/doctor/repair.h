@@ -1,0 +1,74 @@
+#pragma once
+// What torvo-doctor --fix does about a problem: the repairs of this product's own registration,
+// planned once for all findings and each applied whole or not at all.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+#include "registrar/registry.h"
+#include "tools/doctor/registry_snapshot.h"
+
+namespace torvo::doctor {
+
+enum class RepairKind {
+  kByHand,           // --fix cannot do it (a file to install, ...): the finding's fix says what to do
+  kAdministrators,   // a policy or a Blocked entry: an administrator's decision, never changed
+  kRemoveKey,        // places[0], a key, is deleted with everything below it
+  kWriteText,        // places[0], a value, is set to `text` as REG_SZ
+  kRegister,         // the DLL at `text` registers itself for every user (DllRegisterServer)
+  kRegisterPerUser,  // the DLL at `text` registers itself for this user (DllInstall(TRUE, "user"))
+  kReinstall,        // the installer repairs the product `text`: its files and machine registry rows
+};
+
+struct Repair {
+  RepairKind kind = RepairKind::kByHand;
+  std::u16string text;                // the value's data, the DLL's path or the product code
+  std::vector<RegistryPlace> places;  // what it changes: each must be writable first, and is
+                                      // restored when the repair fails
+
+  // Whether --fix applies it.
+  bool Applies() const { return kind != RepairKind::kByHand && kind != RepairKind::kAdministrators; }
+  bool operator==(const Repair&) const = default;
+};
+
+// What a repair needs of the platform beyond the registry.
+class RepairPlatform {
+ public:
+  virtual Registry& Keys() = 0;
+  // Loads the DLL and runs its DllRegisterServer, or DllInstall(TRUE, "user"): its result, or the
+  // loading's failure.
+  virtual HResult RegisterDll(const std::u16string& path, bool perUser) = 0;
+  // MsiReinstallProduct of the product, all files and the machine's registry rows, without UI: a
+  // Win32 code (3010: done once Windows restarts).
+  virtual std::uint32_t ReinstallProduct(const std::u16string& productCode) = 0;
+
+ protected:
+  ~RepairPlatform() = default;
+};
+
+enum class RepairResult {
+  kFixed,
+  kNeedsAdministrator,  // a place it changes may not be written by this user: nothing was changed
+  kFailed,              // it failed; the places it changes were put back as they were
+};
+
+struct RepairOutcome {
+  RepairResult result = RepairResult::kFailed;
+  HResult status = kOk;         // kFailed: why
+  bool restartWindows = false;  // kFixed: the installer finishes when Windows restarts
+  bool restored = true;         // kFailed: every place was put back
+};
+
+inline constexpr std::uint32_t kErrorSuccessRebootRequired = 3010;
+
+// The repairs that --fix applies, each once, in the order they must run: removals of the user's
+// keys first (they uncover the machine's registration), then the installer's repair and the
+// registrations, then single values, which a registration may already have written.
+std::vector<Repair> PlanRepairs(const std::vector<Repair>& wanted);
+
+// Applies one repair whole or not at all: nothing when one of its places may not be written; its
+// places put back when it fails.
+RepairOutcome ApplyRepair(const Repair& repair, RepairPlatform& platform);
+
+}  // namespace torvo::doctor

@@ -13,6 +13,22 @@ if(TORVO_FUZZ)
 endif()
 
 if(WIN32)
+  # One tree per Windows build: 64-bit (build/win), whose DLL serves Explorer and every 64-bit
+  # program, and 32-bit (build/win32), whose TorvoShellMenu32.dll serves 32-bit programs' dialogs.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(TORVO_DLL_NAME TorvoShellMenu32)
+    set(TORVO_WIDL_MACHINE -m32)
+    set(torvo_wine_dir /usr/lib/i386-linux-gnu/wine/i386-windows)
+  else()
+    set(TORVO_DLL_NAME TorvoShellMenu)
+    set(TORVO_WIDL_MACHINE -m64)
+    set(torvo_wine_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  endif()
+  set(TORVO_STDOLE_DIR ${torvo_wine_dir} CACHE PATH "Folder of Wine's stdole2.tlb of this build's machine")
+  # The 32-bit tree builds the DLL, the agent and the host, and of the Wine tests only those that
+  # prove the DLL end to end (their sources are the 64-bit tree's).
+  option(TORVO_END_TO_END_ONLY "Build only the DLL, the agent, the host and the end-to-end Wine tests" OFF)
+
   add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
   # The Windows binaries carry their C and C++ runtime support inside, so they import system DLLs only.
   add_link_options(-static -static-libgcc -static-libstdc++)
@@ -24,6 +40,9 @@ if(WIN32)
   get_filename_component(TORVO_WINEPREFIX "${TORVO_WINEPREFIX}" ABSOLUTE)
   set(TORVO_VAULT_HOST "${CMAKE_BINARY_DIR}/../vault" CACHE PATH "Host folder behind the test vault drive")
   get_filename_component(TORVO_VAULT_HOST "${TORVO_VAULT_HOST}" ABSOLUTE)
+  # The 32-bit tree beside this one, whose DLL and programs the tests of both builds take.
+  set(TORVO_WIN32_TREE "${CMAKE_BINARY_DIR}/../win32" CACHE PATH "The 32-bit tree beside this one")
+  get_filename_component(TORVO_WIN32_TREE "${TORVO_WIN32_TREE}" ABSOLUTE)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
@@ -33,6 +52,14 @@ if(WIN32)
   # crash dump.
   add_compile_options($<$<CONFIG:Release>:-g>)
   add_link_options($<$<CONFIG:Release>:-Wl,--build-id>)
+  # What ships stays at most 400 KB a DLL (server/terminate_handler.cpp does its part): the code and
+  # data nothing refers to are dropped, and the 32-bit release is built for size, since its code and
+  # its DWARF unwind tables (where the 64-bit DLL has compact SEH tables) make it larger.
+  add_compile_options($<$<CONFIG:Release>:-ffunction-sections> $<$<CONFIG:Release>:-fdata-sections>)
+  add_link_options($<$<CONFIG:Release>:-Wl,--gc-sections>)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    add_compile_options($<$<CONFIG:Release>:-Os>)
+  endif()
 endif()
 
 # torvo_version_record(TARGET DESCRIPTION): gives a Windows program the version record of the

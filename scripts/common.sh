@@ -5,6 +5,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_ROOT=${BUILD_ROOT:-$ROOT/build}
 NATIVE=$BUILD_ROOT/native
 WIN=$BUILD_ROOT/win
+WIN32=$BUILD_ROOT/win32  # the 32-bit DLL and its end-to-end tests
 FUZZ=$BUILD_ROOT/fuzz
 export WINEPREFIX=$BUILD_ROOT/wine-prefix
 export WINEARCH=win64
@@ -21,20 +22,27 @@ VAULT_HOST=$BUILD_ROOT/vault
 # deletes instead of renaming (the long moves of the tests and benchmarks).
 SHM_VAULT_HOST=/dev/shm/torvo-vault-$(printf '%s' "$BUILD_ROOT" | md5sum | cut -c1-12)
 
+# wine32:i386 runs the 32-bit programs (the 32-bit regsvr32, host and tests) in the 64-bit prefix.
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64
+  binutils-mingw-w64-i686 wine wine64 wine32:i386 clang libclang-rt-14-dev
   osslsigncode openssl clang-format git python3 libxml2-utils wixl msitools"
 PYTHON=/usr/bin/python3  # Debian's, whatever else the PATH offers
 
-# Installs the Debian packages that are missing; does nothing when all are there.
+# Installs the Debian packages that are missing; does nothing when all are there. A package of
+# another architecture (name:arch) first adds that architecture to dpkg, so that the package
+# lists read next hold its packages.
 ensure_packages() {
-  local missing=""
+  local missing="" arch
   for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
   done
   [ -z "$missing" ] && return 0
   echo "installing:$missing"
   local sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
+  for arch in $(printf '%s\n' $missing | sed -n 's/^[^:]*:\(.*\)$/\1/p' | sort -u); do
+    dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
+  done
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
 }
@@ -83,20 +91,24 @@ debian_mirror() {
   echo "$uri"
 }
 
-# Configures (once) a Windows tree: configure_win_tree DIR BUILD_TYPE
+# Configures (once) a Windows tree: configure_win_tree DIR BUILD_TYPE [BITS]. BITS 64 (the default)
+# builds everything; 32 builds the 32-bit DLL with its end-to-end tests only.
 configure_win_tree() {
+  local toolchain=mingw-w64-x86_64 only=OFF
+  if [ "${3:-64}" = 32 ]; then toolchain=mingw-w64-i686 only=ON; fi
   [ -f "$1/build.ninja" ] || cmake -S "$ROOT" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" \
-      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" -DTORVO_END_TO_END_ONLY=$only \
       -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" >/dev/null
 }
 
-# Configures (once) and builds the native, Windows and fuzz trees.
+# Configures (once) and builds the native, Windows (64- and 32-bit) and fuzz trees.
 build_all() {
   [ -f "$NATIVE/build.ninja" ] || cmake -S "$ROOT" -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   configure_win_tree "$WIN" RelWithDebInfo
+  configure_win_tree "$WIN32" RelWithDebInfo 32
   [ -f "$FUZZ/build.ninja" ] || CC=clang CXX=clang++ cmake -S "$ROOT" -B "$FUZZ" -G Ninja \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVO_FUZZ=ON >/dev/null
-  cmake --build "$NATIVE" && cmake --build "$WIN" && cmake --build "$FUZZ"
+  cmake --build "$NATIVE" && cmake --build "$WIN" && cmake --build "$WIN32" && cmake --build "$FUZZ"
 }
 
 # Makes a new 64-bit prefix at DIR, whatever was there: null graphics driver, no crash debugger.
@@ -130,7 +142,8 @@ export_registry() {
 # V: (a folder of the build tree) and S: (a folder on a tmpfs).
 prepare_prefix() {
   mkdir -p "$VAULT_HOST"
-  if [ ! -f "$WINEPREFIX/.torvo-ready" ]; then
+  # A prefix made before wine32 was installed lacks the 32-bit system (syswow64): it is made anew.
+  if [ ! -f "$WINEPREFIX/.torvo-ready" ] || [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/regsvr32.exe" ]; then
     fresh_prefix "$WINEPREFIX"
     touch "$WINEPREFIX/.torvo-ready"
   fi

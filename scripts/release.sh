@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Release configuration of TorvoShellMenu.dll, torvo-doctor.exe and torvo-move.exe in a
-# tree of its own (build/win-release) and writes what a vendor ships to build/release/, and nothing
-# else:
+# tree of its own (build/win-release), and of TorvoShellMenu32.dll in another (build/win32-release),
+# and writes what a vendor ships to build/release/, and nothing else:
 #   TorvoShellMenu.dll        stripped, with a GNU debug link to its symbols; signed when asked
+#   TorvoShellMenu32.dll      the DLL for 32-bit programs (their Open and Save dialogs); the same
 #   torvo-doctor.exe          the same
 #   torvo-move.exe            the same: the Explorer command's move, in a process of its own
-#   *.debug                   the symbols of all three, for crash analysis; kept, not shipped to users
+#   *.debug                   the symbols of each, for crash analysis; kept, not shipped to users
 #   TorvoShellMenu.msix       the sparse package that puts the command on Windows 11's first menu;
 #                             signed when asked, with the signer's subject as its publisher
 #   TorvoShellMenu-<version>-x64.msi
-#                             the per-machine installer of the DLL, the doctor, the mover, the package
-#                             (packaging/msi); signed when asked
+#                             the per-machine installer of both DLLs, the doctor, the mover and
+#                             the package (packaging/msi); signed when asked
 #   SHA256SUMS                the checksums of all
 # Signing (Authenticode, SHA-256) with osslsigncode when TORVO_SIGN_CERT and TORVO_SIGN_KEY name
 # PEM files: TORVO_SIGN_PASS is the key's passphrase, TORVO_SIGN_TIMESTAMP the URL of an RFC 3161
@@ -20,8 +21,10 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 RELEASE_TREE=$BUILD_ROOT/win-release
+RELEASE_TREE32=$BUILD_ROOT/win32-release
 OUT=$BUILD_ROOT/release
 DLL=TorvoShellMenu.dll
+DLL32=TorvoShellMenu32.dll
 DOCTOR=torvo-doctor.exe
 MOVER=torvo-move.exe
 MSIX=TorvoShellMenu.msix
@@ -75,12 +78,14 @@ ship() {
   chmod 644 "$work/out/$1"
 }
 
-# Strips a built binary into $work, its symbols into the release beside it; the debug link holds
-# the symbol file's name and checksum, and debuggers look for it beside the binary.
+# Strips a built binary (of TREE, default the 64-bit release tree) into $work, its symbols into the
+# release beside it; the debug link holds the symbol file's name and checksum, and debuggers look
+# for it beside the binary.
 strip_apart() {
-  "$OBJCOPY" --only-keep-debug "$RELEASE_TREE/bin/$1" "$work/out/$1.debug"
+  local built=${2:-$RELEASE_TREE}/bin/$1
+  "$OBJCOPY" --only-keep-debug "$built" "$work/out/$1.debug"
   chmod 644 "$work/out/$1.debug"
-  (cd "$work/out" && "$OBJCOPY" --strip-all --add-gnu-debuglink="$1.debug" "$RELEASE_TREE/bin/$1" "$work/$1")
+  (cd "$work/out" && "$OBJCOPY" --strip-all --add-gnu-debuglink="$1.debug" "$built" "$work/$1")
 }
 
 # The installer of what the release holds: registry rows harvested from the shipped DLL's own
@@ -88,9 +93,9 @@ strip_apart() {
 build_installer() {
   local stage=$RELEASE_TREE/msi msi=TorvoShellMenu-$(version)-x64.msi
   rm -rf "$stage" && mkdir -p "$stage"
-  cp "$work/out/$DLL" "$work/out/$DOCTOR" "$work/out/$MOVER" "$stage/"
+  cp "$work/out/$DLL" "$work/out/$DLL32" "$work/out/$DOCTOR" "$work/out/$MOVER" "$stage/"
   [ ! -f "$work/out/$MSIX" ] || cp "$work/out/$MSIX" "$stage/"
-  "$ROOT/packaging/msi/harvest.sh" "$stage/$DLL" "$stage" || fail "harvesting the registration failed"
+  "$ROOT/packaging/msi/harvest.sh" "$stage" || fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" || fail "building the installer failed"
   ship "$msi"
 }
@@ -122,17 +127,22 @@ ensure_packages
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
 cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER"
+configure_win_tree "$RELEASE_TREE32" Release 32
+cmake --build "$RELEASE_TREE32" --target TorvoShellMenu
 
 # Everything is made in a folder of its own that becomes build/release/ only when complete.
 work=$(mktemp -d "$BUILD_ROOT/release-work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -m 755 "$work/out"
 strip_apart "$DLL"
+strip_apart "$DLL32" "$RELEASE_TREE32"
 strip_apart "$DOCTOR"
 strip_apart "$MOVER"
 
 echo "TorvoShellMenu $(version), build id $(build_id "$work/$DLL")"
+echo "$DLL32: build id $(build_id "$work/$DLL32")"
 ship "$DLL"
+ship "$DLL32"
 ship "$DOCTOR"
 ship "$MOVER"
 release_msix

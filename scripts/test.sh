@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the native, Windows and fuzz trees, prepares the Wine prefix and
-# runs every test. Extra arguments go to ctest, e.g. scripts/test.sh -L selection
+# Installs what is missing, builds the native, Windows (64- and 32-bit) and fuzz trees, prepares the
+# Wine prefix and runs every test. Extra arguments go to ctest, e.g. scripts/test.sh -L selection
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -26,6 +26,7 @@ run_tree() {  # run_tree DIR JOBS ARGS...
 
 run_tree "$NATIVE" 2 "$@"
 run_tree "$WIN" 1 "$@"
+run_tree "$WIN32" 1 "$@"
 run_tree "$FUZZ" 1 "$@"
 
 echo "all trees: $passed passed, $failed failed"

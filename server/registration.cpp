@@ -6,9 +6,11 @@
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_script_source.h"
 #include "registrar/register_mode.h"
+#include "registrar/shared_keys.h"
 #include "resources/resource_ids.h"
 #include "resources/proxy_stub.h"
 #include "server/module_handles.h"
+#include "server/other_build.h"
 #include "server/torvo_module.h"
 #include "server/type_library_registration.h"
 
@@ -17,10 +19,21 @@ namespace torvo::server {
 namespace {
 
 // Applies or removes one of the module's scripts with the module path and the common variables.
+// While the other build stays registered, a removal leaves it the keys both registry views share.
 HRESULT ApplyScript(WORD number, bool registerFlag, const SubstitutionEntry* entries) {
   win32::Win32ScriptSource source(ResourceInstance());
   win32::Win32Registry registry;
-  return ApplyRegistryResource(TheModule(), source, registry, number, registerFlag, entries);
+  if (registerFlag || !OtherBuildRegistered()) {
+    return ApplyRegistryResource(TheModule(), source, registry, number, registerFlag, entries);
+  }
+  SharedKeyKeeper keeper(registry);
+  return ApplyRegistryResource(TheModule(), source, keeper, number, registerFlag, entries);
+}
+
+// The type library goes whole with the last build; beside the other build only this build's entry.
+HRESULT RemoveTypeLibrary() {
+  if (OtherBuildRegistered()) return UnregisterOwnTypeLibraryEntry(ResourceInstance());
+  return UnregisterTypeLibrary(ResourceInstance());
 }
 
 HRESULT ApplyAppIdScript(bool registerFlag) {
@@ -77,7 +90,9 @@ HRESULT RegisterServer() {
     return step;
   });
   if (FAILED(hr)) return hr;
-  return RegisterProxy();
+  hr = RegisterProxy();
+  if (FAILED(hr)) return hr;
+  return RestoreOtherBuildsProxy();
 }
 
 HRESULT UnregisterServer() {
@@ -85,7 +100,7 @@ HRESULT UnregisterServer() {
   // say) does not leave the others behind.
   const HRESULT scripts = WithSystemLocale([] {
     HRESULT hr = UpdateClassRegistries(false);
-    hr = KeepFirstFailure(hr, UnregisterTypeLibrary(ResourceInstance()));
+    hr = KeepFirstFailure(hr, RemoveTypeLibrary());
     return KeepFirstFailure(hr, ApplyAppIdScript(false));
   });
   return KeepFirstFailure(scripts, UnregisterProxy());

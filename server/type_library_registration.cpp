@@ -38,6 +38,20 @@ HRESULT LoadOwnTypeLibrary(HINSTANCE module, win32::ComPtr<ITypeLib>& library, B
   return path.Get() != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
+// The id, version, locale and machine of the DLL's own library.
+HRESULT ReadOwnLibraryAttributes(HINSTANCE module, TLIBATTR& out) {
+  win32::ComPtr<ITypeLib> library;
+  Bstr path;
+  HRESULT hr = LoadOwnTypeLibrary(module, library, path);
+  if (FAILED(hr)) return hr;
+  TLIBATTR* attributes = nullptr;
+  hr = library->GetLibAttr(&attributes);
+  if (FAILED(hr)) return hr;
+  out = *attributes;
+  library->ReleaseTLibAttr(attributes);
+  return S_OK;
+}
+
 // A per-user function of OLEAUT32 when the per-user mode asks for it and it is there, else null.
 template <class Fn>
 Fn PerUserFunction(const char* name) {
@@ -74,19 +88,26 @@ HRESULT RegisterTypeLibrary(HINSTANCE module) {
 }
 
 HRESULT UnregisterTypeLibrary(HINSTANCE module) {
-  win32::ComPtr<ITypeLib> library;
-  Bstr path;
-  HRESULT hr = LoadOwnTypeLibrary(module, library, path);
+  TLIBATTR a{};
+  const HRESULT hr = ReadOwnLibraryAttributes(module, a);
   if (FAILED(hr)) return hr;
-  TLIBATTR* attributes = nullptr;
-  hr = library->GetLibAttr(&attributes);
-  if (FAILED(hr)) return hr;
-  const TLIBATTR a = *attributes;
-  library->ReleaseTLibAttr(attributes);
   if (auto forUser = PerUserFunction<UnregisterForUserFn>("UnRegisterTypeLibForUser")) {
     return forUser(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
   }
   return ::UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+}
+
+HRESULT UnregisterOwnTypeLibraryEntry(HINSTANCE module) {
+  TLIBATTR a{};
+  const HRESULT hr = ReadOwnLibraryAttributes(module, a);
+  if (FAILED(hr)) return hr;
+  wchar_t libraryId[40] = {};
+  ::StringFromGUID2(a.guid, libraryId, 40);
+  wchar_t key[128] = {};
+  ::wsprintfW(key, L"TypeLib\\%s\\%x.%x\\%lx\\%s", libraryId, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
+              a.syskind == SYS_WIN64 ? L"win64" : L"win32");
+  const LSTATUS deleted = ::RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
+  return deleted == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(deleted);
 }
 
 }  // namespace torvo::server

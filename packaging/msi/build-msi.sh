@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # build-msi.sh VERSION STAGE OUT
-# Builds the installer of the files in STAGE (TorvoShellMenu.dll, torvo-doctor.exe, torvo-move.exe,
-# registration.wxi and registration.json from harvest.sh, and TorvoShellMenu.msix when the release
-# has one, with the package's logos from packaging/msix) into OUT,
+# Builds the installer of the files in STAGE (TorvoShellMenu.dll, TorvoShellMenu32.dll,
+# torvo-doctor.exe, torvo-move.exe, registration.wxi, registration32.wxi and registration.json from
+# harvest.sh, and TorvoShellMenu.msix when the release has one, with the package's logos from
+# packaging/msix) into OUT,
 # writes into its tables what wixl cannot (package_tables.py finish: the files' versions, the secure
 # install folder), then checks that its registry rows are exactly what registration wrote and that
 # its tables follow Windows Installer's rules (package_tables.py check).

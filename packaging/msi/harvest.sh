@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# harvest.sh DLL STAGE
-# Registers DLL with regsvr32 (machine-wide) in a clean Wine prefix of its own, as
-# C:\Program Files\ZebTorvo\TorvoShellMenu.dll, and turns what it wrote into the installer's rows:
-# STAGE/registration.json and STAGE/registration.wxi (registration_rows.py). What registration wrote
-# must still be there after a restart of the registry (a volatile key would vanish with Windows'
-# next start, and the item with it). BUILD_ROOT holds the prefix, which is made anew each time.
+# harvest.sh STAGE
+# Registers both DLLs of STAGE machine-wide in a clean Wine prefix of its own, each with its own
+# regsvr32 (TorvoShellMenu.dll with the 64-bit one, TorvoShellMenu32.dll with the 32-bit one of
+# syswow64), as installed in C:\Program Files\ZebTorvo, and turns what they wrote into the
+# installer's rows: STAGE/registration.json, STAGE/registration.wxi and STAGE/registration32.wxi
+# (registration_rows.py). What registration wrote must still be there after a restart of the
+# registry (a volatile key would vanish with Windows' next start, and the item with it).
+# BUILD_ROOT holds the prefix, which is made anew each time.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/common.sh"
-dll=$1 stage=$2
+stage=$1
 export WINEPREFIX=$BUILD_ROOT/harvest-prefix
-installed='C:\Program Files\ZebTorvo\TorvoShellMenu.dll'
+folder='C:\Program Files\ZebTorvo'
 
 fail() { echo "harvest: $*" >&2; exit 1; }
 
@@ -27,9 +29,13 @@ fresh_prefix "$WINEPREFIX"
 trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
 persistent_wineserver
 mkdir -p "$WINEPREFIX/drive_c/Program Files/ZebTorvo"
-cp "$dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/TorvoShellMenu.dll"
+cp "$stage/TorvoShellMenu.dll" "$stage/TorvoShellMenu32.dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/"
+# The first 32-bit program starts Wine's own 32-bit services, which count themselves in the volatile
+# HKLM\System\CurrentControlSet\Control\ServiceCurrent: that happens before the first export.
+wine 'C:\windows\syswow64\cmd.exe' /c exit </dev/null >/dev/null 2>&1
 export_roots before
-wine regsvr32 /s "$installed" || fail "regsvr32 failed"
+wine 'C:\windows\system32\regsvr32.exe' /s "$folder\\TorvoShellMenu.dll" || fail "regsvr32 failed"
+wine 'C:\windows\syswow64\regsvr32.exe' /s "$folder\\TorvoShellMenu32.dll" || fail "the 32-bit regsvr32 failed"
 export_roots after
 # The registry as the next start reads it: the server writes its hives and ends; a new one serves
 # the exports.
@@ -38,4 +44,4 @@ wineserver -w
 persistent_wineserver
 export_roots restarted
 "$PYTHON" "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before" "$WINEPREFIX/drive_c/after" \
-    "$WINEPREFIX/drive_c/restarted" "$installed" "$stage" || fail "the registration cannot be written as rows"
+    "$WINEPREFIX/drive_c/restarted" "$folder" "$stage" || fail "the registration cannot be written as rows"

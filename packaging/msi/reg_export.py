@@ -99,12 +99,12 @@ def read(path):
     return entries
 
 
-def fold(entries, dll_path, dll_token, folder_token):
-    """Each string datum with the DLL's path turned into dll_token and its folder's path into
-    folder_token (which names the folder with its final backslash, as Windows Installer's folder
-    properties do), the paths matched without regard to case."""
-    folder = dll_path.rsplit("\\", 1)[0]
-    patterns = ((re.escape(dll_path), dll_token), (re.escape(folder) + r"(?:\\|$)", folder_token))
+def fold(entries, files, folder, folder_token):
+    """Each string datum with the path of each of files ((path, token) pairs) turned into its token
+    and the folder's path into folder_token (which names the folder with its final backslash, as
+    Windows Installer's folder properties do), the paths matched without regard to case."""
+    patterns = [(re.escape(path), token) for path, token in files]
+    patterns.append((re.escape(folder) + r"(?:\\|$)", folder_token))
 
     def fold_text(text):
         for pattern, token in patterns:

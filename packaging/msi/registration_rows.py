@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
-"""The installer's registry rows, derived from what the DLL's registration writes.
+"""The installer's registry rows, derived from what the DLLs' registrations write.
 
-  registration_rows.py rows BEFORE AFTER RESTARTED DLL STAGE
-      BEFORE and AFTER are folders of exports (*.reg) of a clean prefix around `regsvr32 DLL`
-      (DLL as a Windows path), RESTARTED the same after a restart of the registry, which must
-      still hold all that registration wrote.
-      Writes STAGE/registration.json, what registration wrote with the DLL's path folded into
-      the installed file ([#TorvoShellMenu.dll]) and its folder into [INSTALLFOLDER], and
-      STAGE/registration.wxi, one RegistryValue row per value of it. Anything that rows cannot
+  registration_rows.py rows BEFORE AFTER RESTARTED FOLDER STAGE
+      BEFORE and AFTER are folders of exports (*.reg) of a clean prefix around the registration
+      of both DLLs of FOLDER (a Windows path), each with its own regsvr32, RESTARTED the same
+      after a restart of the registry, which must still hold all that registration wrote.
+      Writes STAGE/registration.json, what registration wrote with each DLL's path folded into
+      its installed file ([#TorvoShellMenu.dll], [#TorvoShellMenu32.dll]) and the folder into
+      [INSTALLFOLDER], and one RegistryValue row per value of it: STAGE/registration.wxi for the
+      64-bit DLL's component (the 64-bit registry view and the keys both views share) and
+      STAGE/registration32.wxi for the 32-bit one's (the 32-bit view, written under the names a
+      32-bit program uses, and the 32-bit entry of the type library). Anything that rows cannot
       write exactly fails the run.
   registration_rows.py check MSI STAGE/registration.json
-      The package's rows are exactly the values of the set, in the component ShellExtension, and
-      its own record of the install folder; fails naming every row that is missing, extra,
+      The package's rows are exactly the values of the set, each in its DLL's component, and its
+      own record of the install folder; fails naming every row that is missing, extra,
       different, written twice or in another component.
 """
 import os
@@ -22,16 +25,70 @@ from xml.sax.saxutils import quoteattr
 
 import reg_export
 
-DLL_TOKEN = "[#TorvoShellMenu.dll]"
 FOLDER_TOKEN = "[INSTALLFOLDER]"
-COMPONENT = "ShellExtension"
+# The DLLs and their components: the 64-bit one's (Win64) writes the 64-bit registry view and the
+# keys both views share, the 32-bit one's the 32-bit view.
+DLLS = (("TorvoShellMenu.dll", "ShellExtension"), ("TorvoShellMenu32.dll", "ShellExtension32"))
+COMPONENT, COMPONENT32 = (component for _, component in DLLS)
 # The package's one row of its own: the install folder it remembers.
 OWN_COMPONENT = "InstalledFolderRecord"
 OWN_ROW = ("hklm\\software\\zebtorvo\\torvoshellmenu", "installfolder")
 ROW_TYPES = {"sz": "string", "dword": "integer"}
 # The Registry table's Root column.
 ROOTS = {"0": "HKCR", "1": "HKCU", "2": "HKLM", "3": "HKU"}
-TOKENS = re.compile(re.escape(DLL_TOKEN) + "|" + re.escape(FOLDER_TOKEN))
+# The 32-bit view's keys as a 64-bit export names them (reg_export folds the other names into
+# these), and the keys below the classes that each view keeps apart on 64-bit Windows 7 and later;
+# the other keys below the classes both views share.
+VIEW_32 = ("HKLM\\Software\\Classes\\Wow6432Node\\", "HKLM\\Software\\Wow6432Node\\")
+CLASSES = "HKLM\\Software\\Classes\\"
+KEPT_APART = {"clsid", "interface", "directshow", "media type", "mediafoundation", "wow6432node"}
+
+
+def token(dll):
+    return "[#%s]" % dll
+
+
+TOKENS = re.compile("|".join(re.escape(t) for t in [token(dll) for dll, _ in DLLS] + [FOLDER_TOKEN]))
+
+
+def fold_installed(entries, folder):
+    """The entries with the installed DLLs' paths and the folder's folded into their tokens."""
+    return reg_export.fold(entries, [(folder + "\\" + dll, token(dll)) for dll, _ in DLLS], folder, FOLDER_TOKEN)
+
+
+def _in_32bit_view(key):
+    return any(key.lower().startswith(p.lower()) for p in VIEW_32)
+
+
+def _shared(key):
+    if not key.lower().startswith(CLASSES.lower()):
+        return False
+    return key[len(CLASSES):].split("\\")[0].lower() not in KEPT_APART
+
+
+def component_of(entry):
+    """The component whose rows write the entry: the 32-bit DLL's for the 32-bit view and for a
+    shared key that names the 32-bit DLL, else the 64-bit DLL's."""
+    key, _, kind, data = entry
+    names_32 = kind == "sz" and token(DLLS[1][0]).lower() in data.lower()
+    return COMPONENT32 if _in_32bit_view(key) or (names_32 and _shared(key)) else COMPONENT
+
+
+def program_key(key):
+    """The name a 32-bit program (and a 32-bit component's row) uses for a key of the 32-bit view."""
+    for prefix in VIEW_32:
+        if key.lower().startswith(prefix.lower()):
+            return prefix[:-len("Wow6432Node\\")] + key[len(prefix):]
+    return key
+
+
+def view_key(key, component):
+    """The key a row of the component writes, as a 64-bit export names it."""
+    if component != COMPONENT32 or _shared(key):
+        return key
+    if key.lower().startswith(CLASSES.lower()):
+        return VIEW_32[0] + key[len(CLASSES):]
+    return VIEW_32[1] + key[len("HKLM\\Software\\"):]
 
 
 class Inexpressible(Exception):
@@ -45,7 +102,7 @@ def _read_folder(folder):
     return entries
 
 
-def harvest(before_folder, after_folder, restarted_folder, dll):
+def harvest(before_folder, after_folder, restarted_folder, folder):
     after = _read_folder(after_folder)
     added, removed = reg_export.difference(_read_folder(before_folder), after)
     if removed:
@@ -55,7 +112,14 @@ def harvest(before_folder, after_folder, restarted_folder, dll):
     if lost:
         raise Inexpressible("registration wrote what a restart of the registry loses (volatile keys?): " +
                             "; ".join(reg_export.describe(e) for e in lost.values()))
-    return reg_export.fold(added, dll, DLL_TOKEN, FOLDER_TOKEN)
+    entries = fold_installed(added, folder)
+    for entry in entries.values():
+        _, _, kind, data = entry
+        in_32 = component_of(entry) == COMPONENT32
+        for dll, component in DLLS:
+            if kind == "sz" and token(dll).lower() in data.lower() and (component == COMPONENT32) != in_32:
+                raise Inexpressible("%s named in the other build's registry view: %s" % (dll, reg_export.describe(entry)))
+    return entries
 
 
 def _escaped(text):
@@ -78,25 +142,25 @@ def _row(entry, folder):
         raise Inexpressible("an empty string, which a row writes as no value: " + what)
     if kind == "sz" and folder.lower() in data.lower():
         raise Inexpressible("the DLL's folder in a form not folded: " + what)
-    attributes = [("Root", "HKLM"), ("Key", _escaped(key[5:]))]
+    attributes = [("Root", "HKLM"), ("Key", _escaped(program_key(key)[5:]))]
     if name:
         attributes.append(("Name", _escaped(name)))
     attributes += [("Type", ROW_TYPES[kind]), ("Value", _escaped(str(data)))]
     return "  <RegistryValue %s/>" % " ".join("%s=%s" % (a, quoteattr(v)) for a, v in attributes)
 
 
-def rows_include(entries, dll):
-    """The .wxi with one row per value; every key of the set must hold a value or lie above one."""
-    folder = dll.rsplit("\\", 1)[0]
+def rows_include(entries, folder, component):
+    """The .wxi of the component, one row per value it writes; every key of the set must hold a
+    value or lie above one."""
     values = [e for e in entries.values() if e[1] is not None]
     value_keys = [e[0].lower() + "\\" for e in values]
     for key, name, _, _ in entries.values():
         if name is None and not any(k.startswith(key.lower() + "\\") for k in value_keys):
             raise Inexpressible("a key without values, which rows cannot create: [%s]" % key)
-    order = sorted(values, key=reg_export.identity)
+    order = sorted((e for e in values if component_of(e) == component), key=reg_export.identity)
     body = "\n".join(_row(e, folder) for e in order)
     return ('<?xml version="1.0" encoding="utf-8"?>\n'
-            "<!-- Generated by packaging/msi/registration_rows.py from what the DLL's registration wrote. -->\n"
+            "<!-- Generated by packaging/msi/registration_rows.py from what the DLLs' registration wrote. -->\n"
             '<Include xmlns="http://schemas.microsoft.com/wix/2006/wi">\n' + body + "\n</Include>\n")
 
 
@@ -126,18 +190,18 @@ def table_entries(msi):
 
 
 def check(msi, set_path):
-    """The package writes the registration's values in the component ShellExtension, its own
-    record of the install folder, and nothing else, each value once."""
+    """The package writes the registration's values, each in its DLL's component, its own record
+    of the install folder, and nothing else, each value once."""
     wanted = {i: e for i, e in reg_export.load(set_path).items() if e[1] is not None}
     written, faults = {}, []
-    for entry, component in table_entries(msi):
+    for row, component in table_entries(msi):
+        entry = (view_key(row[0], component),) + row[1:]
         ident = reg_export.identity(entry)
+        belongs = OWN_COMPONENT if ident == OWN_ROW else component_of(wanted.get(ident, entry))
         if ident in written:
             faults.append("the package writes twice: " + reg_export.describe(entry))
-        elif ident == OWN_ROW and component != OWN_COMPONENT:
-            faults.append("the install folder's record outside %s: %s" % (OWN_COMPONENT, reg_export.describe(entry)))
-        elif ident != OWN_ROW and component != COMPONENT:
-            faults.append("the package writes, outside %s: %s" % (COMPONENT, reg_export.describe(entry)))
+        elif component != belongs:
+            faults.append("the package writes, outside %s: %s" % (belongs, reg_export.describe(entry)))
         written[ident] = entry
     written.pop(OWN_ROW, None)
     extra, missing = reg_export.difference(wanted, written)
@@ -150,16 +214,18 @@ def check(msi, set_path):
 
 def main(argv):
     if len(argv) == 6 and argv[0] == "rows":
-        before, after, restarted, dll, stage = argv[1:]
+        before, after, restarted, folder, stage = argv[1:]
         try:
-            entries = harvest(before, after, restarted, dll)
-            include = rows_include(entries, dll)
+            entries = harvest(before, after, restarted, folder)
+            includes = {name: rows_include(entries, folder, component)
+                        for name, component in (("registration.wxi", COMPONENT), ("registration32.wxi", COMPONENT32))}
         except Inexpressible as problem:
             print("registration_rows: " + str(problem), file=sys.stderr)
             return 1
         reg_export.save(entries, os.path.join(stage, "registration.json"))
-        with open(os.path.join(stage, "registration.wxi"), "w", encoding="utf-8") as f:
-            f.write(include)
+        for name, include in includes.items():
+            with open(os.path.join(stage, name), "w", encoding="utf-8") as f:
+                f.write(include)
         return 0
     if len(argv) == 3 and argv[0] == "check":
         return check(argv[1], argv[2])

@@ -8,7 +8,10 @@
 
 namespace torvo::win32 {
 
-static_assert(kHkeyClassesRoot == 0xFFFFFFFF80000000u && kHkeyDynData == 0xFFFFFFFF80000006u);
+// The predefined handles are 32-bit values sign-extended to the handle's size.
+static_assert(sizeof(RegKey) == sizeof(HKEY));
+static_assert(kHkeyClassesRoot == (sizeof(HKEY) == 8 ? 0xFFFFFFFF80000000u : 0x80000000u));
+static_assert(kHkeyDynData - kHkeyClassesRoot == 6);
 static_assert(kKeyRead == KEY_READ && kKeyWrite == KEY_WRITE && kKeyReadWrite == (KEY_READ | KEY_WRITE));
 static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kKeySetValue == KEY_SET_VALUE);
 static_assert(kKeyCreateSubKey == KEY_CREATE_SUB_KEY && kKeyEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS);

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# installer_test.sh BIN: the release's installer under Wine's msiexec in a clean prefix of its own,
+# installer_test.sh BIN BIN32: the release's installer under Wine's msiexec in a clean prefix of its own,
 # step after step, each checked against the state it must leave:
-#   installed  the registry holds exactly what regsvr32 writes in a clean prefix (the release's
-#              harvest, the DLL's path folded), the files are the package's (the package's logos
-#              under the paths its manifest names), torvo-doctor finds no
-#              problem and the explorer-like host (torvo_host.exe from BIN) shows the item
+#   installed  the registry holds exactly what both DLLs' regsvr32 write in a clean prefix (the
+#              release's harvest, the DLLs' paths folded), the files are the package's (the
+#              package's logos under the paths its manifest names), torvo-doctor finds no problem
+#              and the explorer-like host shows the item, built for 64 bits (torvo_host.exe from
+#              BIN) and for 32 bits (from BIN32, served by the 32-bit DLL)
 #   unchanged  registry and disk as before the step;  removed  as before the first install
 # After the repair, torvo-doctor --fix names the installer and repairs with it a value it wrote.
 # The install folder is the agent's; the newer package is built from the release's staged sources,
 # each versioned file one build newer, as the next release's are.
 set -euo pipefail
-bin=$1
+bin=$1 bin32=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/common.sh"
 export WINEPREFIX=$BUILD_ROOT/installer-prefix
@@ -40,8 +41,8 @@ products() { iconv -f UTF-16 -t UTF-8 "$1.reg" | tr -d '\r' | sed -nE 's/^\[.*\\
 # The files the installed package holds: the release's, then the newer package's.
 package_files=$release
 check_installed() {
-  compare installed "$work/pristine.reg" "$1.reg" "$BUILD_ROOT/win-release/msi/registration.json" "$folder\\TorvoShellMenu.dll"
-  for file in TorvoShellMenu.dll torvo-doctor.exe torvo-move.exe TorvoShellMenu.msix; do
+  compare installed "$work/pristine.reg" "$1.reg" "$BUILD_ROOT/win-release/msi/registration.json" "$folder"
+  for file in TorvoShellMenu.dll TorvoShellMenu32.dll torvo-doctor.exe torvo-move.exe TorvoShellMenu.msix; do
     cmp "$package_files/$file" "$host_folder/$file" || fail "$file is not the package's"
   done
   # The sparse package's logos where Windows looks for them: its external location, the DLL's folder.
@@ -49,8 +50,10 @@ check_installed() {
     cmp "$root/packaging/msix/images/$logo.png" "$host_folder/images/$logo.png" || fail "$logo.png is not installed"
   done
   wine "$folder\\torvo-doctor.exe" >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }
-  wine "$bin/torvo_host.exe" 'C:\users\Public\report.txt' >"$1.host" || true
-  grep -qF "移动到 ZebTorvo 加密" "$1.host" || { cat "$1.host"; fail "the host's menu lacks the item"; }
+  for host in "$bin/torvo_host.exe" "$bin32/torvo_host.exe"; do
+    wine "$host" 'C:\users\Public\report.txt' >"$1.host" || true
+    grep -qF "移动到 ZebTorvo 加密" "$1.host" || { cat "$1.host"; fail "the menu of $host lacks the item"; }
+  done
 }
 
 # step NAME EXIT STATE -- MSIEXEC ARGUMENTS: runs msiexec silently with a log, expects its exit code

@@ -2,8 +2,9 @@
 """Compares two exports of HKLM\\Software taken around one step of the installer; prints each entry
 that is wrong and exits 1 if there is one.
 
-  registry_compare.py installed BEFORE AFTER SET DLL   what appeared is exactly SET (the harvest of
-      regsvr32 in a clean prefix), the installed DLL's path folded, the installer's records aside
+  registry_compare.py installed BEFORE AFTER SET FOLDER   what appeared is exactly SET (the harvest
+      of both DLLs' regsvr32 in a clean prefix), the paths of the installed DLLs in FOLDER folded,
+      the installer's records aside
   registry_compare.py removed BEFORE AFTER             nothing appeared and nothing of value went
   registry_compare.py unchanged BEFORE AFTER           nothing differs
 """
@@ -12,7 +13,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "packaging", "msi"))
 import reg_export  # noqa: E402
-from registration_rows import DLL_TOKEN, FOLDER_TOKEN  # noqa: E402
+from registration_rows import fold_installed  # noqa: E402
 
 # Windows Installer's own trees, which hold its records of the product, and its entry in the list
 # of programs; the folder the package remembers.
@@ -38,7 +39,7 @@ def problems(mode, before, after, argv):
     if mode == "installed":
         wanted = reg_export.load(argv[0])
         added = {i: e for i, e in added.items() if not any(_under(e[0], r) for r in RECORDS)}
-        got = reg_export.fold(added, argv[1], DLL_TOKEN, FOLDER_TOKEN)
+        got = fold_installed(added, argv[1])
         missing, extra = reg_export.difference(got, wanted)
         return ([("registration writes, the installer did not", e) for e in missing.values()] +
                 [("the installer wrote, registration does not", e) for e in extra.values()] +

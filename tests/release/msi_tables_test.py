@@ -61,6 +61,9 @@ BROKEN = [
      "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
      "VALUES ('extra', 2, 'Software\\ZebTorvo', 'Extra', 'x', 'Doctor')", rows_check,
      "the package writes, outside ShellExtension"),
+    ("the rows naming the 32-bit DLL in the 64-bit DLL's component",
+     "UPDATE `Registry` SET `Component_` = 'ShellExtension' WHERE `Component_` = 'ShellExtension32' "
+     "AND `Value` = '[#TorvoShellMenu32.dll]'", rows_check, "the package writes, outside ShellExtension32"),
     ("a registry value written twice",
      "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Value`, `Component_`) "
      "VALUES ('twice', 2, '%s\\InprocServer32', 'ThreadingModel', 'Free', 'ShellExtension')" % CLASS_KEY,

@@ -56,13 +56,14 @@ std::wstring MissingEntryPoints(const PeImage& image) {
 
 }  // namespace
 
-std::optional<std::wstring> FileFault(const std::wstring& path) {
+std::optional<std::wstring> FileFault(const std::wstring& path, bool thirtyTwoBit) {
   if (!win32::Win32FileMover().PathExists(win32::AsUtf16(path.c_str()))) return L"does not exist";
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes)) return L"cannot be read";
   const std::optional<PeImage> image = ReadPeImage(bytes);
   if (!image) return L"is no Windows image file";
-  if (!image->Is64Bit()) {
+  if (thirtyTwoBit && !image->Is32Bit()) return L"is no 32-bit (x86) image: 32-bit programs load 32-bit handlers only";
+  if (!thirtyTwoBit && !image->Is64Bit()) {
     const std::string why = ForeignImageText(*image);
     return std::wstring(why.begin(), why.end()) + L": 64-bit Explorer loads 64-bit (x64) handlers only";
   }

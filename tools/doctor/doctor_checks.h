@@ -70,16 +70,23 @@ DoctorContext FindDll(const std::wstring& givenPath);
 void CheckInstaller(DoctorContext& context, Report& report);
 
 // The first thing that keeps 64-bit Explorer from loading the file as the handler ("does not
-// exist", "is a 32-bit image ...", ...), or nothing.
-std::optional<std::wstring> FileFault(const std::wstring& path);
+// exist", "is a 32-bit image ...", ...), or nothing; with thirtyTwoBit, what keeps 32-bit programs
+// from loading it ("is no 32-bit (x86) image: ...").
+std::optional<std::wstring> FileFault(const std::wstring& path, bool thirtyTwoBit = false);
 
 // The file exists, is a 64-bit image, loads as a data file and exports the five entry points;
 // sets context.dllReadable. Reports a stale per-user registration that hides the machine-wide one.
 void CheckDllFile(DoctorContext& context, Report& report);
 
 // The DLL's two scripts in the check walk with the DLL's substitutions, machine-wide (HKCR read as
-// HKLM\Software\Classes) and per user (HKCR blocks under HKCU\Software\Classes).
+// HKLM\Software\Classes) and per user (HKCR blocks under HKCU\Software\Classes): the registration
+// for 64-bit programs, Explorer among them.
 void CheckRegistration(const DoctorContext& context, Report& report);
+
+// The registration for 32-bit programs (their Open and Save dialogs): the class in the 32-bit
+// registry view, the user's before the machine's, names a 32-bit TorvoShellMenu32.dll with the five
+// entry points and an apartment threading model. The keys both views share are the 64-bit checks'.
+void CheckRegistrationFor32BitPrograms(const DoctorContext& context, Report& report);
 
 // The four ContextMenuHandlers keys (*, Directory, lnkfile, InternetShortcut) as Explorer reads them,
 // the user's key before the machine's: a key of the user's that names another class hides a good

@@ -31,6 +31,7 @@ Checked RunChecks(const DoctorOptions& options) {
   CheckInstaller(context, report);
   CheckDllFile(context, report);
   CheckRegistration(context, report);
+  CheckRegistrationFor32BitPrograms(context, report);
   CheckHandlerKeys(context, report);
   CheckShellPolicy(context, report);
   CheckHandlerCreation(context, report);

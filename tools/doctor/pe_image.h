@@ -12,6 +12,7 @@ inline constexpr std::uint16_t kMachineAmd64 = 0x8664;  // IMAGE_FILE_MACHINE_AM
 inline constexpr std::uint16_t kMachineI386 = 0x14C;    // IMAGE_FILE_MACHINE_I386
 inline constexpr std::uint16_t kMachineArm64 = 0xAA64;  // IMAGE_FILE_MACHINE_ARM64
 inline constexpr std::uint16_t kMagicPe32Plus = 0x20B;  // IMAGE_NT_OPTIONAL_HDR64_MAGIC
+inline constexpr std::uint16_t kMagicPe32 = 0x10B;      // IMAGE_NT_OPTIONAL_HDR32_MAGIC
 
 struct PeImage {
   std::uint16_t machine = 0;         // the file header's Machine
@@ -19,6 +20,7 @@ struct PeImage {
   std::vector<std::string> exports;  // the names the export table lists, in its order
 
   bool Is64Bit() const { return machine == kMachineAmd64 && magic == kMagicPe32Plus; }
+  bool Is32Bit() const { return machine == kMachineI386 && magic == kMagicPe32; }
 };
 
 // Why 64-bit Explorer (x64) cannot load an image that is not Is64Bit(): "is a 32-bit image (x86)",

@@ -299,9 +299,9 @@ void ReportScope(const DoctorContext& context, const Scope& scope, const Walk& w
   }
   if (FAILED(walk.status) || judged) return;
   if (walk.differences.empty()) {
-    report.Ok(scope.check, L"every key and value of the DLL's two scripts is in place");
+    report.Ok(scope.check, L"every key and value of the DLL's two scripts is in place, for 64-bit programs");
   } else if (problems == 0) {
-    report.Ok(scope.check, L"in place as Explorer reads it (the differences are listed above)");
+    report.Ok(scope.check, L"in place as Explorer reads it, for 64-bit programs (the differences are listed above)");
   }
 }
 

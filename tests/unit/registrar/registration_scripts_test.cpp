@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "registrar/registry_resource.h"
+#include "registrar/shared_keys.h"
 #include "tests/fakes/case_name.h"
 #include "tests/fakes/fake_script_source.h"
 #include "tests/fakes/memory_registry.h"
@@ -107,21 +108,22 @@ class RegistrationScripts : public ::testing::Test {
     source.registryResources[102] = std::string(fakes::kHandlerScript);
   }
 
-  HResult AppIdScript(bool registerFlag) {
+  HResult AppIdScript(bool registerFlag, Registry& target) {
     const SubstitutionEntry entries[] = {{u"APPID", fakes::kAppId}, {nullptr, nullptr}};
-    return ApplyRegistryResource(module, source, registry, 101, registerFlag, entries);
+    return ApplyRegistryResource(module, source, target, 101, registerFlag, entries);
   }
-  HResult HandlerScript(bool registerFlag) {
-    return ApplyRegistryResource(module, source, registry, 102, registerFlag, nullptr);
+  HResult HandlerScript(bool registerFlag, Registry& target) {
+    return ApplyRegistryResource(module, source, target, 102, registerFlag, nullptr);
   }
   HResult RegisterBoth() {
-    TORVO_RETURN_IF_FAILED(AppIdScript(true));
-    return HandlerScript(true);
+    TORVO_RETURN_IF_FAILED(AppIdScript(true, registry));
+    return HandlerScript(true, registry);
   }
-  HResult UnregisterBoth() {
-    TORVO_RETURN_IF_FAILED(HandlerScript(false));
-    return AppIdScript(false);
+  HResult UnregisterBoth(Registry& target) {
+    TORVO_RETURN_IF_FAILED(HandlerScript(false, target));
+    return AppIdScript(false, target);
   }
+  HResult UnregisterBoth() { return UnregisterBoth(registry); }
   // Both scripts in the check pass, which must succeed without a single write.
   std::vector<RegistryDifference> CheckBoth() {
     const int writes = registry.writeRequests;
@@ -154,6 +156,29 @@ TEST_F(RegistrationScripts, PerUserRegistrationMovesTheClassesBlocksButNotHklm) 
   ASSERT_EQ(UnregisterBoth(), kOk);
   EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(KeptLines("HKCU\\Software\\Classes")));
 }
+
+// While the other build stays registered, the removal leaves what both registry views share (the
+// AppID, the ProgIDs, the handler keys) and takes this view's class and approval; machine-wide and
+// per user.
+class RemovalBesideTheOtherBuild : public RegistrationScripts, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RemovalBesideTheOtherBuild, LeavesTheSharedKeys) {
+  testing_support::PerUserMode mode(GetParam());
+  const std::string classesRoot = GetParam() ? "HKCU\\Software\\Classes" : "HKCR";
+  ASSERT_EQ(RegisterBoth(), kOk);
+  SharedKeyKeeper keeper(registry);
+  ASSERT_EQ(UnregisterBoth(keeper), kOk);
+  std::vector<std::string> expected = KeptLines(classesRoot);
+  for (const Entry& entry : RegisteredEntries()) {
+    if (entry.key.rfind("CLSID\\", 0) == 0 || entry.key.rfind("HKLM\\", 0) == 0) continue;
+    const std::string key = Placed(entry.key, classesRoot);
+    expected.push_back(key);
+    for (const auto& [name, text] : entry.values) expected.push_back(key + " [" + name + "] = REG_SZ \"" + text + "\"");
+  }
+  EXPECT_THAT(registry.Dump(), UnorderedElementsAreArray(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, RemovalBesideTheOtherBuild, ::testing::Bool());
 
 TEST_F(RegistrationScripts, FullRegistrationChecksCleanMachineWideAndPerUser) {
   ASSERT_EQ(RegisterBoth(), kOk);

@@ -132,7 +132,7 @@ class Doctor : public ::testing::Test {
 
 struct Mode {
   const char* name;
-  const wchar_t* switches;  // regsvr32's, to register
+  const wchar_t* switches;  // regsvr32's, to register; null: both builds machine-wide, each with its own
   const wchar_t* clean;     // the line of the registration made
   const wchar_t* other;     // the line of the other way, not taken
 };
@@ -140,13 +140,20 @@ struct Mode {
 class DoctorAfterRegistration : public Doctor, public ::testing::WithParamInterface<Mode> {};
 
 TEST_P(DoctorAfterRegistration, FindsItCleanAndChangesNothing) {
-  ASSERT_EQ(RunRegsvr32(GetParam().switches), 0u);
+  const wchar_t* switches = GetParam().switches;
+  ASSERT_EQ(RunRegsvr32(switches != nullptr ? switches : L""), 0u);
+  if (switches == nullptr) {
+    ASSERT_EQ(RunRegsvr32Of32Bit(L""), 0u);  // both builds, machine-wide
+  }
   const std::string before = RegistryExport();
   const DoctorRun run = RunDoctor();
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_THAT(run.Problems(), IsEmpty());
   EXPECT_TRUE(run.Has(GetParam().clean)) << run.output;
   EXPECT_TRUE(run.Has(GetParam().other)) << run.output;
+  if (switches != nullptr) {
+    EXPECT_TRUE(run.Has(L"note    registration for 32-bit programs: none")) << run.output;
+  }
   EXPECT_TRUE(run.Has(L"ok      handler: created in this 64-bit process")) << run.output;
   EXPECT_TRUE(
       run.Has(L"ok      explorer command: the class {FE350870-CCAE-43AD-926D-C10521847188} is created from "
@@ -165,7 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Mode{"MachineWide", L"", L"ok      registration machine-wide: every key and value",
                            L"note    registration per user: none"},
                       Mode{"PerUser", L"/n /i:user", L"ok      registration per user: every key and value",
-                           L"note    registration machine-wide: none"}),
+                           L"note    registration machine-wide: none"},
+                      Mode{"MachineWideForBoth", nullptr, L"ok      registration for 32-bit programs: ",
+                           L"ok      registration machine-wide: every key and value"}),
     fakes::CaseName());
 
 // What --fix --yes does about the one problem of a row.
@@ -332,9 +341,15 @@ INSTANTIATE_TEST_SUITE_P(
             "RegisteredFor32BitProgramsOnly",
             [] {
               DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + kClsid);
-              SetText(HKEY_LOCAL_MACHINE, kClass32Key + L"\\InprocServer32", nullptr, ServerDllPath());
+              SetText(HKEY_LOCAL_MACHINE, kClass32Key + L"\\InprocServer32", nullptr, Win32DllPath());
+              SetText(HKEY_LOCAL_MACHINE, kClass32Key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
             },
             L"problem registration: the class is registered for 32-bit programs only (HKLM\\" + kClass32Key + L")"},
+        Breakage{"ThirtyTwoBitRegistrationNamesThe64BitDll",
+                 [] { SetText(HKEY_LOCAL_MACHINE, kClass32Key + L"\\InprocServer32", nullptr, ServerDllPath()); },
+                 L"problem registration for 32-bit programs: HKLM\\" + kClass32Key + L"\\InprocServer32 names " +
+                     ServerDllPath() + L", which is no 32-bit (x86) image",
+                 Fix::kLeaves},
         Breakage{"ServerAsExpandableText",
                  [] {
                    ::SetEnvironmentVariableW(L"TORVO_BIN", Folder(ServerDllPath()).c_str());

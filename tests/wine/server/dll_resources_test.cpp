@@ -285,7 +285,7 @@ TEST_F(DllResources, VersionRecordInChineseWithOneEnglishStringBlock) {
       return std::wstring(L"<missing>");
     return std::wstring(value);
   };
-  EXPECT_EQ(text(L"OriginalFilename"), L"TorvoShellMenu.dll");
+  EXPECT_EQ(text(L"OriginalFilename"), L"" TORVO_DLL_FILE_NAME);
   EXPECT_EQ(text(L"FileVersion"), L"" TORVO_VERSION_TEXT);
   EXPECT_EQ(text(L"ProductVersion"), L"" TORVO_VERSION_TEXT);
   EXPECT_NE(text(L"CompanyName"), L"<missing>");

@@ -22,6 +22,7 @@ if(TARGET wine_server)
   target_link_libraries(wine_server PRIVATE torvo_proxy version)
 endif()
 
+
 find_program(TORVO_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
 
 # torvo_binary_check(NAME <test> COMMAND <args...>): a host-side check labelled wine;server.
@@ -43,7 +44,7 @@ if(TARGET zebtorvofloat)
 endif()
 
 # The class table is also tested on its own, with a factory creator of the test's.
-if(TARGET wine_server)
+if(TARGET wine_server AND NOT TORVO_END_TO_END_ONLY)
   target_sources(wine_server PRIVATE ${CMAKE_SOURCE_DIR}/server/class_table.cpp ${CMAKE_SOURCE_DIR}/server/module.cpp)
 endif()
 

@@ -53,7 +53,7 @@ void ExpectClassesTable(const ClassesRoot& c, const std::wstring& dllPath) {
 
 void ExpectTypeLibraryAndProxy(const std::wstring& dllPath) {
   const ClassesRoot m = MachineClasses();
-  EXPECT_EQ(Value(m, L"TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\win64"), dllPath);
+  EXPECT_EQ(Value(m, L"TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\" + kTypeLibPlatform), dllPath);
   EXPECT_EQ(Value(m, L"Interface\\" + std::wstring(kIidText) + L"\\ProxyStubClsid32"), kIidText);
   EXPECT_EQ(Value(m, L"CLSID\\" + std::wstring(kIidText) + L"\\InprocServer32"), dllPath);
 }
@@ -124,7 +124,8 @@ TEST_F(Registration, PerUserPutsTheClassesKeysUnderTheUsersClasses) {
   // The type library is registered (Wine files even the per-user registration machine-wide).
   std::wstring path;
   EXPECT_TRUE(ReadRegString(
-      HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\win64", L"", path));
+      HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\" + kTypeLibPlatform,
+      L"", path));
   ASSERT_EQ(RunRegsvr32(L"/u /n /i:user"), 0u);
   ExpectRemoved(UserClasses());
 }
@@ -172,14 +173,14 @@ TEST_F(Registration, FailedTypeLibraryRemovalStillRemovesEverythingElse) {
     ASSERT_TRUE(patch.Applied());
     EXPECT_EQ(dll.UnregisterServer(), TYPE_E_REGISTRYACCESS);
   }
-  ::UnRegisterTypeLib(LIBID_TorvoShellMenuLib, 1, 0, 0, SYS_WIN64);
+  ::UnRegisterTypeLib(LIBID_TorvoShellMenuLib, 1, 0, 0, kTypeLibKind);
   ExpectGone(MachineClasses());
 }
 
 TEST_F(Registration, UnregisteringWhatIsNotThereChangesNothing) {
   // The result is that of the type library's removal as the platform answers it for a library it
   // does not know, and of the proxy calls.
-  const HRESULT platformAnswer = ::UnRegisterTypeLib(LIBID_TorvoShellMenuLib, 1, 0, 0, SYS_WIN64);
+  const HRESULT platformAnswer = ::UnRegisterTypeLib(LIBID_TorvoShellMenuLib, 1, 0, 0, kTypeLibKind);
   ServerDll dll;
   ASSERT_TRUE(dll.Loaded());
   const HRESULT hr = dll.UnregisterServer();

@@ -21,7 +21,8 @@ inline constexpr wchar_t kApprovedHandlerKey[] =
 inline constexpr wchar_t kApprovalValue[] = L"{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}";
 inline constexpr const wchar_t* kHandlerClasses[] = {L"*", L"lnkfile", L"InternetShortcut", L"Directory"};
 
-// Removes everything a registration may have left, in both classes roots.
+// Removes everything a registration of either build may have left, in both classes roots and both
+// registry views.
 void RemoveAllRegistrations();
 
 }  // namespace torvo::wine

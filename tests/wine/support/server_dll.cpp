@@ -4,7 +4,7 @@
 
 namespace torvo::wine {
 
-std::wstring ServerDllPath() { return ProgramFolder() + L"TorvoShellMenu.dll"; }
+std::wstring ServerDllPath() { return ProgramFolder() + L"" TORVO_DLL_FILE_NAME; }
 
 ServerDll::ServerDll(const std::wstring& path) : module_(::LoadLibraryW(path.c_str())) {}
 
@@ -95,18 +95,31 @@ DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath) {
   return RunProgram(L"regsvr32.exe /s " + switches + L" \"" + dllPath + L"\"");
 }
 
-bool KeyExists(HKEY root, const std::wstring& path) {
+std::wstring Win32DllPath() {
+  std::wstring path = L"" TORVO_WIN32_DLL;
+  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+  return path;
+}
+
+DWORD RunRegsvr32Of32Bit(const std::wstring& switches) {
+  return RunProgram(L"C:\\windows\\syswow64\\regsvr32.exe /s " + switches + L" \"" + Win32DllPath() + L"\"");
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   ::RegCloseKey(key);
   return true;
 }
 
-bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out) {
+bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  const win32::UniqueRegKey owner(key);
   wchar_t buffer[1024] = {};
   DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
-  if (::RegGetValueW(root, path.c_str(), value.empty() ? nullptr : value.c_str(), RRF_RT_REG_SZ, nullptr, buffer,
-                     &bytes) != ERROR_SUCCESS) {
+  if (::RegGetValueW(key, nullptr, value.empty() ? nullptr : value.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+      ERROR_SUCCESS) {
     return false;
   }
   out = buffer;

@@ -15,7 +15,17 @@ inline constexpr wchar_t kIidText[] = L"{2D93C6E4-B751-4F2A-8C09-6A1E5F37D2B0}";
 inline constexpr wchar_t kLibIdText[] = L"{8E47A1D9-3F62-4C05-A7B3-91D6E2F04B88}";
 inline constexpr wchar_t kAppIdText[] = L"{C3A9F052-6D18-4E7B-9F41-2B85D06E17C9}";
 
-// TorvoShellMenu.dll beside the running test program.
+// The machine of this build's type library: its key below TypeLib\{LIBID}\1.0\0, and its kind.
+#ifdef _WIN64
+inline constexpr wchar_t kTypeLibPlatform[] = L"win64";
+inline constexpr SYSKIND kTypeLibKind = SYS_WIN64;
+#else
+inline constexpr wchar_t kTypeLibPlatform[] = L"win32";
+inline constexpr SYSKIND kTypeLibKind = SYS_WIN32;
+#endif
+
+// The DLL of this build beside the running test program: TorvoShellMenu.dll, or TorvoShellMenu32.dll
+// in the 32-bit tree.
 std::wstring ServerDllPath();
 
 // The DllCanUnloadNow answer of a loaded server; E_NOINTERFACE when it exports none.
@@ -59,10 +69,15 @@ DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 DWORD RunProgramCapturing(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
 // regsvr32 with the switches and the DLL path (quoted); its exit code, 0 on success.
 DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath = ServerDllPath());
+// The 32-bit tree's TorvoShellMenu32.dll, which the 64-bit tree's tests register beside their own
+// DLL; and the 32-bit regsvr32 (SysWOW64) with the switches and that DLL.
+std::wstring Win32DllPath();
+DWORD RunRegsvr32Of32Bit(const std::wstring& switches);
 
-// Registry reads: whether a key exists, its string value (empty name = default), its subkeys.
-bool KeyExists(HKEY root, const std::wstring& path);
-bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out);
+// Registry reads: whether a key exists, its string value (empty name = default), its subkeys. `view`
+// (KEY_WOW64_32KEY or KEY_WOW64_64KEY) reads another registry view than the program's own.
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
+bool ReadRegString(HKEY root, const std::wstring& path, const std::wstring& value, std::wstring& out, REGSAM view = 0);
 std::vector<std::wstring> Subkeys(HKEY root, const std::wstring& path);
 void CreateKey(HKEY root, const std::wstring& path);
 void DeleteTree(HKEY root, const std::wstring& path);

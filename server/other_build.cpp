@@ -3,6 +3,7 @@
 #include <string>
 
 #include "TorvoShellMenu.h"
+#include "platform/win32/guid_text.h"
 #include "platform/win32/unique_handle.h"
 #include "registrar/register_mode.h"
 #include "server/module_handles.h"
@@ -17,12 +18,6 @@ constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
 #else
 constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 #endif
-
-std::wstring GuidText(REFGUID guid) {
-  wchar_t text[40] = {};
-  ::StringFromGUID2(guid, text, 40);
-  return text;
-}
 
 // The key `path` below `root` in the other view, opened with `access`; none when it is missing.
 win32::UniqueRegKey OpenInOtherView(HKEY root, const std::wstring& path, REGSAM access) {
@@ -52,12 +47,12 @@ bool NamesAnotherFile(HKEY root, const std::wstring& path) {
 
 bool OtherBuildRegistered() {
   const HKEY root = g_registerPerUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-  return NamesAnotherFile(root,
-                          L"Software\\Classes\\CLSID\\" + GuidText(CLSID_TorvoShellContextMenu) + L"\\InprocServer32");
+  return NamesAnotherFile(
+      root, L"Software\\Classes\\CLSID\\" + win32::GuidText(CLSID_TorvoShellContextMenu) + L"\\InprocServer32");
 }
 
 HRESULT RestoreOtherBuildsProxy() {
-  const std::wstring iid = GuidText(IID_ITorvoShellContextMenu);
+  const std::wstring iid = win32::GuidText(IID_ITorvoShellContextMenu);
   if (!NamesAnotherFile(HKEY_CLASSES_ROOT, L"CLSID\\" + iid + L"\\InprocServer32")) return S_OK;
   const win32::UniqueRegKey proxy =
       OpenInOtherView(HKEY_CLASSES_ROOT, L"Interface\\" + iid + L"\\ProxyStubClsid32", KEY_SET_VALUE);

@@ -1,6 +1,7 @@
 #pragma once
 // COM initialised on the calling thread for the owner's lifetime, as a single-threaded apartment:
-// the model of the shell's own threads, on which its file operation runs.
+// the model of the shell's own threads, on which its file operation runs and its handlers are
+// created. Leaving the last one unloads the servers COM loaded.
 #include <objbase.h>
 
 namespace torvo::win32 {

@@ -17,12 +17,6 @@ std::wstring StatusText(HRESULT status) {
   return text.empty() ? number : std::wstring(number) + L" (" + text + L")";
 }
 
-std::wstring GuidText(const GUID& guid) {
-  wchar_t text[40] = {};
-  ::StringFromGUID2(guid, text, 40);
-  return text;
-}
-
 std::wstring FullPath(const std::wstring& path) {
   const DWORD units = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (units == 0) return path;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/guid_text.h"
+
 namespace torvo::doctor {
 
 inline std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
@@ -15,8 +17,7 @@ inline std::u16string Utf16(std::wstring_view text) { return std::u16string(text
 // has no text for it.
 std::wstring StatusText(HRESULT status);
 
-// "{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}".
-std::wstring GuidText(const GUID& guid);
+using win32::GuidText;
 
 // The path in double quotes, as a command line wants it.
 inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }

@@ -9,7 +9,7 @@
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_registry.h"
-#include "tools/doctor/apartment.h"
+#include "platform/win32/com_apartment.h"
 #include "tools/doctor/console.h"
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/remedies.h"
@@ -95,7 +95,7 @@ std::wstring ResultText(const RepairOutcome& outcome) {
 
 // Applies the plan in an apartment of its own (the checks' apartment has unloaded the DLL).
 std::vector<FixRecord> Apply(const std::vector<Repair>& plan, bool json) {
-  const Apartment apartment;
+  const win32::SingleThreadedApartment apartment;
   Win32RepairPlatform platform;
   std::vector<FixRecord> records;
   for (const Repair& repair : plan) {

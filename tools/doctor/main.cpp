@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/doctor/apartment.h"
+#include "platform/win32/com_apartment.h"
 #include "tools/doctor/console.h"
 #include "tools/doctor/doctor_checks.h"
 #include "tools/doctor/doctor_options.h"
@@ -24,7 +24,7 @@ using namespace torvo::doctor;
 
 // Every check, in an apartment of its own: leaving it unloads the DLL that COM loaded.
 Checked RunChecks(const DoctorOptions& options) {
-  const Apartment apartment;
+  const torvo::win32::SingleThreadedApartment apartment;
   Checked checked{FindDll(options.dll), {}};
   DoctorContext& context = checked.context;
   Report& report = checked.report;

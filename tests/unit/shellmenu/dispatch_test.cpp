@@ -74,8 +74,8 @@ TEST(Dispatch, ReadyAgentWithoutAVaultRootGetsTheListInstead) {
   }
 }
 
-// The Explorer command's direct move goes to torvo-move.exe beside the DLL, with the root and the
-// list; whatever keeps the mover from it hands the list to the agent instead.
+// Whatever keeps the Explorer command's direct move from torvo-move.exe hands the list to the agent
+// instead (the mover's start itself is in the Explorer command's table).
 constexpr char16_t kMover[] = u"D:\\Apps\\Vault\\torvo-move.exe";
 constexpr char16_t kAgent[] = u"D:\\Apps\\Vault\\zebtorvofloat.exe";
 
@@ -107,9 +107,7 @@ TEST_P(MoverDispatch, StartsTheMoverOrHandsTheListToTheAgent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MoverDispatch,
-                         ::testing::Values(MoverCase{"RootThereStartsTheMover", u'X', [](FakeHandlerPlatform&) {},
-                                                     kMover, u"X:\\ \"%LIST%\"", 1},
-                                           MoverCase{"NoRootGivesTheAgentTheList", u'Q', [](FakeHandlerPlatform&) {},
+                         ::testing::Values(MoverCase{"NoRootGivesTheAgentTheList", u'Q', [](FakeHandlerPlatform&) {},
                                                      kAgent, u"/_loginmove \"%LIST%\"", 1},
                                            MoverCase{"NoMoverGivesTheAgentTheSameList", u'X',
                                                      [](FakeHandlerPlatform& f) { f.starter.missingFiles = {kMover}; },

@@ -162,3 +162,11 @@ start_wineserver() {
   wine cmd /c exit </dev/null >/dev/null 2>&1
   trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null' EXIT
 }
+
+# The machine's cache of what the scripts build once for all build roots (the ARM64 sysroot, the
+# arm64 Wine): TORVO_CACHE, else /var/cache/torvo, else ~/.cache/torvo for a user who cannot write there.
+torvo_cache() {
+  if [ -n "${TORVO_CACHE:-}" ]; then echo "$TORVO_CACHE"
+  elif mkdir -p /var/cache/torvo 2>/dev/null && [ -w /var/cache/torvo ]; then echo /var/cache/torvo
+  else echo "${XDG_CACHE_HOME:-$HOME/.cache}/torvo"; fi
+}

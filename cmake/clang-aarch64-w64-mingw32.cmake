@@ -16,6 +16,8 @@ set(CMAKE_CXX_COMPILER clang++-19)
 set(CMAKE_C_FLAGS_INIT "--config=${TORVO_ARM64_SYSROOT}/aarch64-w64-mingw32.cfg")
 set(CMAKE_CXX_FLAGS_INIT "--config=${TORVO_ARM64_SYSROOT}/aarch64-w64-mingw32.cfg")
 set(CMAKE_RC_COMPILER llvm-windres-19)
+# llvm-windres writes x64 objects unless told the target, and its preprocessor needs the sysroot.
+set(CMAKE_RC_FLAGS_INIT "--target=aarch64-w64-mingw32 --preprocessor-arg=--sysroot=${TORVO_ARM64_SYSROOT}")
 set(CMAKE_AR /usr/bin/llvm-ar-19)
 set(CMAKE_RANLIB /usr/bin/llvm-ranlib-19)
 # GNU binutils cannot read ARM64 images.

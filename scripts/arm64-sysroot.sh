@@ -3,13 +3,14 @@
 # tree with exists, and prints its folder. Built from Debian's own source packages: mingw-w64 (headers
 # and CRT for arm64) and llvm-toolchain-19 (compiler-rt's builtins, static libunwind, libc++abi and
 # libc++ on Win32 threads). The sysroot is kept in the project's cache (torvo_cache in common.sh) under
-# a name made of the two source packages' versions and this script's checksum: a later run with the same sources finds it and builds nothing.
+# a name made of the two source packages' versions and the recipe's number (RECIPE below): a later run with the same sources finds it and builds nothing.
 # Takes about 5 minutes on 2 cores when it builds; fails saying which step failed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 TARGET=aarch64-w64-mingw32
 LLVM=19
+RECIPE=2  # raise it with every change to how the sysroot is built: the cache then builds it anew
 fail() { echo "arm64-sysroot: $*" >&2; exit 1; }
 
 # The source lines of the suite this machine installs from (deb-src beside its deb), once.
@@ -31,8 +32,11 @@ source_version() {
   apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n 1
 }
 
-# The builds below run clang-19 through a config file of the sysroot's (cmake/aarch64-w64-mingw32.cfg
-# names the same settings for the project's tree).
+# Every build with this sysroot (its own C++ runtime, the project's ARM64 tree) runs clang-19 through
+# its config file. __USE_MINGW_ANSI_STDIO: the printf and scanf families are mingw-w64's own, built in,
+# instead of calls into the UCRT's variadic functions (Windows has both; Debian's arm64 Wine 8, which
+# runs the tests, passes variable arguments to its UCRT the Linux way, and a call from Windows code
+# crashes there).
 write_config() {
   cat >"$1/$TARGET.cfg" <<CFG
 --target=$TARGET
@@ -42,6 +46,7 @@ write_config() {
 -unwindlib=libunwind
 -stdlib=libc++
 -fuse-ld=lld
+-D__USE_MINGW_ANSI_STDIO=1
 CFG
 }
 
@@ -74,7 +79,8 @@ runtime_cmake() {  # runtime_cmake SOURCE BUILD SYSROOT ARGS...
       -DCMAKE_C_FLAGS="--config=$sysroot/$TARGET.cfg" -DCMAKE_CXX_FLAGS="--config=$sysroot/$TARGET.cfg" \
       -DCMAKE_ASM_FLAGS="--config=$sysroot/$TARGET.cfg" \
       -DCMAKE_C_COMPILER_WORKS=ON -DCMAKE_CXX_COMPILER_WORKS=ON -DCMAKE_AR=/usr/bin/llvm-ar-$LLVM \
-      -DCMAKE_RANLIB=/usr/bin/llvm-ranlib-$LLVM -DCMAKE_RC_COMPILER=/usr/bin/llvm-windres-$LLVM "$@" >/dev/null
+      -DCMAKE_RANLIB=/usr/bin/llvm-ranlib-$LLVM -DCMAKE_RC_COMPILER=/usr/bin/llvm-windres-$LLVM -Wno-dev \
+      --no-warn-unused-cli "$@" >/dev/null 2>"$build.configure.log" || { cat "$build.configure.log" >&2; return 1; }
   cmake --build "$build" >/dev/null 2>"$build.log" || { tail -n 30 "$build.log" >&2; return 1; }
 }
 
@@ -127,11 +133,11 @@ ensure_source_lines
 mingw_version=$(source_version mingw-w64)
 llvm_version=$(source_version "llvm-toolchain-$LLVM")
 [ -n "$mingw_version" ] && [ -n "$llvm_version" ] || fail "apt knows no source of mingw-w64 or llvm-toolchain-$LLVM"
-key=$(printf '%s %s %s' "$mingw_version" "$llvm_version" "$(sha256sum <"$0" | cut -c1-12)" | sha256sum | cut -c1-16)
+key=$(printf '%s %s %s' "$mingw_version" "$llvm_version" "$RECIPE" | sha256sum | cut -c1-16)
 sysroot=$(torvo_cache)/$TARGET-$key
 if [ ! -f "$sysroot/.complete" ]; then
   mkdir -p "$(dirname "$sysroot")"
-  work=$(mktemp -d "$(dirname "$sysroot")/build.XXXXXX")
+  work=$(mktemp -d "$(dirname "$sysroot")/build.XXXXXX") && chmod 755 "$work"  # apt's download user writes there
   trap 'rm -rf "$work"' EXIT
   rm -rf "$sysroot"
   build_sysroot "$work/sysroot" >&2

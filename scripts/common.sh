@@ -92,13 +92,22 @@ debian_mirror() {
 }
 
 # Configures (once) a Windows tree: configure_win_tree DIR BUILD_TYPE [BITS]. BITS 64 (the default)
-# builds everything; 32 builds the 32-bit DLL with its end-to-end tests only.
+# builds everything; 32 builds the 32-bit DLL with its end-to-end tests only; arm64 the ARM64 DLL,
+# mover and doctor with the end-to-end tests, with clang-19 on the sysroot of scripts/arm64-sysroot.sh,
+# its tests run by the emulated arm64 Wine of scripts/arm64-wine.sh (ARM64_* settings, when sourced).
 configure_win_tree() {
-  local toolchain=mingw-w64-x86_64 only=OFF
+  local toolchain=mingw-w64-x86_64 only=OFF extra=()
   if [ "${3:-64}" = 32 ]; then toolchain=mingw-w64-i686 only=ON; fi
+  if [ "${3:-64}" = arm64 ]; then
+    toolchain=clang-aarch64-w64-mingw32 only=ON
+    extra=(-DTORVO_ARM64_SYSROOT="$("$ROOT/scripts/arm64-sysroot.sh")" -DTORVO_TEST_TIMEOUT=600
+           -DTORVO_WINEPREFIX="${ARM64_PREFIX:-$WINEPREFIX}" -DTORVO_VAULT_HOST="${ARM64_VAULT_HOST:-$VAULT_HOST}"
+           -DTORVO_WINE_ROOT="${ARM64_WINE_ROOT:-}")
+    [ -n "${extra[0]#*=}" ] || return 1
+  fi
   [ -f "$1/build.ninja" ] || cmake -S "$ROOT" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" -DTORVO_END_TO_END_ONLY=$only \
-      -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" >/dev/null
+      -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" "${extra[@]}" >/dev/null
 }
 
 # Configures (once) and builds the native, Windows (64- and 32-bit) and fuzz trees.

@@ -192,11 +192,39 @@ struct Breakage {
   std::wstring line;
   Fix fix = Fix::kRepairs;
   std::function<void()> afterFix = nullptr;  // what must hold after --fix --yes
+  WORD onlyOn = 0;                           // the native machine whose verdict the row shows; 0: every machine
 };
+
+// The Machine field of an image's file header; `machine`, when given, is written there first.
+WORD ImageMachine(const std::wstring& path, WORD machine = 0) {
+  const win32::UniqueFile file(
+      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  DWORD header = 0, done = 0;
+  ::SetFilePointer(file.Get(), 0x3C, nullptr, FILE_BEGIN);  // e_lfanew: where the PE header begins
+  ::ReadFile(file.Get(), &header, sizeof header, &done, nullptr);
+  const LONG field = static_cast<LONG>(header + 4);
+  ::SetFilePointer(file.Get(), field, nullptr, FILE_BEGIN);
+  if (machine != 0) ::WriteFile(file.Get(), &machine, sizeof machine, &done, nullptr);
+  ::SetFilePointer(file.Get(), field, nullptr, FILE_BEGIN);
+  ::ReadFile(file.Get(), &machine, sizeof machine, &done, nullptr);
+  return machine;
+}
+
+// A copy of the DLL (in the copy folder) whose header says it was built for `machine`.
+std::wstring DllBuiltFor(WORD machine) {
+  ::CreateDirectoryW(CopyFolder().c_str(), nullptr);
+  const std::wstring copy = CopyFolder() + L"TorvoShellMenu.dll";
+  EXPECT_TRUE(::CopyFileW(ServerDllPath().c_str(), copy.c_str(), FALSE));
+  EXPECT_EQ(ImageMachine(copy, machine), machine);
+  return copy;
+}
 
 class DoctorOnABrokenRegistration : public Doctor, public ::testing::WithParamInterface<Breakage> {};
 
 TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
+  // The tree's own DLL is of the machine that this Wine runs natively.
+  if (GetParam().onlyOn != 0 && GetParam().onlyOn != ImageMachine(ServerDllPath()))
+    GTEST_SKIP() << "another machine's row";
   ASSERT_EQ(RunRegsvr32(L""), 0u);
   GetParam().make();
   const DoctorRun run = RunDoctor();
@@ -298,6 +326,17 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid, entry));
                    EXPECT_EQ(entry, L"blocked by the administrator");
                  }},
+        // Explorer is a native process: it loads no image of the other 64-bit machine.
+        Breakage{"ImageOfArm64OnAnX64Machine", [] { SetServer(DllBuiltFor(IMAGE_FILE_MACHINE_ARM64)); },
+                 L"problem dll: " + CopyFolder() +
+                     L"TorvoShellMenu.dll (registered machine-wide) is built for another machine (ARM64): Explorer "
+                     L"on this x64 machine loads x64 handlers only",
+                 Fix::kLeaves, nullptr, IMAGE_FILE_MACHINE_AMD64},
+        Breakage{"ImageOfX64OnAnArm64Machine", [] { SetServer(DllBuiltFor(IMAGE_FILE_MACHINE_AMD64)); },
+                 L"problem dll: " + CopyFolder() +
+                     L"TorvoShellMenu.dll (registered machine-wide) is built for another machine (x64): Explorer "
+                     L"on this ARM64 machine loads ARM64 handlers only",
+                 Fix::kLeaves, nullptr, IMAGE_FILE_MACHINE_ARM64},
         Breakage{"ServerFileMissing", [] { SetServer(kMissingDll); },
                  L"problem dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist",
                  Fix::kLeaves},

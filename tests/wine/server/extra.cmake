@@ -51,8 +51,14 @@ endif()
 # The platform's share of a load, a right-click and an unload: a handler DLL that makes the same
 # platform calls as TorvoShellMenu.dll (its bitmap and text from the same resources) and nothing else.
 if(TARGET wine_server)
+  # Its exports are named in a .def, as the server's are: the headers declare both entry points
+  # already, and a declaration that adds dllexport to theirs is refused by clang.
   add_library(minimal_handler SHARED ${CMAKE_CURRENT_LIST_DIR}/probes/minimal_handler_dll.cpp
+                                     ${CMAKE_CURRENT_LIST_DIR}/probes/minimal_handler.def
                                      $<TARGET_OBJECTS:torvo_resources>)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(minimal_handler PRIVATE -Wl,--enable-stdcall-fixup)
+  endif()
   set_target_properties(minimal_handler PROPERTIES PREFIX "")
   target_link_libraries(minimal_handler PRIVATE shell32 ole32 user32 gdi32)
   # Without exceptions nothing of the C++ runtime (its exception reserve, its thread library) is linked.

@@ -145,5 +145,7 @@ if [ ! -f "$sysroot/.complete" ]; then
   mv "$work/sysroot" "$sysroot" && write_config "$sysroot"
   rm -f "$sysroot/clang/include" && ln -s "/usr/lib/llvm-$LLVM/lib/clang/$LLVM/include" "$sysroot/clang/include"
   touch "$sysroot/.complete"
+  # Sysroots of earlier sources or recipes are no longer used (a tree made with one is made anew).
+  find "$(dirname "$sysroot")" -maxdepth 1 -name "$TARGET-*" ! -path "$sysroot" -exec rm -rf {} +
 fi
 echo "$sysroot"

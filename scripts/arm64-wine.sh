@@ -143,4 +143,7 @@ prepare_arm64_wine() {
     fresh_arm64_prefix "$ARM64_PREFIX" && touch "$ARM64_PREFIX/.torvo-ready" || return 1
   fi
   mkdir -p "$ARM64_VAULT_HOST" && ln -sfn "$ARM64_VAULT_HOST" "$ARM64_PREFIX/dosdevices/v:"
+  # qemu looks a path up in the private root first, so Z: (the host's /) shows the root's folders and
+  # a program started from the build root would have no drive path: W: is the build root.
+  ln -sfn "$BUILD_ROOT" "$ARM64_PREFIX/dosdevices/w:"
 }

@@ -32,7 +32,7 @@ std::string MachineName(std::uint16_t machine);
 // Is64BitFor(native): "is a 32-bit image (x86)", "is built for another machine (ARM64)" (or x64, or
 // machine 0x01C4), or, for an image of that machine without the 64-bit optional header, "is no 64-bit
 // image".
-std::string ForeignImageText(const PeImage& image, std::uint16_t native);
+std::string ForeignImageText(const PeImage& image, std::uint16_t native = kMachineAmd64);
 
 // The image's machine, optional-header kind and export names; nothing when the bytes are no PE
 // image or a header or the export table reaches outside them. Reads nothing outside `bytes`.

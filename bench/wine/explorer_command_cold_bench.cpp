@@ -1,7 +1,8 @@
 // What Windows 11's menu pays the first time it shows the command in a fresh process (COM's
 // surrogate starts one): the DLL loaded, its Explorer command created and asked for its state on
 // one file, against minimal_handler.dll's command, which makes the same platform calls and holds
-// nothing else. Each sample runs in a process of its own, the two DLLs taking turns; medians.
+// nothing else. Each sample runs in a process of its own, the two DLLs taking turns; medians. Both
+// DLLs are the stripped copies in bin\shipped, as a release ships them.
 #include <windows.h>
 #include <shobjidl.h>
 
@@ -43,7 +44,7 @@ double FirstState(const Command& command, const std::wstring& file) {
   win32::ComPtr<IClassFactory> factory;
   win32::ComPtr<IExplorerCommand> explorerCommand;
   const double took = bench::Timed([&] {
-    dll = std::make_unique<wine::ServerDll>(wine::ProgramFolder() + command.dll);
+    dll = std::make_unique<wine::ServerDll>(wine::ProgramFolder() + L"shipped\\" + command.dll);
     hr = dll->GetClassObject(*command.clsid, IID_IClassFactory, factory.PutVoid());
     if (SUCCEEDED(hr)) hr = factory->CreateInstance(nullptr, IID_IExplorerCommand, explorerCommand.PutVoid());
     if (SUCCEEDED(hr)) hr = explorerCommand->GetState(items.Get(), FALSE, &state);

@@ -82,6 +82,41 @@ function(torvo_version_record target description)
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/resources/generated/torvo_version.h)
 endfunction()
 
+# torvo_link_oleaut32_on_first_use(TARGET): links TARGET to OLEAUT32 for loading on its first call
+# rather than with TARGET. Explorer's menu needs none of it (the type library and BSTRs serve
+# registration and the dispatch interface), and a first menu in a fresh process (COM's surrogate)
+# then does not pay for its load. GNU ld takes a delay-import library that dlltool makes from
+# the functions the DLL calls (its name, and on 32 bits the size of its arguments); lld a switch.
+set(TORVO_OLEAUT32_CALLS LoadRegTypeLib:20 LoadTypeLib:8 RegisterTypeLib:12 SysAllocString:4 SysFreeString:4
+    SysStringLen:4 UnRegisterTypeLib:20 VarUI4FromStr:16)
+function(torvo_link_oleaut32_on_first_use target)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    target_link_libraries(${target} PRIVATE oleaut32)
+    target_link_options(${target} PRIVATE -Wl,--delayload=oleaut32.dll)
+    return()
+  endif()
+  set(def "LIBRARY OLEAUT32.dll\nEXPORTS\n")
+  foreach(call IN LISTS TORVO_OLEAUT32_CALLS)
+    string(REPLACE ":" ";" parts ${call})
+    list(GET parts 0 name)
+    list(GET parts 1 bytes)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      string(APPEND def "${name}@${bytes}\n")
+    else()
+      string(APPEND def "${name}\n")
+    endif()
+  endforeach()
+  set(dir ${CMAKE_BINARY_DIR}/oleaut32_delayed)
+  file(WRITE ${dir}/oleaut32.def "${def}")
+  string(REGEX REPLACE "g\\+\\+-posix$" "dlltool" dlltool "${CMAKE_CXX_COMPILER}")
+  add_custom_command(OUTPUT ${dir}/liboleaut32_delayed.a
+    COMMAND ${dlltool} --kill-at --input-def ${dir}/oleaut32.def --output-delaylib ${dir}/liboleaut32_delayed.a
+    DEPENDS ${dir}/oleaut32.def VERBATIM)
+  add_custom_target(${target}_oleaut32_delayed DEPENDS ${dir}/liboleaut32_delayed.a)
+  add_dependencies(${target} ${target}_oleaut32_delayed)
+  target_link_libraries(${target} PRIVATE ${dir}/liboleaut32_delayed.a)
+endfunction()
+
 # Google Test: the system library natively, Debian's sources cross-built for Windows.
 if(WIN32)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

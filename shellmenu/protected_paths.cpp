@@ -8,7 +8,11 @@
 namespace torvo {
 
 // Rows 11, 12 and 15 are the Simplified Chinese names of a profile's Start menu, desktop and
-// favourites folders.
+// favourites folders. In a 32-bit process on 64-bit Windows, ProgramFiles and CommonProgramFiles
+// name the 32-bit folders, "C:\Program Files (x86)" and its Common Files; rows 46 to 49 name both
+// pairs by the variables that mean the same folder in 32- and 64-bit processes, so that both DLLs
+// protect the same places. On 32-bit Windows those variables are unset and their rows match no
+// real path.
 constinit const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedPaths = {{
     {u"%SystemDrive%\\", PATH_MATCH_EQUAL},
     {u"%ProgramFiles%", PATH_MATCH_EQUAL},
@@ -55,6 +59,10 @@ constinit const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedP
     {u"X:\\", PATH_MATCH_EQUAL},
     {u"Y:\\", PATH_MATCH_EQUAL},
     {u"Z:\\", PATH_MATCH_EQUAL},
+    {u"%ProgramW6432%", PATH_MATCH_EQUAL},
+    {u"%ProgramFiles(x86)%", PATH_MATCH_EQUAL},
+    {u"%CommonProgramW6432%", PATH_MATCH_CONTAINS},
+    {u"%CommonProgramFiles(x86)%", PATH_MATCH_CONTAINS},
 }};
 
 namespace {

@@ -19,10 +19,10 @@ struct ProtectedPathEntry {
   std::int32_t nMatch;
 };
 
-inline constexpr std::size_t kProtectedPathCount = 45;
+inline constexpr std::size_t kProtectedPathCount = 49;
 extern const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedPaths;
 
-// The 45 rows expanded in the given environment, each at most once and only when a test first
+// The 49 rows expanded in the given environment, each at most once and only when a test first
 // reaches it, so that many paths can be tested against one expansion. A row whose expansion fails
 // or does not fit a path buffer matches nothing.
 class ExpandedProtectedPaths {

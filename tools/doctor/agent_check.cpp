@@ -66,7 +66,7 @@ VaultRoot CheckAgent(const DoctorContext& context, Report& report) {
   return root;
 }
 
-// "row 8 of 45: the path contains "%SYSTEMROOT%", here C:\windows": the row as people count, its
+// "row 8 of 49: the path contains "%SYSTEMROOT%", here C:\windows": the row as people count, its
 // pattern, and the pattern as this process's environment expands it.
 std::wstring DescribeRow(std::size_t index, const Environment& environment) {
   const ProtectedPathEntry& row = g_protectedPaths[index];

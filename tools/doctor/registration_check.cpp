@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -205,6 +206,27 @@ std::wstring OwningKey(const std::wstring& key) {
   return owning;
 }
 
+// Whether `key` is `outer` or lies below it.
+bool Within(const std::wstring& key, const std::wstring& outer) {
+  return SameName(key.substr(0, outer.size()), outer) && (key.size() == outer.size() || key[outer.size()] == L'\\');
+}
+
+// Whether Explorer and COM read the place of the difference when they load the handler: the
+// class's InprocServer32 (the server's path and ThreadingModel) and the handler keys that name
+// the class, with the keys above them where one is missing. The class key's description, the
+// ProgIDs and the AppID serve other callers; the HKLM block (the approval) counts as read.
+bool ReadToLoadTheHandler(const DoctorContext& context, const Scope& scope, const RegistryDifference& difference) {
+  const std::optional<std::wstring> key = BelowClasses(scope, difference.keyPath);
+  if (!key) return true;
+  const bool missingKey = difference.kind == DifferenceKind::kMissingKey;
+  const auto read = [&](const std::wstring& place) {
+    return SameName(*key, place) || (missingKey && Within(place, *key));
+  };
+  if (read(L"CLSID\\" + context.clsid + L"\\InprocServer32")) return true;
+  return std::any_of(std::begin(kHandlerKinds), std::end(kHandlerKinds),
+                     [&](const HandlerKind& kind) { return read(HandlerKey(kind)); });
+}
+
 // Whether the view Windows merges reads `key` from the other scope's classes, where that scope's
 // walk found it in place (and, for a missing key, everything below it): the shell and COM then do
 // not read this scope's copy, so its difference does not matter to them. A stale per-user
@@ -219,8 +241,7 @@ bool OtherScopeServes(const DoctorContext& context, const Scope& scope, const Re
     const std::optional<std::wstring> otherKey = BelowClasses(otherScope, found.keyPath);
     if (!otherKey) return false;
     if (difference.kind != DifferenceKind::kMissingKey) return SameName(*otherKey, *key);
-    return SameName(otherKey->substr(0, key->size()), *key) &&
-           (otherKey->size() == key->size() || (*otherKey)[key->size()] == L'\\');
+    return Within(*otherKey, *key);
   });
 }
 
@@ -263,7 +284,8 @@ void ReportUnregistered(const DoctorContext& context, RegistryReader& reader, Re
 
 // One scope's walk reported: a difference the shell would act on is a problem; one the shell
 // accepts, one the approval check judges, one the other scope's key hides where that key is in
-// place, and every one of a stale registration already reported (`judged`) is listed as a note.
+// place, one in what the shell and COM do not read to load the handler, and every one of a stale
+// registration already reported (`judged`) is listed as a note.
 void ReportScope(const DoctorContext& context, const Scope& scope, const Walk& walk, const Walk& other,
                  std::vector<RegistryDifference>& reported, Report& report) {
   const bool judged = scope.perUser && context.staleUser;
@@ -292,6 +314,8 @@ void ReportScope(const DoctorContext& context, const Scope& scope, const Walk& w
       report.Note(scope.check, text + L", which COM and Explorer accept as the same");
     } else if (OtherScopeServes(context, scope, difference, other)) {
       report.Note(scope.check, text + L" (Explorer and COM read " + otherCopy + L", which is in place)");
+    } else if (!ReadToLoadTheHandler(context, scope, difference)) {
+      report.Note(scope.check, text + L" (not read when Explorer and COM load the handler)");
     } else {
       report.Problem(scope.check, text, ScopeRemedy(context, scope, dll, &difference));
       ++problems;

@@ -1,5 +1,6 @@
 // The registrations that the dual interface needs beyond the scripts: its type library, and the
-// proxy/stub that marshals it.
+// proxy/stub that marshals it. Explorer and COM read neither to load the handler: only programs that
+// script or marshal the dispatch interface do. So what is wrong with them is a note.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -11,7 +12,6 @@
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/file_identity.h"
 #include "tools/doctor/registry_reads.h"
-#include "tools/doctor/remedies.h"
 
 namespace torvo::doctor {
 
@@ -26,33 +26,38 @@ std::wstring RegisteredTypeLibraryPath() {
   return text;
 }
 
-// Another copy of the DLL that is whole serves the same library and interface: the shell never
-// reads either, so only a missing or unusable file is a problem.
+// Another copy of the DLL that is whole serves the same library and interface.
 bool AnotherWholeCopy(const std::wstring& path) { return !path.empty() && !FileFault(path); }
 
-void CheckTypeLibrary(const DoctorContext& context, Report& report, const Remedy& fix) {
+// A note about what the dispatch interface's callers lack.
+void NoteBroken(Report& report, const wchar_t* check, const std::wstring& text) {
+  report.Note(check, text +
+                         L": Explorer does not read it to load the handler; programs that script the handler do "
+                         L"(registering the DLL again brings it back)");
+}
+
+void CheckTypeLibrary(const DoctorContext& context, Report& report) {
   const std::wstring path = RegisteredTypeLibraryPath();
   const std::wstring library = L"TorvoShellMenuLib " + GuidText(LIBID_TorvoShellMenuLib) + L" 1.0";
   if (path.empty()) {
-    report.Problem(L"type library", library + L" is not registered", fix);
+    NoteBroken(report, L"type library", library + L" is not registered");
   } else if (SameFile(path, context.dll)) {
     report.Ok(L"type library", library + L" is registered for the DLL");
   } else if (AnotherWholeCopy(path)) {
     report.Note(L"type library", library + L" is registered for another whole copy of the DLL, " + path);
   } else {
-    report.Problem(L"type library", library + L" is registered for another file, " + path, fix);
+    NoteBroken(report, L"type library", library + L" is registered for another file, " + path);
   }
 }
 
-void CheckProxyStub(const DoctorContext& context, Report& report, const Remedy& fix) {
+void CheckProxyStub(const DoctorContext& context, Report& report) {
   RegistryReader reader;
   const std::wstring iid = GuidText(IID_ITorvoShellContextMenu);
   const auto proxyClass = reader.ClassesText(L"Interface\\" + iid + L"\\ProxyStubClsid32", nullptr);
   if (!proxyClass || !SameName(*proxyClass, iid)) {
-    report.Problem(L"proxy/stub",
-                   L"Interface\\" + iid + L"\\ProxyStubClsid32 does not name the DLL's proxy/stub " + iid +
-                       (proxyClass ? L" but " + *proxyClass : L" (missing)"),
-                   fix);
+    NoteBroken(report, L"proxy/stub",
+               L"Interface\\" + iid + L"\\ProxyStubClsid32 does not name the DLL's proxy/stub " + iid +
+                   (proxyClass ? L" but " + *proxyClass : L" (missing)"));
     return;
   }
   const auto server = reader.ClassesText(L"CLSID\\" + iid + L"\\InprocServer32", nullptr);
@@ -62,10 +67,9 @@ void CheckProxyStub(const DoctorContext& context, Report& report, const Remedy& 
     return;
   }
   if (!server || !SameFile(*server, context.dll)) {
-    report.Problem(L"proxy/stub",
-                   L"the proxy/stub class " + iid + L" is served by " + (server ? *server : std::wstring(L"no file")) +
-                       L", not by the DLL",
-                   fix);
+    NoteBroken(report, L"proxy/stub",
+               L"the proxy/stub class " + iid + L" is served by " + (server ? *server : std::wstring(L"no file")) +
+                   L", not by the DLL");
     return;
   }
   report.Ok(L"proxy/stub", L"ITorvoShellContextMenu " + iid + L" is marshalled by the DLL's proxy/stub");
@@ -78,9 +82,8 @@ void CheckTypeLibraryAndProxy(const DoctorContext& context, Report& report) {
     report.Note(L"type library", L"neither it nor the proxy/stub checked: the DLL file is not usable (see above)");
     return;
   }
-  const Remedy fix = RegisterAgain(context, context.dll, context.user.present && !context.staleUser);
-  CheckTypeLibrary(context, report, fix);
-  CheckProxyStub(context, report, fix);
+  CheckTypeLibrary(context, report);
+  CheckProxyStub(context, report);
 }
 
 }  // namespace torvo::doctor

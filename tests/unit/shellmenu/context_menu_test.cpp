@@ -120,7 +120,7 @@ TEST(QueryContextMenu, EverySelectedItemDecidesWithOneLookupAndOneExpansionOfThe
     EXPECT_EQ(CaptureSelection(&drop, state), kOk);
     const HResult result = QueryContextMenu(state, fake.platform, kMenu, 0, 100, 200, 0);
     EXPECT_EQ(fake.agent.lookups.size(), 1u);
-    EXPECT_LE(fake.environment.expansions, 45);
+    EXPECT_LE(fake.environment.expansions, 49);
     return result;
   };
   EXPECT_EQ(decide({u"D:\\data\\a.txt", u"D:\\Windows"}), kOk);

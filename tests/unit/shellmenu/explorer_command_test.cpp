@@ -68,7 +68,7 @@ TEST_P(ExplorerCommandState, IsTheClassicDecisionOnTheDeliveredItemsWithOneLooku
   EXPECT_EQ(GetExplorerCommandState(&items, fake.platform, &state), kOk);
   EXPECT_EQ(state, c.state);
   EXPECT_EQ(fake.agent.lookups.size(), c.lookups);
-  EXPECT_LE(fake.environment.expansions, 45);
+  EXPECT_LE(fake.environment.expansions, 49);
   // The lookup and the drive letter's question only: nothing else is asked and nothing handed over.
   EXPECT_THAT(fake.journal, Each(AnyOf(std::string("find"), std::string("send 1005"))));
   ExpectReadAsOffered(items, offer);

@@ -63,10 +63,40 @@ TEST(ProtectedPath, NonAsciiLettersMatchWithoutRegardToCase) {
   EXPECT_EQ(IsProtectedPath(env, u"D:\\Users\\Emile"), 0);  // an accent is no letter case
 }
 
-TEST(ProtectedPathTable, HasFortyFiveRowsWithContainsOnlyForCommonFilesAndSystemRoot) {
-  ASSERT_EQ(g_protectedPaths.size(), 45u);
+// The same places on 64-bit Windows whichever process decides: a 64-bit one (Explorer) or a
+// 32-bit one (a 32-bit program's dialog), whose ProgramFiles and CommonProgramFiles name the 32-bit
+// folders.
+class ProtectedFromBothKindsOfProcess : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(ProtectedFromBothKindsOfProcess, AnswersAlike) {
+  for (const bool thirtyTwoBit : {false, true}) {
+    FakeEnvironment env = ExampleMachine();
+    env.Set(u"ProgramW6432", u"D:\\Program Files");
+    env.Set(u"CommonProgramW6432", u"D:\\Program Files\\Common Files");
+    env.Set(u"ProgramFiles(x86)", u"D:\\Program Files (x86)");
+    env.Set(u"CommonProgramFiles(x86)", u"D:\\Program Files (x86)\\Common Files");
+    if (thirtyTwoBit) {
+      env.Set(u"ProgramFiles", u"D:\\Program Files (x86)");
+      env.Set(u"CommonProgramFiles", u"D:\\Program Files (x86)\\Common Files");
+    }
+    EXPECT_EQ(IsProtectedPath(env, GetParam().path.c_str()), GetParam().expected) << "32-bit: " << thirtyTwoBit;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProtectedFromBothKindsOfProcess,
+                         ::testing::Values(PathCase{"ProgramFiles", u"D:\\Program Files", 1},
+                                           PathCase{"ProgramFilesX86", u"d:\\program files (X86)", 1},
+                                           PathCase{"CommonFiles", u"D:\\Program Files\\Common Files\\x.dll", 1},
+                                           PathCase{"CommonFilesX86",
+                                                    u"D:\\Program Files (x86)\\Common Files\\y\\z.dll", 1},
+                                           PathCase{"BelowProgramFiles", u"D:\\Program Files\\App", 0},
+                                           PathCase{"BelowProgramFilesX86", u"D:\\Program Files (x86)\\App", 0}),
+                         fakes::CaseName());
+
+TEST(ProtectedPathTable, HasFortyNineRowsWithContainsOnlyForCommonFilesAndSystemRoot) {
+  ASSERT_EQ(g_protectedPaths.size(), 49u);
   for (std::size_t i = 0; i < g_protectedPaths.size(); ++i) {
-    const bool contains = i == 2 || i == 7;
+    const bool contains = i == 2 || i == 7 || i == 47 || i == 48;
     EXPECT_EQ(g_protectedPaths[i].nMatch, contains ? PATH_MATCH_CONTAINS : PATH_MATCH_EQUAL) << "row " << i + 1;
   }
   for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
@@ -131,7 +161,7 @@ TEST(ProtectedPath, StopsAtTheFirstMatchingRow) {
   EXPECT_EQ(env.expansions, 1);
   env.expansions = 0;
   EXPECT_EQ(IsProtectedPath(env, u"D:\\data\\a.txt"), 0);
-  EXPECT_EQ(env.expansions, 45);
+  EXPECT_EQ(env.expansions, 49);
 }
 
 }  // namespace

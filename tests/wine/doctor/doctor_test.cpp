@@ -180,6 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
 // What --fix --yes does about the one problem of a row.
 enum class Fix {
   kRepairs,             // it applies its fix: then nothing is a problem (exit 0)
+  kFailsHalfWay,        // its fix fails after it wrote some of it: it says so (exit 1)
   kLeaves,              // an administrator's decision, or a fix by hand: it applies nothing (exit 1)
   kNeedsAdministrator,  // its fix needs rights this user lacks: it says so and changes nothing (exit 1)
 };
@@ -241,12 +242,16 @@ TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
   if (GetParam().fix == Fix::kNeedsAdministrator) {
     EXPECT_TRUE(fixed.Has(L"\nneeds administrator: regsvr32 "));
   }
+  if (GetParam().fix == Fix::kFailsHalfWay) {
+    EXPECT_TRUE(fixed.Has(L"\nfailed: 0x80004005 (Call failed.); ")) << ::testing::PrintToString(fixed.output);
+  }
   if (GetParam().afterFix) GetParam().afterFix();
 }
 
 const wchar_t kMissingDll[] = L"C:\\nowhere\\TorvoShellMenu.dll";
 const std::wstring kDirectoryHandlerKey = L"Directory\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt";
 const std::wstring kApprovedKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const std::wstring kOtherVendorsHandlerKey = L"Software\\Classes\\Directory\\ShellEx\\ContextMenuHandlers\\OtherVendor";
 
 void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
   ::RegSetKeyValueW(root, key.c_str(), name, type, text.c_str(),
@@ -257,9 +262,9 @@ void SetServer(const std::wstring& path, DWORD type = REG_SZ) {
   SetText(HKEY_LOCAL_MACHINE, kInprocKey, nullptr, path, type);
 }
 
-// The class key alone in the user's classes, naming `dll`.
+// The class key alone in the user's classes, with what COM reads of it alone: the server `dll` and
+// its threading model.
 void RegisterClassForUser(const std::wstring& dll) {
-  SetText(HKEY_CURRENT_USER, kClassKey, nullptr, L"TorvoShellContextMenu Class");
   SetText(HKEY_CURRENT_USER, kInprocKey, nullptr, dll);
   SetText(HKEY_CURRENT_USER, kInprocKey, L"ThreadingModel", L"Apartment");
 }
@@ -333,10 +338,38 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"ServerFileMissing", [] { SetServer(kMissingDll); },
                  L"problem dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist",
                  Fix::kLeaves},
+        // --fix deletes the user's key of this handler alone: another product's beside it stays.
         Breakage{"UserHandlerKeyNamesAnotherClass",
-                 [] { SetText(HKEY_CURRENT_USER, L"Software\\Classes\\" + kDirectoryHandlerKey, nullptr, L"{0}"); },
+                 [] {
+                   SetText(HKEY_CURRENT_USER, L"Software\\Classes\\" + kDirectoryHandlerKey, nullptr, L"{0}");
+                   SetText(HKEY_CURRENT_USER, kOtherVendorsHandlerKey, nullptr, L"{1}");
+                 },
                  L"problem handler keys: HKCU\\Software\\Classes\\" + kDirectoryHandlerKey +
-                     L" names {0}, not the handler " + kClsid},
+                     L" names {0}, not the handler " + kClsid,
+                 Fix::kRepairs,
+                 [] {
+                   std::wstring other;
+                   EXPECT_TRUE(ReadRegString(HKEY_CURRENT_USER, kOtherVendorsHandlerKey, L"", other));
+                   EXPECT_EQ(other, L"{1}");
+                   DeleteTree(HKEY_CURRENT_USER, kOtherVendorsHandlerKey);
+                 }},
+        // The registration that --fix runs fails at the type library, after the scripts have
+        // written the approval: the approval goes again with what else it wrote (the key in the
+        // way of the type library, which no one may write into, stays as it is).
+        Breakage{"RegistrationFixFailingHalfWay",
+                 [] {
+                   ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel");
+                   ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kApprovedKey.c_str(), kClsid.c_str());
+                   DenyWrites(HKEY_LOCAL_MACHINE,
+                              L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0");
+                 },
+                 L"problem registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey,
+                 Fix::kFailsHalfWay,
+                 [] {
+                   std::wstring value;
+                   EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, kApprovedKey, kClsid, value));
+                   EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, kInprocKey, L"ThreadingModel", value));
+                 }},
         Breakage{"StaleUserRegistrationHidesTheMachineWideOne",
                  [] {
                    SetText(HKEY_CURRENT_USER, kInprocKey, nullptr, kMissingDll);
@@ -405,6 +438,14 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"UserClassKeyOverTheMachineWideRegistration", [] { RegisterClassForUser(ServerDllPath()); },
                  L"note    registration per user: missing key HKCU\\Software\\Classes\\AppID\\" +
                      std::wstring(kAppIdText) + L" (Explorer and COM read the machine-wide key, which is in place)"},
+        Breakage{"UserClassKeyWithoutItsDescription", [] { RegisterClassForUser(ServerDllPath()); },
+                 L"note    registration per user: missing the default value of HKCU\\" + kClassKey +
+                     L" (the script writes REG_SZ \"TorvoShellContextMenu Class\") (not read when Explorer and COM "
+                     L"load the handler)"},
+        Breakage{"TypeLibraryUnregistered",
+                 [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText)); },
+                 L"note    type library: TorvoShellMenuLib " + std::wstring(kLibIdText) +
+                     L" 1.0 is not registered: Explorer does not read it to load the handler"},
         Breakage{"UserClassKeyNamingAnotherWholeCopy",
                  [] {
                    ::CreateDirectoryW(CopyFolder().c_str(), nullptr);
@@ -486,11 +527,15 @@ TEST_F(Doctor, JudgesEachPathAsTheHandlerWould) {
   AgentProcess agent(L"/drive:V");
   ASSERT_NE(agent.Window(), nullptr);
   const std::wstring tooLong = L"C:\\" + std::wstring(300, L'x');
-  const DoctorRun run = RunDoctor(L"C:\\windows\\system32\\kernel32.dll V:\\report.doc " + tooLong);
+  const DoctorRun run =
+      RunDoctor(L"C:\\windows\\system32\\kernel32.dll V:\\report.doc \"C:\\Program Files (x86)\" " + tooLong);
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   for (const std::wstring& line :
-       {std::wstring(L"note    path: C:\\windows\\system32\\kernel32.dll: not offered: a protected place (row 8 of 45: "
+       {std::wstring(L"note    path: C:\\windows\\system32\\kernel32.dll: not offered: a protected place (row 8 of 49: "
                      L"the path contains \"%SYSTEMROOT%\""),
+        std::wstring(
+            L"note    path: C:\\Program Files (x86): not offered: a protected place (row 47 of 49: the path is "
+            L"\"%ProgramFiles(x86)%\", here C:\\Program Files (x86))\n"),
         std::wstring(L"note    path: V:\\report.doc: not offered: it lies on the vault drive V:\\"),
         std::wstring(L"note    explorer command: C:\\windows\\system32\\kernel32.dll: hidden, as the classic item is "
                      L"left out (see the path's line above)\n"),

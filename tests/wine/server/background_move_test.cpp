@@ -68,9 +68,10 @@ TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllStaysUntilTheMoveHasEn
   CMINVOKECOMMANDINFO command{};
   command.cbSize = sizeof(command);
   command.lpVerb = MAKEINTRESOURCEA(0);
-  const ULONGLONG start = ::GetTickCount64();
   EXPECT_EQ(menu->InvokeCommand(&command), S_OK);
-  EXPECT_LT(::GetTickCount64() - start, 200u) << "InvokeCommand waited for the move";
+  // A move across file systems copies, then deletes the source: it is still there while the move
+  // runs. How long InvokeCommand holds the thread is background_move_bench's to measure.
+  EXPECT_TRUE(PathExists(source)) << "InvokeCommand waited for the move";
 
   // The shell lets go of the handler and asks COM to unload what it can, while the move runs.
   menu.Reset();

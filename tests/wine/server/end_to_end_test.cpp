@@ -81,14 +81,18 @@ TEST_P(EndToEnd, FoldersAreOfferedTheItemToo) {
   EXPECT_EQ(run.queryResult, 1);
 }
 
-TEST_P(EndToEnd, NoItemOnTheVaultDriveNorInTheWindowsFolder) {
+// The 64- and 32-bit builds leave out the same places, whatever ProgramFiles names in their process.
+TEST_P(EndToEnd, NoItemOnTheVaultDriveNorInProtectedPlaces) {
   AgentProcess agent(L"/ready:1 /drive:V");
   ASSERT_NE(agent.Window(), nullptr);
   const std::wstring vaultFile = L"V:\\report.doc";
   HANDLE file = ::CreateFileW(vaultFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   ::CloseHandle(file);
-  for (const std::wstring& item : {vaultFile, std::wstring(L"C:\\windows\\system32\\kernel32.dll")}) {
+  for (const std::wstring& item :
+       {vaultFile, std::wstring(L"C:\\windows\\system32\\kernel32.dll"), std::wstring(L"C:\\Program Files"),
+        std::wstring(L"C:\\Program Files (x86)"), std::wstring(L"C:\\Program Files\\Common Files\\System"),
+        std::wstring(L"C:\\Program Files (x86)\\Common Files\\System")}) {
     const HostRun run = Run(item, false);
     ASSERT_TRUE(run.handlerCreated);
     EXPECT_EQ(run.queryResult, 0) << std::string(item.begin(), item.end());

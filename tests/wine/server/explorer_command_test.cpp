@@ -247,6 +247,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- the command ----
 
+// Hosts pass no array for a folder's background, among others: nothing to move.
+TEST_F(ExplorerCommand, ANullItemArrayIsHiddenAndRefused) {
+  EXPCMDSTATE state = ECS_ENABLED;
+  EXPECT_EQ(command->GetState(nullptr, FALSE, &state), S_OK);
+  EXPECT_EQ(state, static_cast<EXPCMDSTATE>(ECS_HIDDEN));
+  EXPECT_EQ(command->Invoke(nullptr, nullptr), E_INVALIDARG);
+}
+
 TEST_F(ExplorerCommand, InvokeStartsAnAgentThatIsNotReadyWithTheList) {
   AgentLog log(L"torvo-explorer-command-agent.log");
   AgentProcess agent(L"/ready:0 /drive:V");

@@ -1,6 +1,7 @@
 // Loading, one right-click and unloading, hundreds of times, as Explorer does with a handler it
-// no longer holds: what the DLL leaves behind per load, measured against minimal_handler.dll, which
-// makes the same platform calls and nothing else, in the same process and run.
+// no longer holds (and Windows 11's menu with its Explorer command): what the DLL leaves behind per
+// load, measured against minimal_handler.dll, which makes the same platform calls and nothing
+// else, in the same process and run.
 #include <windows.h>
 #include <psapi.h>
 #include <shlobj.h>
@@ -11,9 +12,12 @@
 
 #include "TorvoShellMenu.h"
 #include "platform/win32/com_ptr.h"
+#include "platform/win32/guid_text.h"
+#include "resources/explorer_command_ids.h"
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
+#include "tests/wine/server/probes/minimal_handler_ids.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo {
@@ -21,17 +25,18 @@ namespace {
 
 using namespace wine;
 
-constexpr CLSID kMinimalHandlerClsid = {0x6f1e8c2a, 0x3b47, 0x4d59, {0x9a, 0x61, 0x0c, 0x2e, 0x7b, 0x84, 0xd3, 0xf5}};
-constexpr wchar_t kMinimalHandlerKey[] = L"Software\\Classes\\CLSID\\{6F1E8C2A-3B47-4D59-9A61-0C2E7B84D3F5}";
 constexpr int kWarmUpCycles = 20;
 constexpr int kCycles = 300;
 
 struct Server {
   const CLSID* clsid;
+  const CLSID* commandClsid;  // its Explorer command
   const wchar_t* dllName;
 };
-constexpr Server kTorvoShellMenu{&CLSID_TorvoShellContextMenu, L"TorvoShellMenu.dll"};
-constexpr Server kMinimalHandler{&kMinimalHandlerClsid, L"minimal_handler.dll"};
+constexpr Server kTorvoShellMenu{&CLSID_TorvoShellContextMenu, &CLSID_TorvoExplorerCommand, L"TorvoShellMenu.dll"};
+constexpr Server kMinimalHandler{&kMinimalHandlerClsid, &kMinimalCommandClsid, L"minimal_handler.dll"};
+
+std::wstring ClassKey(const CLSID& clsid) { return L"Software\\Classes\\CLSID\\" + win32::GuidText(clsid); }
 
 // The process's commit charge (under Wine: its resident and swapped anonymous memory; Wine
 // answers PrivateUsage with 0).
@@ -43,11 +48,16 @@ SIZE_T CommittedBytes() {
   return counters.PagefileUsage;
 }
 
-// COM loads the server for a handler, the shell builds a menu with it and lets it go, and COM
-// unloads what answers that it can be unloaded. False when the handler or its item was missing or
-// the server stayed loaded.
+// COM loads the server for a handler and an Explorer command, the shell builds a menu with the
+// handler and lets both go, and COM unloads what answers that it can be unloaded. False when a
+// class or the item was missing or the server stayed loaded.
 bool RightClickAndUnload(const Server& server, IDataObject* selection) {
   {
+    win32::ComPtr<IExplorerCommand> command;
+    if (FAILED(::CoCreateInstance(*server.commandClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IExplorerCommand,
+                                  command.PutVoid()))) {
+      return false;
+    }
     win32::ComPtr<IShellExtInit> init;
     win32::ComPtr<IContextMenu> menu;
     if (FAILED(::CoCreateInstance(*server.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.PutVoid())) ||
@@ -73,19 +83,28 @@ std::optional<long long> GrowthOver(int cycles, const Server& server, IDataObjec
   return static_cast<long long>(CommittedBytes()) - static_cast<long long>(before);
 }
 
+// The classes the test registers itself, with their DLLs.
+constexpr std::pair<const CLSID*, const wchar_t*> kTestClasses[] = {
+    {&kMinimalHandlerClsid, kMinimalHandler.dllName},
+    {&kMinimalCommandClsid, kMinimalHandler.dllName},
+    {&CLSID_TorvoExplorerCommand, kTorvoShellMenu.dllName}};
+
 class UnloadMemory : public ::testing::Test {
  protected:
   void SetUp() override {
     RemoveAllRegistrations();
     ASSERT_EQ(RunRegsvr32(L""), 0u);
-    const std::wstring key = std::wstring(kMinimalHandlerKey) + L"\\InprocServer32";
-    const std::wstring path = ProgramFolder() + kMinimalHandler.dllName;
-    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, path.c_str(),
-                      static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"ThreadingModel", REG_SZ, L"Apartment", sizeof(L"Apartment"));
+    // The Explorer command's class lives in the package's manifest, not in the registration.
+    for (const auto& [clsid, dll] : kTestClasses) {
+      const std::wstring key = ClassKey(*clsid) + L"\\InprocServer32";
+      const std::wstring path = ProgramFolder() + dll;
+      ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, path.c_str(),
+                        static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+      ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"ThreadingModel", REG_SZ, L"Apartment", sizeof(L"Apartment"));
+    }
   }
   void TearDown() override {
-    DeleteTree(HKEY_LOCAL_MACHINE, kMinimalHandlerKey);
+    for (const auto& [clsid, dll] : kTestClasses) DeleteTree(HKEY_LOCAL_MACHINE, ClassKey(*clsid));
     RunRegsvr32(L"/u");
     RemoveAllRegistrations();
   }

@@ -35,17 +35,37 @@ void** FindImportSlot(HMODULE module, const char* dllName, const char* function)
   return nullptr;
 }
 
+// A function the module loads on its first call (a delay-loaded import) is bound through the
+// module's own import of GetProcAddress: that lookup answers the replacement.
+const char* g_delayedFunction = nullptr;
+void* g_delayedReplacement = nullptr;
+
+FARPROC WINAPI BindingGetProcAddress(HMODULE module, LPCSTR name) {
+  const bool byName = reinterpret_cast<ULONG_PTR>(name) > 0xFFFF;
+  if (byName && g_delayedFunction != nullptr && std::strcmp(name, g_delayedFunction) == 0) {
+    return reinterpret_cast<FARPROC>(g_delayedReplacement);
+  }
+  return ::GetProcAddress(module, name);
+}
+
 }  // namespace
 
 ImportPatch::ImportPatch(HMODULE module, const char* dllName, const char* function, void* replacement)
     : slot_(FindImportSlot(module, dllName, function)) {
-  if (slot_ == nullptr) return;
+  if (slot_ == nullptr) {
+    slot_ = FindImportSlot(module, "kernel32.dll", "GetProcAddress");
+    if (slot_ == nullptr) return;
+    g_delayedFunction = function;
+    g_delayedReplacement = replacement;
+    replacement = reinterpret_cast<void*>(&BindingGetProcAddress);
+  }
   original_ = *slot_;
   WriteSlot(slot_, replacement);
 }
 
 ImportPatch::~ImportPatch() {
   if (slot_ != nullptr) WriteSlot(slot_, original_);
+  g_delayedFunction = nullptr;
 }
 
 }  // namespace torvo::wine

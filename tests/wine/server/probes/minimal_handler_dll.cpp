@@ -1,20 +1,21 @@
-// minimal_handler.dll: the smallest context-menu handler that makes the platform calls of one
-// right-click on TorvoShellMenu.dll (the drop list read, the agent looked up on a thread of its own
-// and asked for its drive, the protected places expanded and compared, the item inserted with its
-// bitmap) and holds nothing else: built without exceptions, it links none of the C++ runtime, and
-// it has no static object to build. What its loads and unloads leave behind is the platform's share.
+// minimal_handler.dll: the smallest context-menu handler and Explorer command that make the
+// platform calls of one right-click on TorvoShellMenu.dll (the selection read, the agent looked up
+// on a thread of its own and asked for its drive, the protected places expanded and compared, the
+// item inserted with its bitmap) and hold nothing else: built without exceptions, it links none of
+// the C++ runtime, and it has no static object to build. What its loads and unloads leave behind,
+// and what its first load costs, is the platform's share.
 #include <windows.h>
+#include <shlguid.h>
 #include <shlobj.h>
 
 #include <new>
+
+#include "minimal_handler_ids.h"
 
 namespace {
 
 HMODULE g_module = nullptr;
 LONG g_locks = 0;
-
-// {6F1E8C2A-3B47-4D59-9A61-0C2E7B84D3F5}, named only by the test that loads this DLL.
-constexpr CLSID kMinimalHandlerClsid = {0x6f1e8c2a, 0x3b47, 0x4d59, {0x9a, 0x61, 0x0c, 0x2e, 0x7b, 0x84, 0xd3, 0xf5}};
 
 DWORD WINAPI FindAgent(void* result) {
   *static_cast<HWND*>(result) = ::FindWindowW(L"ZebTorvoFloat", nullptr);
@@ -33,13 +34,57 @@ HWND LookUpAgent() {
   return window;
 }
 
-class Handler final : public IShellExtInit, public IContextMenu {
- public:
-  Handler() : bitmap_(::LoadBitmapW(g_module, MAKEINTRESOURCEW(201))) { ::InterlockedIncrement(&g_locks); }
-  ~Handler() {
-    ::DeleteObject(bitmap_);
-    ::InterlockedDecrement(&g_locks);
+// The decision's platform calls: the agent's drive, the protected places against the last item.
+void JudgeLastItem(const wchar_t* lastItem) {
+  const HWND agent = LookUpAgent();
+  COPYDATASTRUCT query{1005, 0, nullptr};
+  DWORD_PTR answer = 0;
+  if (agent != nullptr) {
+    ::SendMessageTimeoutW(agent, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 1000, &answer);
   }
+  wchar_t expanded[MAX_PATH];
+  for (int row = 0; row < 49; ++row) {  // the protected places
+    ::ExpandEnvironmentStringsW(L"%SystemRoot%", expanded, MAX_PATH);
+    ::FindStringOrdinal(FIND_FROMSTART, lastItem, -1, expanded, -1, TRUE);
+  }
+}
+
+// The last path of a data object's drop-file list, as Initialize reads it.
+HRESULT ReadLastItem(IDataObject* data, wchar_t (&lastItem)[MAX_PATH]) {
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium{};
+  if (FAILED(data->GetData(&format, &medium))) return E_INVALIDARG;
+  const auto drop = static_cast<HDROP>(::GlobalLock(medium.hGlobal));
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  if (count > 0) ::DragQueryFileW(drop, count - 1, lastItem, MAX_PATH);
+  ::GlobalUnlock(medium.hGlobal);
+  ::ReleaseStgMedium(&medium);
+  return S_OK;
+}
+
+// The reference count and module lock of every object here.
+template <class Self>
+class Counted {
+ public:
+  Counted() { ::InterlockedIncrement(&g_locks); }
+  ~Counted() { ::InterlockedDecrement(&g_locks); }
+  ULONG Add() { return ++count_; }
+  ULONG Drop() {
+    if (--count_ > 0) return count_;
+    Self* self = static_cast<Self*>(this);
+    self->~Self();
+    ::HeapFree(::GetProcessHeap(), 0, self);
+    return 0;
+  }
+
+ private:
+  ULONG count_ = 0;
+};
+
+class Handler final : public Counted<Handler>, public IShellExtInit, public IContextMenu {
+ public:
+  Handler() : bitmap_(::LoadBitmapW(g_module, MAKEINTRESOURCEW(201))) {}
+  ~Handler() { ::DeleteObject(bitmap_); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     *out = nullptr;
@@ -50,38 +95,15 @@ class Handler final : public IShellExtInit, public IContextMenu {
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    if (--count_ > 0) return count_;
-    this->~Handler();
-    ::HeapFree(::GetProcessHeap(), 0, this);
-    return 0;
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
+  ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
 
   HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) override {
-    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    if (FAILED(data->GetData(&format, &medium))) return E_INVALIDARG;
-    const auto drop = static_cast<HDROP>(::GlobalLock(medium.hGlobal));
-    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    if (count > 0) ::DragQueryFileW(drop, count - 1, lastItem_, MAX_PATH);
-    ::GlobalUnlock(medium.hGlobal);
-    ::ReleaseStgMedium(&medium);
-    return S_OK;
+    return ReadLastItem(data, lastItem_);
   }
 
   HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT) override {
-    const HWND agent = LookUpAgent();
-    COPYDATASTRUCT query{1005, 0, nullptr};
-    DWORD_PTR answer = 0;
-    if (agent != nullptr) {
-      ::SendMessageTimeoutW(agent, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 1000, &answer);
-    }
-    wchar_t expanded[MAX_PATH];
-    for (int row = 0; row < 45; ++row) {  // the protected places
-      ::ExpandEnvironmentStringsW(L"%SystemRoot%", expanded, MAX_PATH);
-      ::FindStringOrdinal(FIND_FROMSTART, lastItem_, -1, expanded, -1, TRUE);
-    }
+    JudgeLastItem(lastItem_);
     wchar_t text[64] = {};
     ::LoadStringW(g_module, 101, text, 64);
     ::InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, text);
@@ -92,12 +114,64 @@ class Handler final : public IShellExtInit, public IContextMenu {
   HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) override { return E_NOTIMPL; }
 
  private:
-  ULONG count_ = 0;
   HBITMAP bitmap_;
   wchar_t lastItem_[MAX_PATH] = {};
 };
 
-// The class object, a constant of the image: COM's references to it do not keep the DLL.
+// GetState reads the items as the DLL's command does: their data object when the array offers one,
+// else each item's path.
+class Command final : public Counted<Command>, public IExplorerCommand {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, IID_IExplorerCommand)) return E_NOINTERFACE;
+    *out = static_cast<IExplorerCommand*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return Add(); }
+  ULONG STDMETHODCALLTYPE Release() override { return Drop(); }
+
+  HRESULT STDMETHODCALLTYPE GetState(IShellItemArray* items, BOOL, EXPCMDSTATE* state) override {
+    wchar_t lastItem[MAX_PATH] = {};
+    IDataObject* data = nullptr;
+    if (SUCCEEDED(items->BindToHandler(nullptr, BHID_DataObject, IID_IDataObject, reinterpret_cast<void**>(&data)))) {
+      ReadLastItem(data, lastItem);
+      data->Release();
+    } else {
+      ReadEachItem(items, lastItem);
+    }
+    JudgeLastItem(lastItem);
+    *state = ECS_ENABLED;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTitle(IShellItemArray*, LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIcon(IShellItemArray*, LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetToolTip(IShellItemArray*, LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetCanonicalName(GUID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(IShellItemArray*, IBindCtx*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetFlags(EXPCMDFLAGS*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumSubCommands(IEnumExplorerCommand**) override { return E_NOTIMPL; }
+
+ private:
+  static void ReadEachItem(IShellItemArray* items, wchar_t (&lastItem)[MAX_PATH]) {
+    DWORD count = 0;
+    items->GetCount(&count);
+    for (DWORD i = 0; i < count; ++i) {
+      IShellItem* item = nullptr;
+      if (FAILED(items->GetItemAt(i, &item))) continue;
+      wchar_t* path = nullptr;
+      if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+        ::lstrcpynW(lastItem, path, MAX_PATH);
+        ::CoTaskMemFree(path);
+      }
+      item->Release();
+    }
+  }
+};
+
+// A class object, a constant of the image: COM's references to it do not keep the DLL.
+template <class Object>
 class Factory final : public IClassFactory {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
@@ -107,12 +181,12 @@ class Factory final : public IClassFactory {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
-    void* memory = ::HeapAlloc(::GetProcessHeap(), 0, sizeof(Handler));
+    void* memory = ::HeapAlloc(::GetProcessHeap(), 0, sizeof(Object));
     if (memory == nullptr) return E_OUTOFMEMORY;
-    Handler* handler = new (memory) Handler();
-    handler->AddRef();
-    const HRESULT hr = handler->QueryInterface(iid, out);
-    handler->Release();
+    Object* object = new (memory) Object();
+    object->AddRef();
+    const HRESULT hr = object->QueryInterface(iid, out);
+    object->Release();
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
@@ -121,7 +195,8 @@ class Factory final : public IClassFactory {
   }
 };
 
-Factory g_factory;
+Factory<Handler> g_handlerFactory;
+Factory<Command> g_commandFactory;
 
 }  // namespace
 
@@ -131,8 +206,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-  if (!::IsEqualCLSID(clsid, kMinimalHandlerClsid)) return CLASS_E_CLASSNOTAVAILABLE;
-  return g_factory.QueryInterface(iid, out);
+  if (::IsEqualCLSID(clsid, kMinimalHandlerClsid)) return g_handlerFactory.QueryInterface(iid, out);
+  if (::IsEqualCLSID(clsid, kMinimalCommandClsid)) return g_commandFactory.QueryInterface(iid, out);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() { return g_locks == 0 ? S_OK : S_FALSE; }

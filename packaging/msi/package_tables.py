@@ -139,8 +139,14 @@ def finish(msi, machine="x64"):
         if SECURE not in secure:
             queries.append("UPDATE `Property` SET `Value` = %s WHERE `Property` = 'SecureCustomProperties'" %
                            _quoted(";".join(secure + [SECURE])))
-    queries.append("UPDATE `Upgrade` SET `Attributes` = %d WHERE `ActionProperty` = '%s'" %
-                   (1 | VERSION_MAX_INCLUSIVE, UPGRADE_PROPERTY))
+    # Attributes is a key column of the Upgrade table: the row is written anew.
+    for row in table(msi, "Upgrade"):
+        if row["ActionProperty"] == UPGRADE_PROPERTY and not int(row["Attributes"]) & VERSION_MAX_INCLUSIVE:
+            columns = ["UpgradeCode", "VersionMin", "VersionMax", "Language", "Remove", "ActionProperty"]
+            queries.append("DELETE FROM `Upgrade` WHERE `ActionProperty` = '%s'" % UPGRADE_PROPERTY)
+            queries.append("INSERT INTO `Upgrade` (%s, `Attributes`) VALUES (%s, %d)" % (
+                ", ".join("`%s`" % c for c in columns), ", ".join(_quoted(row[c]) for c in columns),
+                int(row["Attributes"]) | VERSION_MAX_INCLUSIVE))
     subprocess.run(["msibuild", msi] + [a for q in queries for a in ("-q", q)], check=True)
     if machine != "x64":
         info = summary(msi)

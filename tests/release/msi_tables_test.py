@@ -57,7 +57,7 @@ BROKEN = [
      "UPDATE `Component` SET `Attributes` = 256 WHERE `Component` = 'ShellExtension32'", tables_check,
      "ShellExtension32: a 64-bit component"),
     ("the ARM64 package of the same version left installed",
-     "UPDATE `Upgrade` SET `Attributes` = 1 WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'", tables_check,
+     "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'", tables_check,
      "the major upgrade does not take an installed ARM64 package of the same version"),
     ("a Windows on ARM PC not refused", "DELETE FROM `LaunchCondition` WHERE `Condition` = 'Installed OR Msix64'",
      tables_check, "the x64 package does not refuse a Windows on ARM PC naming the ARM64 package"),

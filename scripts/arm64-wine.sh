@@ -129,6 +129,14 @@ fresh_arm64_prefix() {
       arm64_fail "wineboot of $prefix failed or took over 10 minutes" || return 1
   WINEPREFIX=$prefix arm64_fenced 120 "$ARM64_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
       /v Debugger /d '' /f </dev/null >/dev/null 2>&1 || arm64_fail "cannot set up $prefix" || return 1
+  # Windows on ARM runs x86 programs and has their Program Files folders and variables; Wine's arm64
+  # build, without a 32-bit side, makes neither. Wine sets the variables from these values.
+  local value
+  for value in 'ProgramFilesDir (x86)=C:\Program Files (x86)' 'CommonFilesDir (x86)=C:\Program Files (x86)\Common Files'; do
+    WINEPREFIX=$prefix arm64_fenced 120 "$ARM64_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' \
+        /v "${value%%=*}" /d "${value#*=}" /f </dev/null >/dev/null 2>&1 || arm64_fail "cannot set up $prefix" || return 1
+  done
+  mkdir -p "$prefix/drive_c/Program Files (x86)/Common Files/System"
   WINEPREFIX=$prefix arm64_fenced 60 "$WINESERVER" -k 2>/dev/null
   WINEPREFIX=$prefix arm64_fenced 60 "$WINESERVER" -w 2>/dev/null || true
 }

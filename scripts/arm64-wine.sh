@@ -105,14 +105,13 @@ arm64_wine_env() {
   ARM64_WINE=$ARM64_WINE_ROOT/usr/lib/wine/wine64
 }
 
-# arm64_wine SECONDS ARGS...: one emulated Wine command in the ARM64 prefix (WINEPREFIX when set),
+# arm64_wine SECONDS ARGS...: one emulated Wine command in the ARM64 prefix (WINEPREFIX_ARM64 when set),
 # inside the fence. Wine's loader would start the machine's own server, which refuses arm64 programs:
 # the arm64 one is started first (it stays until wineserver -k).
 arm64_wine() {
-  local seconds=$1; shift
-  export WINEPREFIX=${WINEPREFIX_ARM64:-$ARM64_PREFIX}
-  arm64_fenced 60 "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
-  arm64_fenced "$seconds" "$ARM64_WINE" "$@"
+  local seconds=$1 prefix=${WINEPREFIX_ARM64:-$ARM64_PREFIX}; shift
+  WINEPREFIX=$prefix arm64_fenced 60 "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix arm64_fenced "$seconds" "$ARM64_WINE" "$@"
 }
 
 # A new ARM64 prefix at DIR (default the tests' one), made inside the fence: the null graphics

@@ -95,7 +95,7 @@ build_installer() {
   rm -rf "$stage" && mkdir -p "$stage"
   cp "$work/out/$DLL" "$work/out/$DLL32" "$work/out/$DOCTOR" "$work/out/$MOVER" "$stage/"
   [ ! -f "$work/out/$MSIX" ] || cp "$work/out/$MSIX" "$stage/"
-  "$ROOT/packaging/msi/harvest.sh" "$stage" || fail "harvesting the registration failed"
+  "$ROOT/packaging/msi/harvest.sh" "$stage" "$RELEASE_TREE" || fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" || fail "building the installer failed"
   ship "$msi"
 }
@@ -126,7 +126,7 @@ ensure_packages
 [ -z "${TORVO_SIGN_CERT:-}" ] || ensure_msix_signer
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
-cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER"
+cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER" hold_desktop
 configure_win_tree "$RELEASE_TREE32" Release 32
 cmake --build "$RELEASE_TREE32" --target TorvoShellMenu
 

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# harvest.sh STAGE
+# harvest.sh STAGE TREE
 # Registers both DLLs of STAGE machine-wide in a clean Wine prefix of its own, each with its own
 # regsvr32 (TorvoShellMenu.dll with the 64-bit one, TorvoShellMenu32.dll with the 32-bit one of
 # syswow64), as installed in C:\Program Files\ZebTorvo, and turns what they wrote into the
 # installer's rows: STAGE/registration.json, STAGE/registration.wxi and STAGE/registration32.wxi
 # (registration_rows.py). What registration wrote must still be there after a restart of the
 # registry (a volatile key would vanish with Windows' next start, and the item with it).
-# BUILD_ROOT holds the prefix, which is made anew each time.
+# BUILD_ROOT holds the prefix, which is made anew each time; TREE is the Windows build tree whose
+# bin/hold_desktop.exe keeps Wine's desktop for the session.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/common.sh"
-stage=$1
+stage=$1 tree=$2
 export WINEPREFIX=$BUILD_ROOT/harvest-prefix
 folder='C:\Program Files\ZebTorvo'
 
@@ -33,6 +34,8 @@ cp "$stage/TorvoShellMenu.dll" "$stage/TorvoShellMenu32.dll" "$WINEPREFIX/drive_
 # The first 32-bit program starts Wine's own 32-bit services, which count themselves in the volatile
 # HKLM\System\CurrentControlSet\Control\ServiceCurrent: that happens before the first export.
 wine 'C:\windows\syswow64\cmd.exe' /c exit </dev/null >/dev/null 2>&1
+# One desktop for the whole session, up before the first export (see tests/wine/hold_desktop.cpp).
+hold_desktop "$tree" || fail "no desktop"
 export_roots before
 wine 'C:\windows\system32\regsvr32.exe' /s "$folder\\TorvoShellMenu.dll" || fail "regsvr32 failed"
 wine 'C:\windows\syswow64\regsvr32.exe' /s "$folder\\TorvoShellMenu32.dll" || fail "the 32-bit regsvr32 failed"

@@ -26,7 +26,7 @@ std::wstring RootText(const VaultRoot& root) { return Wide(root.data()); }
 
 // Without a running agent, choosing the item starts the agent program from the DLL's folder.
 void CheckAgentProgram(const DoctorContext& context, win32::Win32FileMover& files, Report& report) {
-  const std::wstring program = context.dll.substr(0, context.dll.find_last_of(L'\\') + 1) + Wide(kAgentExecutableName);
+  const std::wstring program = BesideDll(context.dll, Wide(kAgentExecutableName));
   if (!files.PathExists(win32::AsUtf16(program.c_str()))) {
     report.Problem(L"agent",
                    L"not running (no window of the class ZebTorvoFloat), and " + program +

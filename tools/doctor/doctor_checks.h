@@ -30,6 +30,11 @@ inline std::wstring HandlerKey(const HandlerKind& kind) {
   return std::wstring(kind.key) + L"\\ShellEx\\ContextMenuHandlers\\" + kHandlerName;
 }
 
+// The full path of the program `name` in the folder of the DLL at `dll`.
+inline std::wstring BesideDll(const std::wstring& dll, const std::wstring& name) {
+  return dll.substr(0, dll.find_last_of(L'\\') + 1) + name;
+}
+
 // The product as its installer package installed it.
 struct Installation {
   std::wstring productCode;  // "{...}"
@@ -104,7 +109,8 @@ void CheckHandlerCreation(const DoctorContext& context, Report& report);
 void CheckTypeLibraryAndProxy(const DoctorContext& context, Report& report);
 
 // The Explorer command of Windows 11's first menu, created from the DLL in this 64-bit process and
-// asked for IExplorerCommand; its state for each path.
+// asked for IExplorerCommand; its state for each path; and torvo-move.exe beside the DLL, which
+// moves the items for it.
 void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report);
 
 // The agent's window and vault letter, the vault root; then for each path whether the item would

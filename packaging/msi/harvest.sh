@@ -34,7 +34,7 @@ cp "$stage/TorvoShellMenu.dll" "$stage/TorvoShellMenu32.dll" "$WINEPREFIX/drive_
 # The first 32-bit program starts Wine's own 32-bit services, which count themselves in the volatile
 # HKLM\System\CurrentControlSet\Control\ServiceCurrent: that happens before the first export.
 wine 'C:\windows\syswow64\cmd.exe' /c exit </dev/null >/dev/null 2>&1
-# One desktop for the whole session, up before the first export (see tests/wine/hold_desktop.cpp).
+# One desktop for the whole session, up before the first export (see tools/hold_desktop/hold_desktop.cpp).
 hold_desktop "$tree" || fail "no desktop"
 export_roots before
 wine 'C:\windows\system32\regsvr32.exe' /s "$folder\\TorvoShellMenu.dll" || fail "regsvr32 failed"

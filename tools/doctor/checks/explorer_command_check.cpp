@@ -13,10 +13,10 @@
 #include "resources/explorer_command_ids.h"
 #include "shellmenu/agent_launch.h"
 #include "shellmenu/mover_launch.h"
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/remedies.h"
-#include "tools/doctor/server_file.h"
+#include "tools/doctor/repair/remedies.h"
+#include "tools/doctor/reads/server_file.h"
 
 namespace torvo::doctor {
 
@@ -69,7 +69,7 @@ void CheckMover(const DoctorContext& context, Report& report) {
 
 }  // namespace
 
-void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report) {
+void CheckExplorerCommand(DoctorContext& context, const NamedPaths& paths, Report& report) {
   if (!context.dllReadable) {
     report.Note(kCheck, L"not created: the DLL file is not usable (see above)");
     return;

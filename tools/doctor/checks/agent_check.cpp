@@ -15,7 +15,7 @@
 #include "shellmenu/menu_decision.h"
 #include "shellmenu/protected_paths.h"
 #include "shellmenu/selection.h"
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
 
 namespace torvo::doctor {
@@ -102,7 +102,7 @@ void JudgeOnePath(const std::wstring& given, const VaultRoot& root, const Enviro
 
 }  // namespace
 
-void CheckAgentAndPaths(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report) {
+void CheckAgentAndPaths(DoctorContext& context, const NamedPaths& paths, Report& report) {
   const VaultRoot root = CheckAgent(context, report);
   if (paths.empty()) return;
   win32::Win32Environment environment;

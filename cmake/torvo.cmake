@@ -86,31 +86,28 @@ endfunction()
 # rather than with TARGET. Explorer's menu needs none of it (the type library and BSTRs serve
 # registration and the dispatch interface), and a first menu in a fresh process (COM's surrogate)
 # then does not pay for its load. GNU ld takes a delay-import library that dlltool makes from
-# the functions the DLL calls (its name, and on 32 bits the size of its arguments); lld a switch.
-set(TORVO_OLEAUT32_CALLS LoadRegTypeLib:20 LoadTypeLib:8 RegisterTypeLib:12 SysAllocString:4 SysFreeString:4
-    SysStringLen:4 UnRegisterTypeLib:20 VarUI4FromStr:16)
+# the functions the DLL calls; lld a switch. The 32-bit DLL, which no surrogate loads, imports
+# OLEAUT32 as usual: its call through dlltool's 32-bit delay-import library jumps to OLEAUT32's
+# base address (a crash, seen under Wine).
+set(TORVO_OLEAUT32_CALLS LoadRegTypeLib LoadTypeLib RegisterTypeLib SysAllocString SysFreeString SysStringLen
+    UnRegisterTypeLib VarUI4FromStr)
 function(torvo_link_oleaut32_on_first_use target)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_libraries(${target} PRIVATE oleaut32)
+    return()
+  endif()
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     target_link_libraries(${target} PRIVATE oleaut32)
     target_link_options(${target} PRIVATE -Wl,--delayload=oleaut32.dll)
     return()
   endif()
-  set(def "LIBRARY OLEAUT32.dll\nEXPORTS\n")
-  foreach(call IN LISTS TORVO_OLEAUT32_CALLS)
-    string(REPLACE ":" ";" parts ${call})
-    list(GET parts 0 name)
-    list(GET parts 1 bytes)
-    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-      string(APPEND def "${name}@${bytes}\n")
-    else()
-      string(APPEND def "${name}\n")
-    endif()
-  endforeach()
+  list(JOIN TORVO_OLEAUT32_CALLS "\n" calls)
+  set(def "LIBRARY OLEAUT32.dll\nEXPORTS\n${calls}\n")
   set(dir ${CMAKE_BINARY_DIR}/oleaut32_delayed)
   file(WRITE ${dir}/oleaut32.def "${def}")
   string(REGEX REPLACE "g\\+\\+-posix$" "dlltool" dlltool "${CMAKE_CXX_COMPILER}")
   add_custom_command(OUTPUT ${dir}/liboleaut32_delayed.a
-    COMMAND ${dlltool} --kill-at --input-def ${dir}/oleaut32.def --output-delaylib ${dir}/liboleaut32_delayed.a
+    COMMAND ${dlltool} --input-def ${dir}/oleaut32.def --output-delaylib ${dir}/liboleaut32_delayed.a
     DEPENDS ${dir}/oleaut32.def VERBATIM)
   add_custom_target(${target}_oleaut32_delayed DEPENDS ${dir}/liboleaut32_delayed.a)
   add_dependencies(${target} ${target}_oleaut32_delayed)

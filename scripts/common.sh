@@ -125,15 +125,19 @@ build_all() {
   cmake --build "$NATIVE" && cmake --build "$WIN" && cmake --build "$WIN32" && cmake --build "$FUZZ"
 }
 
-# Makes a new 64-bit prefix at DIR, whatever was there: null graphics driver, no crash debugger.
+# Makes a new 64-bit prefix at DIR, whatever was there: null graphics driver, no crash debugger
+# (in both registry views: a crashing 32-bit program reads the 32-bit one, and a debugger started
+# there would wait for ever instead of the program ending).
 fresh_prefix() {
   rm -rf "$1" && mkdir -p "$1"
   # One server for the commands below; Wine makes the prefix in the empty folder.
   WINEPREFIX=$1 persistent_wineserver
   WINEPREFIX=$1 wine wineboot -i >/dev/null 2>&1
+  local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
   WINEPREFIX=$1 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
-      WINEPREFIX=$1 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
-          >/dev/null 2>&1 || { echo "cannot set up the Wine prefix $1" >&2; return 1; }
+      WINEPREFIX=$1 wine reg add "$aedebug" /v Debugger /d '' /f >/dev/null 2>&1 &&
+      WINEPREFIX=$1 wine reg add "$aedebug" /v Debugger /d '' /f /reg:32 >/dev/null 2>&1 ||
+      { echo "cannot set up the Wine prefix $1" >&2; return 1; }
   # The desktop process started without the null driver; restart so that windows can be made.
   WINEPREFIX=$1 wineserver -k
   WINEPREFIX=$1 wineserver -w
@@ -166,6 +170,21 @@ prepare_prefix() {
   ln -sfn "$SHM_VAULT_HOST" "$WINEPREFIX/dosdevices/s:"
 }
 
+# Keeps Wine's desktop for the rest of this session (bin/hold_desktop.exe of the build tree TREE,
+# in the background, which tells why) once it answers; fails, saying so, when it does not within 5
+# minutes. The session's end (wineserver -k) ends the holder.
+hold_desktop() {
+  local said; said=$(mktemp)
+  wine "$1/bin/hold_desktop.exe" </dev/null >"$said" 2>/dev/null &
+  for _ in $(seq 330); do
+    if grep -q ready "$said"; then rm -f "$said"; return 0; fi
+    sleep 1
+  done
+  rm -f "$said"
+  echo "Wine's desktop did not answer in $WINEPREFIX within 5 minutes" >&2
+  return 1
+}
+
 # One wineserver for the whole run: every Wine process then starts in a fraction of a second.
 start_wineserver() {
   # A server that is already running for this prefix (from a run by hand) serves as well; should
@@ -175,6 +194,7 @@ start_wineserver() {
   # under ctest, they would hold its pipe open after the test has ended.
   wine cmd /c exit </dev/null >/dev/null 2>&1
   trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null' EXIT
+  hold_desktop "$WIN"
 }
 
 # The machine's cache of what the scripts build once for all build roots (the ARM64 sysroot, the

@@ -116,7 +116,8 @@ build_installer() {
   rm -rf "$stage" && mkdir -p "$stage"
   cp "$from/$DLL" "$work/out/$DLL32" "$from/$DOCTOR" "$from/$MOVER" "$stage/"
   [ ! -f "$from/$MSIX" ] || cp "$from/$MSIX" "$stage/"
-  "$ROOT/packaging/msi/harvest.sh" "$stage" "$machine" || fail "harvesting the registration failed"
+  # The x64 release tree's hold_desktop.exe holds the x64 prefix's desktop in both harvests.
+  "$ROOT/packaging/msi/harvest.sh" "$stage" "$RELEASE_TREE" "$machine" || fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" "$machine" || fail "building the installer failed"
   ship "$msi"
 }
@@ -152,7 +153,7 @@ ensure_packages
 [ -z "${TORVO_SIGN_CERT:-}" ] || ensure_msix_signer
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
-cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER"
+cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER" hold_desktop
 configure_win_tree "$RELEASE_TREE32" Release 32
 cmake --build "$RELEASE_TREE32" --target TorvoShellMenu
 configure_win_tree "$RELEASE_TREE_ARM64" Release arm64

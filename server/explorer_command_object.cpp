@@ -35,7 +35,9 @@ HRESULT IconLocation(std::wstring& location) {
   const DWORD length = ::GetModuleFileNameW(ResourceInstance(), path, MAX_PATH);
   if (length == 0) return HRESULT_FROM_WIN32(::GetLastError());
   if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);  // cut: names no file
-  location.assign(path, length).append(L",-").append(std::to_wstring(IDI_PADLOCK));
+  wchar_t id[16] = {};
+  ::wsprintfW(id, L",-%u", static_cast<unsigned>(IDI_PADLOCK));  // no C++ formatting code in the DLL
+  location.assign(path, length).append(id);
   return S_OK;
 }
 

@@ -33,7 +33,8 @@ HResult HandToMover(const HandlerState& state, AgentChannel& channel, FileMover&
   const std::u16string listPath = WriteMoveListFile(state, files);
   if (listPath.empty()) return kFail;
 
-  if (StartProgram(starter, executable, MoverParameters(root, listPath))) return kOk;
+  // A mover that is not there is not started: the shell would show its "cannot find" message.
+  if (starter.Exists(executable) && StartProgram(starter, executable, MoverParameters(root, listPath))) return kOk;
   // No mover beside the DLL (or it cannot start): the list is not dropped but handed to the agent.
   StartAgentWithListFile(listPath, starter);
   return kOk;

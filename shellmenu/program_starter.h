@@ -20,8 +20,12 @@ class ProgramStarter {
   virtual bool StartOutsidePackage(const char16_t* file, const char16_t* commandLine) = 0;
 
   // ShellExecuteW(no owner, no verb, file, parameters, no directory, SW_SHOW); true when it reports
-  // the start (a result above 32). The program is not waited for.
+  // the start (a result above 32). The program is not waited for. For a file that is not there,
+  // the shell shows its own "cannot find" message first.
   virtual bool Start(const char16_t* file, const char16_t* parameters) = 0;
+
+  // PathFileExistsW: whether the program's file is there to be started.
+  virtual bool Exists(const char16_t* file) = 0;
 };
 
 }  // namespace torvo

@@ -15,7 +15,7 @@
 #include "bench/wine/timing.h"
 #include "platform/win32/com_ptr.h"
 #include "resources/explorer_command_ids.h"
-#include "tests/wine/server/probes/minimal_handler_ids.h"
+#include "bench/wine/minimal_handler/minimal_handler_ids.h"
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"

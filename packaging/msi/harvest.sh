@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# harvest.sh STAGE [MACHINE]
+# harvest.sh STAGE TREE [MACHINE]
 # Registers both DLLs of STAGE machine-wide in a clean Wine prefix of its own, each with its own
 # regsvr32 (TorvoShellMenu.dll with the 64-bit one, TorvoShellMenu32.dll with the 32-bit one of
 # syswow64), as installed in C:\Program Files\ZebTorvo, and turns what they wrote into the
 # installer's rows: STAGE/registration.json, STAGE/registration.wxi and STAGE/registration32.wxi
 # (registration_rows.py). What registration wrote must still be there after a restart of the
 # registry (a volatile key would vanish with Windows' next start, and the item with it).
-# BUILD_ROOT holds the prefix, which is made anew each time. MACHINE arm64: TorvoShellMenu.dll is the
+# BUILD_ROOT holds the prefix, which is made anew each time; TREE is the Windows build tree whose
+# bin/hold_desktop.exe keeps Wine's desktop for the session. MACHINE arm64: TorvoShellMenu.dll is the
 # ARM64 one, registered by the arm64 regsvr32 of emulated arm64 Wine in a prefix of its own, inside
 # the fence of scripts/arm64-wine.sh; its exports join the x64 prefix's, where the 32-bit DLL registers.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/common.sh"
-stage=$1 machine=${2:-x64}
+stage=$1 tree=$2 machine=${3:-x64}
 export WINEPREFIX=$BUILD_ROOT/harvest-prefix
 folder='C:\Program Files\ZebTorvo'
 arm64_prefix=$BUILD_ROOT/harvest-arm64-prefix
@@ -60,6 +61,8 @@ fi
 # The first 32-bit program starts Wine's own 32-bit services, which count themselves in the volatile
 # HKLM\System\CurrentControlSet\Control\ServiceCurrent: that happens before the first export.
 wine 'C:\windows\syswow64\cmd.exe' /c exit </dev/null >/dev/null 2>&1
+# One desktop for the whole session, up before the first export (see tools/hold_desktop/hold_desktop.cpp).
+hold_desktop "$tree" || fail "no desktop"
 export_roots before
 if [ "$machine" = arm64 ]; then
   register_arm64

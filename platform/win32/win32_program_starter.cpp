@@ -1,6 +1,7 @@
 #include "platform/win32/win32_program_starter.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <memory>
 #include <string>
@@ -69,6 +70,8 @@ bool Win32ProgramStarter::StartOutsidePackage(const char16_t* file, const char16
   UniqueHandle process(started.hProcess), thread(started.hThread);  // not waited for
   return true;
 }
+
+bool Win32ProgramStarter::Exists(const char16_t* file) { return ::PathFileExistsW(AsWide(file)) != FALSE; }
 
 bool Win32ProgramStarter::Start(const char16_t* file, const char16_t* parameters) {
   const HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, AsWide(file), AsWide(parameters), nullptr, SW_SHOW);

@@ -76,6 +76,10 @@ FakeEnvironment ExampleMachine() {
   env.Set(u"SYSTEMROOT", u"D:\\Windows");
   env.Set(u"ProgramFiles", u"D:\\Program Files");
   env.Set(u"CommonProgramFiles", u"D:\\Program Files\\Common Files");
+  env.Set(u"ProgramW6432", u"D:\\Program Files");
+  env.Set(u"CommonProgramW6432", u"D:\\Program Files\\Common Files");
+  env.Set(u"ProgramFiles(x86)", u"D:\\Program Files (x86)");
+  env.Set(u"CommonProgramFiles(x86)", u"D:\\Program Files (x86)\\Common Files");
   env.Set(u"USERPROFILE", u"D:\\Users\\ann");
   env.Set(u"ALLUSERSPROFILE", u"D:\\ProgramData");
   env.Set(u"APPDATA", u"D:\\Users\\ann\\AppData\\Roaming");

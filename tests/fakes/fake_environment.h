@@ -33,7 +33,7 @@ class FakeEnvironment : public Environment {
   std::set<std::u16string> failing_;
 };
 
-// The environment of the worked examples: a machine with Windows on D: and the user ann.
+// The environment of the worked examples: a 64-bit machine with Windows on D: and the user ann.
 FakeEnvironment ExampleMachine();
 
 }  // namespace torvo::fakes

@@ -35,7 +35,10 @@ bool FakeProgramStarter::StartOutsidePackage(const char16_t* file, const char16_
 }
 
 bool FakeProgramStarter::Start(const char16_t* file, const char16_t* parameters) {
-  if (IsMissing(file)) return false;
+  if (IsMissing(file)) {
+    cannotFindMessages.emplace_back(file);
+    return false;
+  }
   Note("start");
   if (startThrowsBadAlloc) throw std::bad_alloc();
   starts.push_back({file, parameters, false});

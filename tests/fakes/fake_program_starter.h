@@ -16,12 +16,13 @@ class FakeProgramStarter : public ProgramStarter {
   bool startThrowsBadAlloc = false;
   // The platform refuses the breakaway attribute (as Wine and Windows before 10 1703 do).
   bool breakawayRefused = false;
-  // Programs that neither start finds.
+  // Programs that neither start finds, and that are not there.
   std::vector<std::u16string> missingFiles;
 
   std::uint32_t GetOwnModulePath(char16_t* buffer, std::uint32_t size) override;
   bool StartOutsidePackage(const char16_t* file, const char16_t* commandLine) override;
   bool Start(const char16_t* file, const char16_t* parameters) override;
+  bool Exists(const char16_t* file) override { return !IsMissing(file); }
 
   // A program that runs: its file, the parameters its command line holds after its quoted path
   // (as the started program reads them), and whether it started outside the package.
@@ -33,7 +34,8 @@ class FakeProgramStarter : public ProgramStarter {
   std::vector<std::u16string> breakawayCommandLines;  // what each breakaway start was given
   std::vector<std::uint32_t> modulePathSizes;         // buffer sizes GetOwnModulePath was given
   std::vector<StartCall> starts;
-  std::vector<std::string>* journal = nullptr;  // shared record of calls, in order
+  std::vector<std::u16string> cannotFindMessages;  // the shell's, for each Start of a missing file
+  std::vector<std::string>* journal = nullptr;     // shared record of calls, in order
 
  private:
   bool IsMissing(const char16_t* file) const;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/fakes/memory_registry.h"
-#include "tools/doctor/repair.h"
+#include "tools/doctor/repair/repair.h"
 
 namespace torvo::fakes {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/doctor/repair.h"
+#include "tools/doctor/repair/repair.h"
 
 namespace torvo::doctor {
 

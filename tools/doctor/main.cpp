@@ -14,9 +14,9 @@
 
 #include "platform/win32/com_apartment.h"
 #include "tools/doctor/console.h"
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_options.h"
-#include "tools/doctor/fix_session.h"
+#include "tools/doctor/repair/fix_session.h"
 
 namespace {
 
@@ -28,16 +28,7 @@ Checked RunChecks(const DoctorOptions& options) {
   Checked checked{FindDll(options.dll), {}};
   DoctorContext& context = checked.context;
   Report& report = checked.report;
-  CheckInstaller(context, report);
-  CheckDllFile(context, report);
-  CheckRegistration(context, report);
-  CheckRegistrationFor32BitPrograms(context, report);
-  CheckHandlerKeys(context, report);
-  CheckShellPolicy(context, report);
-  CheckHandlerCreation(context, report);
-  CheckTypeLibraryAndProxy(context, report);
-  CheckAgentAndPaths(context, options.paths, report);
-  CheckExplorerCommand(context, options.paths, report);
+  for (const Check check : kChecks) check(context, options.paths, report);
   return checked;
 }
 

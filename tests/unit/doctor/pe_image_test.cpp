@@ -1,6 +1,6 @@
 // torvo-doctor's reading of an image file: machine, kind and export names, and nothing read
 // outside the file however it is cut or bent.
-#include "tools/doctor/pe_image.h"
+#include "tools/doctor/reads/pe_image.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

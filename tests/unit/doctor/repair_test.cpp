@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fakes/fake_repair_platform.h"
-#include "tools/doctor/repair.h"
+#include "tools/doctor/repair/repair.h"
 
 namespace torvo::doctor {
 namespace {

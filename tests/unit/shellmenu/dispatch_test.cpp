@@ -104,6 +104,7 @@ TEST_P(MoverDispatch, StartsTheMoverOrHandsTheListToTheAgent) {
   ASSERT_EQ(fake.starter.starts.size(), 1u);
   EXPECT_EQ(fake.starter.starts[0].file, c.started);
   EXPECT_EQ(fake.starter.starts[0].parameters, parameters);
+  EXPECT_THAT(fake.starter.cannotFindMessages, ::testing::IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MoverDispatch,

@@ -37,6 +37,9 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"BelowProgramFiles", u"D:\\Program Files\\App", 0},
                       PathCase{"CommonFilesAtAnyDepth", u"D:\\Program Files\\Common Files\\x.dll", 1},
                       PathCase{"TrailingBackslashIsNotTrimmed", u"D:\\Program Files\\", 0},
+                      PathCase{"ProgramFilesX86Itself", u"d:\\program files (X86)", 1},
+                      PathCase{"BelowProgramFilesX86", u"D:\\Program Files (x86)\\App", 0},
+                      PathCase{"CommonFilesX86AtAnyDepth", u"D:\\Program Files (x86)\\Common Files\\y\\z.dll", 1},
                       PathCase{"SystemDriveRoot", u"D:\\", 1}, PathCase{"OtherDriveRootLowerCase", u"e:\\", 1},
                       PathCase{"DriveWithoutBackslash", u"E:", 0}, PathCase{"ProfileFolder", u"D:\\Users\\ann", 1},
                       PathCase{"InsideProfile", u"D:\\Users\\ann\\Documents\\a.txt", 0},
@@ -62,36 +65,6 @@ TEST(ProtectedPath, NonAsciiLettersMatchWithoutRegardToCase) {
   EXPECT_EQ(IsProtectedPath(env, u"D:\\\u043E\u041A\u041D\u0410\\system32"), 1);
   EXPECT_EQ(IsProtectedPath(env, u"D:\\Users\\Emile"), 0);  // an accent is no letter case
 }
-
-// The same places on 64-bit Windows whichever process decides: a 64-bit one (Explorer) or a
-// 32-bit one (a 32-bit program's dialog), whose ProgramFiles and CommonProgramFiles name the 32-bit
-// folders.
-class ProtectedFromBothKindsOfProcess : public ::testing::TestWithParam<PathCase> {};
-
-TEST_P(ProtectedFromBothKindsOfProcess, AnswersAlike) {
-  for (const bool thirtyTwoBit : {false, true}) {
-    FakeEnvironment env = ExampleMachine();
-    env.Set(u"ProgramW6432", u"D:\\Program Files");
-    env.Set(u"CommonProgramW6432", u"D:\\Program Files\\Common Files");
-    env.Set(u"ProgramFiles(x86)", u"D:\\Program Files (x86)");
-    env.Set(u"CommonProgramFiles(x86)", u"D:\\Program Files (x86)\\Common Files");
-    if (thirtyTwoBit) {
-      env.Set(u"ProgramFiles", u"D:\\Program Files (x86)");
-      env.Set(u"CommonProgramFiles", u"D:\\Program Files (x86)\\Common Files");
-    }
-    EXPECT_EQ(IsProtectedPath(env, GetParam().path.c_str()), GetParam().expected) << "32-bit: " << thirtyTwoBit;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ProtectedFromBothKindsOfProcess,
-                         ::testing::Values(PathCase{"ProgramFiles", u"D:\\Program Files", 1},
-                                           PathCase{"ProgramFilesX86", u"d:\\program files (X86)", 1},
-                                           PathCase{"CommonFiles", u"D:\\Program Files\\Common Files\\x.dll", 1},
-                                           PathCase{"CommonFilesX86",
-                                                    u"D:\\Program Files (x86)\\Common Files\\y\\z.dll", 1},
-                                           PathCase{"BelowProgramFiles", u"D:\\Program Files\\App", 0},
-                                           PathCase{"BelowProgramFilesX86", u"D:\\Program Files (x86)\\App", 0}),
-                         fakes::CaseName());
 
 TEST(ProtectedPathTable, HasFortyNineRowsWithContainsOnlyForCommonFilesAndSystemRoot) {
   ASSERT_EQ(g_protectedPaths.size(), 49u);

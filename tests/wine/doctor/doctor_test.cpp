@@ -269,6 +269,15 @@ void RegisterClassForUser(const std::wstring& dll) {
   SetText(HKEY_CURRENT_USER, kInprocKey, L"ThreadingModel", L"Apartment");
 }
 
+// A copy of the DLL with the agent, and without torvo-move.exe, registered for the user.
+void RegisterCopyForUser() {
+  ::CreateDirectoryW(CopyFolder().c_str(), nullptr);
+  for (const wchar_t* name : {L"TorvoShellMenu.dll", L"zebtorvofloat.exe"}) {
+    ::CopyFileW((ProgramFolder() + name).c_str(), (CopyFolder() + name).c_str(), FALSE);
+  }
+  RegisterClassForUser(CopyFolder() + L"TorvoShellMenu.dll");
+}
+
 void EnforceApproval() {
   const DWORD on = 1;
   ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kPolicyKey, L"EnforceShellExtensionSecurity", REG_DWORD, &on, sizeof on);
@@ -446,16 +455,12 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText)); },
                  L"note    type library: TorvoShellMenuLib " + std::wstring(kLibIdText) +
                      L" 1.0 is not registered: Explorer does not read it to load the handler"},
-        Breakage{"UserClassKeyNamingAnotherWholeCopy",
-                 [] {
-                   ::CreateDirectoryW(CopyFolder().c_str(), nullptr);
-                   for (const wchar_t* name : {L"TorvoShellMenu.dll", L"zebtorvofloat.exe"}) {
-                     ::CopyFileW((ProgramFolder() + name).c_str(), (CopyFolder() + name).c_str(), FALSE);
-                   }
-                   RegisterClassForUser(CopyFolder() + L"TorvoShellMenu.dll");
-                 },
+        Breakage{"UserClassKeyNamingAnotherWholeCopy", RegisterCopyForUser,
                  L"note    type library: TorvoShellMenuLib " + std::wstring(kLibIdText) +
                      L" 1.0 is registered for another whole copy of the DLL, " + ServerDllPath()},
+        Breakage{"NoMoverBesideTheDll", RegisterCopyForUser,
+                 L"note    mover: " + CopyFolder() +
+                     L"torvo-move.exe does not exist: Windows 11's first menu then hands every move to the agent"},
         Breakage{"MachineKeyBrokenUnderAWholeUserRegistration",
                  [] {
                    ASSERT_EQ(RunRegsvr32(L"/n /i:user"), 0u);

@@ -48,22 +48,7 @@ if(TARGET wine_server AND NOT TORVO_END_TO_END_ONLY)
   target_sources(wine_server PRIVATE ${CMAKE_SOURCE_DIR}/server/class_table.cpp ${CMAKE_SOURCE_DIR}/server/module.cpp)
 endif()
 
-# The platform's share of a load, a right-click and an unload: a handler and an Explorer command
-# that make the same platform calls as TorvoShellMenu.dll's (the bitmap and text from the same
-# resources) and nothing else. The benchmark of a first load takes it too.
-if(TARGET wine_server)
-  # Its exports are named in a .def, as the server's are: the headers declare both entry points
-  # already, and a declaration that adds dllexport to theirs is refused by clang.
-  add_library(minimal_handler SHARED ${CMAKE_CURRENT_LIST_DIR}/probes/minimal_handler_dll.cpp
-                                     ${CMAKE_CURRENT_LIST_DIR}/probes/minimal_handler.def
-                                     $<TARGET_OBJECTS:torvo_resources>)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    target_link_options(minimal_handler PRIVATE -Wl,--enable-stdcall-fixup)
-  endif()
-  set_target_properties(minimal_handler PROPERTIES PREFIX "")
-  target_link_libraries(minimal_handler PRIVATE shell32 ole32 user32 gdi32 uuid)
-  # Without exceptions nothing of the C++ runtime (its exception reserve, its thread library) is linked.
-  target_compile_options(minimal_handler PRIVATE -fno-exceptions -fno-rtti)
-  torvo_warnings(minimal_handler)
+# The unload test's baseline, the platform's share: bench/wine's minimal_handler.dll.
+if(TARGET wine_server AND NOT TORVO_END_TO_END_ONLY)
   add_dependencies(wine_server minimal_handler)
 endif()

@@ -17,7 +17,7 @@
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
-#include "tests/wine/server/probes/minimal_handler_ids.h"
+#include "bench/wine/minimal_handler/minimal_handler_ids.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo {

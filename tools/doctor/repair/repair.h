@@ -7,7 +7,7 @@
 
 #include "common/status.h"
 #include "registrar/registry.h"
-#include "tools/doctor/registry_snapshot.h"
+#include "tools/doctor/repair/registry_snapshot.h"
 
 namespace torvo::doctor {
 

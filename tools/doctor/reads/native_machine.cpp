@@ -1,8 +1,8 @@
-#include "tools/doctor/native_machine.h"
+#include "tools/doctor/reads/native_machine.h"
 
 #include <windows.h>
 
-#include "tools/doctor/pe_image.h"
+#include "tools/doctor/reads/pe_image.h"
 
 namespace torvo::doctor {
 

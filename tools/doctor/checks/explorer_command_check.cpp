@@ -7,13 +7,16 @@
 
 #include <string>
 
+#include "common/text.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/unique_handle.h"
 #include "resources/explorer_command_ids.h"
-#include "tools/doctor/doctor_checks.h"
+#include "shellmenu/agent_launch.h"
+#include "shellmenu/mover_launch.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/remedies.h"
-#include "tools/doctor/server_file.h"
+#include "tools/doctor/repair/remedies.h"
+#include "tools/doctor/reads/server_file.h"
 
 namespace torvo::doctor {
 
@@ -49,9 +52,24 @@ void ReportState(const DoctorContext& context, IExplorerCommand& command, const 
   }
 }
 
+// The command's direct move runs in torvo-move.exe beside the DLL; without it the command hands
+// every move to the agent, which moves the items once the user has logged in to it.
+void CheckMover(const DoctorContext& context, Report& report) {
+  const std::wstring mover = BesideDll(context.dll, Wide(kMoverExecutableName));
+  if (::GetFileAttributesW(mover.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    report.Ok(L"mover", mover + L" moves the items for Windows 11's first menu when the agent is ready");
+    return;
+  }
+  report.Note(L"mover", mover + L" does not exist: Windows 11's first menu then hands every move to the agent (" +
+                            BesideDll(context.dll, Wide(kAgentExecutableName)) +
+                            L" /_loginmove) instead of moving the items when the agent is ready; the classic menu "
+                            L"moves them itself. Install torvo-move.exe beside TorvoShellMenu.dll (the installer's "
+                            L"repair puts it back)");
+}
+
 }  // namespace
 
-void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report) {
+void CheckExplorerCommand(DoctorContext& context, const NamedPaths& paths, Report& report) {
   if (!context.dllReadable) {
     report.Note(kCheck, L"not created: the DLL file is not usable (see above)");
     return;
@@ -74,6 +92,7 @@ void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::w
                         L"IExplorerCommand" +
                         (SUCCEEDED(titled) && title ? L", titled \"" + std::wstring(title.Get()) + L"\"" : L""));
   for (const std::wstring& path : paths) ReportState(context, *command.Get(), path, report);
+  CheckMover(context, report);
 }
 
 }  // namespace torvo::doctor

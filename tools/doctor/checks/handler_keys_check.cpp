@@ -5,14 +5,14 @@
 
 #include <string>
 
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/registry_reads.h"
-#include "tools/doctor/remedies.h"
+#include "tools/doctor/reads/registry_reads.h"
+#include "tools/doctor/repair/remedies.h"
 
 namespace torvo::doctor {
 
-void CheckHandlerKeys(const DoctorContext& context, Report& report) {
+void CheckHandlerKeys(DoctorContext& context, const NamedPaths&, Report& report) {
   RegistryReader reader;
   bool allNameTheClass = true;
   for (const HandlerKind& kind : kHandlerKinds) {

@@ -30,6 +30,11 @@ inline std::wstring HandlerKey(const HandlerKind& kind) {
   return std::wstring(kind.key) + L"\\ShellEx\\ContextMenuHandlers\\" + kHandlerName;
 }
 
+// The full path of the program `name` in the folder of the DLL at `dll`.
+inline std::wstring BesideDll(const std::wstring& dll, const std::wstring& name) {
+  return dll.substr(0, dll.find_last_of(L'\\') + 1) + name;
+}
+
 // The product as its installer package installed it.
 struct Installation {
   std::wstring productCode;  // "{...}"
@@ -60,6 +65,15 @@ struct DoctorContext {
   std::optional<Installation> installer;
 };
 
+// The paths named on the command line: the items whose menus the user asks about.
+using NamedPaths = std::vector<std::wstring>;
+
+// The one shape of every check: it reads what it judges and adds its findings to the report, in
+// the report's order (kChecks). The checks before it have filled the context: the installer check
+// how the product was installed, the DLL file check whether the DLL's scripts can be read. The
+// checks that judge items take the named paths; the others pass them by.
+using Check = void (*)(DoctorContext& context, const NamedPaths& paths, Report& report);
+
 // The DLL: --dll, else the class's InprocServer32 as COM finds it (the user's registration first,
 // then the machine's; a stale per-user registration over an intact machine-wide one gives the
 // machine's), else TorvoShellMenu.dll beside torvo-doctor.exe.
@@ -67,7 +81,7 @@ DoctorContext FindDll(const std::wstring& givenPath);
 
 // Whether the installer package installed the product (found through Windows Installer by the
 // package's upgrade code); sets context.installer.
-void CheckInstaller(DoctorContext& context, Report& report);
+void CheckInstaller(DoctorContext& context, const NamedPaths&, Report& report);
 
 // The first thing that keeps 64-bit Explorer from loading the file as the handler ("does not
 // exist", "is a 32-bit image ...", ...), or nothing; with thirtyTwoBit, what keeps 32-bit programs
@@ -76,39 +90,46 @@ std::optional<std::wstring> FileFault(const std::wstring& path, bool thirtyTwoBi
 
 // The file exists, is a 64-bit image, loads as a data file and exports the five entry points;
 // sets context.dllReadable. Reports a stale per-user registration that hides the machine-wide one.
-void CheckDllFile(DoctorContext& context, Report& report);
+void CheckDllFile(DoctorContext& context, const NamedPaths&, Report& report);
 
 // The DLL's two scripts in the check walk with the DLL's substitutions, machine-wide (HKCR read as
 // HKLM\Software\Classes) and per user (HKCR blocks under HKCU\Software\Classes): the registration
 // for 64-bit programs, Explorer among them.
-void CheckRegistration(const DoctorContext& context, Report& report);
+void CheckRegistration(DoctorContext& context, const NamedPaths&, Report& report);
 
 // The registration for 32-bit programs (their Open and Save dialogs): the class in the 32-bit
 // registry view, the user's before the machine's, names a 32-bit TorvoShellMenu32.dll with the five
 // entry points and an apartment threading model. The keys both views share are the 64-bit checks'.
-void CheckRegistrationFor32BitPrograms(const DoctorContext& context, Report& report);
+void CheckRegistrationFor32BitPrograms(DoctorContext& context, const NamedPaths&, Report& report);
 
 // The four ContextMenuHandlers keys (*, Directory, lnkfile, InternetShortcut) as Explorer reads them,
 // the user's key before the machine's: a key of the user's that names another class hides a good
 // machine-wide one.
-void CheckHandlerKeys(const DoctorContext& context, Report& report);
+void CheckHandlerKeys(DoctorContext& context, const NamedPaths&, Report& report);
 
 // The approval entry, the Blocked lists of HKLM and HKCU, the EnforceShellExtensionSecurity policy.
-void CheckShellPolicy(const DoctorContext& context, Report& report);
+void CheckShellPolicy(DoctorContext& context, const NamedPaths&, Report& report);
 
 // The handler created in this 64-bit process as the shell creates it, asked for IShellExtInit and
 // IContextMenu.
-void CheckHandlerCreation(const DoctorContext& context, Report& report);
+void CheckHandlerCreation(DoctorContext& context, const NamedPaths&, Report& report);
 
 // The type library's registration and the proxy/stub's.
-void CheckTypeLibraryAndProxy(const DoctorContext& context, Report& report);
-
-// The Explorer command of Windows 11's first menu, created from the DLL in this 64-bit process and
-// asked for IExplorerCommand; its state for each path.
-void CheckExplorerCommand(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report);
+void CheckTypeLibraryAndProxy(DoctorContext& context, const NamedPaths&, Report& report);
 
 // The agent's window and vault letter, the vault root; then for each path whether the item would
 // be offered, decided by the handler's own code.
-void CheckAgentAndPaths(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report);
+void CheckAgentAndPaths(DoctorContext& context, const NamedPaths& paths, Report& report);
+
+// The Explorer command of Windows 11's first menu, created from the DLL in this 64-bit process and
+// asked for IExplorerCommand; its state for each path; and torvo-move.exe beside the DLL, which
+// moves the items for it.
+void CheckExplorerCommand(DoctorContext& context, const NamedPaths& paths, Report& report);
+
+// Every check, in the order of the report.
+inline constexpr Check kChecks[] = {
+    CheckInstaller,     CheckDllFile,        CheckRegistration,    CheckRegistrationFor32BitPrograms,
+    CheckHandlerKeys,   CheckShellPolicy,    CheckHandlerCreation, CheckTypeLibraryAndProxy,
+    CheckAgentAndPaths, CheckExplorerCommand};
 
 }  // namespace torvo::doctor

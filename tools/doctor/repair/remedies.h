@@ -4,7 +4,7 @@
 // installer does not own, which its removal would then leave behind), else regsvr32.
 #include <string>
 
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/findings.h"
 
 namespace torvo::doctor {

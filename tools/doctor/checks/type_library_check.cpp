@@ -8,10 +8,10 @@
 
 #include "TorvoShellMenu.h"
 #include "platform/win32/bstr.h"
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/file_identity.h"
-#include "tools/doctor/registry_reads.h"
+#include "tools/doctor/reads/file_identity.h"
+#include "tools/doctor/reads/registry_reads.h"
 
 namespace torvo::doctor {
 
@@ -77,7 +77,7 @@ void CheckProxyStub(const DoctorContext& context, Report& report) {
 
 }  // namespace
 
-void CheckTypeLibraryAndProxy(const DoctorContext& context, Report& report) {
+void CheckTypeLibraryAndProxy(DoctorContext& context, const NamedPaths&, Report& report) {
   if (!context.dllReadable) {
     report.Note(L"type library", L"neither it nor the proxy/stub checked: the DLL file is not usable (see above)");
     return;

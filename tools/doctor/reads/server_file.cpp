@@ -1,4 +1,4 @@
-#include "tools/doctor/server_file.h"
+#include "tools/doctor/reads/server_file.h"
 
 #include "platform/win32/com_ptr.h"
 

@@ -15,7 +15,7 @@
 #include "shellmenu/menu_decision.h"
 #include "shellmenu/protected_paths.h"
 #include "shellmenu/selection.h"
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
 
 namespace torvo::doctor {
@@ -26,7 +26,7 @@ std::wstring RootText(const VaultRoot& root) { return Wide(root.data()); }
 
 // Without a running agent, choosing the item starts the agent program from the DLL's folder.
 void CheckAgentProgram(const DoctorContext& context, win32::Win32FileMover& files, Report& report) {
-  const std::wstring program = context.dll.substr(0, context.dll.find_last_of(L'\\') + 1) + Wide(kAgentExecutableName);
+  const std::wstring program = BesideDll(context.dll, Wide(kAgentExecutableName));
   if (!files.PathExists(win32::AsUtf16(program.c_str()))) {
     report.Problem(L"agent",
                    L"not running (no window of the class ZebTorvoFloat), and " + program +
@@ -102,7 +102,7 @@ void JudgeOnePath(const std::wstring& given, const VaultRoot& root, const Enviro
 
 }  // namespace
 
-void CheckAgentAndPaths(const DoctorContext& context, const std::vector<std::wstring>& paths, Report& report) {
+void CheckAgentAndPaths(DoctorContext& context, const NamedPaths& paths, Report& report) {
   const VaultRoot root = CheckAgent(context, report);
   if (paths.empty()) return;
   win32::Win32Environment environment;

@@ -3,7 +3,7 @@
 // fixes applied, and the checks once more.
 #include <functional>
 
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_options.h"
 
 namespace torvo::doctor {

@@ -1,4 +1,4 @@
-#include "tools/doctor/dll_script_source.h"
+#include "tools/doctor/reads/dll_script_source.h"
 
 #include <algorithm>
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/registry_reads.h"
+#include "tools/doctor/reads/registry_reads.h"
 
 namespace torvo::doctor {
 
@@ -41,7 +41,7 @@ void Judge(RegistryReader& reader, RegKey root, const std::wstring& inproc, cons
 
 }  // namespace
 
-void CheckRegistrationFor32BitPrograms(const DoctorContext& context, Report& report) {
+void CheckRegistrationFor32BitPrograms(DoctorContext& context, const NamedPaths&, Report& report) {
   // As COM finds it for a 32-bit program: the user's registration before the machine's, each in the
   // 32-bit view's own node of the classes. (Wine keeps the user's classes in one view: there the
   // user's node stays empty.)

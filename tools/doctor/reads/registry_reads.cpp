@@ -1,4 +1,4 @@
-#include "tools/doctor/registry_reads.h"
+#include "tools/doctor/reads/registry_reads.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "tools/doctor/repair.h"
+#include "tools/doctor/repair/repair.h"
 
 #include <algorithm>
 

@@ -11,13 +11,13 @@
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_mover.h"
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/file_identity.h"
-#include "tools/doctor/native_machine.h"
-#include "tools/doctor/pe_image.h"
-#include "tools/doctor/registry_reads.h"
-#include "tools/doctor/remedies.h"
+#include "tools/doctor/reads/file_identity.h"
+#include "tools/doctor/reads/native_machine.h"
+#include "tools/doctor/reads/pe_image.h"
+#include "tools/doctor/reads/registry_reads.h"
+#include "tools/doctor/repair/remedies.h"
 
 namespace torvo::doctor {
 
@@ -128,7 +128,7 @@ DoctorContext FindDll(const std::wstring& givenPath) {
   return context;
 }
 
-void CheckDllFile(DoctorContext& context, Report& report) {
+void CheckDllFile(DoctorContext& context, const NamedPaths&, Report& report) {
   if (context.staleUser) {
     const std::wstring key = L"HKCU\\Software\\Classes\\CLSID\\" + context.clsid;
     report.Problem(L"registration per user",

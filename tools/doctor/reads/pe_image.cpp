@@ -1,4 +1,4 @@
-#include "tools/doctor/pe_image.h"
+#include "tools/doctor/reads/pe_image.h"
 
 #include <cstddef>
 

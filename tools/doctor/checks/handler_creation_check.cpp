@@ -9,12 +9,12 @@
 #include "TorvoShellMenu.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/unique_handle.h"
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/file_identity.h"
-#include "tools/doctor/registry_reads.h"
-#include "tools/doctor/remedies.h"
-#include "tools/doctor/server_file.h"
+#include "tools/doctor/reads/file_identity.h"
+#include "tools/doctor/reads/registry_reads.h"
+#include "tools/doctor/repair/remedies.h"
+#include "tools/doctor/reads/server_file.h"
 
 namespace torvo::doctor {
 
@@ -45,7 +45,7 @@ Creation Create(bool fromFile, const std::wstring& server) {
 
 }  // namespace
 
-void CheckHandlerCreation(const DoctorContext& context, Report& report) {
+void CheckHandlerCreation(DoctorContext& context, const NamedPaths&, Report& report) {
   bool perUser = false;
   const auto server = RegistryReader().ClassesText(L"CLSID\\" + context.clsid + L"\\InprocServer32", nullptr, &perUser);
   if (!server) {

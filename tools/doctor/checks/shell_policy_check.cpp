@@ -2,10 +2,10 @@
 // approval list and the policy that makes approval necessary.
 #include <string>
 
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/registry_reads.h"
-#include "tools/doctor/remedies.h"
+#include "tools/doctor/reads/registry_reads.h"
+#include "tools/doctor/repair/remedies.h"
 
 namespace torvo::doctor {
 
@@ -47,7 +47,7 @@ std::wstring EnforcingRoots(RegistryReader& reader) {
 
 }  // namespace
 
-void CheckShellPolicy(const DoctorContext& context, Report& report) {
+void CheckShellPolicy(DoctorContext& context, const NamedPaths&, Report& report) {
   RegistryReader reader;
   bool blocked = false;
   for (const Root& root : kRoots) {

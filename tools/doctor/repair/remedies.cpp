@@ -1,9 +1,9 @@
-#include "tools/doctor/remedies.h"
+#include "tools/doctor/repair/remedies.h"
 
 #include "TorvoShellMenu.h"
 #include "resources/app_id.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/registry_reads.h"
+#include "tools/doctor/reads/registry_reads.h"
 
 namespace torvo::doctor {
 

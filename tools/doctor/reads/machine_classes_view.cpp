@@ -1,4 +1,4 @@
-#include "tools/doctor/machine_classes_view.h"
+#include "tools/doctor/reads/machine_classes_view.h"
 
 namespace torvo::doctor {
 

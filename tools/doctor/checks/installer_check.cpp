@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "tools/doctor/doctor_checks.h"
-#include "tools/doctor/registry_reads.h"
-#include "tools/doctor/windows_installer.h"
+#include "tools/doctor/checks/check.h"
+#include "tools/doctor/reads/registry_reads.h"
+#include "tools/doctor/reads/windows_installer.h"
 
 namespace torvo::doctor {
 
@@ -46,7 +46,7 @@ std::optional<Installation> FindInstallation() {
 
 }  // namespace
 
-void CheckInstaller(DoctorContext& context, Report& report) {
+void CheckInstaller(DoctorContext& context, const NamedPaths&, Report& report) {
   context.installer = FindInstallation();
   if (!context.installer) {
     report.Note(L"installer", L"the product is not installed by its installer package: fixes register with regsvr32");

@@ -15,13 +15,13 @@
 #include "registrar/registry_resource.h"
 #include "resources/app_id.h"
 #include "resources/resource_ids.h"
-#include "tools/doctor/doctor_checks.h"
+#include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/dll_script_source.h"
-#include "tools/doctor/file_identity.h"
-#include "tools/doctor/machine_classes_view.h"
-#include "tools/doctor/registry_reads.h"
-#include "tools/doctor/remedies.h"
+#include "tools/doctor/reads/dll_script_source.h"
+#include "tools/doctor/reads/file_identity.h"
+#include "tools/doctor/reads/machine_classes_view.h"
+#include "tools/doctor/reads/registry_reads.h"
+#include "tools/doctor/repair/remedies.h"
 
 namespace torvo::doctor {
 
@@ -331,7 +331,7 @@ void ReportScope(const DoctorContext& context, const Scope& scope, const Walk& w
 
 }  // namespace
 
-void CheckRegistration(const DoctorContext& context, Report& report) {
+void CheckRegistration(DoctorContext& context, const NamedPaths&, Report& report) {
   RegistryReader reader;
   Walk walks[2];
   for (std::size_t i = 0; i < 2; ++i) {

@@ -1,4 +1,4 @@
-#include "tools/doctor/file_identity.h"
+#include "tools/doctor/reads/file_identity.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "tools/doctor/registry_snapshot.h"
+#include "tools/doctor/repair/registry_snapshot.h"
 
 #include "registrar/scoped_key.h"
 #include "registrar/script_walker.h"

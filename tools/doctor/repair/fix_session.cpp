@@ -1,4 +1,4 @@
-#include "tools/doctor/fix_session.h"
+#include "tools/doctor/repair/fix_session.h"
 
 #include <windows.h>
 
@@ -12,8 +12,8 @@
 #include "platform/win32/com_apartment.h"
 #include "tools/doctor/console.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/remedies.h"
-#include "tools/doctor/windows_installer.h"
+#include "tools/doctor/repair/remedies.h"
+#include "tools/doctor/reads/windows_installer.h"
 
 namespace torvo::doctor {
 

@@ -1,0 +1,36 @@
+// hold_desktop.exe: waits until Wine's desktop of this session answers (at most 5 minutes), prints
+// "ready", and then keeps it until it is ended (wineserver -k ends it with the session). Exit code 1,
+// printing nothing, when the desktop never answered.
+//
+// Wine starts its desktop process (explorer.exe /desktop) for the first program of a session that
+// needs a window, and closes the desktop a moment after the last program using it has ended; each
+// start writes the desktop's display settings (volatile keys under a new identifier) and gives the
+// program 10 s. On a machine under heavy load, the pauses between a script's programs outlast that
+// moment and each start outlasts the 10 s: programs then go on without a display driver (the 32-bit
+// regsvr32 failed, or crashed, creating OLE's window) and new display settings appear between two
+// registry exports. Scripts run this in the background first: one desktop for the whole session.
+#include <windows.h>
+
+#include <cstdio>
+
+// Whether the desktop has its display driver: the identifier of its display settings, which every
+// program's first window looks up, is a property of the desktop window once Wine's desktop process
+// has set it up. A program that finds none goes on without a driver.
+bool DesktopHasItsDriver() {
+  const HWND desktop = ::GetDesktopWindow();
+  DWORD_PTR answer = 0;
+  return ::SendMessageTimeoutW(desktop, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &answer) != 0 &&
+         ::GetPropW(desktop, L"__wine_display_device_guid") != nullptr;
+}
+
+int main() {
+  for (int second = 0; second < 300; ++second) {
+    if (DesktopHasItsDriver()) {
+      std::puts("ready");
+      std::fflush(stdout);
+      ::Sleep(INFINITE);
+    }
+    ::Sleep(1000);
+  }
+  return 1;
+}

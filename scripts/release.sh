@@ -78,7 +78,7 @@ sign() {
   [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
   local report
   report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
-  echo "${signed##*/} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+  echo "${signed#"$work/out/"} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
 }
 
 # Puts a file made in $work into the release (a path below it: arm64/TorvoShellMenu.dll): signed when

@@ -30,8 +30,12 @@ if(WIN32)
   option(TORVO_END_TO_END_ONLY "Build only the DLL, the agent, the host and the end-to-end Wine tests" OFF)
 
   add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
-  # The Windows binaries carry their C and C++ runtime support inside, so they import system DLLs only.
-  add_link_options(-static -static-libgcc -static-libstdc++)
+  # The Windows binaries carry their C and C++ runtime support inside, so they import system DLLs only
+  # (the ARM64 sysroot has static runtime libraries alone; GCC is told to take its static ones).
+  add_link_options(-static $<$<CXX_COMPILER_ID:GNU>:-static-libgcc> $<$<CXX_COMPILER_ID:GNU>:-static-libstdc++>)
+  # The .rc files are UTF-8. GNU windres gets by on their #pragma code_page(65001); llvm-windres
+  # ignores the pragma. Target compile options never reach CMake's resource compiler command line.
+  string(APPEND CMAKE_RC_FLAGS " --codepage=65001")
   set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
@@ -43,6 +47,8 @@ if(WIN32)
   # The 32-bit tree beside this one, whose DLL and programs the tests of both builds take.
   set(TORVO_WIN32_TREE "${CMAKE_BINARY_DIR}/../win32" CACHE PATH "The 32-bit tree beside this one")
   get_filename_component(TORVO_WIN32_TREE "${TORVO_WIN32_TREE}" ABSOLUTE)
+  # The ARM64 tree runs its tests under Debian's arm64 Wine in a private root (scripts/arm64-wine.sh).
+  set(TORVO_WINE_ROOT "" CACHE PATH "Root of an emulated Wine of this build's machine; empty: the machine's own Wine")
   configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
@@ -118,10 +124,16 @@ elseif(NOT TORVO_FUZZ)
 endif()
 include(GoogleTest)
 
-# torvo_test(NAME LABELS <labels...> SOURCES <files...> LIBS <libs...> [ENVIRONMENT <VAR=value...>])
-# A GoogleTest program whose cases ctest lists one by one; Windows programs run under Wine.
+# torvo_test(NAME LABELS <labels...> SOURCES <files...> LIBS <libs...> [ENVIRONMENT <VAR=value...>]
+#            [FILTER <gtest filter>])
+# A GoogleTest program whose cases (those FILTER matches) ctest lists one by one; Windows programs run
+# under Wine, each case within TORVO_TEST_TIMEOUT seconds.
+set(TORVO_TEST_TIMEOUT 120 CACHE STRING "Seconds a test case may take (longer under emulation)")
 function(torvo_test name)
-  cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "" "FILTER" "LABELS;SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  if(NOT T_FILTER)
+    set(T_FILTER "*")
+  endif()
   add_executable(${name} ${T_SOURCES})
   torvo_warnings(${name})
   if(WIN32)
@@ -131,8 +143,8 @@ function(torvo_test name)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
     set(platform_label native)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       TEST_LIST ${name}_TESTS PROPERTIES TIMEOUT 120 ENVIRONMENT "${T_ENVIRONMENT}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT ${TORVO_TEST_TIMEOUT} TEST_FILTER ${T_FILTER}
+                       TEST_LIST ${name}_TESTS PROPERTIES TIMEOUT ${TORVO_TEST_TIMEOUT} ENVIRONMENT "${T_ENVIRONMENT}")
   # Discovery writes one value per property, so the list of labels is set after it.
   set(labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
   file(WRITE ${labels_file}

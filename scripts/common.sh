@@ -22,11 +22,14 @@ VAULT_HOST=$BUILD_ROOT/vault
 # deletes instead of renaming (the long moves of the tests and benchmarks).
 SHM_VAULT_HOST=/dev/shm/torvo-vault-$(printf '%s' "$BUILD_ROOT" | md5sum | cut -c1-12)
 
-# wine32:i386 runs the 32-bit programs (the 32-bit regsvr32, host and tests) in the 64-bit prefix.
+# wine32:i386 runs the 32-bit programs (the 32-bit regsvr32, host and tests) in the 64-bit prefix;
+# clang-19, lld-19 and llvm-19 build the ARM64 tree (dpkg-dev and make build its sysroot from
+# Debian's sources, scripts/arm64-sysroot.sh), qemu-user-static runs its tests (scripts/arm64-wine.sh).
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine wine64 wine32:i386 clang libclang-rt-14-dev
-  osslsigncode openssl clang-format git python3 libxml2-utils wixl msitools"
+  osslsigncode openssl clang-format git python3 libxml2-utils wixl msitools
+  clang-19 lld-19 llvm-19 make dpkg-dev qemu-user-static"
 PYTHON=/usr/bin/python3  # Debian's, whatever else the PATH offers
 
 # Installs the Debian packages that are missing; does nothing when all are there. A package of
@@ -92,13 +95,24 @@ debian_mirror() {
 }
 
 # Configures (once) a Windows tree: configure_win_tree DIR BUILD_TYPE [BITS]. BITS 64 (the default)
-# builds everything; 32 builds the 32-bit DLL with its end-to-end tests only.
+# builds everything; 32 builds the 32-bit DLL with its end-to-end tests only; arm64 the ARM64 DLL,
+# mover and doctor with the end-to-end tests, with clang-19 on the sysroot of scripts/arm64-sysroot.sh,
+# its tests run by the emulated arm64 Wine of scripts/arm64-wine.sh (ARM64_* settings, when sourced).
 configure_win_tree() {
-  local toolchain=mingw-w64-x86_64 only=OFF
+  local toolchain=mingw-w64-x86_64 only=OFF extra=()
   if [ "${3:-64}" = 32 ]; then toolchain=mingw-w64-i686 only=ON; fi
+  if [ "${3:-64}" = arm64 ]; then
+    toolchain=clang-aarch64-w64-mingw32 only=ON
+    extra=(-DTORVO_ARM64_SYSROOT="$("$ROOT/scripts/arm64-sysroot.sh")" -DTORVO_TEST_TIMEOUT=600
+           -DTORVO_WINEPREFIX="${ARM64_PREFIX:-$WINEPREFIX}" -DTORVO_VAULT_HOST="${ARM64_VAULT_HOST:-$VAULT_HOST}"
+           -DTORVO_WINE_ROOT="${ARM64_WINE_ROOT:-}")
+    [ -n "${extra[0]#*=}" ] || return 1
+    # A tree of another sysroot (the sources or the recipe changed) is made anew.
+    grep -qxF "TORVO_ARM64_SYSROOT:PATH=${extra[0]#*=}" "$1/CMakeCache.txt" 2>/dev/null || rm -rf "$1"
+  fi
   [ -f "$1/build.ninja" ] || cmake -S "$ROOT" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" -DTORVO_END_TO_END_ONLY=$only \
-      -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" >/dev/null
+      -DTORVO_WINEPREFIX="$WINEPREFIX" -DTORVO_VAULT_HOST="$VAULT_HOST" "${extra[@]}" >/dev/null
 }
 
 # Configures (once) and builds the native, Windows (64- and 32-bit) and fuzz trees.
@@ -181,4 +195,12 @@ start_wineserver() {
   wine cmd /c exit </dev/null >/dev/null 2>&1
   trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null' EXIT
   hold_desktop "$WIN"
+}
+
+# The machine's cache of what the scripts build once for all build roots (the ARM64 sysroot, the
+# arm64 Wine): TORVO_CACHE, else /var/cache/torvo, else ~/.cache/torvo for a user who cannot write there.
+torvo_cache() {
+  if [ -n "${TORVO_CACHE:-}" ]; then echo "$TORVO_CACHE"
+  elif mkdir -p /var/cache/torvo 2>/dev/null && [ -w /var/cache/torvo ]; then echo /var/cache/torvo
+  else echo "${XDG_CACHE_HOME:-$HOME/.cache}/torvo"; fi
 }

@@ -12,6 +12,12 @@
 #   TorvoShellMenu-<version>-x64.msi
 #                             the per-machine installer of both DLLs, the doctor, the mover and
 #                             the package (packaging/msi); signed when asked
+#   arm64/                    the same DLL, doctor, mover (with their symbols) and package for
+#                             Windows on ARM, built in build/arm64-release (scripts/arm64-sysroot.sh)
+#   TorvoShellMenu-<version>-arm64.msi
+#                             the installer for Windows on ARM: the ARM64 DLL, doctor, mover and
+#                             package, and TorvoShellMenu32.dll; its rows harvested from the ARM64
+#                             DLL's own registration under emulated arm64 Wine
 #   SHA256SUMS                the checksums of all
 # Signing (Authenticode, SHA-256) with osslsigncode when TORVO_SIGN_CERT and TORVO_SIGN_KEY name
 # PEM files: TORVO_SIGN_PASS is the key's passphrase, TORVO_SIGN_TIMESTAMP the URL of an RFC 3161
@@ -22,6 +28,7 @@ source "$(dirname "$0")/common.sh"
 
 RELEASE_TREE=$BUILD_ROOT/win-release
 RELEASE_TREE32=$BUILD_ROOT/win32-release
+RELEASE_TREE_ARM64=$BUILD_ROOT/arm64-release
 OUT=$BUILD_ROOT/release
 DLL=TorvoShellMenu.dll
 DLL32=TorvoShellMenu32.dll
@@ -35,6 +42,8 @@ PACKAGING=$ROOT/packaging/msix
 UNSIGNED_PUBLISHER="CN=ZebTorvo, OID.2.25.311729368913984317654407730594956997722=1"
 OBJCOPY=x86_64-w64-mingw32-objcopy
 OBJDUMP=x86_64-w64-mingw32-objdump
+# GNU binutils read no ARM64 image; LLVM's tools read every one.
+OBJCOPY_ARM64=llvm-objcopy-19
 
 fail() { echo "release: $*" >&2; exit 1; }
 
@@ -46,7 +55,12 @@ version() {
 
 # The build id of a DLL: the GUID and age of its CodeView record, as crash dumps name the module.
 build_id() {
-  "$OBJDUMP" -p "$1" | sed -nE 's/.*format RSDS signature (.{8})(.{4})(.{4})(.{4})(.{12}) age ([0-9]+).*/{\U\1-\2-\3-\4-\5\E} age \6/p'
+  if [ "$(od -An -tx1 -j "$(($(od -An -tu4 -j 60 -N4 "$1") + 4))" -N2 "$1" | tr -d ' ')" = 64aa ]; then
+    llvm-readobj-19 --coff-debug-directory "$1" | sed -nE 's/^ *PDBGUID: \{?([0-9A-Fa-f-]{36})\}?.*/{\U\1\E}/p; s/^ *PDBAge: ([0-9]+).*/age \1/p' |
+        paste -sd' '
+  else
+    "$OBJDUMP" -p "$1" | sed -nE 's/.*format RSDS signature (.{8})(.{4})(.{4})(.{4})(.{12}) age ([0-9]+).*/{\U\1-\2-\3-\4-\5\E} age \6/p'
+  fi
 }
 
 # Signs a file (a stripped binary, the sparse package, the installer) into a copy, verifies
@@ -67,7 +81,8 @@ sign() {
   echo "${signed##*/} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
 }
 
-# Puts a file made in $work into the release: signed when a certificate is given, else as it is.
+# Puts a file made in $work into the release (a path below it: arm64/TorvoShellMenu.dll): signed when
+# a certificate is given, else as it is.
 ship() {
   if [ -n "${TORVO_SIGN_CERT:-}" ]; then
     sign "$work/$1" "$work/out/$1"
@@ -80,42 +95,53 @@ ship() {
 
 # Strips a built binary (of TREE, default the 64-bit release tree) into $work, its symbols into the
 # release beside it; the debug link holds the symbol file's name and checksum, and debuggers look
-# for it beside the binary.
+# for it beside the binary. With SUBDIR (arm64) both go below the release's folder of that name.
 strip_apart() {
-  local built=${2:-$RELEASE_TREE}/bin/$1
-  "$OBJCOPY" --only-keep-debug "$built" "$work/out/$1.debug"
-  chmod 644 "$work/out/$1.debug"
-  (cd "$work/out" && "$OBJCOPY" --strip-all --add-gnu-debuglink="$1.debug" "$built" "$work/$1")
+  local tree=${2:-$RELEASE_TREE} sub=${3:-} objcopy=$OBJCOPY
+  local built=$tree/bin/$1 name=${3:+$3/}$1
+  [ "$tree" != "$RELEASE_TREE_ARM64" ] || objcopy=$OBJCOPY_ARM64
+  mkdir -p "$work/out/$sub" "$work/$sub" && chmod 755 "$work/out/$sub"
+  "$objcopy" --only-keep-debug "$built" "$work/out/$name.debug"
+  chmod 644 "$work/out/$name.debug"
+  (cd "$work/out/$sub" && "$objcopy" --strip-all --add-gnu-debuglink="$1.debug" "$built" "$work/$name")
 }
 
-# The installer of what the release holds: registry rows harvested from the shipped DLL's own
-# registration in a clean prefix, then packaging/msi/build-msi.sh, which checks them in the package.
+# The installer of what the release holds for MACHINE (x64, the default, or arm64): registry rows
+# harvested from the shipped DLL's own registration in a clean prefix, then
+# packaging/msi/build-msi.sh, which checks them in the package.
 build_installer() {
-  local stage=$RELEASE_TREE/msi msi=TorvoShellMenu-$(version)-x64.msi
+  local machine=${1:-x64} tree=$RELEASE_TREE from=$work/out
+  [ "$machine" = x64 ] || { tree=$RELEASE_TREE_ARM64 from=$work/out/arm64; }
+  local stage=$tree/msi msi=TorvoShellMenu-$(version)-$machine.msi
   rm -rf "$stage" && mkdir -p "$stage"
-  cp "$work/out/$DLL" "$work/out/$DLL32" "$work/out/$DOCTOR" "$work/out/$MOVER" "$stage/"
-  [ ! -f "$work/out/$MSIX" ] || cp "$work/out/$MSIX" "$stage/"
-  "$ROOT/packaging/msi/harvest.sh" "$stage" "$RELEASE_TREE" || fail "harvesting the registration failed"
-  "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" || fail "building the installer failed"
+  cp "$from/$DLL" "$work/out/$DLL32" "$from/$DOCTOR" "$from/$MOVER" "$stage/"
+  [ ! -f "$from/$MSIX" ] || cp "$from/$MSIX" "$stage/"
+  "$ROOT/packaging/msi/harvest.sh" "$stage" "$RELEASE_TREE" "$machine" || fail "harvesting the registration failed"
+  "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" "$machine" || fail "building the installer failed"
   ship "$msi"
 }
 
-# The sparse package (packaging/msix), its version the DLL's and its publisher the signer's subject as
-# Windows writes it; signed like the DLL; checked as Windows reads it before and after signing.
+# The sparse package (packaging/msix) for MACHINE (x64, the default, or arm64, then below arm64/), its
+# version the DLL's and its publisher the signer's subject as Windows writes it; signed like the DLL;
+# checked as Windows reads it before and after signing.
 release_msix() {
-  local packed=$work/$MSIX publisher=$UNSIGNED_PUBLISHER
+  local machine=${1:-x64} name=$MSIX
+  [ "$machine" = x64 ] || name=$machine/$MSIX
+  local packed=$work/$name publisher=$UNSIGNED_PUBLISHER
   if [ -n "${TORVO_SIGN_CERT:-}" ]; then
     publisher=$("$PYTHON" "$PACKAGING/cert_publisher.py" "$TORVO_SIGN_CERT") || fail "no package publisher from the certificate"
   fi
-  "$PYTHON" "$PACKAGING/pack_msix.py" --version "$(version)" --publisher "$publisher" --out "$packed" || fail "packing failed"
+  "$PYTHON" "$PACKAGING/pack_msix.py" --version "$(version)" --publisher "$publisher" --arch "$machine" --out "$packed" ||
+      fail "packing failed"
   "$PYTHON" "$PACKAGING/check_msix.py" "$packed" >/dev/null || fail "the package does not pass its check"
   if [ -n "${TORVO_SIGN_CERT:-}" ]; then
-    sign "$packed" "$work/out/$MSIX"
+    sign "$packed" "$work/out/$name"
   else
-    cp "$packed" "$work/out/$MSIX"
-    echo "$MSIX is unsigned: Windows installs it only with Add-AppxPackage -AllowUnsigned"
+    cp "$packed" "$work/out/$name"
+    echo "$name is unsigned: Windows installs it only with Add-AppxPackage -AllowUnsigned"
   fi
-  "$PYTHON" "$PACKAGING/check_msix.py" "$work/out/$MSIX" || fail "the package does not pass its check"
+  "$PYTHON" "$PACKAGING/check_msix.py" "$work/out/$name" || fail "the package does not pass its check"
+  chmod 644 "$work/out/$name"
 }
 
 if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
@@ -129,6 +155,8 @@ configure_win_tree "$RELEASE_TREE" Release
 cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER" hold_desktop
 configure_win_tree "$RELEASE_TREE32" Release 32
 cmake --build "$RELEASE_TREE32" --target TorvoShellMenu
+configure_win_tree "$RELEASE_TREE_ARM64" Release arm64
+cmake --build "$RELEASE_TREE_ARM64" --target TorvoShellMenu "$DOCTOR" "$MOVER"
 
 # Everything is made in a folder of its own that becomes build/release/ only when complete.
 work=$(mktemp -d "$BUILD_ROOT/release-work.XXXXXX")
@@ -138,22 +166,22 @@ strip_apart "$DLL"
 strip_apart "$DLL32" "$RELEASE_TREE32"
 strip_apart "$DOCTOR"
 strip_apart "$MOVER"
+for binary in "$DLL" "$DOCTOR" "$MOVER"; do strip_apart "$binary" "$RELEASE_TREE_ARM64" arm64; done
 
 echo "TorvoShellMenu $(version), build id $(build_id "$work/$DLL")"
 echo "$DLL32: build id $(build_id "$work/$DLL32")"
-ship "$DLL"
-ship "$DLL32"
-ship "$DOCTOR"
-ship "$MOVER"
+echo "arm64/$DLL: build id $(build_id "$work/arm64/$DLL")"
+for file in "$DLL" "$DLL32" "$DOCTOR" "$MOVER" "arm64/$DLL" "arm64/$DOCTOR" "arm64/$MOVER"; do ship "$file"; done
 release_msix
-chmod 644 "$work/out/$MSIX"
+release_msix arm64
 build_installer
-(cd "$work/out" && sha256sum -- $(ls | grep -vx SHA256SUMS) >SHA256SUMS)
+build_installer arm64
+(cd "$work/out" && sha256sum -- $(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | sort) >SHA256SUMS)
 mv "$work/out" "$OUT"
 
 echo "${OUT#"$ROOT"/}/:"
-for file in $(ls "$OUT"); do
-  printf '  %-34s %9d bytes\n' "$file" "$(stat -c %s "$OUT/$file")"
+for file in $(cd "$OUT" && find . -type f | sed 's|^\./||' | sort); do
+  printf '  %-40s %9d bytes\n' "$file" "$(stat -c %s "$OUT/$file")"
 done
 if [ -n "${TORVO_SIGN_CERT:-}" ] && [ -z "${TORVO_SIGN_TIMESTAMP:-}" ]; then
   cat <<WARNING

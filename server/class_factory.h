@@ -15,8 +15,8 @@ class CComClassFactory : public IClassFactory, public CComObjectRootEx<CComMulti
 
   void SetCreator(ObjectCreator creator) { m_pfnCreateInstance = creator; }
 
-  STDMETHOD(CreateInstance)(IUnknown* outer, REFIID iid, void** out) override;
-  STDMETHOD(LockServer)(BOOL lock) override;
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
  private:
   ObjectCreator m_pfnCreateInstance = nullptr;

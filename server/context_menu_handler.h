@@ -32,11 +32,13 @@ class CTorvoShellContextMenu : public CComObjectRootEx<CComSingleThreadModel>,
   HRESULT FinalConstruct();
 
   // IShellExtInit
-  STDMETHOD(Initialize)(PCIDLIST_ABSOLUTE folder, IDataObject* dataObject, HKEY progId) override;
+  HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* dataObject, HKEY progId) override;
   // IContextMenu
-  STDMETHOD(QueryContextMenu)(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT flags) override;
-  STDMETHOD(InvokeCommand)(CMINVOKECOMMANDINFO* command) override;
-  STDMETHOD(GetCommandString)(UINT_PTR idCmd, UINT type, UINT* reserved, CHAR* name, UINT cchMax) override;
+  HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
+                                             UINT flags) override;
+  HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO* command) override;
+  HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR idCmd, UINT type, UINT* reserved, CHAR* name,
+                                             UINT cchMax) override;
 
   const HandlerState& State() const { return m_state; }
 

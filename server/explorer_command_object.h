@@ -26,17 +26,17 @@ class CTorvoExplorerCommand
   static const InterfaceEntry<CTorvoExplorerCommand>* InterfaceMap();
 
   // IExplorerCommand
-  STDMETHOD(GetTitle)(IShellItemArray* items, LPWSTR* name) override;
-  STDMETHOD(GetIcon)(IShellItemArray* items, LPWSTR* icon) override;
-  STDMETHOD(GetToolTip)(IShellItemArray* items, LPWSTR* tip) override;
-  STDMETHOD(GetCanonicalName)(GUID* name) override;
-  STDMETHOD(GetState)(IShellItemArray* items, BOOL okToBeSlow, EXPCMDSTATE* state) override;
-  STDMETHOD(Invoke)(IShellItemArray* items, IBindCtx* bindContext) override;
-  STDMETHOD(GetFlags)(EXPCMDFLAGS* flags) override;
-  STDMETHOD(EnumSubCommands)(IEnumExplorerCommand** commands) override;
+  HRESULT STDMETHODCALLTYPE GetTitle(IShellItemArray* items, LPWSTR* name) override;
+  HRESULT STDMETHODCALLTYPE GetIcon(IShellItemArray* items, LPWSTR* icon) override;
+  HRESULT STDMETHODCALLTYPE GetToolTip(IShellItemArray* items, LPWSTR* tip) override;
+  HRESULT STDMETHODCALLTYPE GetCanonicalName(GUID* name) override;
+  HRESULT STDMETHODCALLTYPE GetState(IShellItemArray* items, BOOL okToBeSlow, EXPCMDSTATE* state) override;
+  HRESULT STDMETHODCALLTYPE Invoke(IShellItemArray* items, IBindCtx* bindContext) override;
+  HRESULT STDMETHODCALLTYPE GetFlags(EXPCMDFLAGS* flags) override;
+  HRESULT STDMETHODCALLTYPE EnumSubCommands(IEnumExplorerCommand** commands) override;
   // IObjectWithSite
-  STDMETHOD(SetSite)(IUnknown* site) override;
-  STDMETHOD(GetSite)(REFIID iid, void** site) override;
+  HRESULT STDMETHODCALLTYPE SetSite(IUnknown* site) override;
+  HRESULT STDMETHODCALLTYPE GetSite(REFIID iid, void** site) override;
 
  private:
   win32::ComPtr<IUnknown> m_site;

@@ -9,28 +9,24 @@
 #include "server/explorer_command_object.h"
 #include "server/module_handles.h"
 #include "server/registration.h"
+#include "server/runtime_reserve.h"
 #include "server/torvo_module.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
-
-// Frees the reserve that the C++ runtime linked into the DLL keeps for exceptions thrown when the
-// heap is exhausted (GCC's libstdc++; it declares the function in no header).
-namespace __gnu_cxx {
-void __freeres();
-}
 
 namespace torvo::server {
 
 namespace {
 
-// The C++ runtime takes its exception reserve (73 KB of the CRT heap) when the DLL is loaded and
+// GCC's C++ runtime takes its exception reserve (73 KB of the CRT heap) when the DLL is loaded and
 // never gives it back by itself: every load and unload of the DLL in a long-running Explorer would
-// leave one behind. Built first, this record is destroyed after the server's other static objects.
+// leave one behind. Built first, this record is destroyed after the server's other static objects
+// (server/runtime_reserve.h).
 struct RuntimeHeap {
   RuntimeHeap() = default;
   RuntimeHeap(const RuntimeHeap&) = delete;
   RuntimeHeap& operator=(const RuntimeHeap&) = delete;
-  ~RuntimeHeap() { __gnu_cxx::__freeres(); }
+  ~RuntimeHeap() { ReleaseRuntimeReserve(); }
 };
 
 RuntimeHeap g_runtimeHeap;

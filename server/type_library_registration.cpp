@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include <string>
+
 #include "platform/win32/bstr.h"
 #include "platform/win32/com_ptr.h"
 #include "registrar/register_mode.h"
@@ -61,6 +63,17 @@ Fn PerUserFunction(const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(oleaut, name)));
 }
 
+// A number in lower-case hexadecimal digits without leading zeros, as the type library's keys name
+// its version and locale ("1.0", "409"). Written out rather than with wsprintfW: no variadic call.
+std::wstring Hex(unsigned long number) {
+  std::wstring digits;
+  do {
+    digits.insert(digits.begin(), L"0123456789abcdef"[number % 16]);
+    number /= 16;
+  } while (number != 0);
+  return digits;
+}
+
 }  // namespace
 
 HRESULT RegisterTypeLibrary(HINSTANCE module) {
@@ -103,10 +116,10 @@ HRESULT UnregisterOwnTypeLibraryEntry(HINSTANCE module) {
   if (FAILED(hr)) return hr;
   wchar_t libraryId[40] = {};
   ::StringFromGUID2(a.guid, libraryId, 40);
-  wchar_t key[128] = {};
-  ::wsprintfW(key, L"TypeLib\\%s\\%x.%x\\%lx\\%s", libraryId, a.wMajorVerNum, a.wMinorVerNum, a.lcid,
-              a.syskind == SYS_WIN64 ? L"win64" : L"win32");
-  const LSTATUS deleted = ::RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
+  const std::wstring key = L"TypeLib\\" + std::wstring(libraryId) + L"\\" + Hex(a.wMajorVerNum) + L"." +
+                           Hex(a.wMinorVerNum) + L"\\" + Hex(a.lcid) +
+                           (a.syskind == SYS_WIN64 ? L"\\win64" : L"\\win32");
+  const LSTATUS deleted = ::RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
   return deleted == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(deleted);
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# build-msi.sh VERSION STAGE OUT
-# Builds the installer of the files in STAGE (TorvoShellMenu.dll, TorvoShellMenu32.dll,
+# build-msi.sh VERSION STAGE OUT [MACHINE]
+# Builds the installer (MACHINE x64, the default, or arm64) of the files in STAGE (TorvoShellMenu.dll, TorvoShellMenu32.dll,
 # torvo-doctor.exe, torvo-move.exe, registration.wxi, registration32.wxi and registration.json from
 # harvest.sh, and TorvoShellMenu.msix when the release has one, with the package's logos from
 # packaging/msix) into OUT,
@@ -13,7 +13,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/common.sh"
-version=$1 stage=$2 out=$3
+version=$1 stage=$2 out=$3 machine=${4:-x64}
+[[ "$machine" =~ ^(x64|arm64)$ ]] || { echo "build-msi: no installer for the machine $machine" >&2; exit 1; }
 
 fail() { echo "build-msi: $*" >&2; exit 1; }
 
@@ -23,10 +24,14 @@ IFS=. read -r major minor patch build extra <<<"$version"
 ((major <= 255 && minor <= 255 && build <= 65535)) || fail "version $version does not fit an installer's version"
 package_version=$major.$minor.$build
 
-# One product code per package version: a rebuilt package of the same version is the same product.
+# One product code per package version and machine: a rebuilt package of the same version is the same
+# product; the x64 and ARM64 packages are two products of one upgrade code, so that either replaces the
+# other (package_tables.py lets the major upgrade take the same version).
 upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$here/TorvoShellMenu.wxs")
+product_name=$package_version
+[ "$machine" = x64 ] || product_name="$package_version $machine"
 product_code=$("$PYTHON" -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
-    "$upgrade_code" "$package_version")
+    "$upgrade_code" "$product_name")
 sparse=no
 if [ -f "$stage/TorvoShellMenu.msix" ]; then
   sparse=yes
@@ -35,9 +40,11 @@ fi
 
 # wixl finds the files named by the source beside it.
 cp "$here/TorvoShellMenu.wxs" "$here/../../resources/padlock.ico" "$stage/"
-wixl -a x64 -D Version="$package_version" -D ProductCode="$product_code" -D Sparse=$sparse \
-    -o "$out" "$stage/TorvoShellMenu.wxs" || fail "wixl failed"
-"$PYTHON" "$here/package_tables.py" finish "$out" || fail "the package's tables cannot be finished"
+# wixl knows no ARM64: the ARM64 package is built as a 64-bit one, and package_tables.py gives its
+# summary the ARM64 platform.
+wixl -a x64 -D Version="$package_version" -D ProductCode="$product_code" -D Sparse=$sparse -D Machine="$machine" \
+    -D FullVersion="$version" -o "$out" "$stage/TorvoShellMenu.wxs" || fail "wixl failed"
+"$PYTHON" "$here/package_tables.py" finish "$out" "$machine" || fail "the package's tables cannot be finished"
 "$PYTHON" "$here/registration_rows.py" check "$out" "$stage/registration.json" ||
     fail "the package's registry rows are not what registration writes"
-"$PYTHON" "$here/package_tables.py" check "$out" || fail "the package's tables break the rules above"
+"$PYTHON" "$here/package_tables.py" check "$out" "$machine" || fail "the package's tables break the rules above"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# harvest.sh STAGE TREE
+# harvest.sh STAGE TREE [MACHINE]
 # Registers both DLLs of STAGE machine-wide in a clean Wine prefix of its own, each with its own
 # regsvr32 (TorvoShellMenu.dll with the 64-bit one, TorvoShellMenu32.dll with the 32-bit one of
 # syswow64), as installed in C:\Program Files\ZebTorvo, and turns what they wrote into the
@@ -7,22 +7,39 @@
 # (registration_rows.py). What registration wrote must still be there after a restart of the
 # registry (a volatile key would vanish with Windows' next start, and the item with it).
 # BUILD_ROOT holds the prefix, which is made anew each time; TREE is the Windows build tree whose
-# bin/hold_desktop.exe keeps Wine's desktop for the session.
+# bin/hold_desktop.exe keeps Wine's desktop for the session. MACHINE arm64: TorvoShellMenu.dll is the
+# ARM64 one, registered by the arm64 regsvr32 of emulated arm64 Wine in a prefix of its own, inside
+# the fence of scripts/arm64-wine.sh; its exports join the x64 prefix's, where the 32-bit DLL registers.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/common.sh"
-stage=$1 tree=$2
+stage=$1 tree=$2 machine=${3:-x64}
 export WINEPREFIX=$BUILD_ROOT/harvest-prefix
 folder='C:\Program Files\ZebTorvo'
+arm64_prefix=$BUILD_ROOT/harvest-arm64-prefix
 
 fail() { echo "harvest: $*" >&2; exit 1; }
 
 # Exports both whole roots that registration may write to into C:\FOLDER, so that nothing it
-# writes goes unseen.
+# writes goes unseen; the ARM64 prefix's beside them.
 export_roots() {
   mkdir -p "$WINEPREFIX/drive_c/$1"
   export_registry "C:\\$1\\machine.reg" HKEY_LOCAL_MACHINE
   export_registry "C:\\$1\\user.reg" HKEY_CURRENT_USER
+  [ "$machine" = arm64 ] || return 0
+  local root
+  mkdir -p "$arm64_prefix/drive_c/$1"
+  for root in machine:HKEY_LOCAL_MACHINE user:HKEY_CURRENT_USER; do
+    WINEPREFIX_ARM64=$arm64_prefix arm64_wine 600 regedit /E "C:\\$1\\arm64-${root%%:*}.reg" "${root#*:}" ||
+        fail "cannot export the ARM64 prefix's registry"
+  done
+  cp "$arm64_prefix/drive_c/$1"/arm64-*.reg "$WINEPREFIX/drive_c/$1/"
+}
+
+# The ARM64 DLL's own registration: emulated arm64 Wine in a new prefix inside the fence.
+register_arm64() {
+  WINEPREFIX_ARM64=$arm64_prefix arm64_wine 600 'C:\windows\system32\regsvr32.exe' /s "$folder\\TorvoShellMenu.dll" ||
+      fail "the ARM64 regsvr32 failed"
 }
 
 fresh_prefix "$WINEPREFIX"
@@ -31,13 +48,27 @@ trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$WINEPREFIX"
 persistent_wineserver
 mkdir -p "$WINEPREFIX/drive_c/Program Files/ZebTorvo"
 cp "$stage/TorvoShellMenu.dll" "$stage/TorvoShellMenu32.dll" "$WINEPREFIX/drive_c/Program Files/ZebTorvo/"
+if [ "$machine" = arm64 ]; then
+  source "$here/../../scripts/arm64-wine.sh"
+  ARM64_FENCE=$ARM64_FENCE-harvest  # apart from the tests' fence
+  ensure_arm64_wine_root && ensure_binfmt && arm64_fence_up || fail "no emulated arm64 Wine to register the ARM64 DLL"
+  arm64_wine_env
+  trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; arm64_fence_down; rm -rf "$WINEPREFIX" "$arm64_prefix"' EXIT
+  fresh_arm64_prefix "$arm64_prefix" || fail "cannot make the ARM64 prefix"
+  mkdir -p "$arm64_prefix/drive_c/Program Files/ZebTorvo"
+  cp "$stage/TorvoShellMenu.dll" "$arm64_prefix/drive_c/Program Files/ZebTorvo/"
+fi
 # The first 32-bit program starts Wine's own 32-bit services, which count themselves in the volatile
 # HKLM\System\CurrentControlSet\Control\ServiceCurrent: that happens before the first export.
 wine 'C:\windows\syswow64\cmd.exe' /c exit </dev/null >/dev/null 2>&1
 # One desktop for the whole session, up before the first export (see tools/hold_desktop/hold_desktop.cpp).
 hold_desktop "$tree" || fail "no desktop"
 export_roots before
-wine 'C:\windows\system32\regsvr32.exe' /s "$folder\\TorvoShellMenu.dll" || fail "regsvr32 failed"
+if [ "$machine" = arm64 ]; then
+  register_arm64
+else
+  wine 'C:\windows\system32\regsvr32.exe' /s "$folder\\TorvoShellMenu.dll" || fail "regsvr32 failed"
+fi
 wine 'C:\windows\syswow64\regsvr32.exe' /s "$folder\\TorvoShellMenu32.dll" || fail "the 32-bit regsvr32 failed"
 export_roots after
 # The registry as the next start reads it: the server writes its hives and ends; a new one serves
@@ -45,6 +76,7 @@ export_roots after
 wineserver -k 2>/dev/null || true
 wineserver -w
 persistent_wineserver
+[ "$machine" != arm64 ] || WINEPREFIX=$arm64_prefix arm64_fenced 60 "$WINESERVER" -k 2>/dev/null || true
 export_roots restarted
 "$PYTHON" "$here/registration_rows.py" rows "$WINEPREFIX/drive_c/before" "$WINEPREFIX/drive_c/after" \
     "$WINEPREFIX/drive_c/restarted" "$folder" "$stage" || fail "the registration cannot be written as rows"

@@ -2,7 +2,7 @@
 """What wixl cannot write into the installer's tables, written into the built package, and the check
 that the package's tables are what Windows Installer needs.
 
-  package_tables.py finish MSI
+  package_tables.py finish MSI [MACHINE]
       For every file of the package that carries a version record (the DLL, the programs): the File
       table's Version and Language become the record's, and its MsiFileHash row goes (Windows
       Installer keeps hashes for unversioned files only, and compares versions for the others: a
@@ -11,8 +11,11 @@ that the package's tables are what Windows Installer needs.
       an install. Every file name gets the short name in front that the FileName column wants
       ("TORVOS~1.DLL|TorvoShellMenu.dll"; wixl writes the long name alone). The values come from
       the files inside the package, never from the command line.
-  package_tables.py check MSI
-      Fails naming every rule of RULES that the package breaks.
+      The major upgrade takes an installed product of the same version too: the x64 and ARM64
+      packages of one version are two products of one upgrade code, and either replaces the other.
+      MACHINE arm64 (after MSI): the summary's platform becomes Arm64, which wixl cannot write.
+  package_tables.py check MSI [MACHINE]
+      Fails naming every rule of RULES that the package (of MACHINE, default x64) breaks.
 """
 import hashlib
 import os
@@ -25,6 +28,13 @@ import tempfile
 import pe_version
 
 SECURE = "INSTALLFOLDER"
+# The summary's platform and language of each machine's package, and the component of the 32-bit DLL,
+# the one component that is not 64-bit.
+TEMPLATES = {"x64": "x64;1033", "arm64": "Arm64;1033"}
+COMPONENT32 = "ShellExtension32"
+UPGRADE_PROPERTY = "WIX_UPGRADE_DETECTED"
+VERSION_MAX_INCLUSIVE = 0x200  # msidbUpgradeAttributesVersionMaxInclusive
+COMPONENT_64BIT = 0x100  # msidbComponentAttributes64bit
 
 
 def table(msi, name):
@@ -35,6 +45,12 @@ def table(msi, name):
     lines = exported.stdout.replace("\r", "").split("\n")
     columns = lines[0].split("\t")
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
+
+
+def summary(msi):
+    """The summary information as msiinfo names it ("Template", "Version" for the page count, ...)."""
+    lines = subprocess.run(["msiinfo", "suminfo", msi], check=True, capture_output=True, text=True).stdout
+    return dict(line.split(": ", 1) for line in lines.splitlines() if ": " in line)
 
 
 def properties(msi):
@@ -74,8 +90,9 @@ def _short_names(files, components):
 class Package:
     """The package's File, MsiFileHash and Property rows and its files, extracted."""
 
-    def __init__(self, msi, folder):
+    def __init__(self, msi, folder, machine="x64"):
         self.msi = msi
+        self.machine = machine
         subprocess.run(["msiextract", "-C", folder, msi], check=True, capture_output=True)
         extracted = {}
         for parent, _, names in os.walk(folder):
@@ -102,7 +119,7 @@ def _quoted(text):
     return "'" + text.replace("'", "''") + "'"
 
 
-def finish(msi):
+def finish(msi, machine="x64"):
     with tempfile.TemporaryDirectory() as folder:
         package = Package(msi, folder)
         queries = []
@@ -122,8 +139,19 @@ def finish(msi):
         if SECURE not in secure:
             queries.append("UPDATE `Property` SET `Value` = %s WHERE `Property` = 'SecureCustomProperties'" %
                            _quoted(";".join(secure + [SECURE])))
-    if queries:
-        subprocess.run(["msibuild", msi] + [a for q in queries for a in ("-q", q)], check=True)
+    # Attributes is a key column of the Upgrade table: the row is written anew.
+    for row in table(msi, "Upgrade"):
+        if row["ActionProperty"] == UPGRADE_PROPERTY and not int(row["Attributes"]) & VERSION_MAX_INCLUSIVE:
+            columns = ["UpgradeCode", "VersionMin", "VersionMax", "Language", "Remove", "ActionProperty"]
+            queries.append("DELETE FROM `Upgrade` WHERE `ActionProperty` = '%s'" % UPGRADE_PROPERTY)
+            queries.append("INSERT INTO `Upgrade` (%s, `Attributes`) VALUES (%s, %d)" % (
+                ", ".join("`%s`" % c for c in columns), ", ".join(_quoted(row[c]) for c in columns),
+                int(row["Attributes"]) | VERSION_MAX_INCLUSIVE))
+    subprocess.run(["msibuild", msi] + [a for q in queries for a in ("-q", q)], check=True)
+    if machine != "x64":
+        info = summary(msi)
+        subprocess.run(["msibuild", msi, "-s", info["Subject"], info["Author"], TEMPLATES[machine],
+                        info["Revision number (UUID)"]], check=True)
     return 0
 
 
@@ -191,13 +219,48 @@ def no_restart_by_itself(package):
         yield "REBOOT is not ReallySuppress: a silent install could restart the machine"
 
 
+def platform_of_its_machine(package):
+    info = summary(package.msi)
+    if info.get("Template") != TEMPLATES[package.machine]:
+        yield "the summary's platform is %r, not %s" % (info.get("Template"), TEMPLATES[package.machine])
+    if int(info.get("Version", "0").split()[0]) < 500:
+        yield "the summary's page count %s is below 500 (Windows Installer 5.0, 64-bit packages)" % info.get("Version")
+
+
+def components_64bit(package):
+    for row in table(package.msi, "Component"):
+        is_64bit = int(row["Attributes"]) & COMPONENT_64BIT != 0
+        if is_64bit == (row["Component"] == COMPONENT32):
+            yield "%s: %s" % (row["Component"], "a 64-bit component" if is_64bit else "not marked 64-bit")
+
+
+def same_version_replaced(package):
+    rows = [r for r in table(package.msi, "Upgrade") if r["ActionProperty"] == UPGRADE_PROPERTY]
+    version = package.properties.get("ProductVersion")
+    if len(rows) != 1 or rows[0]["VersionMax"] != version or not int(rows[0]["Attributes"]) & VERSION_MAX_INCLUSIVE:
+        yield "the major upgrade does not take an installed %s of the same version" % (
+            "ARM64 package" if package.machine == "x64" else "x64 package")
+
+
+def x64_package_refuses_arm64(package):
+    conditions = [r for r in table(package.msi, "LaunchCondition") if "Msix64" in r["Condition"]]
+    if package.machine != "x64":
+        if conditions:
+            yield "the ARM64 package asks for an x64 processor"
+        return
+    if len(conditions) != 1 or conditions[0]["Condition"] != "Installed OR Msix64" or \
+            not re.search(r"TorvoShellMenu-[0-9.]+-arm64\.msi", conditions[0]["Description"]):
+        yield "the x64 package does not refuse a Windows on ARM PC naming the ARM64 package"
+
+
 RULES = [files_versioned_as_their_records, short_and_long_file_names, hashes_only_for_unversioned_files, secure_properties,
-         programs_list_entry, no_restart_by_itself]
+         programs_list_entry, no_restart_by_itself, platform_of_its_machine, components_64bit, same_version_replaced,
+         x64_package_refuses_arm64]
 
 
-def check(msi):
+def check(msi, machine="x64"):
     with tempfile.TemporaryDirectory() as folder:
-        package = Package(msi, folder)
+        package = Package(msi, folder, machine)
         faults = [fault for rule in RULES for fault in rule(package)]
     for fault in faults:
         print("package_tables: " + fault, file=sys.stderr)
@@ -205,10 +268,8 @@ def check(msi):
 
 
 def main(argv):
-    if len(argv) == 2 and argv[0] == "finish":
-        return finish(argv[1])
-    if len(argv) == 2 and argv[0] == "check":
-        return check(argv[1])
+    if len(argv) in (2, 3) and argv[0] in ("finish", "check") and argv[2:] in ([], ["x64"], ["arm64"]):
+        return (finish if argv[0] == "finish" else check)(*argv[1:])
     print(__doc__, file=sys.stderr)
     return 2
 

@@ -40,8 +40,11 @@ class PackError(Exception):
     pass
 
 
-def manifest(version, publisher):
-    """The template with the version and the publisher filled in, as UTF-8."""
+ARCHITECTURES = ("x64", "arm64")
+
+
+def manifest(version, publisher, arch="x64"):
+    """The template with the version, the publisher and the architecture of the DLL filled in, as UTF-8."""
     numbers = version.split(".")
     if len(numbers) != 4 or not all(n.isdigit() and int(n) <= 65535 for n in numbers):
         raise PackError(f"version {version!r}: a package version is four numbers, each up to 65535")
@@ -49,10 +52,12 @@ def manifest(version, publisher):
         raise PackError(f"version {version!r}: Windows refuses a package version whose first number is 0")
     with open(os.path.join(HERE, "AppxManifest.xml"), encoding="utf-8") as source:
         text = source.read()
-    for placeholder in ("@VERSION@", "@PUBLISHER@"):
+    if arch not in ARCHITECTURES:
+        raise PackError(f"architecture {arch!r}: the package names a DLL of x64 or arm64")
+    for placeholder in ("@VERSION@", "@PUBLISHER@", "@ARCH@"):
         if text.count(placeholder) != 1:
             raise PackError(f"AppxManifest.xml must hold {placeholder} once")
-    text = text.replace("@VERSION@", ".".join(str(int(n)) for n in numbers))
+    text = text.replace("@VERSION@", ".".join(str(int(n)) for n in numbers)).replace("@ARCH@", arch)
     return text.replace("@PUBLISHER@", escape(publisher, {'"': "&quot;"})).encode("utf-8")
 
 
@@ -134,14 +139,14 @@ def payload_order(entry):
     return entry.name.replace("/", "\\").upper()
 
 
-def package(version, publisher):
+def package(version, publisher, arch="x64"):
     """The bytes of the package: its payload in order, the manifest, then the block map over them,
     then the content types."""
     payload = []
     for name in IMAGES:
         with open(os.path.join(HERE, name), "rb") as image:
             payload.append(Entry(name, image.read()))
-    files = sorted(payload, key=payload_order) + [Entry("AppxManifest.xml", manifest(version, publisher))]
+    files = sorted(payload, key=payload_order) + [Entry("AppxManifest.xml", manifest(version, publisher, arch))]
     footprint = [Entry("AppxBlockMap.xml", block_map(files)), Entry("[Content_Types].xml", content_types(files))]
     return archive(files + footprint)
 
@@ -150,11 +155,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--version", required=True, help="four numbers, e.g. 1.3.0.1001")
     parser.add_argument("--publisher", required=True, help="the signer's subject as Windows writes it")
+    parser.add_argument("--arch", default="x64", choices=ARCHITECTURES, help="the machine of the DLL it names")
     parser.add_argument("--out", required=True)
     arguments = parser.parse_args()
     if not re.fullmatch(r"[^\x00-\x1f]+", arguments.publisher):
         raise PackError("the publisher is empty or holds control characters")
-    data = package(arguments.version, arguments.publisher)
+    data = package(arguments.version, arguments.publisher, arguments.arch)
     with open(arguments.out, "wb") as out:
         out.write(data)
 

@@ -2,9 +2,10 @@
 # scripts/release.sh end to end, on build/release/ of BUILD_ROOT:
 #   release_test.sh unsigned
 #       without a certificate the script says that nothing is signed and succeeds; what it writes
-#       is the stripped DLLs (64- and 32-bit, at most 400 KB each), doctor and mover, their
+#       is the stripped DLLs (x64, 32-bit and ARM64 below arm64/, at most 400 KB each), doctors and
+#       movers (x64 and ARM64), their
 #       symbols (found through the debug links), the package (laid out as Windows reads it), the
-#       installer and matching checksums; the version it prints is the DLL's own and the
+#       installers (x64 and ARM64) and matching checksums; the version it prints is the DLL's own and the
 #       package's, whose publisher is the one for unsigned packages, and the package passes its
 #       check
 #   release_test.sh signed BIN WINE_RUN STAGE BIN32
@@ -23,6 +24,7 @@ dll32=$out/TorvoShellMenu32.dll
 doctor=$out/torvo-doctor.exe
 mover=$out/torvo-move.exe
 msix=$out/TorvoShellMenu.msix
+arm64=$out/arm64
 tools=x86_64-w64-mingw32
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -31,7 +33,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 expect_in() { grep -qF -- "$2" <<<"$1" || fail "expected \"$2\" in: $1"; }
 # What ships of each DLL stays at most 400 KB.
 small_enough() {
-  for file in "$dll" "$dll32"; do
+  for file in "$dll" "$dll32" "$arm64/TorvoShellMenu.dll"; do
     [ "$(stat -c %s "$file")" -le 400000 ] || fail "${file##*/} is $(stat -c %s "$file") bytes"
   done
 }
@@ -46,16 +48,46 @@ printed_version() { sed -nE 's/^TorvoShellMenu ([0-9.]+), build id .*/\1/p' <<<"
 
 # What every release holds, signed or not, given the script's output: every file with its checksum;
 # prints the package check's line.
+released_files() { (cd "$out" && LC_ALL=C find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' '); }
 check_release_folder() {
-  local msi="TorvoShellMenu-$(printed_version "$1")-x64.msi"
-  [ "$(LC_ALL=C ls "$out" | tr '\n' ' ')" = "SHA256SUMS $msi TorvoShellMenu.dll TorvoShellMenu.dll.debug \
-TorvoShellMenu.msix TorvoShellMenu32.dll TorvoShellMenu32.dll.debug torvo-doctor.exe torvo-doctor.exe.debug \
-torvo-move.exe torvo-move.exe.debug " ] ||
-      fail "build/release holds: $(ls "$out")"
-  [ "$(cut -d' ' -f3 "$out/SHA256SUMS" | sort | tr '\n' ' ')" = "$(ls "$out" | grep -vx SHA256SUMS | sort | tr '\n' ' ')" ] ||
+  local version; version=$(printed_version "$1")
+  local binaries="TorvoShellMenu.dll TorvoShellMenu.dll.debug TorvoShellMenu.msix"
+  binaries="$binaries torvo-doctor.exe torvo-doctor.exe.debug torvo-move.exe torvo-move.exe.debug"
+  local expected; expected=$( (echo SHA256SUMS "TorvoShellMenu-$version-x64.msi" "TorvoShellMenu-$version-arm64.msi" \
+      TorvoShellMenu32.dll TorvoShellMenu32.dll.debug $binaries; for b in $binaries; do echo "arm64/$b"; done) |
+      tr ' ' '\n' | LC_ALL=C sort | tr '\n' ' ')
+  [ "$(released_files)" = "$expected" ] || fail "build/release holds: $(released_files)"
+  [ "$(cut -d' ' -f3 "$out/SHA256SUMS" | LC_ALL=C sort | tr '\n' ' ')" = "$(released_files | sed 's/SHA256SUMS //')" ] ||
       fail "SHA256SUMS does not list every file"
   (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
   /usr/bin/python3 "$root/packaging/msix/check_msix.py" "$msix" || fail "the package does not pass its check"
+  /usr/bin/python3 "$root/packaging/msix/check_msix.py" "$arm64/TorvoShellMenu.msix" ||
+      fail "the ARM64 package does not pass its check"
+}
+
+# The ARM64 files: native ARM64 images (machine 0xAA64) that import system DLLs only, and the ARM64
+# installer with its summary's platform, every 64-bit component marked so, the package's own checks.
+check_arm64_release() {
+  local binary
+  for binary in "$arm64/TorvoShellMenu.dll" "$arm64/torvo-doctor.exe" "$arm64/torvo-move.exe"; do
+    llvm-objdump-19 -f "$binary" | grep -q '^architecture: aarch64' || fail "${binary#$out/} is no ARM64 image"
+  done
+  sh "$root/cmake/check-imports.sh" llvm-objdump-19 "$arm64/TorvoShellMenu.dll" >/dev/null ||
+      fail "the ARM64 DLL imports a DLL that is not part of Windows"
+  local msi; msi=$(ls "$out"/TorvoShellMenu-*-arm64.msi)
+  expect_in "$(msiinfo suminfo "$msi")" "Template: Arm64;1033"
+  /usr/bin/python3 "$root/packaging/msi/package_tables.py" check "$msi" arm64 || fail "the ARM64 installer breaks its rules"
+  ! /usr/bin/python3 "$root/packaging/msi/package_tables.py" check "$(ls "$out"/TorvoShellMenu-*-x64.msi)" arm64 2>/dev/null ||
+      fail "the x64 installer passes as an ARM64 one"
+  # Two products of one upgrade code (package_tables.py checks that the upgrade takes the same
+  # version): installing either package over the other leaves one installation.
+  local property codes
+  for property in UpgradeCode ProductCode; do
+    codes=$(for package in "$out"/*.msi; do
+      msiinfo export "$package" Property | tr -d '\r' | awk -F'\t' -v p=$property '$1 == p { print $2 }'
+    done | sort -u | wc -l)
+    [ "$codes" = "$([ $property = UpgradeCode ] && echo 1 || echo 2)" ] || fail "the two installers have $codes ${property}s"
+  done
 }
 
 # The signature of FILE verifies against the throw-away certificate.
@@ -81,29 +113,34 @@ if [ "$mode" = unsigned ]; then
   checked=$(check_release_folder "$log")
   ! grep -q "WITHOUT A TIMESTAMP" <<<"$log" || fail "an unsigned release warns about a timestamp"
   small_enough
-  for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi; do
-    expect_in "$log" "${file##*/} is unsigned"
+  check_arm64_release
+  for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi "$arm64"/*.dll "$arm64"/*.exe "$arm64"/*.msix; do
+    expect_in "$log" "${file#$out/} is unsigned"
     ! osslsigncode verify -in "$file" >/dev/null 2>&1 || fail "the unsigned ${file##*/} carries a signature"
   done
 
   # Stripped, and the symbols are found through the debug link (whose checksum addr2line checks).
-  for binary in "$dll" "$dll32" "$doctor" "$mover"; do
-    ! "$tools-objdump" -h "$binary" | grep -q ' \.debug_' || fail "debug sections left in $binary"
-    "$tools-objdump" -h "$binary" | grep -q ' \.gnu_debuglink' || fail "no debug link in $binary"
+  for binary in "$dll" "$dll32" "$doctor" "$mover" "$arm64"/*.dll "$arm64"/*.exe; do
+    ! llvm-objdump-19 -h "$binary" | grep -q ' \.debug_' || fail "debug sections left in $binary"
+    llvm-objdump-19 -h "$binary" | grep -q ' \.gnu_debuglink' || fail "no debug link in $binary"
   done
   # The 32-bit symbol of the __stdcall entry point carries its arguments' size.
-  for pair in "$dll:x86_64:DllGetClassObject" "$dll32:i686:_DllGetClassObject@12"; do
-    IFS=: read -r binary machine symbol <<<"$pair"
-    address=$("$machine-w64-mingw32-nm" "$binary.debug" | awk -v s="$symbol" '$3 == s { print "0x" $1 }')
-    [ -n "$address" ] || fail "no $symbol in the symbols of ${binary##*/}"
-    expect_in "$("$machine-w64-mingw32-addr2line" -f -e "$binary" "$address")" "server/class_objects.cpp"
+  for pair in "$dll:x86_64-w64-mingw32-:DllGetClassObject" "$dll32:i686-w64-mingw32-:_DllGetClassObject@12" \
+              "$arm64/TorvoShellMenu.dll:llvm-:DllGetClassObject"; do
+    IFS=: read -r binary tool symbol <<<"$pair"
+    suffix=; [ "$tool" != llvm- ] || suffix=-19
+    address=$("${tool}nm$suffix" "$binary.debug" | awk -v s="$symbol" '$3 == s { print "0x" $1 }')
+    [ -n "$address" ] || fail "no $symbol in the symbols of ${binary#$out/}"
+    expect_in "$("${tool}addr2line$suffix" -f -e "$binary" "$address")" "server/class_objects.cpp"
   done
 
   # The printed version is the one the DLL's version record carries.
   printed=$(printed_version "$log")
   record=$("$tools-windres" -i "$dll" -O rc | sed -nE 's/^ *FILEVERSION ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+).*/\1.\2.\3.\4/p')
   [ -n "$printed" ] && [ "$printed" = "$record" ] || fail "printed version '$printed', the DLL's '$record'"
-  expect_in "$checked" "ZebTorvo.TorvoShellMenu $printed x64, publisher CN=ZebTorvo, OID.2.25.311729368913984317654407730594956997722=1,"
+  for machine in x64 arm64; do
+    expect_in "$checked" "ZebTorvo.TorvoShellMenu $printed $machine, publisher CN=ZebTorvo, OID.2.25.311729368913984317654407730594956997722=1,"
+  done
   exit 0
 fi
 
@@ -119,18 +156,17 @@ checked=$(check_release_folder "$log")
 expect_in "$checked" "publisher CN=TorvoShellMenu throw-away signer, 4 files in the block map, signed: ok"
 # Signed without a timestamp server, the summary says so loudly.
 expect_in "$log" "WARNING: signed WITHOUT A TIMESTAMP"
-for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi; do
-  expect_in "$log" "${file##*/} signed by $subject, signature verified"
+for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi "$arm64"/*.dll "$arm64"/*.exe "$arm64"/*.msix; do
+  expect_in "$log" "${file#$out/} signed by $subject, signature verified"
 done
 small_enough
-check_signature "$doctor"
-check_signature "$mover"
-check_signature "$out"/*.msi
+for file in "$doctor" "$mover" "$out"/*.msi "$arm64"/*.exe; do check_signature "$file"; done
 
 # The signatures cover the code and the package: one byte changed in the DLL's .text, or in the
 # package's first entry (the largest logo), and they no longer verify.
 check_signature_covers "$dll" 1024
 check_signature_covers "$dll32" 1024
+check_signature_covers "$arm64/TorvoShellMenu.dll" 1024
 check_signature_covers "$msix" 100
 
 # The signed file itself, not a copy, beside the test program and the stand-in agent of its tree.

@@ -72,6 +72,8 @@ TEST(PeImage, NamesTheMachineItWasBuiltFor) {
   EXPECT_EQ(text(kMachineArm64, kMagicPe32Plus), "is built for another machine (ARM64)");
   EXPECT_EQ(text(0x1C4, 0x10B), "is built for another machine (machine 0x01C4)");
   EXPECT_EQ(text(kMachineAmd64, 0x10B), "is no 64-bit image (its optional header is not the 64-bit kind)");
+  EXPECT_EQ(ForeignImageText(*ReadPeImage(Image(kMachineAmd64, kMagicPe32Plus, {})), kMachineArm64),
+            "is built for another machine (x64)");
 }
 
 struct Damage {

@@ -192,12 +192,33 @@ struct Breakage {
   // difference that Explorer accepts (exit 0, no problem).
   std::wstring line;
   Fix fix = Fix::kRepairs;
-  std::function<void()> afterFix = nullptr;  // what must hold after --fix --yes
+  std::function<void()> afterFix = nullptr;      // what must hold after --fix --yes
+  WORD onlyOn = PROCESSOR_ARCHITECTURE_UNKNOWN;  // the native machine whose verdict the row shows, or every one
 };
+
+// A copy of the DLL (in the copy folder) whose file header says it was built for `machine`.
+std::wstring DllBuiltFor(WORD machine) {
+  ::CreateDirectoryW(CopyFolder().c_str(), nullptr);
+  const std::wstring copy = CopyFolder() + L"TorvoShellMenu.dll";
+  ::CopyFileW(ServerDllPath().c_str(), copy.c_str(), FALSE);
+  const win32::UniqueFile file(
+      ::CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  DWORD header = 0, done = 0;
+  ::SetFilePointer(file.Get(), 0x3C, nullptr, FILE_BEGIN);  // e_lfanew: where the PE header begins
+  ::ReadFile(file.Get(), &header, sizeof header, &done, nullptr);
+  ::SetFilePointer(file.Get(), static_cast<LONG>(header + 4), nullptr, FILE_BEGIN);
+  EXPECT_TRUE(::WriteFile(file.Get(), &machine, sizeof machine, &done, nullptr));
+  return copy;
+}
 
 class DoctorOnABrokenRegistration : public Doctor, public ::testing::WithParamInterface<Breakage> {};
 
 TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
+  SYSTEM_INFO native{};
+  ::GetNativeSystemInfo(&native);
+  if (GetParam().onlyOn != PROCESSOR_ARCHITECTURE_UNKNOWN && GetParam().onlyOn != native.wProcessorArchitecture) {
+    GTEST_SKIP() << "another machine's row";
+  }
   ASSERT_EQ(RunRegsvr32(L""), 0u);
   GetParam().make();
   const DoctorRun run = RunDoctor();
@@ -312,6 +333,17 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kBlockedKey, kClsid, entry));
                    EXPECT_EQ(entry, L"blocked by the administrator");
                  }},
+        // Explorer is a native process: it loads no image of the other 64-bit machine.
+        Breakage{"ImageOfArm64OnAnX64Machine", [] { SetServer(DllBuiltFor(IMAGE_FILE_MACHINE_ARM64)); },
+                 L"problem dll: " + CopyFolder() +
+                     L"TorvoShellMenu.dll (registered machine-wide) is built for another machine (ARM64): Explorer "
+                     L"on this x64 machine loads x64 handlers only",
+                 Fix::kLeaves, nullptr, PROCESSOR_ARCHITECTURE_AMD64},
+        Breakage{"ImageOfX64OnAnArm64Machine", [] { SetServer(DllBuiltFor(IMAGE_FILE_MACHINE_AMD64)); },
+                 L"problem dll: " + CopyFolder() +
+                     L"TorvoShellMenu.dll (registered machine-wide) is built for another machine (x64): Explorer "
+                     L"on this ARM64 machine loads ARM64 handlers only",
+                 Fix::kLeaves, nullptr, PROCESSOR_ARCHITECTURE_ARM64},
         Breakage{"ServerFileMissing", [] { SetServer(kMissingDll); },
                  L"problem dll: " + std::wstring(kMissingDll) + L" (registered machine-wide) does not exist",
                  Fix::kLeaves},

@@ -19,12 +19,12 @@ class DataObjectItemArray : public IShellItemArray {
 
   int itemReads = 0;  // GetItemAt calls
 
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
   // Lives on the test's stack: the count only shows what the server still holds.
   STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(::InterlockedIncrement(&count_)); }
   STDMETHOD_(ULONG, Release)() override { return static_cast<ULONG>(::InterlockedDecrement(&count_)); }
 
-  STDMETHOD(BindToHandler)(IBindCtx* context, REFGUID handler, REFIID iid, void** out) override;
+  HRESULT STDMETHODCALLTYPE BindToHandler(IBindCtx* context, REFGUID handler, REFIID iid, void** out) override;
   STDMETHOD(GetPropertyStore)(GETPROPERTYSTOREFLAGS flags, REFIID iid, void** out) override {
     return items_->GetPropertyStore(flags, iid, out);
   }

@@ -29,11 +29,11 @@ class MemoryDataObject : public IDataObject {
   LONG HeldByMedia() const { return count_ - 1; }
   int getDataCalls = 0;
 
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
   STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(::InterlockedIncrement(&count_)); }
   STDMETHOD_(ULONG, Release)() override { return static_cast<ULONG>(::InterlockedDecrement(&count_)); }
 
-  STDMETHOD(GetData)(FORMATETC* format, STGMEDIUM* medium) override;
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override;
   STDMETHOD(GetDataHere)(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
   STDMETHOD(QueryGetData)(FORMATETC*) override { return E_NOTIMPL; }
   STDMETHOD(GetCanonicalFormatEtc)(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }

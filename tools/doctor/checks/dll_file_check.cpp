@@ -14,6 +14,7 @@
 #include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/reads/file_identity.h"
+#include "tools/doctor/reads/native_machine.h"
 #include "tools/doctor/reads/pe_image.h"
 #include "tools/doctor/reads/registry_reads.h"
 #include "tools/doctor/repair/remedies.h"
@@ -63,9 +64,12 @@ std::optional<std::wstring> FileFault(const std::wstring& path, bool thirtyTwoBi
   const std::optional<PeImage> image = ReadPeImage(bytes);
   if (!image) return L"is no Windows image file";
   if (thirtyTwoBit && !image->Is32Bit()) return L"is no 32-bit (x86) image: 32-bit programs load 32-bit handlers only";
-  if (!thirtyTwoBit && !image->Is64Bit()) {
-    const std::string why = ForeignImageText(*image);
-    return std::wstring(why.begin(), why.end()) + L": 64-bit Explorer loads 64-bit (x64) handlers only";
+  const std::uint16_t native = NativeMachine();
+  if (!thirtyTwoBit && !image->Is64BitFor(native)) {
+    const std::string machine = MachineName(native);
+    const std::string why = ForeignImageText(*image, native) + ": Explorer on this " + machine + " machine loads " +
+                            machine + " handlers only";
+    return std::wstring(why.begin(), why.end());
   }
   const win32::UniqueLibrary data(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   if (!data) return L"cannot be loaded as a data file: " + StatusText(HRESULT_FROM_WIN32(::GetLastError()));
@@ -138,11 +142,13 @@ void CheckDllFile(DoctorContext& context, const NamedPaths&, Report& report) {
   const std::optional<std::wstring> fault = FileFault(context.dll);
   context.dllReadable = !fault;
   if (fault) {
-    report.Problem(L"dll", described + L" " + *fault,
-                   InstallAgain(context,
-                                L"install TorvoShellMenu.dll (64-bit) again, then register it where it is: "
-                                L"regsvr32 " +
-                                    Quoted(context.dll)));
+    const std::string machine = MachineName(NativeMachine());
+    report.Problem(
+        L"dll", described + L" " + *fault,
+        InstallAgain(context, L"install TorvoShellMenu.dll for " + std::wstring(machine.begin(), machine.end()) +
+                                  L" again (the package of this machine), then register it where it is: "
+                                  L"regsvr32 " +
+                                  Quoted(context.dll)));
     return;
   }
   report.Ok(L"dll", described + L": a 64-bit image that loads as a data file and exports the five entry points");

@@ -104,21 +104,27 @@ std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes) {
   return PeImage{static_cast<std::uint16_t>(*machine), static_cast<std::uint16_t>(*magic), std::move(*exports)};
 }
 
-std::string ForeignImageText(const PeImage& image) {
-  switch (image.machine) {
+std::string MachineName(std::uint16_t machine) {
+  switch (machine) {
     case kMachineAmd64:
-      return "is no 64-bit image (its optional header is not the 64-bit kind)";
+      return "x64";
     case kMachineI386:
-      return "is a 32-bit image (x86)";
+      return "x86";
     case kMachineArm64:
-      return "is built for another machine (ARM64)";
+      return "ARM64";
     default: {
       static constexpr char kDigits[] = "0123456789ABCDEF";
-      std::string number = "0x";
-      for (int shift = 12; shift >= 0; shift -= 4) number += kDigits[(image.machine >> shift) & 0xF];
-      return "is built for another machine (machine " + number + ")";
+      std::string number = "machine 0x";
+      for (int shift = 12; shift >= 0; shift -= 4) number += kDigits[(machine >> shift) & 0xF];
+      return number;
     }
   }
+}
+
+std::string ForeignImageText(const PeImage& image, std::uint16_t native) {
+  if (image.machine == native) return "is no 64-bit image (its optional header is not the 64-bit kind)";
+  if (image.machine == kMachineI386) return "is a 32-bit image (x86)";
+  return "is built for another machine (" + MachineName(image.machine) + ")";
 }
 
 }  // namespace torvo::doctor

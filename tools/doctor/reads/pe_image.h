@@ -19,14 +19,20 @@ struct PeImage {
   std::uint16_t magic = 0;           // the optional header's Magic
   std::vector<std::string> exports;  // the names the export table lists, in its order
 
-  bool Is64Bit() const { return machine == kMachineAmd64 && magic == kMagicPe32Plus; }
+  bool Is64Bit() const { return Is64BitFor(kMachineAmd64); }
+  // A 64-bit image of the machine `native`, the only kind that the native Explorer there loads.
+  bool Is64BitFor(std::uint16_t native) const { return machine == native && magic == kMagicPe32Plus; }
   bool Is32Bit() const { return machine == kMachineI386 && magic == kMagicPe32; }
 };
 
-// Why 64-bit Explorer (x64) cannot load an image that is not Is64Bit(): "is a 32-bit image (x86)",
-// "is built for another machine (ARM64)", "is built for another machine (machine 0x01C4)", or,
-// for an x64 image without the 64-bit optional header, "is no 64-bit image".
-std::string ForeignImageText(const PeImage& image);
+// The name Windows gives a machine: "x64", "x86", "ARM64", else "machine 0x01C4".
+std::string MachineName(std::uint16_t machine);
+
+// Why the native Explorer of the machine `native` cannot load an image that is not
+// Is64BitFor(native): "is a 32-bit image (x86)", "is built for another machine (ARM64)" (or x64, or
+// machine 0x01C4), or, for an image of that machine without the 64-bit optional header, "is no 64-bit
+// image".
+std::string ForeignImageText(const PeImage& image, std::uint16_t native = kMachineAmd64);
 
 // The image's machine, optional-header kind and export names; nothing when the bytes are no PE
 // image or a header or the export table reaches outside them. Reads nothing outside `bytes`.

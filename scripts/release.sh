@@ -78,7 +78,7 @@ sign() {
   [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
   local report
   report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
-  echo "${signed##*/} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+  echo "${signed#"$work/out/"} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
 }
 
 # Puts a file made in $work into the release (a path below it: arm64/TorvoShellMenu.dll): signed when
@@ -116,6 +116,7 @@ build_installer() {
   rm -rf "$stage" && mkdir -p "$stage"
   cp "$from/$DLL" "$work/out/$DLL32" "$from/$DOCTOR" "$from/$MOVER" "$stage/"
   [ ! -f "$from/$MSIX" ] || cp "$from/$MSIX" "$stage/"
+  # The x64 release tree's hold_desktop.exe holds the x64 prefix's desktop in both harvests.
   "$ROOT/packaging/msi/harvest.sh" "$stage" "$RELEASE_TREE" "$machine" || fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" "$machine" || fail "building the installer failed"
   ship "$msi"

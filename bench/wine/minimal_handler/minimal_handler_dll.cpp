@@ -205,10 +205,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+extern "C" __declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (::IsEqualCLSID(clsid, kMinimalHandlerClsid)) return g_handlerFactory.QueryInterface(iid, out);
   if (::IsEqualCLSID(clsid, kMinimalCommandClsid)) return g_commandFactory.QueryInterface(iid, out);
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return g_locks == 0 ? S_OK : S_FALSE; }
+extern "C" __declspec(dllexport) HRESULT WINAPI DllCanUnloadNow() { return g_locks == 0 ? S_OK : S_FALSE; }

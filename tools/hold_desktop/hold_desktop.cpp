@@ -1,14 +1,13 @@
-// hold_desktop.exe: waits until Wine's desktop of this session answers (at most 5 minutes), prints
-// "ready", and then keeps it until it is ended (wineserver -k ends it with the session). Exit code 1,
-// printing nothing, when the desktop never answered.
+// hold_desktop.exe: waits until Wine's desktop of this session has its display driver (at most 5
+// minutes), prints "ready", and then keeps the desktop until it is ended (wineserver -k ends it with
+// the session). Exit code 1, printing nothing, when the desktop never got one.
 //
 // Wine starts its desktop process (explorer.exe /desktop) for the first program of a session that
-// needs a window, and closes the desktop a moment after the last program using it has ended; each
-// start writes the desktop's display settings (volatile keys under a new identifier) and gives the
-// program 10 s. On a machine under heavy load, the pauses between a script's programs outlast that
-// moment and each start outlasts the 10 s: programs then go on without a display driver (the 32-bit
-// regsvr32 failed, or crashed, creating OLE's window) and new display settings appear between two
-// registry exports. Scripts run this in the background first: one desktop for the whole session.
+// needs a window and gives it 10 s; a program that finds no display driver for the desktop starts
+// the desktop process once more, which writes display settings (volatile keys) under a new
+// identifier. On a machine under heavy load the start outlasts the 10 s: programs then go on
+// without a display driver (the 32-bit regsvr32 failed, or crashed, creating OLE's window) and new
+// display settings appear between two registry exports. Scripts run this in the background first.
 #include <windows.h>
 
 #include <cstdio>

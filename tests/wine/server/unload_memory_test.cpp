@@ -11,13 +11,13 @@
 #include <optional>
 
 #include "TorvoShellMenu.h"
+#include "bench/wine/minimal_handler/minimal_handler_ids.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/guid_text.h"
 #include "resources/explorer_command_ids.h"
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
-#include "bench/wine/minimal_handler/minimal_handler_ids.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo {
@@ -54,13 +54,11 @@ SIZE_T CommittedBytes() {
 bool RightClickAndUnload(const Server& server, IDataObject* selection) {
   {
     win32::ComPtr<IExplorerCommand> command;
-    if (FAILED(::CoCreateInstance(*server.commandClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IExplorerCommand,
-                                  command.PutVoid()))) {
-      return false;
-    }
     win32::ComPtr<IShellExtInit> init;
     win32::ComPtr<IContextMenu> menu;
-    if (FAILED(::CoCreateInstance(*server.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.PutVoid())) ||
+    if (FAILED(::CoCreateInstance(*server.commandClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IExplorerCommand,
+                                  command.PutVoid())) ||
+        FAILED(::CoCreateInstance(*server.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.PutVoid())) ||
         FAILED(init->Initialize(nullptr, selection, nullptr)) ||
         FAILED(init->QueryInterface(IID_IContextMenu, menu.PutVoid()))) {
       return false;

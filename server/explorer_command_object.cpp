@@ -10,6 +10,7 @@
 #include "platform/win32/win32_text_source.h"
 #include "resources/resource_ids.h"
 #include "server/call_platform.h"
+#include "server/number_text.h"
 #include "shellmenu/explorer_command.h"
 
 namespace torvo::server {
@@ -35,9 +36,7 @@ HRESULT IconLocation(std::wstring& location) {
   const DWORD length = ::GetModuleFileNameW(ResourceInstance(), path, MAX_PATH);
   if (length == 0) return HRESULT_FROM_WIN32(::GetLastError());
   if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);  // cut: names no file
-  wchar_t id[16] = {};
-  ::wsprintfW(id, L",-%u", static_cast<unsigned>(IDI_PADLOCK));  // no C++ formatting code in the DLL
-  location.assign(path, length).append(id);
+  location.assign(path, length).append(L",-").append(NumberText(IDI_PADLOCK));
   return S_OK;
 }
 

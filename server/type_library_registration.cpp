@@ -7,6 +7,7 @@
 #include "platform/win32/bstr.h"
 #include "platform/win32/com_ptr.h"
 #include "registrar/register_mode.h"
+#include "server/number_text.h"
 
 namespace torvo::server {
 
@@ -63,16 +64,8 @@ Fn PerUserFunction(const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(oleaut, name)));
 }
 
-// A number in lower-case hexadecimal digits without leading zeros, as the type library's keys name
-// its version and locale ("1.0", "409"). Written out rather than with wsprintfW: no variadic call.
-std::wstring Hex(unsigned long number) {
-  std::wstring digits;
-  do {
-    digits.insert(digits.begin(), L"0123456789abcdef"[number % 16]);
-    number /= 16;
-  } while (number != 0);
-  return digits;
-}
+// A number as the type library's keys name its version and locale: "1.0", "409".
+std::wstring Hex(unsigned long number) { return NumberText(number, 16); }
 
 }  // namespace
 

@@ -36,7 +36,10 @@ ensure_arm64_wine_root() {
   key=$(echo "$uris" | sha256sum | cut -c1-16)
   ARM64_WINE_ROOT=$(torvo_cache)/arm64-wine-$key
   [ -f "$ARM64_WINE_ROOT/.complete" ] && return 0
-  local work; work=$(mktemp -d "$(torvo_cache)/arm64-wine.XXXXXX") && chmod 755 "$work"  # apt's download user writes there
+  local work
+  work=$(mktemp -d "$(torvo_cache)/arm64-wine.XXXXXX") || arm64_fail "cannot make a folder in the cache $(torvo_cache)" ||
+      return 1
+  chmod 755 "$work"  # apt's download user writes there
   (cd "$work" && timeout 600 apt-get download -qq $ARM64_WINE_PACKAGES) || { rm -rf "$work"; arm64_fail "apt-get download failed"; return 1; }
   mkdir -p "$work/root" && for deb in "$work"/*.deb; do dpkg -x "$deb" "$work/root" || return 1; done
   rm -rf "$ARM64_WINE_ROOT" && mv "$work/root" "$ARM64_WINE_ROOT" && rm -rf "$work"

@@ -198,9 +198,12 @@ start_wineserver() {
 }
 
 # The machine's cache of what the scripts build once for all build roots (the ARM64 sysroot, the
-# arm64 Wine): TORVO_CACHE, else /var/cache/torvo, else ~/.cache/torvo for a user who cannot write there.
+# arm64 Wine): TORVO_CACHE, else /var/cache/torvo, else ~/.cache/torvo for a user who cannot write
+# there; made when it is not there yet.
 torvo_cache() {
-  if [ -n "${TORVO_CACHE:-}" ]; then echo "$TORVO_CACHE"
-  elif mkdir -p /var/cache/torvo 2>/dev/null && [ -w /var/cache/torvo ]; then echo /var/cache/torvo
-  else echo "${XDG_CACHE_HOME:-$HOME/.cache}/torvo"; fi
+  local cache
+  if [ -n "${TORVO_CACHE:-}" ]; then cache=$TORVO_CACHE
+  elif mkdir -p /var/cache/torvo 2>/dev/null && [ -w /var/cache/torvo ]; then cache=/var/cache/torvo
+  else cache=${XDG_CACHE_HOME:-$HOME/.cache}/torvo; fi
+  mkdir -p "$cache" && echo "$cache"
 }

@@ -85,6 +85,7 @@ newer_code=$(msiinfo export "$work/newer.msi" Property | tr -d '\r' | awk -F'\t'
 
 fresh_prefix "$WINEPREFIX"
 wineserver -p
+hold_desktop "$bin/.." || exit 1  # one desktop before the first snapshot (tools/hold_desktop)
 mkdir -p "$host_folder" "$WINEPREFIX/drive_c/users/Public"
 cp "$bin/zebtorvofloat.exe" "$host_folder/"
 echo report >"$WINEPREFIX/drive_c/users/Public/report.txt"

@@ -1,5 +1,5 @@
 // QueryContextMenu over selections of 1 and 100,000 entries against the same call with 1,000
-// entries: every entry is judged, the agent is asked once and the 49 protected rows are expanded
+// entries: every entry is judged, the agent is asked once and the protected rows are expanded
 // once per call, so the cost should grow linearly with the entries (100,000 within 120 times 1,000).
 // The Explorer command's GetState likewise over item arrays of 1 and 100,000 items, against 1,000:
 // each item's path is asked once, then the same decision runs.

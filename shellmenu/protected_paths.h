@@ -22,7 +22,7 @@ struct ProtectedPathEntry {
 inline constexpr std::size_t kProtectedPathCount = 49;
 extern const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedPaths;
 
-// The 49 rows expanded in the given environment, each at most once and only when a test first
+// The rows expanded in the given environment, each at most once and only when a test first
 // reaches it, so that many paths can be tested against one expansion. A row whose expansion fails
 // or does not fit a path buffer matches nothing.
 class ExpandedProtectedPaths {

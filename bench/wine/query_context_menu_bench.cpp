@@ -1,9 +1,9 @@
 // QueryContextMenu with the agent running, against the bare platform calls it cannot avoid: one
-// worker thread that runs FindWindowW, one WM_COPYDATA query and the 49 expansions of the
-// protected-place test. The Explorer command's GetState for one real file likewise, against the
+// worker thread that runs FindWindowW, one WM_COPYDATA query and the expansions of the
+// protected-place test (one per row). The Explorer command's GetState for one real file likewise, against the
 // same calls and the one read of the item's path from the shell's item array. All are timed call
 // by call, interleaved, and compared by their medians. Then the protected-place test alone on an
-// unprotected path, with its comparisons that ignore letter case, against its 49 bare expansions.
+// unprotected path, with its comparisons that ignore letter case, against its bare expansions.
 #include <windows.h>
 
 #include <algorithm>
@@ -37,7 +37,7 @@ DWORD WINAPI FindAgentThread(void* result) {
   return 0;
 }
 
-// The protected-place test's own platform calls: the 49 expansions.
+// The protected-place test's own platform calls: one expansion per row.
 void ExpandEveryRow() {
   wchar_t buffer[kMaxPath];
   for (const ProtectedPathEntry& row : g_protectedPaths) {
@@ -46,7 +46,7 @@ void ExpandEveryRow() {
 }
 
 // What any QueryContextMenu has to do: look the agent up on a worker thread, ask for the drive
-// letter, expand the 49 protected-place patterns.
+// letter, expand the protected-place patterns.
 LRESULT BarePlatformCalls() {
   HWND window = nullptr;
   HANDLE thread = ::CreateThread(nullptr, 0, FindAgentThread, &window, 0, nullptr);
@@ -78,7 +78,7 @@ void CompareProtectedPathTest() {
   }
   const double testMedian = Median(test), bareMedian = Median(bare);
   std::printf("IsProtectedPath, unprotected path    median %9.1f us\n", testMedian);
-  std::printf("49 bare expansions (baseline)        median %9.1f us\n", bareMedian);
+  std::printf("%zu bare expansions (baseline)        median %9.1f us\n", kProtectedPathCount, bareMedian);
   std::printf("ratio IsProtectedPath / baseline     %.2f\n", testMedian / bareMedian);
 }
 

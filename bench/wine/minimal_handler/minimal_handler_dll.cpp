@@ -11,6 +11,7 @@
 #include <new>
 
 #include "minimal_handler_ids.h"
+#include "shellmenu/protected_paths.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ void JudgeLastItem(const wchar_t* lastItem) {
     ::SendMessageTimeoutW(agent, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 1000, &answer);
   }
   wchar_t expanded[MAX_PATH];
-  for (int row = 0; row < 49; ++row) {  // the protected places
+  for (std::size_t row = 0; row < torvo::kProtectedPathCount; ++row) {  // the protected places
     ::ExpandEnvironmentStringsW(L"%SystemRoot%", expanded, MAX_PATH);
     ::FindStringOrdinal(FIND_FROMSTART, lastItem, -1, expanded, -1, TRUE);
   }

@@ -10,13 +10,15 @@
 #include "common/text.h"
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_file_mover.h"
 #include "resources/explorer_command_ids.h"
 #include "shellmenu/agent_launch.h"
 #include "shellmenu/mover_launch.h"
 #include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/repair/remedies.h"
 #include "tools/doctor/reads/server_file.h"
+#include "tools/doctor/repair/remedies.h"
 
 namespace torvo::doctor {
 
@@ -56,7 +58,7 @@ void ReportState(const DoctorContext& context, IExplorerCommand& command, const 
 // every move to the agent, which moves the items once the user has logged in to it.
 void CheckMover(const DoctorContext& context, Report& report) {
   const std::wstring mover = BesideDll(context.dll, Wide(kMoverExecutableName));
-  if (::GetFileAttributesW(mover.c_str()) != INVALID_FILE_ATTRIBUTES) {
+  if (win32::Win32FileMover().PathExists(win32::AsUtf16(mover.c_str()))) {
     report.Ok(L"mover", mover + L" moves the items for Windows 11's first menu when the agent is ready");
     return;
   }

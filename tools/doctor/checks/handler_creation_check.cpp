@@ -13,8 +13,8 @@
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/reads/file_identity.h"
 #include "tools/doctor/reads/registry_reads.h"
-#include "tools/doctor/repair/remedies.h"
 #include "tools/doctor/reads/server_file.h"
+#include "tools/doctor/repair/remedies.h"
 
 namespace torvo::doctor {
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/com_apartment.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_registry.h"
-#include "platform/win32/com_apartment.h"
 #include "tools/doctor/console.h"
 #include "tools/doctor/doctor_text.h"
-#include "tools/doctor/repair/remedies.h"
 #include "tools/doctor/reads/windows_installer.h"
+#include "tools/doctor/repair/remedies.h"
 
 namespace torvo::doctor {
 

@@ -17,6 +17,8 @@ constexpr char16_t FoldAscii(char16_t c) {
   return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 
+constexpr bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
 // Equality with ASCII letters compared without regard to case (_wcsicmp in the default locale).
 constexpr bool EqualsFoldingAscii(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;

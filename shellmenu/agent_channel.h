@@ -2,6 +2,8 @@
 // How the handler reaches the running vault agent: the window lookup on a worker thread and the
 // WM_COPYDATA query, each bounded in time.
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "shellmenu/handles.h"
 
@@ -31,6 +33,11 @@ class AgentChannel {
   // WM_COPYDATA to the window with wParam 0 and lParam the record; the window procedure's answer.
   // Bounded by SendMessageTimeoutW (SMTO_ABORTIFHUNG, 1,000 ms): a time-out or failure gives 0.
   virtual std::uint64_t SendCopyData(WindowHandle window, const CopyDataRecord& record) = 0;
+
+  // GetWindowThreadProcessId, OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION) and
+  // QueryFullProcessImageNameW: the full path of the program that the window's process runs;
+  // nothing when the window is gone or its process cannot be asked.
+  virtual std::optional<std::u16string> WindowProgram(WindowHandle window) = 0;
 };
 
 }  // namespace torvo

@@ -32,7 +32,10 @@ HResult LaunchAgentWithList(const HandlerState& state, ProgramStarter& starter, 
     char16_t executable[kMaxPath];
     if (!FindProgramBesideOwnModule(starter, kAgentExecutableName, executable)) return kOk;
     // The agent is started even without a list file; it then receives an empty quoted path.
-    StartProgram(starter, executable, LoginMoveParameters(WriteMoveListFile(state, files)));
+    const std::u16string listPath = WriteMoveListFile(state, files);
+    if (!StartProgram(starter, executable, LoginMoveParameters(listPath)) && !listPath.empty()) {
+      files.RemoveFile(listPath.c_str());  // nobody will read it: no list of the user's paths stays
+    }
     return kOk;
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;

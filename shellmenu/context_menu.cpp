@@ -8,6 +8,7 @@
 
 #include "shellmenu/dispatch.h"
 #include "shellmenu/menu_decision.h"
+#include "shellmenu/trusted_agent.h"
 
 namespace torvo {
 
@@ -17,8 +18,9 @@ inline constexpr HResult kOneCommandUsed = 1;  // MAKE_HRESULT(SEVERITY_SUCCESS,
 
 HResult OfferItem(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu, std::uint32_t indexMenu,
                   std::uint32_t idCmdFirst) {
-  // The item stays out when any selected item lies on the vault drive or is a protected place.
-  if (!SelectionOffersItem(state.m_selection, platform.agent, platform.environment)) return kOk;
+  // The item stays out when the selection is not whole or empty, or any selected item lies on the
+  // vault drive or is a protected place.
+  if (!SelectionOffersItem(state, TrustedAgent(platform))) return kOk;
   const std::u16string text = platform.texts.LoadText(IDS_MENU_TEXT);
   platform.menu.InsertItem(hmenu, indexMenu, kMfByPosition | kMfString, idCmdFirst, text.c_str());
   platform.menu.SetItemBitmaps(hmenu, indexMenu, kMfByPosition, state.menuBitmap, state.menuBitmap);
@@ -86,6 +88,8 @@ HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform, cons
   if (verb > 0xFFFFu) return kInvalidArg;  // the address of a verb string, wherever it lies
   if (verb != 0) return kInvalidArg;       // an offset other than 0
   try {
+    // A caller may invoke without asking for the menu first: the same decision holds.
+    if (!SelectionOffersItem(state, TrustedAgent(platform))) return kInvalidArg;
     // What the dispatch yields is not the shell's concern; the platform shows its own errors.
     SendSelectionToVault(state, platform);
   } catch (const std::bad_alloc&) {

@@ -18,8 +18,8 @@ struct InvokeCommandRecord {
   std::uintptr_t lpVerb = 0;
 };
 
-// Inserts the item at indexMenu with idCmdFirst unless a selected item lies on the vault drive or is
-// protected, or the shell has no identifier left (idCmdFirst > idCmdLast); 1 (one identifier used),
+// Inserts the item at indexMenu with idCmdFirst unless the decision (menu_decision.h) leaves it out
+// or the shell has no identifier left (idCmdFirst > idCmdLast); 1 (one identifier used),
 // 0 (none), kInvalidArg for a null menu, kOutOfMemory.
 HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
                          std::uint32_t indexMenu, std::uint32_t idCmdFirst, std::uint32_t idCmdLast,
@@ -32,7 +32,8 @@ HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::u
                          std::uint32_t cchMax);
 
 // Runs the dispatch for command offset 0 and drops its result; kOk, or kInvalidArg for anything
-// else (any value above 0xFFFF is the address of a verb string) and for a null record.
+// else (any value above 0xFFFF is the address of a verb string), for a null record, and, nothing
+// done, for a selection that the menu would not offer the item for.
 HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform, const InvokeCommandRecord* pici);
 
 }  // namespace torvo

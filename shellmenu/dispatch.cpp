@@ -3,6 +3,7 @@
 #include "shellmenu/agent_launch.h"
 #include "shellmenu/agent_protocol.h"
 #include "shellmenu/mover_launch.h"
+#include "shellmenu/trusted_agent.h"
 #include "shellmenu/vault_move.h"
 
 namespace torvo {
@@ -10,17 +11,15 @@ namespace torvo {
 namespace {
 
 HResult MoveDirectly(const HandlerState& state, HandlerPlatform& platform, DirectMove directMove) {
-  if (directMove == DirectMove::kMoverProcess) {
-    return MoveIntoVaultByMover(state, platform.agent, platform.mover, platform.starter, platform.tempFiles);
-  }
-  return MoveIntoVault(state, platform.agent, platform.mover, platform.texts);
+  if (directMove == DirectMove::kMoverProcess) return MoveIntoVaultByMover(state, platform);
+  return MoveIntoVault(state, platform);
 }
 
 }  // namespace
 
 HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platform, DirectMove directMove) {
   // The window found here serves this one question only; the direct move looks it up again.
-  const WindowHandle window = FindAgentWindow(platform.agent);
+  const WindowHandle window = FindAgentWindow(TrustedAgent(platform));
   if (window != 0 && QueryAgentReady(platform.agent, window)) {
     const HResult moved = MoveDirectly(state, platform, directMove);
     // Ready, then no vault root after all (the agent gone, no letter, no drive): the command is

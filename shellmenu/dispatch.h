@@ -8,7 +8,7 @@ namespace torvo {
 
 // Where a direct move runs.
 enum class DirectMove {
-  kOwnThread,     // a thread of the caller's process (the classic handler: Explorer outlives it)
+  kOwnThread,     // a thread that holds the caller's process (the classic handler), else torvo-move.exe
   kMoverProcess,  // torvo-move.exe (the Explorer command: its host may end at once)
 };
 

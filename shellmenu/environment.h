@@ -1,11 +1,28 @@
 #pragma once
-// The process environment as the protected-place test sees it, and the platform's rule for file
-// names that differ only in letter case.
+// The process environment as the protected-place test sees it: variables, the user's known folders,
+// the long names of paths, and the platform's rule for file names that differ only in letter case.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace torvo {
+
+// The user's folders that programs rely on, wherever they are kept (redirected to another folder,
+// under OneDrive, on a server).
+enum class KnownFolder : std::uint8_t {
+  kNone,
+  kDesktop,
+  kDocuments,
+  kDownloads,
+  kPictures,
+  kMusic,
+  kVideos,
+  kFavorites,
+  kStartMenu,
+  kRoamingAppData,
+  kLocalAppData,
+};
 
 class Environment {
  public:
@@ -14,6 +31,14 @@ class Environment {
   // ExpandEnvironmentStringsW: the source with each %NAME% replaced by the value of NAME (names
   // without regard to case); unset names and a lone '%' stay as written. Nothing on failure.
   virtual std::optional<std::u16string> ExpandVariables(const char16_t* source) const = 0;
+
+  // SHGetKnownFolderPath(KF_FLAG_DONT_VERIFY): where the folder is now for the calling user;
+  // nothing when it has no path (kNone included) or cannot be read.
+  virtual std::optional<std::u16string> KnownFolderPath(KnownFolder folder) const = 0;
+
+  // GetLongPathNameW: the path with every short (8.3) name in it replaced by its long name; nothing
+  // when the path does not exist or cannot be read.
+  virtual std::optional<std::u16string> LongPathName(const std::u16string& path) const = 0;
 
   // iswspace: whether the platform classifies the code unit as white space.
   virtual bool IsSpace(char16_t unit) const = 0;

@@ -6,16 +6,17 @@
 #include "shellmenu/dispatch.h"
 #include "shellmenu/menu_decision.h"
 #include "shellmenu/selection.h"
+#include "shellmenu/trusted_agent.h"
 
 namespace torvo {
 
 namespace {
 
-// The items' selection as Initialize would take it from their drop-file list; nothing when no
-// item can be handed over.
-std::optional<HandlerState> DeliverableSelection(ItemArray* items) {
+// The items' selection as Initialize would take it from their drop-file list; nothing when the
+// array names no item.
+std::optional<HandlerState> CapturedSelection(ItemArray* items) {
   HandlerState state;
-  if (Failed(CaptureItemSelection(items, state)) || state.m_selection.empty()) return std::nullopt;
+  if (Failed(CaptureItemSelection(items, state))) return std::nullopt;
   return state;
 }
 
@@ -25,8 +26,8 @@ HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std
   if (state == nullptr) return kPointer;
   *state = kEcsHidden;
   try {
-    const std::optional<HandlerState> selection = DeliverableSelection(items);
-    if (selection && SelectionOffersItem(selection->m_selection, platform.agent, platform.environment)) {
+    const std::optional<HandlerState> selection = CapturedSelection(items);
+    if (selection && SelectionOffersItem(*selection, TrustedAgent(platform))) {
       *state = kEcsEnabled;
     }
     return kOk;
@@ -38,11 +39,12 @@ HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std
 HResult InvokeExplorerCommand(ItemArray* items, HandlerPlatform& platform) {
   std::optional<HandlerState> selection;
   try {
-    selection = DeliverableSelection(items);
+    selection = CapturedSelection(items);
+    // The menu's decision holds for a caller that invokes without asking for the state first.
+    if (!selection || !SelectionOffersItem(*selection, TrustedAgent(platform))) return kInvalidArg;
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
-  if (!selection) return kInvalidArg;
   // The classic command's dispatch, its result dropped the same way; only a direct move runs
   // elsewhere: in the mover's process, which outlives the host this command may live in.
   try {

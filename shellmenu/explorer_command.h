@@ -14,13 +14,13 @@ inline constexpr std::uint32_t kEcsHidden = 0x2;   // ECS_HIDDEN
 
 // GetState: kEcsEnabled into *state when the classic menu offers its item for the items'
 // selection, kEcsHidden otherwise. Hidden, without asking the agent, for a null or empty array and
-// for one of which no item can be delivered: there would be nothing to hand over. kOk; kPointer
-// for a null state; kOutOfMemory, hidden.
+// for one of which an item cannot be delivered or moved as it stands. kOk; kPointer for a null
+// state; kOutOfMemory, hidden.
 HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state);
 
 // Invoke: the classic command on the items' selection (the direct move handed to torvo-move.exe,
 // or the list file and the agent's start), returning without waiting for a move. kOk whatever the
-// hand-off yields; kInvalidArg, nothing done, when no item can be delivered; kOutOfMemory.
+// hand-off yields; kInvalidArg, nothing done, when GetState would hide the command; kOutOfMemory.
 HResult InvokeExplorerCommand(ItemArray* items, HandlerPlatform& platform);
 
 }  // namespace torvo

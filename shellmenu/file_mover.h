@@ -10,6 +10,7 @@
 namespace torvo {
 
 inline constexpr std::uint32_t kFoMove = 1;                  // FO_MOVE
+inline constexpr std::uint16_t kFofMultiDestFiles = 0x0001;  // FOF_MULTIDESTFILES: one destination per source
 inline constexpr std::uint16_t kFofSimpleProgress = 0x0100;  // FOF_SIMPLEPROGRESS
 inline constexpr std::uint16_t kFofNoConfirmMkdir = 0x0200;  // FOF_NOCONFIRMMKDIR
 
@@ -33,7 +34,7 @@ struct FileOperationJob {
   FileOperationJob& operator=(const FileOperationJob&) = delete;
 
   std::vector<char16_t> from;  // ended by two zeros
-  std::vector<char16_t> to;    // ended by two zeros
+  std::vector<char16_t> to;    // ended by two zeros; one destination per source
   std::u16string title;
   FileOperation operation;  // pFrom, pTo and lpszProgressTitle point into the fields above
 };
@@ -46,9 +47,10 @@ class FileMover {
   // SHFileOperationW with the record; synchronous; its result is returned as it comes.
   virtual int RunFileOperation(FileOperation& operation) = 0;
   // Runs the job's operation on a new thread of its own (COM initialised apartment-threaded there),
-  // which frees the job when it ends and keeps the DLL loaded until then; returns at once. True
-  // when the thread runs and owns the job; false, the job left with the caller, when no thread
-  // can be started.
+  // which frees the job when it ends and keeps the DLL loaded, and the host process running, until
+  // then (the host's process reference, SHGetInstanceExplorer); returns at once. True when the
+  // thread runs and owns the job; false, the job left with the caller, when the host offers no
+  // process reference or no thread can be started.
   virtual bool StartFileOperation(std::unique_ptr<FileOperationJob>& job) = 0;
 };
 

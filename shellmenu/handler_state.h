@@ -11,6 +11,10 @@ namespace torvo {
 struct HandlerState {
   // Full paths of the selected items in the shell's order, duplicates kept.
   std::vector<std::u16string> m_selection;
+  // False when the shell named an item that m_selection lacks: one that could not be delivered or
+  // moved as it stands (too long, a wildcard). Such a selection is neither offered nor moved: the
+  // user would believe the left-out item moved with the others.
+  bool noneLeftOut = true;
   // Read buffer of every path Initialize takes; afterwards the path of the last item.
   char16_t lastItemPath[kMaxPath] = {};
   // Bitmap resource 201, lent to the menu as the item's image; owned by the handler object.

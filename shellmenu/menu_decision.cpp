@@ -3,21 +3,27 @@
 #include <algorithm>
 
 #include "common/text.h"
+#include "shellmenu/canonical_path.h"
 
 namespace torvo {
 
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places) {
-  if (FoldAscii(root[0]) == FoldAscii(path[0])) return {PathVerdict::kOnVaultDrive, 0};
-  const std::optional<std::size_t> row = places.MatchingRow(path);
-  if (row) return {PathVerdict::kProtected, *row};
-  return {};
+  PathJudgement judgement{PathVerdict::kAllowed, 0, CanonicalPath(path, places.environment())};
+  const std::u16string& canonical = judgement.canonical;
+  if (!canonical.empty() && FoldAscii(root[0]) == FoldAscii(canonical[0])) {
+    judgement.verdict = PathVerdict::kOnVaultDrive;
+  } else if (const std::optional<std::size_t> row = places.MatchingRow(canonical)) {
+    judgement.verdict = PathVerdict::kProtected;
+    judgement.row = *row;
+  }
+  return judgement;
 }
 
-bool SelectionOffersItem(const std::vector<std::u16string>& selection, AgentChannel& agent,
-                         const Environment& environment) {
+bool SelectionOffersItem(const HandlerState& state, const AgentLink& agent) {
+  if (state.m_selection.empty() || !state.noneLeftOut) return false;
   const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(agent));
-  ExpandedProtectedPaths places(environment);
-  return std::all_of(selection.begin(), selection.end(), [&](const std::u16string& path) {
+  ExpandedProtectedPaths places(agent.environment);
+  return std::all_of(state.m_selection.begin(), state.m_selection.end(), [&](const std::u16string& path) {
     return JudgePath(path.c_str(), root, places).verdict == PathVerdict::kAllowed;
   });
 }

@@ -2,10 +2,9 @@
 // Whether the menu item is offered for a selection: every selected path is judged on its own.
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "shellmenu/agent_protocol.h"
-#include "shellmenu/environment.h"
+#include "shellmenu/handler_state.h"
 #include "shellmenu/protected_paths.h"
 
 namespace torvo {
@@ -18,18 +17,19 @@ enum class PathVerdict {
 
 struct PathJudgement {
   PathVerdict verdict = PathVerdict::kAllowed;
-  std::size_t row = 0;  // index into g_protectedPaths for kProtected
+  std::size_t row = 0;       // index into g_protectedPaths for kProtected
+  std::u16string canonical;  // the form of the path that was judged (canonical_path.h)
 };
 
-// Judges one path against the vault root and the protected places. The drive letter is compared
-// without regard to case, as Windows names drives; with no agent the root begins with ':', which
-// no path begins with.
+// Judges one path, in its canonical form, against the vault root and the protected places. The
+// drive letter is compared without regard to case, as Windows names drives; with no agent the root
+// begins with ':', which no path begins with.
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places);
 
-// The decision of both menus on a selection: true when no entry lies on the vault drive or is
+// The decision of both menus, and of both commands before they act: true when the selection names
+// at least one item, left none out (handler_state.h), and no entry lies on the vault drive or is
 // protected. The agent is asked once for the vault's drive letter and the protected places are
 // expanded at most once, for the whole selection.
-bool SelectionOffersItem(const std::vector<std::u16string>& selection, AgentChannel& agent,
-                         const Environment& environment);
+bool SelectionOffersItem(const HandlerState& state, const AgentLink& agent);
 
 }  // namespace torvo

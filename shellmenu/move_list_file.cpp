@@ -11,6 +11,8 @@ namespace torvo {
 namespace {
 
 inline constexpr std::uint32_t kTempBufferUnits = 512;
+// Names tried before giving up: each is taken only when another file already has it.
+inline constexpr int kNameAttempts = 16;
 inline constexpr char16_t kMoveListPrefix[] = u"m2m";
 inline constexpr char16_t kLineFeed = u'\n';
 
@@ -26,15 +28,32 @@ void FormRecord(const std::u16string& path, std::vector<unsigned char>& record) 
   append(kLineFeed);
 }
 
-// One WriteFile per record; false when the platform reports failure.
+// One WriteFile per record; false when the platform reports failure or memory runs out.
 bool WriteRecords(const std::vector<std::u16string>& paths, WritableFile& file) {
-  std::vector<unsigned char> record;
-  for (const std::u16string& path : paths) {
-    FormRecord(path, record);
-    if (record.size() > std::numeric_limits<std::uint32_t>::max()) return false;
-    if (!file.Write(record.data(), static_cast<std::uint32_t>(record.size()))) return false;
+  try {
+    std::vector<unsigned char> record;
+    for (const std::u16string& path : paths) {
+      FormRecord(path, record);
+      if (record.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+      if (!file.Write(record.data(), static_cast<std::uint32_t>(record.size()))) return false;
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
   }
-  return true;
+}
+
+// A new file of our own: a name the platform forms from a number nobody foresees, created only
+// when nothing is there. The file is never opened by name again, so a link planted at the name
+// between two calls is never followed.
+std::unique_ptr<WritableFile> CreateListFile(TempFiles& files, const char16_t* folder, char16_t* name) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const std::uint32_t unique = files.NameNumber() % 0xFFFFu + 1;  // 1 to 0xFFFF: 0 would create a file
+    if (files.TempFileName(folder, kMoveListPrefix, unique, name) == 0) return nullptr;
+    std::unique_ptr<WritableFile> file = files.CreateNew(name);
+    if (file) return file;
+  }
+  return nullptr;
 }
 
 std::u16string WriteInto(const HandlerState& state, TempFiles& files) {
@@ -42,16 +61,16 @@ std::u16string WriteInto(const HandlerState& state, TempFiles& files) {
   const std::uint32_t folderUnits = files.TempFolder(kTempBufferUnits, folder);
   if (folderUnits == 0 || folderUnits > kTempBufferUnits) return {};
 
-  // With the number 0 the platform picks the name and creates the file, empty.
   char16_t name[kTempBufferUnits] = {};
-  if (files.CreateUniqueFile(folder, kMoveListPrefix, 0, name) == 0) return {};
-
+  bool written = false;
   {
-    const std::unique_ptr<WritableFile> file = files.CreateForWriting(name);
+    const std::unique_ptr<WritableFile> file = CreateListFile(files, folder, name);
     if (!file) return {};
-    if (!WriteRecords(state.m_selection, *file)) return {};
-  }  // closed here, before the name is handed on
-  return std::u16string(name);
+    written = WriteRecords(state.m_selection, *file);
+  }  // closed here, before the name is handed on or the file removed
+  if (written) return std::u16string(name);
+  files.RemoveFile(name);  // a list written part way is never handed over
+  return {};
 }
 
 }  // namespace

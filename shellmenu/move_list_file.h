@@ -11,8 +11,10 @@
 
 namespace torvo {
 
-// Writes the selection into a new "m2m" file in the temporary folder; its full path, or the
-// empty string when any step failed (memory exhaustion included).
+// Writes the selection into a new "m2m" file of its own in the temporary folder, created
+// exclusively under a name nobody foresees and written through the handle that created it; its
+// full path, or the empty string when any step failed (memory exhaustion included). A file that
+// could not be written whole is removed.
 std::u16string WriteMoveListFile(const HandlerState& state, TempFiles& files);
 
 // The records of a move list file's bytes, in order, each without its line feed; none for an empty

@@ -5,9 +5,9 @@
 
 #include "common/text.h"
 #include "shellmenu/agent_launch.h"
-#include "shellmenu/agent_protocol.h"
 #include "shellmenu/move_list_file.h"
 #include "shellmenu/program_launch.h"
+#include "shellmenu/trusted_agent.h"
 #include "shellmenu/vault_move.h"
 
 namespace torvo {
@@ -23,29 +23,39 @@ std::u16string MoverParameters(const VaultRoot& root, const std::u16string& list
   return parameters;
 }
 
-HResult HandToMover(const HandlerState& state, AgentChannel& channel, FileMover& mover, ProgramStarter& starter,
-                    TempFiles& files) {
-  VaultRoot root;
-  const HResult found = FindVaultRootFor(state.m_selection, channel, mover, root);
-  if (found != kOk) return found;
+HResult HandToMover(const HandlerState& state, const VaultRoot& root, HandlerPlatform& platform) {
   char16_t executable[kMaxPath];
-  if (!FindProgramBesideOwnModule(starter, kMoverExecutableName, executable)) return kFail;
-  const std::u16string listPath = WriteMoveListFile(state, files);
+  if (!FindProgramBesideOwnModule(platform.starter, kMoverExecutableName, executable)) return kFail;
+  const std::u16string listPath = WriteMoveListFile(state, platform.tempFiles);
   if (listPath.empty()) return kFail;
 
   // A mover that is not there is not started: the shell would show its "cannot find" message.
-  if (starter.Exists(executable) && StartProgram(starter, executable, MoverParameters(root, listPath))) return kOk;
+  if (platform.starter.Exists(executable) &&
+      StartProgram(platform.starter, executable, MoverParameters(root, listPath))) {
+    return kOk;
+  }
   // No mover beside the DLL (or it cannot start): the list is not dropped but handed to the agent.
-  StartAgentWithListFile(listPath, starter);
-  return kOk;
+  if (StartAgentWithListFile(listPath, platform.starter)) return kOk;
+  platform.tempFiles.RemoveFile(listPath.c_str());  // nobody will read it: no list of the user's stays
+  return kFail;
 }
 
 }  // namespace
 
-HResult MoveIntoVaultByMover(const HandlerState& state, AgentChannel& channel, FileMover& mover,
-                             ProgramStarter& starter, TempFiles& files) {
+HResult HandRootToMover(const HandlerState& state, const VaultRoot& root, HandlerPlatform& platform) {
   try {
-    return HandToMover(state, channel, mover, starter, files);
+    return HandToMover(state, root, platform);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+}
+
+HResult MoveIntoVaultByMover(const HandlerState& state, HandlerPlatform& platform) {
+  try {
+    VaultRoot root;
+    const HResult found = FindVaultRootFor(state.m_selection, TrustedAgent(platform), platform.mover, root);
+    if (found != kOk) return found;
+    return HandToMover(state, root, platform);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/text.h"
+#include "shellmenu/canonical_path.h"
 
 namespace torvo {
 
@@ -12,7 +13,8 @@ namespace torvo {
 // name the 32-bit folders, "C:\Program Files (x86)" and its Common Files; rows 46 to 49 name both
 // pairs by the variables that mean the same folder in 32- and 64-bit processes, so that both DLLs
 // protect the same places. On 32-bit Windows those variables are unset and their rows match no
-// real path.
+// real path. Rows 50 to 59 are the user's known folders themselves, wherever Windows keeps them
+// now; the folders below them keep their item.
 constinit const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedPaths = {{
     {u"%SystemDrive%\\", PATH_MATCH_EQUAL},
     {u"%ProgramFiles%", PATH_MATCH_EQUAL},
@@ -63,17 +65,19 @@ constinit const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedP
     {u"%ProgramFiles(x86)%", PATH_MATCH_EQUAL},
     {u"%CommonProgramW6432%", PATH_MATCH_CONTAINS},
     {u"%CommonProgramFiles(x86)%", PATH_MATCH_CONTAINS},
+    {u"FOLDERID_Desktop", PATH_MATCH_EQUAL, KnownFolder::kDesktop},
+    {u"FOLDERID_Documents", PATH_MATCH_EQUAL, KnownFolder::kDocuments},
+    {u"FOLDERID_Downloads", PATH_MATCH_EQUAL, KnownFolder::kDownloads},
+    {u"FOLDERID_Pictures", PATH_MATCH_EQUAL, KnownFolder::kPictures},
+    {u"FOLDERID_Music", PATH_MATCH_EQUAL, KnownFolder::kMusic},
+    {u"FOLDERID_Videos", PATH_MATCH_EQUAL, KnownFolder::kVideos},
+    {u"FOLDERID_Favorites", PATH_MATCH_EQUAL, KnownFolder::kFavorites},
+    {u"FOLDERID_StartMenu", PATH_MATCH_EQUAL, KnownFolder::kStartMenu},
+    {u"FOLDERID_RoamingAppData", PATH_MATCH_EQUAL, KnownFolder::kRoamingAppData},
+    {u"FOLDERID_LocalAppData", PATH_MATCH_EQUAL, KnownFolder::kLocalAppData},
 }};
 
 namespace {
-
-// The path without the white space at its end and its start.
-std::u16string_view TrimmedPath(const Environment& environment, const char16_t* path) {
-  std::u16string_view text(path);
-  while (!text.empty() && environment.IsSpace(text.back())) text.remove_suffix(1);
-  while (!text.empty() && environment.IsSpace(text.front())) text.remove_prefix(1);
-  return text;
-}
 
 // Both kinds compare as Windows compares file names: ordinal, without regard to letter case.
 bool RowMatches(const Environment& environment, std::int32_t match, std::u16string_view path,
@@ -90,9 +94,14 @@ bool RowMatches(const Environment& environment, std::int32_t match, std::u16stri
 
 }  // namespace
 
+std::optional<std::u16string> ExpandRow(const ProtectedPathEntry& row, const Environment& environment) {
+  if (row.folder != KnownFolder::kNone) return environment.KnownFolderPath(row.folder);
+  return environment.ExpandVariables(row.strPattern);
+}
+
 bool ExpandedProtectedPaths::Usable(std::size_t row) {
   if (rows_[row] == Row::kNotExpanded) {
-    std::optional<std::u16string> expanded = environment_.ExpandVariables(g_protectedPaths[row].strPattern);
+    std::optional<std::u16string> expanded = ExpandRow(g_protectedPaths[row], environment_);
     // A failed expansion, or one that would not fit a path buffer, matches nothing.
     const bool usable = expanded && expanded->size() < kMaxPath;
     if (usable) expanded_[row] = std::move(*expanded);
@@ -101,9 +110,7 @@ bool ExpandedProtectedPaths::Usable(std::size_t row) {
   return rows_[row] == Row::kUsable;
 }
 
-std::optional<std::size_t> ExpandedProtectedPaths::MatchingRow(const char16_t* path) {
-  if (path == nullptr) return std::nullopt;
-  const std::u16string_view working = TrimmedPath(environment_, path);
+std::optional<std::size_t> ExpandedProtectedPaths::MatchingRow(std::u16string_view working) {
   for (std::size_t row = 0; row < kProtectedPathCount; ++row) {
     if (Usable(row) && RowMatches(environment_, g_protectedPaths[row].nMatch, working, expanded_[row])) return row;
   }
@@ -112,7 +119,7 @@ std::optional<std::size_t> ExpandedProtectedPaths::MatchingRow(const char16_t* p
 
 std::int32_t IsProtectedPath(const Environment& environment, const char16_t* path) {
   if (path == nullptr) return 0;
-  return ExpandedProtectedPaths(environment).MatchingRow(path) ? 1 : 0;
+  return ExpandedProtectedPaths(environment).MatchingRow(CanonicalPath(path, environment)) ? 1 : 0;
 }
 
 }  // namespace torvo

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/text.h"
 #include "shellmenu/environment.h"
@@ -14,12 +15,15 @@ namespace torvo {
 inline constexpr std::int32_t PATH_MATCH_CONTAINS = 0;  // the expanded text anywhere in the path
 inline constexpr std::int32_t PATH_MATCH_EQUAL = 1;     // the whole path
 
+// A row names its place by a pattern of environment variables, or, for the user's known folders, by
+// the folder (its pattern then only names it for people).
 struct ProtectedPathEntry {
   const char16_t* strPattern;
   std::int32_t nMatch;
+  KnownFolder folder = KnownFolder::kNone;
 };
 
-inline constexpr std::size_t kProtectedPathCount = 49;
+inline constexpr std::size_t kProtectedPathCount = 59;
 extern const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedPaths;
 
 // The rows expanded in the given environment, each at most once and only when a test first
@@ -31,9 +35,11 @@ class ExpandedProtectedPaths {
   ExpandedProtectedPaths(const ExpandedProtectedPaths&) = delete;
   ExpandedProtectedPaths& operator=(const ExpandedProtectedPaths&) = delete;
 
-  // The index of the first row that the path (blanks at both ends ignored) matches; nothing for an
-  // unprotected path and for null.
-  std::optional<std::size_t> MatchingRow(const char16_t* path);
+  // The index of the first row that the path, already in its canonical form (canonical_path.h),
+  // matches; nothing for an unprotected path.
+  std::optional<std::size_t> MatchingRow(std::u16string_view canonical);
+
+  const Environment& environment() const { return environment_; }
 
  private:
   enum class Row : std::uint8_t { kNotExpanded, kUsable, kUnusable };
@@ -44,7 +50,11 @@ class ExpandedProtectedPaths {
   std::array<Row, kProtectedPathCount> rows_{};
 };
 
-// 1 when the path (blanks at both ends ignored) is a protected place, else 0; null gives 0.
+// The row's place on this machine: its pattern expanded, or its known folder's path; nothing when
+// that fails.
+std::optional<std::u16string> ExpandRow(const ProtectedPathEntry& row, const Environment& environment);
+
+// 1 when the path, in its canonical form, is a protected place, else 0; null gives 0.
 std::int32_t IsProtectedPath(const Environment& environment, const char16_t* path);
 
 }  // namespace torvo

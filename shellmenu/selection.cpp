@@ -8,6 +8,7 @@
 
 #include "common/text.h"
 #include "shellmenu/drop_list_reader.h"
+#include "shellmenu/vault_move.h"
 
 namespace torvo {
 
@@ -41,19 +42,20 @@ std::u16string ItemPath(const DropListItem& item, bool wide, DropFiles& source) 
 }
 
 // The rules of both entry points. Items come in the shell's order and stay in it, duplicates kept;
-// an item that is not selectable (not delivered, or too long) is left out. The new list is built
+// an item that is no movable path (not delivered, too long, a wildcard) is left out. The new list is built
 // aside: the state changes only once every item has been read.
 class SelectionBuilder {
  public:
   void Add(std::u16string path) {
     ++named_;
-    lastDelivered_ = IsSelectablePath(path);
+    lastDelivered_ = IsMovablePath(path);
     if (lastDelivered_) selection_.push_back(std::move(path));
   }
 
   // kInvalidArg, the state unchanged, when no item was named at all.
   HResult CommitTo(HandlerState& state) {
     if (named_ == 0) return kInvalidArg;
+    state.noneLeftOut = selection_.size() == named_;
     state.m_selection.swap(selection_);
     const std::u16string_view last = lastDelivered_ ? std::u16string_view(state.m_selection.back()) : u"";
     std::fill(std::begin(state.lastItemPath), std::end(state.lastItemPath), u'\0');
@@ -68,8 +70,6 @@ class SelectionBuilder {
 };
 
 }  // namespace
-
-bool IsSelectablePath(std::u16string_view path) { return !path.empty() && path.size() < kMaxPath; }
 
 HResult CaptureSelection(DropFiles* source, HandlerState& state) {
   if (source == nullptr) return kInvalidArg;
@@ -90,7 +90,11 @@ HResult CaptureItemSelection(ItemArray* items, HandlerState& state) {
   // In COM's surrogate the array lives in Explorer: every item asked on its own costs two calls
   // across processes, the data object's list one.
   DropFiles* dataObject = items->DataObject();
-  if (dataObject != nullptr && CaptureSelection(dataObject, state) == kOk) return kOk;
+  if (dataObject != nullptr && CaptureSelection(dataObject, state) == kOk) {
+    // The list holds only the items that have a file-system path: the others were left out.
+    if (state.m_selection.size() != items->Count()) state.noneLeftOut = false;
+    return kOk;
+  }
   SelectionBuilder selection;
   const std::uint32_t count = items->Count();
   for (std::uint32_t index = 0; index < count; ++index) {

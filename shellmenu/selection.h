@@ -1,8 +1,6 @@
 #pragma once
 // The selection taken from what the shell hands over: Initialize's drop-file list, or the Explorer
 // command's item array. Both follow one set of rules.
-#include <string_view>
-
 #include "common/status.h"
 #include "shellmenu/drop_files.h"
 #include "shellmenu/handler_state.h"
@@ -10,13 +8,9 @@
 
 namespace torvo {
 
-// The rule for each item of either entry point: a path is taken when it is not empty (an item the
-// platform did not deliver) and needs fewer than 260 units; a longer one would arrive cut and
-// might name another item.
-bool IsSelectablePath(std::u16string_view path);
-
 // Replaces the selection with the items of the list, in order and duplicates kept, and leaves the
-// last item's path in state.lastItemPath (empty when that item was left out). The block is read
+// last item's path in state.lastItemPath (empty when that item was left out); an item that is no
+// movable path (vault_move.h) is left out and marks the selection as not whole. The block is read
 // once, forward. kOk when the list names at least one item; kInvalidArg otherwise (a null source,
 // no list as a global memory block, a block that cannot be locked, a block too short for its
 // header or whose list lies outside it, a list that names no item), with the state unchanged.
@@ -24,7 +18,8 @@ bool IsSelectablePath(std::u16string_view path);
 HResult CaptureSelection(DropFiles* source, HandlerState& state);
 
 // The same for an item array. When the array offers its items as one data object with a drop-file
-// list, that list is read as above, in one pass; otherwise (and when that list names no item) each
+// list, that list is read as above, in one pass (an array that names more items than the list holds
+// left some out); otherwise (and when that list names no item) each
 // item's file-system path is asked once, in the array's order. An item without one, or whose path
 // needs 260 units or more, is left out. kOk when the array names at least one item; kInvalidArg
 // for a null or empty array, with the state unchanged.

@@ -4,19 +4,31 @@
 #include <new>
 
 #include "common/text.h"
+#include "shellmenu/destination_names.h"
+#include "shellmenu/mover_launch.h"
+#include "shellmenu/trusted_agent.h"
 
 namespace torvo {
 
 namespace {
 
 inline constexpr std::size_t kSourceEntryUnits = kMaxPath + 1;
-inline constexpr std::uint16_t kVaultMoveFlags = kFofSimpleProgress | kFofNoConfirmMkdir;
+inline constexpr std::uint16_t kVaultMoveFlags = kFofMultiDestFiles | kFofSimpleProgress | kFofNoConfirmMkdir;
+
+// Paths one after another, each with its zero, ended by two zeros.
+std::vector<char16_t> DoubleZeroList(const std::vector<std::u16string>& paths) {
+  std::vector<char16_t> list;
+  for (const std::u16string& path : paths) list.insert(list.end(), path.c_str(), path.c_str() + path.size() + 1);
+  list.resize(list.size() + (paths.empty() ? 2 : 1), u'\0');
+  return list;
+}
 
 // The move's record with the lists and the title it points into, ready for any thread.
-std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, const VaultRoot& root, std::u16string title) {
+std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, std::vector<char16_t> destinations,
+                                          std::u16string title) {
   auto job = std::make_unique<FileOperationJob>();
   job->from = std::move(sources);
-  job->to.assign(root.begin(), root.end());  // the root's trailing zeros end the destination list
+  job->to = std::move(destinations);
   job->title = std::move(title);
   FileOperation& operation = job->operation;
   operation.hwnd = 0;
@@ -30,28 +42,30 @@ std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, const V
   return job;
 }
 
-HResult MoveInto(const HandlerState& state, AgentChannel& channel, FileMover& mover, TextSource& texts) {
+HResult MoveInto(const HandlerState& state, HandlerPlatform& platform) {
   VaultRoot root;
-  const HResult found = FindVaultRootFor(state.m_selection, channel, mover, root);
+  const HResult found = FindVaultRootFor(state.m_selection, TrustedAgent(platform), platform.mover, root);
   if (found != kOk) return found;
 
-  std::unique_ptr<FileOperationJob> job = VaultMoveJob(state.m_selection, root, texts);
-  // A long move must not hold the shell's thread; only when no thread can be started does it run
-  // here, as before, rather than be lost. A partial failure or a cancelled move is shown by the
-  // platform itself and not reported here.
-  if (!mover.StartFileOperation(job)) mover.RunFileOperation(job->operation);
-  return kOk;
+  std::unique_ptr<FileOperationJob> job =
+      VaultMoveJob(state.m_selection, root, platform.texts, platform.mover, platform.environment);
+  if (!job) return kFail;
+  // A long move must not hold the shell's thread, nor end with a host that ends. A partial failure
+  // or a cancelled move is shown by the platform itself and not reported here.
+  if (platform.mover.StartFileOperation(job)) return kOk;
+  return HandRootToMover(state, root, platform);
 }
 
 }  // namespace
 
 bool IsMovablePath(std::u16string_view path) {
-  return !path.empty() && path.size() < kMaxPath && path.find(u'\0') == std::u16string_view::npos;
+  return !path.empty() && path.size() < kMaxPath && path.back() != u'\\' &&
+         path.find_first_of(std::u16string_view(u"\0*?", 3)) == std::u16string_view::npos;
 }
 
-HResult FindVaultRootFor(const std::vector<std::u16string>& paths, AgentChannel& channel, FileMover& mover,
+HResult FindVaultRootFor(const std::vector<std::u16string>& paths, const AgentLink& agent, FileMover& mover,
                          VaultRoot& root) {
-  root = BuildVaultRoot(QueryVaultDriveLetter(channel));
+  root = BuildVaultRoot(QueryVaultDriveLetter(agent));
   if (!std::all_of(paths.begin(), paths.end(), IsMovablePath)) return kInvalidArg;
   return mover.PathExists(root.data()) ? kOk : kFail;
 }
@@ -65,15 +79,17 @@ std::optional<std::vector<char16_t>> BuildSourceList(const std::vector<std::u16s
 }
 
 std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>& paths, const VaultRoot& root,
-                                               TextSource& texts) {
+                                               TextSource& texts, FileMover& mover, const Environment& environment) {
   std::optional<std::vector<char16_t>> sources = BuildSourceList(paths);
   if (!sources) return nullptr;
-  return MoveJob(std::move(*sources), root, texts.LoadText(IDS_PROGRESS_TITLE));
+  const std::optional<std::vector<std::u16string>> destinations = DestinationPaths(paths, root, mover, environment);
+  if (!destinations) return nullptr;
+  return MoveJob(std::move(*sources), DoubleZeroList(*destinations), texts.LoadText(IDS_PROGRESS_TITLE));
 }
 
-HResult MoveIntoVault(const HandlerState& state, AgentChannel& channel, FileMover& mover, TextSource& texts) {
+HResult MoveIntoVault(const HandlerState& state, HandlerPlatform& platform) {
   try {
-    return MoveInto(state, channel, mover, texts);
+    return MoveInto(state, platform);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }

@@ -7,16 +7,20 @@
 #include <vector>
 
 #include "common/status.h"
-#include "shellmenu/agent_channel.h"
 #include "shellmenu/agent_protocol.h"
+#include "shellmenu/environment.h"
 #include "shellmenu/file_mover.h"
+#include "shellmenu/handler_platform.h"
 #include "shellmenu/handler_state.h"
 #include "shellmenu/text_source.h"
 
 namespace torvo {
 
-// Whether the move can pass the path whole: not empty, shorter than 260 units and without a zero,
-// which would end the source list early or pass an item that was not selected.
+// Whether the move can pass the path whole and take exactly the item it names: not empty, shorter
+// than 260 units, ending in a name (no backslash at its end), without a zero (which would end the
+// source list early) and without '*' or '?', which the shell's file operation reads as patterns
+// (no file on Windows has them in its name; an ANSI drop list carries '?' for a character it cannot
+// represent).
 bool IsMovablePath(std::u16string_view path);
 
 // The source list of the move: a zeroed block of count x 261 + 2 units holding the paths one after
@@ -25,20 +29,25 @@ bool IsMovablePath(std::u16string_view path);
 std::optional<std::vector<char16_t>> BuildSourceList(const std::vector<std::u16string>& paths);
 
 // The move of the paths into the vault root under the progress title (string 103), with the flags
-// of every direct move; its record points into the job. Nothing when a path is not movable.
+// of every direct move: each item to its own destination (destination_names.h), so that nothing in
+// the root is replaced. Its record points into the job. Nothing when a path is not movable or no
+// free destination name is found.
 std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>& paths, const VaultRoot& root,
-                                               TextSource& texts);
+                                               TextSource& texts, FileMover& mover, const Environment& environment);
 
 // The root that a direct move of the paths goes to: asks the agent for the drive letter (the
 // dispatch's window is not reused: the agent is looked up and asked once more). kOk with the root;
 // kInvalidArg when a path cannot be passed whole; kFail when the root does not exist.
-HResult FindVaultRootFor(const std::vector<std::u16string>& paths, AgentChannel& channel, FileMover& mover,
+HResult FindVaultRootFor(const std::vector<std::u16string>& paths, const AgentLink& agent, FileMover& mover,
                          VaultRoot& root);
 
 // Asks the agent for the drive letter and starts the move of every selected item into its root,
-// under the progress title, on a thread of its own (on the calling thread when none can be
-// started), and returns without waiting for it. kFail when the root does not exist, kInvalidArg
-// (nothing moved) when an entry cannot be passed whole, kOutOfMemory when memory runs out, else kOk.
-HResult MoveIntoVault(const HandlerState& state, AgentChannel& channel, FileMover& mover, TextSource& texts);
+// under the progress title, on a thread of its own that holds the host process until the move has
+// ended, and returns without waiting for it. A host that offers no such hold (another program's
+// dialog, a folder window in a process of its own) may end at once: the move then runs in
+// torvo-move.exe (mover_launch.h). kFail when the root does not exist or no destination name is
+// free, kInvalidArg (nothing moved) when an entry cannot be passed whole, kOutOfMemory when memory
+// runs out, else kOk.
+HResult MoveIntoVault(const HandlerState& state, HandlerPlatform& platform);
 
 }  // namespace torvo

@@ -9,7 +9,9 @@
 
 #include "bench/wine/timing.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_agent_channel.h"
+#include "platform/win32/win32_environment.h"
 #include "shellmenu/agent_protocol.h"
 #include "tests/wine/support/agent_process.h"
 
@@ -17,6 +19,14 @@ namespace torvo {
 namespace {
 
 constexpr int kRuns = 5;
+
+// The agent beside this program, as the DLL trusts the one beside it.
+double TimedWithAgent(void (*ask)(const AgentLink&)) {
+  win32::Win32AgentChannel channel;
+  const win32::Win32Environment environment;
+  const AgentLink agent{channel, environment, win32::AsUtf16(wine::AgentProgramPath().c_str())};
+  return bench::Timed([&] { ask(agent); });
+}
 
 using HoldFn = void(__cdecl*)(HANDLE);
 
@@ -30,8 +40,7 @@ double BareBound() {
 double HeldLookup(HoldFn holdNextThreadStart) {
   const win32::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   holdNextThreadStart(release.Get());
-  win32::Win32AgentChannel channel;
-  const double took = bench::Timed([&] { FindAgentWindow(channel); });
+  const double took = TimedWithAgent([](const AgentLink& agent) { FindAgentWindow(agent); });
   ::SetEvent(release.Get());
   return took;
 }
@@ -40,10 +49,9 @@ double HeldLookup(HoldFn holdNextThreadStart) {
 // window that has not answered for a while counts as hung, and a later question would not wait.
 double HungQuestion() {
   wine::CloseAllAgents();
-  const wine::AgentProcess agent(L"/hang");
-  if (agent.Window() == nullptr) return -1;
-  win32::Win32AgentChannel channel;
-  return bench::Timed([&] { QueryVaultDriveLetter(channel); });
+  const wine::AgentProcess hanging(L"/hang");
+  if (hanging.Window() == nullptr) return -1;
+  return TimedWithAgent([](const AgentLink& agent) { QueryVaultDriveLetter(agent); });
 }
 
 void Print(const char* what, const std::vector<double>& samples, double bound) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/own_thread.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
@@ -59,6 +60,21 @@ std::uint64_t Win32AgentChannel::SendCopyData(WindowHandle window, const CopyDat
                             SMTO_ABORTIFHUNG, kAgentQueryTimeoutMs, &answer);
   if (sent == 0) return 0;
   return answer;
+}
+
+}  // namespace torvo::win32
+
+namespace torvo::win32 {
+
+std::optional<std::u16string> Win32AgentChannel::WindowProgram(WindowHandle window) {
+  DWORD processId = 0;
+  if (::GetWindowThreadProcessId(reinterpret_cast<HWND>(window), &processId) == 0) return std::nullopt;
+  const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return std::nullopt;
+  wchar_t path[MAX_PATH * 4] = {};
+  DWORD units = MAX_PATH * 4;
+  if (!::QueryFullProcessImageNameW(process.Get(), 0, path, &units)) return std::nullopt;
+  return std::u16string(AsUtf16(path), units);
 }
 
 }  // namespace torvo::win32

@@ -10,6 +10,7 @@ class Win32AgentChannel : public AgentChannel {
   WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName,
                                   std::uint32_t timeoutMs) override;
   std::uint64_t SendCopyData(WindowHandle window, const CopyDataRecord& record) override;
+  std::optional<std::u16string> WindowProgram(WindowHandle window) override;
 };
 
 }  // namespace torvo::win32

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include "platform/win32/com_apartment.h"
+#include "platform/win32/com_ptr.h"
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
@@ -28,10 +30,12 @@ int RunShellFileOperation(FileOperation& operation) {
   return result;
 }
 
-// The thread's work: the operation in an apartment of its own, as the shell's thread would run it.
+// The thread's work: the operation in an apartment of its own, as the shell's thread would run it,
+// holding the host's process until it has ended.
 class FileOperationWork : public ThreadWork {
  public:
-  explicit FileOperationWork(std::unique_ptr<FileOperationJob> job) : job_(std::move(job)) {}
+  FileOperationWork(std::unique_ptr<FileOperationJob> job, ComPtr<IUnknown> hostProcess)
+      : job_(std::move(job)), hostProcess_(std::move(hostProcess)) {}
   void Run() noexcept override {
     const SingleThreadedApartment apartment;
     RunShellFileOperation(job_->operation);
@@ -40,6 +44,7 @@ class FileOperationWork : public ThreadWork {
 
  private:
   std::unique_ptr<FileOperationJob> job_;
+  ComPtr<IUnknown> hostProcess_;  // released last, when the work is deleted
 };
 
 }  // namespace
@@ -49,7 +54,11 @@ bool Win32FileMover::PathExists(const char16_t* path) { return ::PathFileExistsW
 int Win32FileMover::RunFileOperation(FileOperation& operation) { return RunShellFileOperation(operation); }
 
 bool Win32FileMover::StartFileOperation(std::unique_ptr<FileOperationJob>& job) {
-  auto operationWork = std::make_unique<FileOperationWork>(std::move(job));
+  // Explorer (and any host that sets one) hands out a reference that keeps its process running; a
+  // program's Open dialog or a folder window's own process offers none and may end at once.
+  ComPtr<IUnknown> hostProcess;
+  if (FAILED(::SHGetInstanceExplorer(hostProcess.Put())) || !hostProcess) return false;
+  auto operationWork = std::make_unique<FileOperationWork>(std::move(job), std::move(hostProcess));
   FileOperationWork& started = *operationWork;
   std::unique_ptr<ThreadWork> work = std::move(operationWork);
   if (StartOwnThread(work, hold_)) return true;

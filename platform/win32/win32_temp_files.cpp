@@ -1,6 +1,7 @@
 #include "platform/win32/win32_temp_files.h"
 
 #include <windows.h>
+#include <ntsecapi.h>
 
 #include <memory>
 #include <utility>
@@ -32,13 +33,21 @@ std::uint32_t Win32TempFiles::TempFolder(std::uint32_t size, char16_t* buffer) {
   return ::GetTempPathW(size, AsWide(buffer));
 }
 
-std::uint32_t Win32TempFiles::CreateUniqueFile(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
-                                               char16_t* name) {
+std::uint32_t Win32TempFiles::NameNumber() {
+  // The system's random source (RtlGenRandom, as rand_s uses it); should it fail, a number that is
+  // merely unlikely to repeat still gives a new file, since a taken name is never used.
+  ULONG number = 0;
+  if (!RtlGenRandom(&number, sizeof(number))) number = ::GetTickCount() ^ ::GetCurrentProcessId() << 16;
+  return number;
+}
+
+std::uint32_t Win32TempFiles::TempFileName(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
+                                           char16_t* name) {
   return ::GetTempFileNameW(AsWide(folder), AsWide(prefix), unique, AsWide(name));
 }
 
-std::unique_ptr<WritableFile> Win32TempFiles::CreateForWriting(const char16_t* path) {
-  UniqueFile file(::CreateFileW(AsWide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+std::unique_ptr<WritableFile> Win32TempFiles::CreateNew(const char16_t* path) {
+  UniqueFile file(::CreateFileW(AsWide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return nullptr;
   // Should the allocation throw, `file` has not been moved from and still closes the handle.

@@ -8,9 +8,10 @@ namespace torvo::win32 {
 class Win32TempFiles : public TempFiles {
  public:
   std::uint32_t TempFolder(std::uint32_t size, char16_t* buffer) override;
-  std::uint32_t CreateUniqueFile(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
-                                 char16_t* name) override;
-  std::unique_ptr<WritableFile> CreateForWriting(const char16_t* path) override;
+  std::uint32_t NameNumber() override;
+  std::uint32_t TempFileName(const char16_t* folder, const char16_t* prefix, std::uint32_t unique,
+                             char16_t* name) override;
+  std::unique_ptr<WritableFile> CreateNew(const char16_t* path) override;
   std::optional<std::vector<std::uint8_t>> ReadWholeFile(const char16_t* path, std::uint32_t limit) override;
   bool RemoveFile(const char16_t* path) override;
 };

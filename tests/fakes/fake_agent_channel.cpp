@@ -30,6 +30,11 @@ std::uint64_t FakeAgentChannel::SendCopyData(WindowHandle target, const CopyData
   return answer == answers.end() ? 0 : answer->second;
 }
 
+std::optional<std::u16string> FakeAgentChannel::WindowProgram(WindowHandle target) {
+  if (target == 0 || target != window || windowProgram.empty()) return std::nullopt;
+  return windowProgram;
+}
+
 std::vector<std::uintptr_t> FakeAgentChannel::QueryIds() const {
   std::vector<std::uintptr_t> ids;
   for (const Query& query : queries) ids.push_back(query.record.dwData);

@@ -21,6 +21,9 @@ class FakeAgentChannel : public AgentChannel {
   bool vanishesAfterLookup = false;
   // The channel runs out of memory while it sends a question.
   bool sendThrowsBadAlloc = false;
+  // The program the window's process runs: the agent beside FakeProgramStarter's DLL, unless set
+  // otherwise (an impostor); nothing when empty (its process cannot be asked).
+  std::u16string windowProgram = u"D:\\Apps\\Vault\\zebtorvofloat.exe";
 
   // Starts an agent whose window answers the readiness and drive-letter questions.
   void RunAgent(WindowHandle handle, std::uint64_t ready, std::uint64_t letter);
@@ -28,6 +31,7 @@ class FakeAgentChannel : public AgentChannel {
   WindowHandle FindTopLevelWindow(const char16_t* className, const char16_t* windowName,
                                   std::uint32_t timeoutMs) override;
   std::uint64_t SendCopyData(WindowHandle target, const CopyDataRecord& record) override;
+  std::optional<std::u16string> WindowProgram(WindowHandle target) override;
 
   struct Lookup {
     std::u16string className;

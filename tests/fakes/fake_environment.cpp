@@ -41,6 +41,19 @@ std::optional<std::u16string> FakeEnvironment::ExpandVariables(const char16_t* s
   return result;
 }
 
+std::optional<std::u16string> FakeEnvironment::KnownFolderPath(KnownFolder folder) const {
+  const auto found = knownFolders.find(folder);
+  if (found == knownFolders.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::u16string> FakeEnvironment::LongPathName(const std::u16string& path) const {
+  ++longNameReads;
+  const auto found = longNames.find(path);
+  if (found == longNames.end()) return std::nullopt;
+  return found->second;
+}
+
 bool FakeEnvironment::IsSpace(char16_t unit) const {
   return unit == u' ' || (unit >= u'\t' && unit <= u'\r') || unit == u'\u3000';
 }
@@ -83,6 +96,14 @@ FakeEnvironment ExampleMachine() {
   env.Set(u"USERPROFILE", u"D:\\Users\\ann");
   env.Set(u"ALLUSERSPROFILE", u"D:\\ProgramData");
   env.Set(u"APPDATA", u"D:\\Users\\ann\\AppData\\Roaming");
+  env.Set(u"COMPUTERNAME", u"ANN-PC");
+  env.knownFolders = {{KnownFolder::kDesktop, u"D:\\Users\\ann\\Desktop"},
+                      {KnownFolder::kDocuments, u"D:\\Users\\ann\\OneDrive\\Documents"},
+                      {KnownFolder::kDownloads, u"D:\\Users\\ann\\Downloads"},
+                      {KnownFolder::kRoamingAppData, u"D:\\Users\\ann\\AppData\\Roaming"},
+                      {KnownFolder::kLocalAppData, u"D:\\Users\\ann\\AppData\\Local"}};
+  env.longNames = {{u"D:\\PROGRA~1", u"D:\\Program Files"},
+                   {u"D:\\PROGRA~1\\COMMON~1", u"D:\\Program Files\\Common Files"}};
   return env;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // An in-memory process environment with ExpandEnvironmentStringsW's documented behaviour.
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -18,13 +19,20 @@ class FakeEnvironment : public Environment {
   void FailExpansionOf(std::u16string source) { failing_.insert(std::move(source)); }
 
   std::optional<std::u16string> ExpandVariables(const char16_t* source) const override;
+  // The folder's path as set in knownFolders; nothing for a folder not set there.
+  std::optional<std::u16string> KnownFolderPath(KnownFolder folder) const override;
+  // The long name set in longNames for the exact path; nothing (no such path) otherwise.
+  std::optional<std::u16string> LongPathName(const std::u16string& path) const override;
   bool IsSpace(char16_t unit) const override;
   // Upper-cases ASCII, Latin-1, Greek and Cyrillic letters one code unit at a time, as the
   // platform's ordinal comparison does for them.
   bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) const override;
   bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view part) const override;
 
-  mutable int expansions = 0;  // calls seen
+  std::map<KnownFolder, std::u16string> knownFolders;
+  std::map<std::u16string, std::u16string> longNames;  // a short spelling and its long name
+  mutable int expansions = 0;                          // ExpandVariables calls seen
+  mutable int longNameReads = 0;                       // LongPathName calls seen
 
  private:
   const std::u16string* Find(std::u16string_view name) const;
@@ -33,7 +41,8 @@ class FakeEnvironment : public Environment {
   std::set<std::u16string> failing_;
 };
 
-// The environment of the worked examples: a 64-bit machine with Windows on D: and the user ann.
+// The environment of the worked examples: a 64-bit machine with Windows on D: and the user ann, whose
+// known folders are where Windows puts them, but Documents, which OneDrive keeps.
 FakeEnvironment ExampleMachine();
 
 }  // namespace torvo::fakes

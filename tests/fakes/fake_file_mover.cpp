@@ -41,8 +41,8 @@ int FakeFileMover::RunFileOperation(FileOperation& operation) {
 }
 
 bool FakeFileMover::StartFileOperation(std::unique_ptr<FileOperationJob>& job) {
-  if (threadStartFails) {
-    Note("thread start fails");
+  if (noHostHold) {
+    Note("no hold on the host");
     return false;
   }
   Note("file operation on its own thread");
@@ -57,9 +57,17 @@ int FakeFileMover::Record(FileOperation& operation, bool onOwnThread) {
                         UnitsThroughDoubleZero(operation.pTo), operation.fFlags, operation.fAnyOperationsAborted,
                         operation.hNameMappings, operation.lpszProgressTitle == nullptr,
                         operation.lpszProgressTitle == nullptr ? u"" : operation.lpszProgressTitle, onOwnThread});
-  if (!userCancels) return 0;
-  operation.fAnyOperationsAborted = true;
-  return 1223;  // ERROR_CANCELLED
+  if (userCancels) {
+    operation.fAnyOperationsAborted = true;
+    return 1223;  // ERROR_CANCELLED
+  }
+  if (sourcesStay) return 0;
+  for (const std::u16string& source : operations.back().from) {
+    std::erase_if(existing, [&](const std::u16string& path) { return EqualsFoldingAscii(path, source); });
+  }
+  const std::vector<std::u16string> destinations = ReadDoubleZeroList(operation.pTo);
+  existing.insert(existing.end(), destinations.begin(), destinations.end());
+  return 0;
 }
 
 }  // namespace torvo::fakes

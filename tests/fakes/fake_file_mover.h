@@ -13,13 +13,18 @@ std::vector<std::u16string> ReadDoubleZeroList(const char16_t* list);
 
 class FakeFileMover : public FileMover {
  public:
-  // Folders that exist; compared with ASCII letters folded, as the file system does.
+  // Paths that exist; compared with ASCII letters folded, as the file system does. A move that runs
+  // takes its sources out and puts its destinations in.
   std::vector<std::u16string> existing = {u"X:\\"};
   // The user cancels the operation in the platform's progress window.
   bool userCancels = false;
+  // The operation reports success but leaves its sources where they were (Wine's move of a folder
+  // across file systems).
+  bool sourcesStay = false;
   bool operationThrowsBadAlloc = false;
-  // No thread of its own can be started for an operation.
-  bool threadStartFails = false;
+  // The host offers no reference on its process (or no thread can be started): no operation of
+  // its own thread.
+  bool noHostHold = false;
 
   bool PathExists(const char16_t* path) override;
   int RunFileOperation(FileOperation& operation) override;

@@ -56,30 +56,31 @@ std::uint32_t FakeTempFiles::TempFolder(std::uint32_t size, char16_t* buffer) {
   return static_cast<std::uint32_t>(folder.size());
 }
 
-std::uint32_t FakeTempFiles::CreateUniqueFile(const char16_t* folderPath, const char16_t* prefix, std::uint32_t unique,
-                                              char16_t* name) {
-  Note("unique name");
-  uniqueRequests.push_back({folderPath, prefix, unique});
-  if (uniqueNameFails) return 0;
-  // GetTempFileNameW: the folder, up to three units of the prefix, the number in hexadecimal and
-  // ".tmp"; with the number 0 the file is created, empty.
-  std::u16string path(folderPath);
-  if (!path.empty() && path.back() != u'\\') path += u'\\';
-  const std::uint32_t number = unique != 0 ? unique : nextUnique++;
-  path += std::u16string(prefix).substr(0, 3) + Hex(number) + u".tmp";
-  if (path.size() >= 260) return 0;  // the name must fit in MAX_PATH
-  if (unique == 0) files[path];
-  std::copy(path.c_str(), path.c_str() + path.size() + 1, name);
+std::uint32_t FakeTempFiles::NameNumber() {
+  const std::uint32_t number = nameNumbers.front();
+  if (nameNumbers.size() > 1) nameNumbers.erase(nameNumbers.begin());
   return number;
 }
 
-std::unique_ptr<WritableFile> FakeTempFiles::CreateForWriting(const char16_t* path) {
+std::uint32_t FakeTempFiles::TempFileName(const char16_t* folderPath, const char16_t* prefix, std::uint32_t unique,
+                                          char16_t* name) {
+  Note("unique name");
+  uniqueRequests.push_back({folderPath, prefix, unique});
+  if (uniqueNameFails || unique == 0) return 0;  // 0 would create a file: never asked for
+  // GetTempFileNameW: the folder, up to three units of the prefix, the number in hexadecimal, ".tmp".
+  std::u16string path(folderPath);
+  if (!path.empty() && path.back() != u'\\') path += u'\\';
+  path += std::u16string(prefix).substr(0, 3) + Hex(unique) + u".tmp";
+  if (path.size() >= 260) return 0;  // the name must fit in MAX_PATH
+  std::copy(path.c_str(), path.c_str() + path.size() + 1, name);
+  return unique;
+}
+
+std::unique_ptr<WritableFile> FakeTempFiles::CreateNew(const char16_t* path) {
   Note("create");
   opened.emplace_back(path);
-  if (createFails) return nullptr;
-  FakeFile& file = files[path];
-  file.bytes.clear();  // CREATE_ALWAYS
-  file.open = true;
+  if (createFails || files.count(path) != 0) return nullptr;
+  files[path].open = true;
   return std::make_unique<FakeWritableFile>(*this, path);
 }
 

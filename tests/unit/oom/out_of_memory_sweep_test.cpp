@@ -139,7 +139,7 @@ Attempt Invoke(std::uint64_t ready) {
 
 fakes::FakeItemArray ItemsEndingWith(std::u16string last,
                                      fakes::DataObjectOffer offer = fakes::DataObjectOffer::kNone) {
-  return fakes::FakeItemArray({u"E:\\a.txt", std::nullopt, u"E:\\b.txt", std::move(last)}, offer);
+  return fakes::FakeItemArray({u"E:\\a.txt", u"E:\\b.txt", std::move(last)}, offer);
 }
 
 // GetState answers the out-of-memory result with the command hidden.
@@ -197,7 +197,7 @@ Attempt MoverRun(std::u16string root, mover::MoverExit complete) {
     fakes::FakeHandlerPlatform fake;
     const std::u16string list = WriteMoveListFile(Selection(u"E:\\c.txt"), fake.tempFiles);
     fake.mover.existing.insert(fake.mover.existing.end(), {u"E:\\a.txt", u"E:\\b.txt", u"E:\\c.txt"});
-    mover::MoverPlatform platform{fake.tempFiles, fake.mover, fake.starter, fake.texts};
+    mover::MoverPlatform platform{fake.tempFiles, fake.mover, fake.starter, fake.texts, fake.environment};
     const std::vector<std::u16string> arguments = {root, list};
     bool failed = false;
     mover::MoverExit exit = mover::MoverExit::kMoved;

@@ -60,6 +60,13 @@ TEST_F(AgentLaunch, FailedListFileStillStartsTheAgentWithAnEmptyQuotedPath) {
   EXPECT_EQ(fake.starter.starts[0].parameters, u"/_loginmove \"\"");
 }
 
+TEST_F(AgentLaunch, AnAgentThatCannotStartLeavesNoListOfTheUsersPaths) {
+  fake.starter.missingFiles = {u"D:\\Apps\\Vault\\zebtorvofloat.exe"};
+  EXPECT_EQ(Launch(), kOk);
+  EXPECT_THAT(fake.starter.cannotFindMessages, ElementsAre(u"D:\\Apps\\Vault\\zebtorvofloat.exe"));
+  EXPECT_THAT(fake.tempFiles.files, IsEmpty());
+}
+
 TEST_F(AgentLaunch, MemoryRunningOutDoesNotEscape) {
   fake.starter.startThrowsBadAlloc = true;
   EXPECT_EQ(Launch(), kOutOfMemory);

@@ -5,6 +5,7 @@
 
 #include "tests/fakes/case_name.h"
 #include "tests/fakes/fake_agent_channel.h"
+#include "tests/fakes/fake_environment.h"
 
 namespace torvo {
 namespace {
@@ -14,11 +15,17 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr WindowHandle kAgentWindow = 0x5150;
+const fakes::FakeEnvironment kMachine = fakes::ExampleMachine();
+
+// The agent beside the DLL, as the handler trusts it.
+AgentLink Link(FakeAgentChannel& channel) {
+  return AgentLink{channel, kMachine, u"D:\\Apps\\Vault\\zebtorvofloat.exe"};
+}
 
 TEST(AgentLookup, SearchesByClassAloneWithinASecond) {
   FakeAgentChannel channel;
   channel.window = kAgentWindow;
-  EXPECT_EQ(FindAgentWindow(channel), kAgentWindow);
+  EXPECT_EQ(FindAgentWindow(Link(channel)), kAgentWindow);
   ASSERT_EQ(channel.lookups.size(), 1u);
   EXPECT_EQ(channel.lookups[0].className, u"ZebTorvoFloat");
   EXPECT_TRUE(channel.lookups[0].windowNameNull);
@@ -28,7 +35,7 @@ TEST(AgentLookup, SearchesByClassAloneWithinASecond) {
 
 TEST(AgentLookup, NoAgentWindowGivesNull) {
   FakeAgentChannel channel;
-  EXPECT_EQ(FindAgentWindow(channel), 0u);
+  EXPECT_EQ(FindAgentWindow(Link(channel)), 0u);
   EXPECT_EQ(channel.lookups.size(), 1u);
 }
 
@@ -36,17 +43,17 @@ TEST(AgentLookup, LookupThatTimesOutIsNoAgentAndAsksNothing) {
   FakeAgentChannel channel;
   channel.window = kAgentWindow;
   channel.lookupTimesOut = true;
-  EXPECT_EQ(FindAgentWindow(channel), 0u);
-  EXPECT_EQ(QueryVaultDriveLetter(channel), 0);
+  EXPECT_EQ(FindAgentWindow(Link(channel)), 0u);
+  EXPECT_EQ(QueryVaultDriveLetter(Link(channel)), 0);
   EXPECT_THAT(channel.queries, IsEmpty());
 }
 
 TEST(AgentLookup, EveryLookupSearchesAfresh) {
   FakeAgentChannel channel;
   channel.RunAgent(kAgentWindow, 1, u'X');
-  EXPECT_EQ(QueryVaultDriveLetter(channel), u'X');
+  EXPECT_EQ(QueryVaultDriveLetter(Link(channel)), u'X');
   channel.window = 0;  // the agent has ended
-  EXPECT_EQ(QueryVaultDriveLetter(channel), 0);
+  EXPECT_EQ(QueryVaultDriveLetter(Link(channel)), 0);
   EXPECT_EQ(channel.lookups.size(), 2u);
   EXPECT_EQ(channel.queries.size(), 1u);
 }
@@ -83,7 +90,7 @@ TEST(AgentReadiness, WindowGoneBeforeTheQueryReadsAsNotReady) {
   FakeAgentChannel channel;
   channel.RunAgent(kAgentWindow, 1, u'X');
   channel.vanishesAfterLookup = true;
-  const WindowHandle window = FindAgentWindow(channel);
+  const WindowHandle window = FindAgentWindow(Link(channel));
   EXPECT_FALSE(QueryAgentReady(channel, window));
 }
 
@@ -92,6 +99,7 @@ struct LetterCase {
   bool running;
   std::uint64_t answer;
   char16_t letter;
+  std::u16string program = u"D:\\Apps\\Vault\\zebtorvofloat.exe";  // the window's
 };
 
 class VaultDriveLetter : public ::testing::TestWithParam<LetterCase> {};
@@ -100,9 +108,10 @@ TEST_P(VaultDriveLetter, ReadsTheLow16BitsOfTheAnswerTo1005) {
   const LetterCase& c = GetParam();
   FakeAgentChannel channel;
   if (c.running) channel.RunAgent(kAgentWindow, 0, c.answer);
-  EXPECT_EQ(QueryVaultDriveLetter(channel), c.letter);
+  channel.windowProgram = c.program;
+  EXPECT_EQ(QueryVaultDriveLetter(Link(channel)), c.letter);
   EXPECT_EQ(channel.lookups.size(), 1u);
-  if (!c.running) {
+  if (!c.running || (c.program != u"D:\\Apps\\Vault\\zebtorvofloat.exe" && c.letter == 0)) {
     EXPECT_THAT(channel.queries, IsEmpty());
     return;
   }
@@ -119,7 +128,13 @@ INSTANTIATE_TEST_SUITE_P(Answers, VaultDriveLetter,
                                            LetterCase{"LowerCaseStaysLower", true, 0x0078, u'x'},
                                            LetterCase{"UpperBitsIgnored", true, 0xFFFFFFFFABCD0058u, u'X'},
                                            LetterCase{"LowBitsZeroIsNoLetter", true, 0xABCD0000u, 0},
-                                           LetterCase{"NotALetterIsTakenAsItComes", true, 0x4E2D, u'\u4E2D'}),
+                                           LetterCase{"NotALetterIsNoLetter", true, 0x4E2D, 0},
+                                           LetterCase{"BackslashIsNoLetter", true, u'\\', 0},
+                                           LetterCase{"TheAgentsProgramSpelledOtherwise", true, u'X', u'X',
+                                                      u"d:\\apps\\vault\\ZEBTORVOFLOAT.EXE"},
+                                           LetterCase{"ImpostorInAnotherFolderIsNoAgent", true, u'X', 0,
+                                                      u"D:\\Downloads\\zebtorvofloat.exe"},
+                                           LetterCase{"ProgramThatCannotBeAskedIsNoAgent", true, u'X', 0, u""}),
                          fakes::CaseName());
 
 struct RootCase {

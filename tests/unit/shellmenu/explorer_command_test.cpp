@@ -69,8 +69,9 @@ TEST_P(ExplorerCommandState, IsTheClassicDecisionOnTheDeliveredItemsWithOneLooku
   EXPECT_EQ(state, c.state);
   EXPECT_EQ(fake.agent.lookups.size(), c.lookups);
   EXPECT_LE(fake.environment.expansions, 49);
-  // The lookup and the drive letter's question only: nothing else is asked and nothing handed over.
-  EXPECT_THAT(fake.journal, Each(AnyOf(std::string("find"), std::string("send 1005"))));
+  // The agent's program, its lookup and the drive letter's question only: nothing else is asked and
+  // nothing handed over.
+  EXPECT_THAT(fake.journal, Each(AnyOf(std::string("module path"), std::string("find"), std::string("send 1005"))));
   ExpectReadAsOffered(items, offer);
 }
 
@@ -82,8 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
             StateCase{"AnyItemOnTheVaultDrive", u'X', {u"D:\\a.txt", u"X:\\b.txt", u"E:\\c.txt"}, kEcsHidden, 1},
             StateCase{"AnyProtectedItem", u'X', {u"D:\\Windows", u"E:\\a.txt"}, kEcsHidden, 1},
             StateCase{"NoAgentRunning", std::nullopt, {u"X:\\a.txt", u"E:\\b.txt"}, kEcsEnabled, 1},
-            StateCase{"ItemsWithoutPathDoNotDecide", u'X', {std::nullopt, u"E:\\a.txt"}, kEcsEnabled, 1},
-            StateCase{"LeftOutPathDoesNotDecide", u'X', {u"E:\\a.txt", kTooLong}, kEcsEnabled, 1},
+            StateCase{"AnItemWithoutPathHidesItAndAsksNoAgent", u'X', {std::nullopt, u"E:\\a.txt"}, kEcsHidden, 0},
+            StateCase{"APathTooLongToMoveHidesIt", u'X', {u"E:\\a.txt", kTooLong}, kEcsHidden, 0},
+            StateCase{"AWildcardHidesIt", u'X', {u"E:\\a.txt", u"E:\\data\\?.doc"}, kEcsHidden, 0},
             StateCase{"NoItemCanBeDeliveredAndTheAgentIsNotAsked", u'X', {std::nullopt, kTooLong}, kEcsHidden, 0},
             StateCase{"EmptyArray", u'X', {}, kEcsHidden, 0}),
         ::testing::ValuesIn(kOffers)),
@@ -128,7 +130,8 @@ TEST_P(ExplorerCommandInvoke, HandsTheDeliveredItemsOverAsTheClassicCommandDoes)
   // Nothing moves in the command's own process: a direct move is the mover's.
   EXPECT_THAT(fake.mover.operations, IsEmpty());
   if (c.way == Way::kNothing) {
-    EXPECT_THAT(fake.journal, IsEmpty());
+    EXPECT_THAT(fake.starter.starts, IsEmpty());
+    EXPECT_THAT(fake.tempFiles.files, IsEmpty());
     return;
   }
   ASSERT_EQ(fake.tempFiles.files.size(), 1u);
@@ -145,8 +148,9 @@ INSTANTIATE_TEST_SUITE_P(
     Agents, ExplorerCommandInvoke,
     ::testing::Combine(
         ::testing::Values(
-            InvokeCase{"ReadyAgentGetsTheMover", 1, {u"D:\\a.txt", std::nullopt, u"E:\\b"}, kOk, Way::kMover},
-            InvokeCase{"AgentNotReadyIsStartedWithTheList", 0, {u"D:\\a.txt", kTooLong, u"E:\\b"}, kOk, Way::kLaunch},
+            InvokeCase{"ReadyAgentGetsTheMover", 1, {u"D:\\a.txt", u"E:\\b"}, kOk, Way::kMover},
+            InvokeCase{"AgentNotReadyIsStartedWithTheList", 0, {u"D:\\a.txt", u"E:\\b"}, kOk, Way::kLaunch},
+            InvokeCase{"WhatTheMenuHidesIsRefused", 1, {u"D:\\a.txt", u"X:\\b"}, kInvalidArg, Way::kNothing},
             InvokeCase{"NoAgentIsStartedWithTheList", std::nullopt, {u"D:\\a.txt", u"E:\\b"}, kOk, Way::kLaunch},
             InvokeCase{"NothingDeliverableIsRefused", 1, {std::nullopt, kTooLong}, kInvalidArg, Way::kNothing},
             InvokeCase{"EmptyArrayIsRefused", 1, {}, kInvalidArg, Way::kNothing}),

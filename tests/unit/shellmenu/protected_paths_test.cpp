@@ -36,7 +36,23 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"ProgramFilesFoldsAsciiCase", u"D:\\PROGRAM FILES", 1},
                       PathCase{"BelowProgramFiles", u"D:\\Program Files\\App", 0},
                       PathCase{"CommonFilesAtAnyDepth", u"D:\\Program Files\\Common Files\\x.dll", 1},
-                      PathCase{"TrailingBackslashIsNotTrimmed", u"D:\\Program Files\\", 0},
+                      PathCase{"TrailingBackslashIsTrimmed", u"D:\\Program Files\\", 1},
+                      PathCase{"TrailingDotsAndBlanksAreTrimmed", u"D:\\Program Files. .", 1},
+                      PathCase{"DriveRootKeepsItsBackslash", u"E:\\.", 1},
+                      PathCase{"ShortNameOfProgramFiles", u"D:\\PROGRA~1", 1},
+                      PathCase{"ShortNamesOfCommonFiles", u"D:\\PROGRA~1\\COMMON~1", 1},
+                      PathCase{"ForwardSlashes", u"D:/Program Files/", 1},
+                      PathCase{"LongPathPrefix", u"\\\\?\\D:\\Program Files", 1},
+                      PathCase{"DevicePrefix", u"\\\\.\\D:\\Windows\\notepad.exe", 1},
+                      PathCase{"AdministrativeShareOfLocalhost", u"\\\\?\\UNC\\localhost\\D$\\Program Files", 1},
+                      PathCase{"AdministrativeShareOfTheLoopback", u"\\\\127.0.0.1\\d$\\Windows\\System32", 1},
+                      PathCase{"AdministrativeShareOfThisComputer", u"\\\\ann-pc\\D$\\Users\\ann", 1},
+                      PathCase{"AdministrativeShareOfAnotherComputer", u"\\\\fileserver\\D$\\Program Files", 0},
+                      PathCase{"OrdinaryShareOfThisComputer", u"\\\\localhost\\share\\Program Files", 0},
+                      PathCase{"DocumentsWhereOneDriveKeepsThem", u"D:\\Users\\ann\\OneDrive\\Documents", 1},
+                      PathCase{"InsideRedirectedDocuments", u"D:\\Users\\ann\\OneDrive\\Documents\\a.txt", 0},
+                      PathCase{"DownloadsKnownFolder", u"d:\\users\\ann\\downloads", 1},
+                      PathCase{"LocalAppDataKnownFolder", u"D:\\Users\\ann\\AppData\\Local", 1},
                       PathCase{"ProgramFilesX86Itself", u"d:\\program files (X86)", 1},
                       PathCase{"BelowProgramFilesX86", u"D:\\Program Files (x86)\\App", 0},
                       PathCase{"CommonFilesX86AtAnyDepth", u"D:\\Program Files (x86)\\Common Files\\y\\z.dll", 1},
@@ -66,11 +82,12 @@ TEST(ProtectedPath, NonAsciiLettersMatchWithoutRegardToCase) {
   EXPECT_EQ(IsProtectedPath(env, u"D:\\Users\\Emile"), 0);  // an accent is no letter case
 }
 
-TEST(ProtectedPathTable, HasFortyNineRowsWithContainsOnlyForCommonFilesAndSystemRoot) {
-  ASSERT_EQ(g_protectedPaths.size(), 49u);
+TEST(ProtectedPathTable, HasFiftyNineRowsWithContainsOnlyForCommonFilesAndSystemRoot) {
+  ASSERT_EQ(g_protectedPaths.size(), 59u);
   for (std::size_t i = 0; i < g_protectedPaths.size(); ++i) {
     const bool contains = i == 2 || i == 7 || i == 47 || i == 48;
     EXPECT_EQ(g_protectedPaths[i].nMatch, contains ? PATH_MATCH_CONTAINS : PATH_MATCH_EQUAL) << "row " << i + 1;
+    EXPECT_EQ(g_protectedPaths[i].folder != KnownFolder::kNone, i >= 49) << "row " << i + 1;
   }
   for (char16_t letter = u'A'; letter <= u'Z'; ++letter) {
     const std::u16string root{letter, u':', u'\\'};

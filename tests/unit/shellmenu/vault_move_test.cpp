@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "shellmenu/destination_names.h"
 #include "tests/fakes/case_name.h"
 #include "tests/fakes/fake_handler_platform.h"
 
@@ -14,6 +15,7 @@ namespace torvo {
 namespace {
 
 using fakes::FakeHandlerPlatform;
+using fakes::ReadDoubleZeroList;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -24,7 +26,7 @@ const std::u16string kProgressTitle =
 class VaultMove : public ::testing::Test {
  protected:
   VaultMove() { fake.agent.RunAgent(kAgentWindow, 1, u'X'); }
-  HResult Move() { return MoveIntoVault(state, fake.agent, fake.mover, fake.texts); }
+  HResult Move() { return MoveIntoVault(state, fake.platform); }
 
   FakeHandlerPlatform fake;
   HandlerState state{{u"D:\\a.txt", u"E:\\b"}};
@@ -37,19 +39,20 @@ TEST_F(VaultMove, MovesTheWholeSelectionIntoTheVaultRootUnderTheProgressTitle) {
   EXPECT_EQ(op.hwnd, 0u);
   EXPECT_EQ(op.wFunc, 1u);  // FO_MOVE
   EXPECT_THAT(op.from, ElementsAre(u"D:\\a.txt", u"E:\\b"));
-  EXPECT_THAT(op.toUnits, ElementsAre(u'X', u':', u'\\', 0, 0));
-  EXPECT_EQ(op.fFlags, 0x0300);  // simple progress, no confirmation of new folders, nothing else
+  EXPECT_EQ(ReadDoubleZeroList(op.toUnits.data()), (std::vector<std::u16string>{u"X:\\a.txt", u"X:\\b"}));
+  EXPECT_EQ(op.fFlags, 0x0301);  // one destination each, simple progress, no confirmation of new folders
   EXPECT_FALSE(op.fAnyOperationsAborted);
   EXPECT_EQ(op.hNameMappings, nullptr);
   EXPECT_EQ(op.title, kProgressTitle);
-  EXPECT_THAT(fake.mover.existenceTests, ElementsAre(u"X:\\"));
+  EXPECT_THAT(fake.mover.existenceTests, ElementsAre(u"X:\\", u"X:\\a.txt", u"X:\\b"));
 }
 
 TEST_F(VaultMove, LooksTheAgentUpItselfAndAsksOnlyForTheLetter) {
   Move();
   EXPECT_EQ(fake.agent.lookups.size(), 1u);
   EXPECT_THAT(fake.agent.QueryIds(), ElementsAre(1005u));
-  EXPECT_THAT(fake.journal, ElementsAre("find", "send 1005", "exists", "file operation on its own thread"));
+  EXPECT_THAT(fake.journal, ElementsAre("module path", "find", "send 1005", "exists", "exists", "exists",
+                                        "file operation on its own thread"));
 }
 
 struct MissingRootCase {
@@ -64,7 +67,7 @@ class VaultRootMissing : public ::testing::TestWithParam<MissingRootCase> {};
 TEST_P(VaultRootMissing, FailsWithoutMovingAnything) {
   FakeHandlerPlatform fake;
   if (GetParam().agentRunning) fake.agent.RunAgent(kAgentWindow, 1, GetParam().letterAnswer);
-  EXPECT_EQ(MoveIntoVault(HandlerState{{u"D:\\a.txt"}}, fake.agent, fake.mover, fake.texts), kFail);
+  EXPECT_EQ(MoveIntoVault(HandlerState{{u"D:\\a.txt"}}, fake.platform), kFail);
   EXPECT_THAT(fake.mover.existenceTests, ElementsAre(GetParam().testedRoot));
   EXPECT_THAT(fake.mover.operations, IsEmpty());
   EXPECT_THAT(fake.starter.starts, IsEmpty());
@@ -80,7 +83,7 @@ TEST_F(VaultMove, LowerCaseLetterGivesALowerCaseRootThatTheExistenceTestDecides)
   fake.agent.answers[1005] = u'x';
   EXPECT_EQ(Move(), kOk);
   ASSERT_EQ(fake.mover.operations.size(), 1u);
-  EXPECT_THAT(fake.mover.operations[0].toUnits, ElementsAre(u'x', u':', u'\\', 0, 0));
+  EXPECT_EQ(fake.mover.operations[0].toUnits[0], u'x');
 }
 
 TEST_F(VaultMove, EmptySelectionStillAsksForTheMove) {
@@ -104,15 +107,16 @@ TEST_F(VaultMove, MissingProgressTitleIsEmptyNotNull) {
   EXPECT_EQ(fake.mover.operations[0].title, u"");
 }
 
-TEST_F(VaultMove, RunsOnItsOwnThreadOrHereWhenNoneCanStart) {
+// A host that offers no hold on its process may end at once: the move goes to torvo-move.exe.
+TEST_F(VaultMove, RunsOnAThreadThatHoldsTheHostOrInTheMover) {
   EXPECT_EQ(Move(), kOk);
-  fake.mover.threadStartFails = true;
+  fake.mover.noHostHold = true;
   EXPECT_EQ(Move(), kOk);
-  ASSERT_EQ(fake.mover.operations.size(), 2u);
+  ASSERT_EQ(fake.mover.operations.size(), 1u);
   EXPECT_TRUE(fake.mover.operations[0].onOwnThread);
-  EXPECT_FALSE(fake.mover.operations[1].onOwnThread);
-  EXPECT_EQ(fake.mover.operations[1].from, fake.mover.operations[0].from);
-  EXPECT_EQ(fake.mover.operations[1].title, kProgressTitle);
+  ASSERT_EQ(fake.starter.starts.size(), 1u);
+  EXPECT_EQ(fake.starter.starts[0].file, u"D:\\Apps\\Vault\\torvo-move.exe");
+  EXPECT_EQ(fake.starter.starts[0].parameters, u"X:\\ \"C:\\Users\\ann\\AppData\\Local\\Temp\\m2m1A2B.tmp\"");
 }
 
 TEST_F(VaultMove, MemoryRunningOutGivesOutOfMemory) {
@@ -125,6 +129,45 @@ TEST_F(VaultMove, EntryThatCannotBePassedWholeMovesNothing) {
   EXPECT_EQ(Move(), kInvalidArg);
   EXPECT_THAT(fake.mover.operations, IsEmpty());
 }
+
+struct NamingCase {
+  const char* name;
+  std::vector<std::u16string> sources;
+  std::vector<std::u16string> inTheVault;    // what the root holds before the move
+  std::vector<std::u16string> destinations;  // none: the move is refused
+};
+
+class DestinationNaming : public ::testing::TestWithParam<NamingCase> {};
+
+TEST_P(DestinationNaming, NeverNamesWhatTheVaultOrTheSameMoveHolds) {
+  FakeHandlerPlatform fake;
+  fake.mover.existing.insert(fake.mover.existing.end(), GetParam().inTheVault.begin(), GetParam().inTheVault.end());
+  const auto destinations = DestinationPaths(GetParam().sources, BuildVaultRoot(u'X'), fake.mover, fake.environment);
+  EXPECT_EQ(destinations.value_or(std::vector<std::u16string>{}), GetParam().destinations);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DestinationNaming,
+    ::testing::Values(NamingCase{"OwnNamesWhenFree", {u"D:\\a.txt", u"E:\\b"}, {}, {u"X:\\a.txt", u"X:\\b"}},
+                      NamingCase{
+                          "ANameTheVaultHolds", {u"D:\\report.doc"}, {u"X:\\report.doc"}, {u"X:\\report (2).doc"}},
+                      NamingCase{"TwoOfOneNameFromTwoFolders",
+                                 {u"D:\\1\\report.doc", u"D:\\2\\REPORT.DOC"},
+                                 {},
+                                 {u"X:\\report.doc", u"X:\\REPORT (2).DOC"}},
+                      NamingCase{"NumbersGoOnPastTakenOnes",
+                                 {u"D:\\r.doc", u"E:\\r.doc"},
+                                 {u"X:\\r.doc", u"X:\\r (2).doc"},
+                                 {u"X:\\r (3).doc", u"X:\\r (4).doc"}},
+                      NamingCase{"FoldersDotFilesAndDoubleExtensions",
+                                 {u"D:\\photos", u"D:\\.profile", u"D:\\a.tar.gz"},
+                                 {u"X:\\photos", u"X:\\.profile", u"X:\\a.tar.gz"},
+                                 {u"X:\\photos (2)", u"X:\\.profile (2)", u"X:\\a.tar (2).gz"}},
+                      NamingCase{"NoRoomForTheNumberRefusesTheMove",
+                                 {u"D:\\" + std::u16string(254, u'n')},
+                                 {u"X:\\" + std::u16string(254, u'n')},
+                                 {}}),
+    fakes::CaseName());
 
 TEST(SourceList, TwoEntriesTakeTwiceTwoHundredSixtyOneUnitsAndTwoZeros) {
   const auto list = BuildSourceList({u"D:\\a.txt", u"E:\\b"});

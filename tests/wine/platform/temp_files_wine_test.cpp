@@ -1,5 +1,5 @@
-// The temporary folder, the "m2m" file the platform names and creates, and the move list file
-// written into it through the real file calls.
+// The temporary folder, the "m2m" name the platform forms, the file created only where nothing is,
+// and the move list file written into it through the real file calls.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -52,27 +52,20 @@ TEST(TempFilesUnderWine, TempFolderIsTheUsersTemp) {
   EXPECT_GT(files.TempFolder(2, folder), 2u) << "too small a buffer reports the size needed";
 }
 
-TEST(TempFilesUnderWine, UniqueNameIsCreatedEmptyWithThePrefix) {
+TEST(TempFilesUnderWine, ANameIsFormedFromTheNumberWithoutCreatingAFile) {
   win32::Win32TempFiles files;
-  char16_t folder[512] = {};
-  files.TempFolder(512, folder);
   char16_t name[512] = {};
-  ASSERT_NE(files.CreateUniqueFile(folder, u"m2m", 0, name), 0u);
-  const RemovedAtEnd cleanup{win32::AsWide(name)};
-  const std::wstring file = FileName(cleanup.path);
-  EXPECT_EQ(file.substr(0, 3), L"m2m");
-  EXPECT_EQ(file.substr(file.size() - 4), L".tmp");
-  EXPECT_TRUE(wine::PathExists(cleanup.path));
-  EXPECT_EQ(ReadAll(cleanup.path), "");
-  EXPECT_EQ(files.CreateUniqueFile(u"C:\\no such folder\\", u"m2m", 0, name), 0u);
+  ASSERT_EQ(files.TempFileName(u"C:\\no such folder\\", u"m2m", 0x1A2B, name), 0x1A2Bu);
+  EXPECT_EQ(std::wstring(win32::AsWide(name)), L"C:\\no such folder\\m2m1A2B.tmp");
+  EXPECT_NE(files.NameNumber(), files.NameNumber());
 }
 
-TEST(TempFilesUnderWine, FileIsWrittenAndHeldWithoutSharing) {
+TEST(TempFilesUnderWine, ANewFileIsWrittenAndHeldWithoutSharingButNeverOneThatIsThere) {
   wine::ScratchFolder scratch(L"torvo-temp-files");
   const std::wstring path = scratch.Path() + L"\\list.tmp";
   win32::Win32TempFiles files;
   {
-    const auto file = files.CreateForWriting(win32::AsUtf16(path.c_str()));
+    const auto file = files.CreateNew(win32::AsUtf16(path.c_str()));
     ASSERT_TRUE(file);
     EXPECT_TRUE(file->Write("ab", 2));
     EXPECT_TRUE(file->Write("cde", 3));
@@ -82,7 +75,9 @@ TEST(TempFilesUnderWine, FileIsWrittenAndHeldWithoutSharing) {
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   }
   EXPECT_EQ(ReadAll(path), "abcde");
-  EXPECT_EQ(files.CreateForWriting(u"C:\\no such folder\\list.tmp"), nullptr);
+  EXPECT_EQ(files.CreateNew(win32::AsUtf16(path.c_str())), nullptr);
+  EXPECT_EQ(ReadAll(path), "abcde");
+  EXPECT_EQ(files.CreateNew(u"C:\\no such folder\\list.tmp"), nullptr);
 }
 
 TEST(MoveListFileUnderWine, RecordsLandInAnM2mFileOfTheTempFolder) {

@@ -12,6 +12,7 @@
 #include "shellmenu/dispatch.h"
 #include "shellmenu/vault_move.h"
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/host_process.h"
 #include "tests/wine/support/move_tracker.h"
 #include "tests/wine/support/shell_items.h"
 
@@ -84,6 +85,7 @@ class VaultMoveUnderWine : public ::testing::Test {
   }
 
   wine::ComApartment apartment;
+  wine::HostProcessReference host;  // the direct move runs on a thread that holds it
   wine::ScratchFolder folder{L"torvo-vault-move"};
   std::vector<std::wstring> items;
   HandlerState state;
@@ -120,14 +122,14 @@ TEST_F(VaultMoveUnderWine, FileOperationMovesFilesAndAFolderIntoTheRoot) {
 TEST_F(VaultMoveUnderWine, DirectMoveAsksTheAgentForTheDrive) {
   wine::AgentProcess vault(L"/drive:V");
   ASSERT_NE(vault.Window(), nullptr);
-  EXPECT_EQ(MoveIntoVault(state, real.agent, mover, real.texts), kOk);
+  EXPECT_EQ(MoveIntoVault(state, platform), kOk);
   ExpectMovedIntoVault();
 }
 
 TEST_F(VaultMoveUnderWine, LowerCaseLetterNamesTheSameDrive) {
   wine::AgentProcess vault(L"/drive:v");
   ASSERT_NE(vault.Window(), nullptr);
-  EXPECT_EQ(MoveIntoVault(state, real.agent, mover, real.texts), kOk);
+  EXPECT_EQ(MoveIntoVault(state, platform), kOk);
   ExpectMovedIntoVault();
 }
 
@@ -135,12 +137,12 @@ TEST_F(VaultMoveUnderWine, MissingVaultDriveFailsAndMovesNothing) {
   const std::wstring letter(1, MissingDriveLetter());
   wine::AgentProcess vault(L"/drive:" + letter);
   ASSERT_NE(vault.Window(), nullptr);
-  EXPECT_EQ(MoveIntoVault(state, real.agent, mover, real.texts), kFail);
+  EXPECT_EQ(MoveIntoVault(state, platform), kFail);
   ExpectNothingMoved();
 }
 
 TEST_F(VaultMoveUnderWine, NoAgentFailsAndMovesNothing) {
-  EXPECT_EQ(MoveIntoVault(state, real.agent, mover, real.texts), kFail);
+  EXPECT_EQ(MoveIntoVault(state, platform), kFail);
   ExpectNothingMoved();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// An object that answers IUnknown only and counts its references, for tests that watch how many
-// the server holds of an object they hand it.
+// An object that answers IUnknown only and counts its references, on any thread, for tests that
+// watch how many the server holds of an object they hand it.
+#include <windows.h>
 #include <unknwn.h>
 
 namespace torvo::wine {
@@ -13,10 +14,13 @@ class CountedUnknown : public IUnknown {
     AddRef();
     return S_OK;
   }
-  STDMETHOD_(ULONG, AddRef)() override { return ++count; }
-  STDMETHOD_(ULONG, Release)() override { return --count; }
+  STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(::InterlockedIncrement(Counter())); }
+  STDMETHOD_(ULONG, Release)() override { return static_cast<ULONG>(::InterlockedDecrement(Counter())); }
 
   ULONG count = 0;
+
+ private:
+  volatile LONG* Counter() { return reinterpret_cast<volatile LONG*>(&count); }
 };
 
 }  // namespace torvo::wine

@@ -532,19 +532,24 @@ TEST_F(Doctor, JudgesEachPathAsTheHandlerWould) {
   AgentProcess agent(L"/drive:V");
   ASSERT_NE(agent.Window(), nullptr);
   const std::wstring tooLong = L"C:\\" + std::wstring(300, L'x');
-  const DoctorRun run =
-      RunDoctor(L"C:\\windows\\system32\\kernel32.dll V:\\report.doc \"C:\\Program Files (x86)\" " + tooLong);
+  wchar_t shortName[MAX_PATH] = {};
+  ASSERT_NE(::GetShortPathNameW(L"C:\\Program Files", shortName, MAX_PATH), 0u);
+  const DoctorRun run = RunDoctor(L"C:\\windows\\system32\\kernel32.dll V:\\report.doc \"C:\\Program Files (x86)\" " +
+                                  tooLong + L" " + shortName);
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   for (const std::wstring& line :
-       {std::wstring(L"note    path: C:\\windows\\system32\\kernel32.dll: not offered: a protected place (row 8 of 49: "
+       {std::wstring(L"note    path: C:\\windows\\system32\\kernel32.dll: not offered: a protected place (row 8 of 59: "
                      L"the path contains \"%SYSTEMROOT%\""),
         std::wstring(
-            L"note    path: C:\\Program Files (x86): not offered: a protected place (row 47 of 49: the path is "
+            L"note    path: C:\\Program Files (x86): not offered: a protected place (row 47 of 59: the path is "
             L"\"%ProgramFiles(x86)%\", here C:\\Program Files (x86))\n"),
+        L"note    path: " + std::wstring(shortName) +
+            L": not offered: a protected place (row 2 of 59: the path is \"%ProgramFiles%\", here C:\\Program Files, "
+            L"read as C:\\Program Files)\n",
         std::wstring(L"note    path: V:\\report.doc: not offered: it lies on the vault drive V:\\"),
         std::wstring(L"note    explorer command: C:\\windows\\system32\\kernel32.dll: hidden, as the classic item is "
                      L"left out (see the path's line above)\n"),
-        L"note    path: " + tooLong + L": not offered: the path is 260 UTF-16 units or longer"}) {
+        L"note    path: " + tooLong + L": not offered: the move cannot take it as it stands"}) {
     EXPECT_TRUE(run.Has(line)) << ::testing::PrintToString(line) << "\n" << ::testing::PrintToString(run.output);
   }
 }

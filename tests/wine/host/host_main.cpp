@@ -2,9 +2,11 @@
 // that the shell would build for the given items with the registered handler, can open it for a
 // picture (a PNG of the open menu's window) and can choose the handler's item.
 //
-//   torvo_host.exe [/invoke] [/picture:PNG] [/class:KIND] PATH...   KIND: * (default), Directory or lnkfile
+//   torvo_host.exe [/invoke [/end]] [/picture:PNG] [/class:KIND] PATH...   KIND: * (default), Directory or lnkfile
 //   torvo_host.exe /command PATH...
 //
+// /end stands in for another program's Open dialog: it offers the handler no reference on its
+// process, as Explorer does, and ends right after InvokeCommand.
 // /command stands in for Windows 11's host of the Explorer command, COM's surrogate: it creates
 // the command from TorvoShellMenu.dll beside it, invokes it on the items and ends at once, as the
 // surrogate may once the shell lets go of the command; exit code 0 when Invoke answered S_OK.
@@ -68,6 +70,8 @@ int wmain() {
       explorerCommand = true;
     else if (argument == L"/invoke")
       request.invoke = true;
+    else if (argument == L"/end")
+      request.endAfterInvoke = true;
     else if (argument.rfind(L"/class:", 0) == 0)
       request.classKey = argument.substr(7);
     else if (argument.rfind(L"/picture:", 0) == 0)
@@ -77,10 +81,11 @@ int wmain() {
   }
   ::LocalFree(argv);
   if (request.items.empty()) {
-    Print(L"usage: torvo_host.exe [/invoke] [/picture:PNG] [/class:KIND] PATH... | /command PATH...\n");
+    Print(L"usage: torvo_host.exe [/invoke [/end]] [/picture:PNG] [/class:KIND] PATH... | /command PATH...\n");
     return 2;
   }
   if (explorerCommand) InvokeExplorerCommandAndEnd(request.items);
+  request.explorer = !request.endAfterInvoke;  // a host that ends at once offers no hold on itself
 
   ComApartment apartment;
   for (const HandlerRegistration& h : FindContextMenuHandlers(request.classKey)) {

@@ -55,8 +55,10 @@ TEST(TempFilesUnderWine, TempFolderIsTheUsersTemp) {
 TEST(TempFilesUnderWine, ANameIsFormedFromTheNumberWithoutCreatingAFile) {
   win32::Win32TempFiles files;
   char16_t name[512] = {};
-  ASSERT_EQ(files.TempFileName(u"C:\\no such folder\\", u"m2m", 0x1A2B, name), 0x1A2Bu);
-  EXPECT_EQ(std::wstring(win32::AsWide(name)), L"C:\\no such folder\\m2m1A2B.tmp");
+  const std::wstring folder = WinesTempFolder();
+  ASSERT_EQ(files.TempFileName(win32::AsUtf16(folder.c_str()), u"m2m", 0x1A2B, name), 0x1A2Bu);
+  EXPECT_EQ(::lstrcmpiW(win32::AsWide(name), (folder + L"m2m1A2B.tmp").c_str()), 0);  // Wine's hex is lower-case
+  EXPECT_FALSE(wine::PathExists(win32::AsWide(name)));
   EXPECT_NE(files.NameNumber(), files.NameNumber());
 }
 

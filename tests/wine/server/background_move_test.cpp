@@ -11,6 +11,7 @@
 
 #include "platform/win32/com_ptr.h"
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/host_process.h"
 #include "tests/wine/support/large_file.h"
 #include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
@@ -57,11 +58,13 @@ class BackgroundMove : public ::testing::Test {
   const std::wstring target = std::wstring(kTmpfsVaultRoot) + L"large.bin";
 };
 
-TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllStaysUntilTheMoveHasEnded) {
+// Explorer hands its handlers a reference on its process; the move holds it while it runs.
+TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllAndTheHostStayUntilTheMoveHasEnded) {
   const std::wstring source = folder.Path() + L"\\large.bin";
   ASSERT_TRUE(CreateLargeFile(source, kLargeFileBytes));
   AgentProcess agent(L"/ready:1 /drive:S");
   ASSERT_NE(agent.Window(), nullptr);
+  const HostProcessReference explorer;
 
   win32::ComPtr<IContextMenu> menu = HandlerFor(source);
   ASSERT_TRUE(menu);
@@ -72,6 +75,7 @@ TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllStaysUntilTheMoveHasEn
   // A move across file systems copies, then deletes the source: it is still there while the move
   // runs. How long InvokeCommand holds the thread is background_move_bench's to measure.
   EXPECT_TRUE(PathExists(source)) << "InvokeCommand waited for the move";
+  EXPECT_EQ(explorer.Holders(), 1u) << "the move does not hold the host";
 
   // The shell lets go of the handler and asks COM to unload what it can, while the move runs.
   menu.Reset();
@@ -84,6 +88,20 @@ TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllStaysUntilTheMoveHasEn
   EXPECT_TRUE(WaitUntil([dll] { return CanUnloadNowOf(dll) == S_OK; }, 120000)) << "the move did not end";
   EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));
   EXPECT_FALSE(PathExists(source));
+  EXPECT_EQ(explorer.Holders(), 0u);
+}
+
+// Another program's Open dialog offers no hold on its process and may end right after
+// InvokeCommand: the classic item's move then runs in torvo-move.exe.
+TEST_F(BackgroundMove, TheClassicMoveOutlivesAHostThatOffersNoHoldAndEndsAtOnce) {
+  const std::wstring source = folder.Path() + L"\\large.bin";
+  ASSERT_TRUE(CreateLargeFile(source, kLargeFileBytes));
+  AgentProcess agent(L"/ready:1 /drive:S");
+  ASSERT_NE(agent.Window(), nullptr);
+
+  EXPECT_EQ(RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" /invoke /end \"" + source + L"\""), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(source); }, 60000)) << "the move did not end";
+  EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));
 }
 
 // Windows 11 runs the Explorer command in COM's surrogate, which may end as soon as the shell lets

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/counted_unknown.h"
 #include "tests/wine/support/data_object_item_array.h"
+#include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 
@@ -163,8 +165,44 @@ TEST_F(ExplorerCommand, KeepsTheSiteTheShellSetsUntilReplacedOrReleased) {
 struct StateRow {
   const char* name;
   const wchar_t* agent;             // the stand-in agent's switches; null: no agent runs
-  std::vector<std::wstring> items;  // files made in the scratch folder, or full paths (%VARIABLES% expanded)
+  std::vector<std::wstring> items;  // files (folders: ending in \\) made in the scratch folder, or full paths
+                                    // (%VARIABLES% expanded)
   EXPCMDSTATE state;
+  const wchar_t* documentsIn = nullptr;  // the user's Documents redirected to this scratch subfolder
+};
+
+std::wstring ShortName(const wchar_t* path) {
+  wchar_t name[MAX_PATH] = {};
+  ::GetShortPathNameW(path, name, MAX_PATH);
+  return name;
+}
+
+// The user's Documents folder where the row wants it (as OneDrive or a policy puts it), for the
+// test's length.
+class RedirectedDocuments {
+ public:
+  explicit RedirectedDocuments(const std::wstring& folder) {
+    had_ = ReadRegString(HKEY_CURRENT_USER, kKey, kValue, before_);
+    Set(folder);
+  }
+  RedirectedDocuments(const RedirectedDocuments&) = delete;
+  RedirectedDocuments& operator=(const RedirectedDocuments&) = delete;
+  ~RedirectedDocuments() {
+    if (had_)
+      Set(before_);
+    else
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
+  }
+
+ private:
+  static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  static constexpr wchar_t kValue[] = L"Personal";
+  static void Set(const std::wstring& folder) {
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_EXPAND_SZ, folder.c_str(),
+                      static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+  }
+  bool had_ = false;
+  std::wstring before_;
 };
 
 void PrintTo(const StateRow& row, std::ostream* out) { *out << row.name; }
@@ -187,7 +225,12 @@ class ExplorerCommandState : public ExplorerCommand, public ::testing::WithParam
       wchar_t expanded[MAX_PATH] = {};
       ::ExpandEnvironmentStringsW(item.c_str(), expanded, MAX_PATH);
       const std::wstring name = expanded;
-      paths.push_back(name.find(L':') != std::wstring::npos ? name : folder.AddFile(name));
+      if (name.find(L':') != std::wstring::npos) {
+        paths.push_back(name);
+      } else {  // a name that ends in a backslash is a folder
+        paths.push_back(name.back() == L'\\' ? folder.AddFolder(name.substr(0, name.size() - 1))
+                                             : folder.AddFile(name));
+      }
     }
     return paths;
   }
@@ -215,6 +258,8 @@ TEST_P(ExplorerCommandState, IsTheClassicMenusDecision) {
     agent = std::make_unique<AgentProcess>(row.agent);
     ASSERT_NE(agent->Window(), nullptr);
   }
+  std::optional<RedirectedDocuments> documents;
+  if (row.documentsIn != nullptr) documents.emplace(folder.AddFolder(row.documentsIn));
   const std::vector<std::wstring> paths = Paths(row.items);
   const ComPtr<IShellItemArray> items = ShellItemArrayFor(paths);
   ASSERT_TRUE(items);
@@ -242,7 +287,11 @@ INSTANTIATE_TEST_SUITE_P(
         StateRow{"OneProtectedAmongSeveral",
                  L"/ready:0 /drive:V",
                  {L"%USERPROFILE%\\Temp", L"%USERPROFILE%\\Desktop"},
-                 ECS_HIDDEN}),
+                 ECS_HIDDEN},
+        StateRow{"ProgramFilesByItsShortName", nullptr, {ShortName(L"C:\\Program Files")}, ECS_HIDDEN},
+        StateRow{"TheUsersDocumentsItself", nullptr, {L"%USERPROFILE%\\Documents"}, ECS_HIDDEN},
+        StateRow{"DocumentsWhereTheyAreRedirected", nullptr, {L"OneDrive\\"}, ECS_HIDDEN, L"OneDrive"},
+        StateRow{"AFileInRedirectedDocuments", nullptr, {L"OneDrive\\a.txt"}, ECS_ENABLED, L"OneDrive"}),
     fakes::CaseName());
 
 // ---- the command ----

@@ -1,6 +1,11 @@
 #include "tests/wine/support/shell_host.h"
 
+#include <optional>
+
 #include "platform/win32/unique_handle.h"
+#include "tests/fakes/drop_block.h"
+#include "tests/wine/support/host_process.h"
+#include "tests/wine/support/memory_data_object.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 
@@ -119,6 +124,13 @@ HMENU CreateHostMenu() {
   return menu;
 }
 
+// The drop-file list of the items, as a data object of the host's own.
+std::vector<std::uint8_t> DropListOf(const std::vector<std::wstring>& items) {
+  std::vector<std::u16string> paths;
+  for (const std::wstring& item : items) paths.emplace_back(item.begin(), item.end());
+  return fakes::WideDropBlock(paths);
+}
+
 }  // namespace
 
 std::vector<HandlerRegistration> FindContextMenuHandlers(const std::wstring& classKey) {
@@ -167,6 +179,9 @@ HostRun RunContextMenu(const HostRequest& request) {
   if (handler.clsid.empty() || FAILED(::CLSIDFromString(handler.clsid.c_str(), &clsid))) return run;
 
   win32::UniqueLibrary perUserServer;
+  std::optional<HostProcessReference> hostProcess;
+  if (request.explorer) hostProcess.emplace();
+  MemoryDataObject ownList(DropListOf(request.items), TYMED_HGLOBAL);
   {
     win32::ComPtr<IShellExtInit> init;
     run.createResult =
@@ -175,8 +190,8 @@ HostRun RunContextMenu(const HostRequest& request) {
     run.handlerCreated = SUCCEEDED(run.createResult);
     if (!run.handlerCreated) return run;
 
-    auto dataObject = ShellDataObjectFor(request.items);
-    run.initializeResult = init->Initialize(nullptr, dataObject.Get(), nullptr);
+    auto dataObject = request.dropList ? win32::ComPtr<IDataObject>() : ShellDataObjectFor(request.items);
+    run.initializeResult = init->Initialize(nullptr, request.dropList ? &ownList : dataObject.Get(), nullptr);
 
     win32::ComPtr<IContextMenu> contextMenu;
     init->QueryInterface(IID_IContextMenu, contextMenu.PutVoid());
@@ -197,6 +212,7 @@ HostRun RunContextMenu(const HostRequest& request) {
         command.nShow = SW_SHOWNORMAL;
         const ULONGLONG start = ::GetTickCount64();
         run.invokeResult = contextMenu->InvokeCommand(&command);
+        if (request.endAfterInvoke) ::ExitProcess(SUCCEEDED(run.invokeResult) ? 0 : 1);
         run.invokeMilliseconds = ::GetTickCount64() - start;
         run.invoked = true;
       }

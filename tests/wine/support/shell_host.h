@@ -72,7 +72,15 @@ struct HostRequest {
   std::vector<std::wstring> items;  // the selection (one folder)
   std::wstring classKey = L"*";     // "*", "Directory" or "lnkfile"
   std::wstring handlerName = L"ZebTorvoShellExt";
-  bool invoke = false;   // choose the handler's item when it is there
+  bool invoke = false;  // choose the handler's item when it is there
+  // The items as a drop-file list of the host's own (items of several folders, names no file can
+  // have) instead of the shell's data object for one folder's items.
+  bool dropList = false;
+  // Explorer hands its handlers a reference on its process (SHSetInstanceExplorer); another
+  // program's Open dialog does not, and may end right after InvokeCommand: endAfterInvoke ends the
+  // host's process there.
+  bool explorer = true;
+  bool endAfterInvoke = false;
   std::wstring picture;  // when set, the menu is opened and its picture written there (PNG)
   UINT indexMenu = 2;
   UINT idCmdFirst = 100;

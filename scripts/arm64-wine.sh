@@ -144,7 +144,7 @@ fresh_arm64_prefix() {
 }
 
 # Everything the ARM64 tests need, or a loud failure naming what is missing: the root, binfmt, the
-# fence, and the prefix (made once, with the vault drive V:).
+# fence, and the prefix (made once, with the vault drives V: and S:).
 prepare_arm64_wine() {
   ensure_arm64_wine_root && ensure_binfmt && arm64_fence_up || return 1
   arm64_wine_env
@@ -153,6 +153,8 @@ prepare_arm64_wine() {
     fresh_arm64_prefix "$ARM64_PREFIX" && touch "$ARM64_PREFIX/.torvo-ready" || return 1
   fi
   mkdir -p "$ARM64_VAULT_HOST" && ln -sfn "$ARM64_VAULT_HOST" "$ARM64_PREFIX/dosdevices/v:"
+  # S:, the vault on another file system (a tmpfs), where a move copies: the long move's row.
+  mkdir -p "$SHM_VAULT_HOST-arm64" && ln -sfn "$SHM_VAULT_HOST-arm64" "$ARM64_PREFIX/dosdevices/s:"
   # qemu looks a path up in the private root first, so Z: (the host's /) shows the root's folders and
   # a program started from the build root would have no drive path: W: is the build root.
   ln -sfn "$BUILD_ROOT" "$ARM64_PREFIX/dosdevices/w:"

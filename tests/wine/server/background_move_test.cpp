@@ -91,19 +91,6 @@ TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllAndTheHostStayUntilThe
   EXPECT_EQ(explorer.Holders(), 0u);
 }
 
-// Another program's Open dialog offers no hold on its process and may end right after
-// InvokeCommand: the classic item's move then runs in torvo-move.exe.
-TEST_F(BackgroundMove, TheClassicMoveOutlivesAHostThatOffersNoHoldAndEndsAtOnce) {
-  const std::wstring source = folder.Path() + L"\\large.bin";
-  ASSERT_TRUE(CreateLargeFile(source, kLargeFileBytes));
-  AgentProcess agent(L"/ready:1 /drive:S");
-  ASSERT_NE(agent.Window(), nullptr);
-
-  EXPECT_EQ(RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" /invoke /end \"" + source + L"\""), 0u);
-  EXPECT_TRUE(WaitUntil([&] { return !PathExists(source); }, 60000)) << "the move did not end";
-  EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));
-}
-
 // Windows 11 runs the Explorer command in COM's surrogate, which may end as soon as the shell lets
 // go of the command; the host here ends right after Invoke.
 TEST_F(BackgroundMove, ExplorerCommandsMoveOutlivesAHostThatEndsAtOnce) {

@@ -16,6 +16,7 @@
 #include "platform/win32/unique_handle.h"
 #include "tests/fakes/case_name.h"
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/large_file.h"
 #include "tests/wine/support/menu_picture.h"
 #include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
@@ -294,6 +295,28 @@ INSTANTIATE_TEST_SUITE_P(
         MoveRow{
             "AMissingAgentProgramLeavesNoList", {{L"report.doc", "r"}}, {L"report.doc"}, {}, {}, true, nullptr, true}),
     fakes::CaseName());
+
+// Another program's Open dialog offers no hold on its process and may end right after
+// InvokeCommand: the classic item's move, 1 GiB into S: (a tmpfs: the move copies), then runs in
+// torvo-move.exe and arrives whole.
+TEST(EndToEndHost, TheClassicMoveOutlivesAHostThatOffersNoHoldAndEndsAtOnce) {
+  RemoveAllRegistrations();
+  CloseAllAgents();
+  ScratchFolder folder(L"torvo-e2e-host");
+  const std::wstring source = folder.Path() + L"\\large.bin", target = std::wstring(kTmpfsVaultRoot) + L"large.bin";
+  RemoveTree(target);
+  ASSERT_TRUE(CreateLargeFile(source, 1ull << 30));
+  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  AgentProcess agent(L"/ready:1 /drive:S");
+  ASSERT_NE(agent.Window(), nullptr);
+
+  EXPECT_EQ(RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" /invoke /end \"" + source + L"\""), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(source); }, 120000)) << "the move did not end";
+  EXPECT_TRUE(IsWholeLargeFile(target, 1ull << 30));
+  RemoveTree(target);
+  RunRegsvr32(L"/u");
+  RemoveAllRegistrations();
+}
 
 }  // namespace
 }  // namespace torvo

@@ -53,6 +53,13 @@ TEST_F(AgentLaunchUnderWine, OwnModulePathIsTheDllsFullPath) {
   EXPECT_EQ(starter.GetOwnModulePath(cut, 10), 10u);
 }
 
+// The mover is started only when it is there: the shell would show its "cannot find" message.
+TEST_F(AgentLaunchUnderWine, ExistsAnswersWhetherTheProgramsFileIsThere) {
+  win32::Win32ProgramStarter starter(dll.Get());
+  EXPECT_TRUE(starter.Exists(win32::AsUtf16((installed + wine::kAgentProgramName).c_str())));
+  EXPECT_FALSE(starter.Exists(win32::AsUtf16((installed + L"torvo-move.exe").c_str())));
+}
+
 TEST_F(AgentLaunchUnderWine, StartTakesAFilePathWithSpacesWholeAndTheParametersAsOneString) {
   const std::wstring list = root.AddFile(L"list with spaces.tmp", std::string("D\0:\0\\\0x\0\n\0", 10));
   win32::Win32ProgramStarter starter(dll.Get());

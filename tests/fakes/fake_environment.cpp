@@ -97,13 +97,10 @@ FakeEnvironment ExampleMachine() {
   env.Set(u"ALLUSERSPROFILE", u"D:\\ProgramData");
   env.Set(u"APPDATA", u"D:\\Users\\ann\\AppData\\Roaming");
   env.Set(u"COMPUTERNAME", u"ANN-PC");
-  env.knownFolders = {{KnownFolder::kDesktop, u"D:\\Users\\ann\\Desktop"},
-                      {KnownFolder::kDocuments, u"D:\\Users\\ann\\OneDrive\\Documents"},
+  env.knownFolders = {{KnownFolder::kDocuments, u"D:\\Users\\ann\\OneDrive\\Documents"},
                       {KnownFolder::kDownloads, u"D:\\Users\\ann\\Downloads"},
-                      {KnownFolder::kRoamingAppData, u"D:\\Users\\ann\\AppData\\Roaming"},
                       {KnownFolder::kLocalAppData, u"D:\\Users\\ann\\AppData\\Local"}};
-  env.longNames = {{u"D:\\PROGRA~1", u"D:\\Program Files"},
-                   {u"D:\\PROGRA~1\\COMMON~1", u"D:\\Program Files\\Common Files"}};
+  env.longNames = {{u"D:\\PROGRA~1", u"D:\\Program Files"}};
   return env;
 }
 

@@ -41,8 +41,8 @@ class FakeEnvironment : public Environment {
   std::set<std::u16string> failing_;
 };
 
-// The environment of the worked examples: a 64-bit machine with Windows on D: and the user ann, whose
-// known folders are where Windows puts them, but Documents, which OneDrive keeps.
+// The environment of the worked examples: a 64-bit machine with Windows on D: and the user ann,
+// whose Documents OneDrive keeps; PROGRA~1 is the short name of Program Files.
 FakeEnvironment ExampleMachine();
 
 }  // namespace torvo::fakes

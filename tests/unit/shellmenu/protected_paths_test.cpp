@@ -40,7 +40,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"TrailingDotsAndBlanksAreTrimmed", u"D:\\Program Files. .", 1},
                       PathCase{"DriveRootKeepsItsBackslash", u"E:\\.", 1},
                       PathCase{"ShortNameOfProgramFiles", u"D:\\PROGRA~1", 1},
-                      PathCase{"ShortNamesOfCommonFiles", u"D:\\PROGRA~1\\COMMON~1", 1},
                       PathCase{"ForwardSlashes", u"D:/Program Files/", 1},
                       PathCase{"LongPathPrefix", u"\\\\?\\D:\\Program Files", 1},
                       PathCase{"DevicePrefix", u"\\\\.\\D:\\Windows\\notepad.exe", 1},

@@ -32,15 +32,15 @@ class AgentChannelUnderWine : public ::testing::Test {
 
   win32::Win32AgentChannel channel;
   win32::Win32Environment environment;
-  const AgentLink agent{channel, environment, win32::AsUtf16(wine::AgentProgramPath().c_str())};
+  const AgentLink link{channel, environment, win32::AsUtf16(wine::AgentProgramPath().c_str())};
 };
 
 // While another module's entry point blocks the start of new threads (as a module whose thread
 // notification waits on the shell's window would), the lookup gives up after its bound, and the
 // worker that finishes late harms nothing.
 TEST_F(AgentChannelUnderWine, ALookupWhoseWorkerCannotStartAnswersNoWindowWithinTheBound) {
-  AgentProcess process;
-  ASSERT_NE(process.Window(), nullptr);
+  AgentProcess agent;
+  ASSERT_NE(agent.Window(), nullptr);
   const win32::UniqueLibrary probe(::LoadLibraryW(L"thread_start_probe.dll"));
   ASSERT_TRUE(probe);
   using HoldFn = void(__cdecl*)(HANDLE);
@@ -55,33 +55,31 @@ TEST_F(AgentChannelUnderWine, ALookupWhoseWorkerCannotStartAnswersNoWindowWithin
 
   ::SetEvent(release.Get());  // the late worker now runs to its end on its own
   EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000),
-            reinterpret_cast<WindowHandle>(process.Window()));
+            reinterpret_cast<WindowHandle>(agent.Window()));
 }
 
 TEST_F(AgentChannelUnderWine, NoAgentMeansNoWindowAndNoLetter) {
   EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000), 0u);
-  EXPECT_EQ(FindAgentWindow(agent), 0u);
-  EXPECT_EQ(QueryVaultDriveLetter(agent), 0);
+  EXPECT_EQ(FindAgentWindow(link), 0u);
+  EXPECT_EQ(QueryVaultDriveLetter(link), 0);
 }
 
-TEST_F(AgentChannelUnderWine, TheAgentsWindowIsFoundByClassFromAnotherProcessWithItsProgram) {
-  AgentProcess process;
-  ASSERT_NE(process.Window(), nullptr) << "the agent's window did not appear";
-  const auto window = reinterpret_cast<WindowHandle>(process.Window());
-  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000), window);
-  EXPECT_EQ(channel.WindowProgram(window).value_or(u""), agent.program);
-  EXPECT_EQ(FindAgentWindow(agent), window);
-  process.Stop();
-  EXPECT_EQ(FindAgentWindow(agent), 0u);
-  EXPECT_FALSE(channel.WindowProgram(window));
+TEST_F(AgentChannelUnderWine, TheAgentsWindowIsFoundByClassFromAnotherProcess) {
+  AgentProcess agent;
+  ASSERT_NE(agent.Window(), nullptr) << "the agent's window did not appear";
+  EXPECT_EQ(channel.FindTopLevelWindow(kAgentWindowClass, nullptr, 1000),
+            reinterpret_cast<WindowHandle>(agent.Window()));
+  EXPECT_EQ(FindAgentWindow(link), reinterpret_cast<WindowHandle>(agent.Window()));
+  agent.Stop();
+  EXPECT_EQ(FindAgentWindow(link), 0u);
 }
 
 TEST_F(AgentChannelUnderWine, AQueryToAVanishedWindowReadsAsZero) {
-  AgentProcess process(L"/ready:7");
-  ASSERT_NE(process.Window(), nullptr);
-  const HWND window = process.Window();
+  AgentProcess agent(L"/ready:7");
+  ASSERT_NE(agent.Window(), nullptr);
+  const HWND window = agent.Window();
   EXPECT_EQ(Ask(window, AGENT_QUERY_READY), 7u);
-  process.Stop();
+  agent.Stop();
   EXPECT_EQ(Ask(window, AGENT_QUERY_READY), 0u);
   EXPECT_FALSE(QueryAgentReady(channel, reinterpret_cast<WindowHandle>(window)));
 }
@@ -101,13 +99,13 @@ class AgentAnswersUnderWine : public AgentChannelUnderWine, public ::testing::Wi
 
 TEST_P(AgentAnswersUnderWine, BothQuestionsArriveWithTheirWholeAnswers) {
   const AnswerRow& row = GetParam();
-  AgentProcess process(row.arguments);
-  ASSERT_NE(process.Window(), nullptr);
-  EXPECT_EQ(Ask(process.Window(), AGENT_QUERY_READY), row.ready);
-  EXPECT_EQ(Ask(process.Window(), AGENT_QUERY_DRIVE_LETTER), row.drive);
-  EXPECT_EQ(Ask(process.Window(), 1006), 0u) << "no other question has an answer";
-  EXPECT_EQ(QueryAgentReady(channel, reinterpret_cast<WindowHandle>(process.Window())), row.readyRead);
-  EXPECT_EQ(QueryVaultDriveLetter(agent), row.letterRead);
+  AgentProcess agent(row.arguments);
+  ASSERT_NE(agent.Window(), nullptr);
+  EXPECT_EQ(Ask(agent.Window(), AGENT_QUERY_READY), row.ready);
+  EXPECT_EQ(Ask(agent.Window(), AGENT_QUERY_DRIVE_LETTER), row.drive);
+  EXPECT_EQ(Ask(agent.Window(), 1006), 0u) << "no other question has an answer";
+  EXPECT_EQ(QueryAgentReady(channel, reinterpret_cast<WindowHandle>(agent.Window())), row.readyRead);
+  EXPECT_EQ(QueryVaultDriveLetter(link), row.letterRead);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -123,11 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
     fakes::CaseName());
 
 TEST_F(AgentChannelUnderWine, AHungAgentReadsAsZeroWithinTheBound) {
-  AgentProcess process(L"/hang");
-  ASSERT_NE(process.Window(), nullptr);
+  AgentProcess agent(L"/hang");
+  ASSERT_NE(agent.Window(), nullptr);
   // The agent sleeps for a minute before it answers 1: the 0 is the query giving up first.
-  EXPECT_EQ(Ask(process.Window(), AGENT_QUERY_READY), 0u);
-  EXPECT_EQ(QueryVaultDriveLetter(agent), 0);
+  EXPECT_EQ(Ask(agent.Window(), AGENT_QUERY_READY), 0u);
+  EXPECT_EQ(QueryVaultDriveLetter(link), 0);
 }
 
 }  // namespace

@@ -156,42 +156,34 @@ INSTANTIATE_TEST_SUITE_P(Registrations, EndToEnd,
 
 // ---- what the move takes, and under which names it puts it into the vault ----
 
-using Files = std::vector<std::pair<std::wstring, std::string>>;  // names and contents
-
-void Put(const std::wstring& path, const std::string& content) {
-  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  ASSERT_TRUE(file && ::WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
-}
-
 std::string Content(const std::wstring& path) {
-  const win32::UniqueFile file(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  char bytes[64] = {};
+  char bytes[300] = {};
   DWORD read = 0;
-  if (!file || !::ReadFile(file.Get(), bytes, sizeof bytes, &read, nullptr)) return "<unreadable>";
-  return std::string(bytes, read);
+  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  return file && ::ReadFile(file.Get(), bytes, sizeof bytes, &read, nullptr) ? std::string(bytes, read) : "<none>";
 }
 
-// The names of the m2m list files in the temporary folder.
-std::vector<std::wstring> ListFiles() {
+// The newest write time of an m2m list file in the temporary folder (0: none).
+ULONGLONG NewestList() {
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
-  std::vector<std::wstring> names;
+  ULONGLONG newest = 0;
   WIN32_FIND_DATAW found;
   const HANDLE search = ::FindFirstFileW((std::wstring(temp) + L"m2m*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do names.emplace_back(found.cFileName);
-  while (::FindNextFileW(search, &found));
-  ::FindClose(search);
-  return names;
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &found)) {
+    newest =
+        std::max(newest, ULONGLONG{found.ftLastWriteTime.dwHighDateTime} << 32 | found.ftLastWriteTime.dwLowDateTime);
+  }
+  if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+  return newest;
 }
 
 struct MoveRow {
   const char* name;
-  Files files;                       // made in the scratch folder (subfolders a\ and b\ exist)
-  std::vector<std::wstring> chosen;  // names in the scratch folder, as the drop-file list holds them
-  Files vaultBefore, vaultAfter;     // V:\ as it was, and as it must be
+  // Names in the scratch folder, as the drop-file list holds them; each file that can be made is
+  // made holding its own name. z.doc is there too, never chosen.
+  std::vector<std::wstring> chosen;
+  std::vector<std::pair<std::wstring, std::string>> vault;  // V:\ afterwards: names and contents
   bool offered = true;
   const wchar_t* agentFolder = nullptr;  // the agent runs from there instead of beside the DLL
   bool dllAlone = false;                 // the DLL registered from a folder without the agent
@@ -201,99 +193,73 @@ void PrintTo(const MoveRow& row, std::ostream* out) { *out << row.name; }
 
 class EndToEndMove : public ::testing::TestWithParam<MoveRow> {
  protected:
-  void SetUp() override {
-    RemoveAllRegistrations();
-    CloseAllAgents();
-  }
   void TearDown() override {
     CloseAllAgents();
     RemoveAllRegistrations();
-    for (const auto& [name, content] : GetParam().vaultAfter) RemoveTree(L"V:\\" + name);
+    RemoveTree(L"V:\\report.doc");
+    for (const auto& [name, content] : GetParam().vault) RemoveTree(L"V:\\" + name);
   }
-
   ComApartment apartment;
   ScratchFolder folder{L"torvo-e2e-move"};
 };
 
 TEST_P(EndToEndMove, TakesOnlyWhatWasChosenAndReplacesNothing) {
   const MoveRow& row = GetParam();
-  folder.AddFolder(L"a");
-  folder.AddFolder(L"b");
-  for (const auto& [name, content] : row.files) folder.AddFile(name, content);
-  for (const auto& [name, content] : row.vaultBefore) Put(L"V:\\" + name, content);
-  std::wstring dll = ServerDllPath();
-  if (row.dllAlone) {
-    const std::wstring copy = folder.AddFolder(L"alone") + dll.substr(dll.find_last_of(L'\\'));
-    ASSERT_TRUE(::CopyFileW(dll.c_str(), copy.c_str(), FALSE));
-    dll = copy;
+  RemoveAllRegistrations();
+  CloseAllAgents();
+  for (const std::wstring& name :
+       {std::wstring(L"a\\report.doc"), std::wstring(L"b\\report.doc"), std::wstring(L"z.doc")}) {
+    folder.AddFolder(name.substr(0, 1));
+    folder.AddFile(name, std::string(name.begin(), name.end()));
   }
-  ASSERT_EQ(RunRegsvr32(L"", dll), 0u);
-  AgentLog log(L"torvo-e2e-move-agent.log");
-  std::wstring agentProgram = AgentProgramPath();
+  ::CopyFileW(folder.AddFile(L"v", "vault").c_str(), L"V:\\report.doc", FALSE);  // what the vault holds
+  std::wstring dll = ServerDllPath(), agentProgram = AgentProgramPath();
+  if (row.dllAlone) {
+    const std::wstring alone = folder.AddFolder(L"alone") + L"\\x.dll";
+    ASSERT_TRUE(::CopyFileW(dll.c_str(), alone.c_str(), FALSE));
+    dll = alone;
+  }
   if (row.agentFolder != nullptr) {
     agentProgram = folder.AddFolder(row.agentFolder) + L"\\" + kAgentProgramName;
     ASSERT_TRUE(::CopyFileW(AgentProgramPath().c_str(), agentProgram.c_str(), FALSE));
   }
+  ASSERT_EQ(RunRegsvr32(L"", dll), 0u);
+  AgentLog log(L"torvo-e2e-move-agent.log");
   std::optional<AgentProcess> agent;
   if (!row.dllAlone) agent.emplace(L"/ready:1 /drive:V", agentProgram);
-  const std::vector<std::wstring> listsBefore = ListFiles();
+  const ULONGLONG listsBefore = NewestList();
 
   HostRequest request;
-  for (const std::wstring& name : row.chosen) request.items.push_back(folder.Path() + L"\\" + name);
   request.dropList = true;
+  for (const std::wstring& name : row.chosen) request.items.push_back(folder.Path() + L"\\" + name);
   request.invoke = true;
-  const HostRun run = RunContextMenu(request);
-  EXPECT_EQ(run.queryResult, row.offered ? 1 : 0);
+  EXPECT_EQ(RunContextMenu(request).queryResult, row.offered ? 1 : 0);
 
-  for (const auto& [name, content] : row.vaultAfter) EXPECT_EQ(Content(L"V:\\" + name), content) << name;
-  for (const auto& [name, content] : row.files) {
-    const bool moved =
-        !row.vaultAfter.empty() && std::find(row.chosen.begin(), row.chosen.end(), name) != row.chosen.end();
-    EXPECT_EQ(PathExists(folder.Path() + L"\\" + name), !moved) << name;
-    if (row.vaultAfter.empty()) {
-      EXPECT_FALSE(PathExists(L"V:\\" + name.substr(name.find_last_of(L'\\') + 1))) << name;
-    }
-  }
+  EXPECT_EQ(Content(L"V:\\report.doc"), "vault");
+  for (const auto& [name, content] : row.vault) EXPECT_EQ(Content(L"V:\\" + name), content) << name;
+  EXPECT_TRUE(PathExists(folder.Path() + L"\\z.doc")) << "z.doc was never chosen";
+  EXPECT_EQ(PathExists(folder.Path() + L"\\a\\report.doc"), row.vault.empty());
   if (row.agentFolder != nullptr) {  // the impostor is no agent: the real one gets the list
     const auto moves = log.WaitForLoginMoves(1);
     ASSERT_EQ(moves.size(), 1u);
-    EXPECT_EQ(moves[0].records.size(), row.chosen.size());
     ::DeleteFileW(moves[0].listFile.c_str());
   }
-  for (const std::wstring& list : ListFiles()) {
-    EXPECT_NE(std::find(listsBefore.begin(), listsBefore.end(), list), listsBefore.end()) << "left behind";
-  }
+  EXPECT_EQ(NewestList(), listsBefore) << "a list of the user's paths stayed behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Selections, EndToEndMove,
-    ::testing::Values(
-        MoveRow{"TwoFilesOfOneNameBothArrive",
-                {{L"a\\report.doc", "A"}, {L"b\\report.doc", "B"}},
-                {L"a\\report.doc", L"b\\report.doc"},
-                {},
-                {{L"report.doc", "A"}, {L"report (2).doc", "B"}}},
-        MoveRow{"ANameTheVaultHoldsKeepsItsContents",
-                {{L"report.doc", "new"}},
-                {L"report.doc"},
-                {{L"report.doc", "vault"}},
-                {{L"report.doc", "vault"}, {L"report (2).doc", "new"}}},
-        MoveRow{"AQuestionMarkIsNoPatternAndMovesNothing", {{L"z.doc", "z"}}, {L"?.doc"}, {}, {}, false},
-        MoveRow{"APathTooLongToMoveKeepsTheWholeSelection",
-                {{L"report.doc", "r"}},
-                {L"report.doc", L"a\\" + std::wstring(260, L'n')},
-                {},
-                {},
-                false},
-        MoveRow{"AnImpostorsDriveGetsNothingAndTheAgentTheList",
-                {{L"report.doc", "r"}},
-                {L"report.doc"},
-                {},
-                {},
-                true,
-                L"downloads"},
-        MoveRow{
-            "AMissingAgentProgramLeavesNoList", {{L"report.doc", "r"}}, {L"report.doc"}, {}, {}, true, nullptr, true}),
+    ::testing::Values(MoveRow{"TwoFilesOfOneNameBothArriveBesideTheVaultsOwn",
+                              {L"a\\report.doc", L"b\\report.doc"},
+                              {{L"report (2).doc", "a\\report.doc"}, {L"report (3).doc", "b\\report.doc"}}},
+                      MoveRow{"AQuestionMarkIsNoPatternAndMovesNothing", {L"a\\report.doc", L"?.doc"}, {}, false},
+                      MoveRow{"APathTooLongToMoveKeepsTheWholeSelection",
+                              {L"a\\report.doc", L"a\\" + std::wstring(260, L'n')},
+                              {},
+                              false},
+                      MoveRow{
+                          "AnImpostorsDriveGetsNothingAndTheAgentTheList", {L"a\\report.doc"}, {}, true, L"downloads"},
+                      MoveRow{"AMissingAgentProgramLeavesNoList", {L"a\\report.doc"}, {}, true, nullptr, true}),
     fakes::CaseName());
 
 // Another program's Open dialog offers no hold on its process and may end right after

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -24,7 +23,6 @@
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/counted_unknown.h"
 #include "tests/wine/support/data_object_item_array.h"
-#include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 
@@ -177,33 +175,12 @@ std::wstring ShortName(const wchar_t* path) {
   return name;
 }
 
-// The user's Documents folder where the row wants it (as OneDrive or a policy puts it), for the
-// test's length.
-class RedirectedDocuments {
- public:
-  explicit RedirectedDocuments(const std::wstring& folder) {
-    had_ = ReadRegString(HKEY_CURRENT_USER, kKey, kValue, before_);
-    Set(folder);
-  }
-  RedirectedDocuments(const RedirectedDocuments&) = delete;
-  RedirectedDocuments& operator=(const RedirectedDocuments&) = delete;
-  ~RedirectedDocuments() {
-    if (had_)
-      Set(before_);
-    else
-      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
-  }
-
- private:
-  static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-  static constexpr wchar_t kValue[] = L"Personal";
-  static void Set(const std::wstring& folder) {
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_EXPAND_SZ, folder.c_str(),
-                      static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-  }
-  bool had_ = false;
-  std::wstring before_;
-};
+// Where OneDrive or a policy keeps the user's Documents; set back to the profile's folder afterwards.
+void PutDocumentsIn(const std::wstring& folder) {
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                    L"Personal", REG_EXPAND_SZ, folder.c_str(),
+                    static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+}
 
 void PrintTo(const StateRow& row, std::ostream* out) { *out << row.name; }
 
@@ -216,6 +193,7 @@ class ExplorerCommandState : public ExplorerCommand, public ::testing::WithParam
   }
   void TearDown() override {
     RemoveTree(kVaultFile);
+    if (GetParam().documentsIn != nullptr) PutDocumentsIn(L"%USERPROFILE%\\Documents");
     ExplorerCommand::TearDown();
   }
 
@@ -258,8 +236,7 @@ TEST_P(ExplorerCommandState, IsTheClassicMenusDecision) {
     agent = std::make_unique<AgentProcess>(row.agent);
     ASSERT_NE(agent->Window(), nullptr);
   }
-  std::optional<RedirectedDocuments> documents;
-  if (row.documentsIn != nullptr) documents.emplace(folder.AddFolder(row.documentsIn));
+  if (row.documentsIn != nullptr) PutDocumentsIn(folder.AddFolder(row.documentsIn));
   const std::vector<std::wstring> paths = Paths(row.items);
   const ComPtr<IShellItemArray> items = ShellItemArrayFor(paths);
   ASSERT_TRUE(items);

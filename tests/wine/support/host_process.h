@@ -1,6 +1,6 @@
 #pragma once
-// What Explorer hands the handlers it hosts: a reference on its process (SHSetInstanceExplorer),
-// which work that outlives a call holds until it ends. Set for the owner's lifetime.
+// Explorer's reference on its own process (SHSetInstanceExplorer), which it hands the handlers it
+// hosts for work that must outlive a call; set for the owner's lifetime.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -14,19 +14,14 @@ class HostProcessReference {
   HostProcessReference(const HostProcessReference&) = delete;
   HostProcessReference& operator=(const HostProcessReference&) = delete;
   ~HostProcessReference() { Set(nullptr); }
-
-  // The references that work of the handler's holds now.
-  ULONG Holders() const { return process_.count; }
+  ULONG Holders() const { return process_.count; }  // the references the handler's work holds now
 
  private:
-  // shell32's SHSetInstanceExplorer is exported by its ordinal only.
-  static void Set(IUnknown* process) {
+  static void Set(IUnknown* process) {  // shell32 exports it by its ordinal only
     using SetFn = void(WINAPI*)(IUnknown*);
-    const auto set = reinterpret_cast<SetFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"shell32.dll"), MAKEINTRESOURCEA(176))));
-    if (set != nullptr) set(process);
+    const FARPROC set = ::GetProcAddress(::GetModuleHandleW(L"shell32.dll"), MAKEINTRESOURCEA(176));
+    if (set != nullptr) reinterpret_cast<SetFn>(reinterpret_cast<void*>(set))(process);
   }
-
   CountedUnknown process_;
 };
 

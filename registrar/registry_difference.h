@@ -28,6 +28,10 @@ struct RegistryDifference {
   std::u16string keyPath;
   // The value's name; empty for a key's default value and for a missing key.
   std::u16string valueName;
+  // The outermost key on the path to the difference that the script's removal deletes (one not
+  // marked NoRemove), named as keyPath names keys: what is the script's own there. Empty when every
+  // key on the path is kept by the removal (a value of a NoRemove key, a missing NoRemove key).
+  std::u16string ownedKeyPath;
   EncodedValue expected;  // a value: what the script writes
   EncodedValue found;     // kDifferentType, kDifferentData: what the registry holds
 };

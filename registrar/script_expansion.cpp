@@ -11,8 +11,10 @@ namespace torvo {
 
 namespace {
 
-// What a redirected HKCR block opens and closes with: HKCU { Software { Classes <the block> } }.
-constexpr std::u16string_view kRedirectOpening = u"HKCU\r\n{\tSoftware\r\n\t{\r\n\t\tClasses";
+// What a redirected HKCR block opens and closes with: HKCU { NoRemove Software { NoRemove Classes
+// <the block> } }. The user's Software and Classes keys hold everything else of theirs: no removal
+// of ours deletes them, and none is ours.
+constexpr std::u16string_view kRedirectOpening = u"HKCU\r\n{\tNoRemove Software\r\n\t{\r\n\t\tNoRemove Classes";
 constexpr std::u16string_view kRedirectClosing = u"\r\n\t}\r\n}\r\n";
 
 bool StartsWithHkcr(const char16_t* at) { return at[0] == u'H' && at[1] == u'K' && at[2] == u'C' && at[3] == u'R'; }

@@ -31,8 +31,10 @@ class CRegScriptParser {
   TokenBuffer valueName{};
   TokenBuffer valueText{};
 
-  // The check walk: the path of the key whose block is being walked, and what it found.
+  // The check walk: the path of the key whose block is being walked, the length of its start that
+  // names the outermost key the removal deletes (0: none on the path), and what it found.
   std::u16string keyPath;
+  std::size_t ownedKeyLength = 0;
   std::vector<RegistryDifference> differences;
 };
 

@@ -66,6 +66,7 @@ std::vector<std::uint8_t> ComparableData(std::uint32_t type, const std::vector<s
 
 void Record(CRegScriptParser& parser, RegistryDifference difference) {
   difference.keyPath = parser.keyPath;
+  difference.ownedKeyPath = parser.keyPath.substr(0, parser.ownedKeyLength);
   parser.differences.push_back(std::move(difference));
 }
 
@@ -141,20 +142,27 @@ HResult OpenOrCreateKey(Registry& registry, RegKey parent, const char16_t* name,
   return HresultFromWin32(registry.CreateKey(parent, name, kKeyReadWrite, key));
 }
 
-// The key path of the check walk names the key of an entry while the entry is walked.
+// The key path of the check walk names the key of an entry while the entry is walked; a removable
+// entry with no removable key above it is the outermost key the removal deletes.
 class KeyPathScope {
  public:
-  KeyPathScope(CRegScriptParser& parser, std::u16string_view name) : parser_(parser), length_(parser.keyPath.size()) {
+  KeyPathScope(CRegScriptParser& parser, std::u16string_view name, bool removable)
+      : parser_(parser), length_(parser.keyPath.size()), owned_(parser.ownedKeyLength) {
     parser_.keyPath += u'\\';
     parser_.keyPath += name;
+    if (removable && owned_ == 0) parser_.ownedKeyLength = parser_.keyPath.size();
   }
   KeyPathScope(const KeyPathScope&) = delete;
   KeyPathScope& operator=(const KeyPathScope&) = delete;
-  ~KeyPathScope() { parser_.keyPath.resize(length_); }
+  ~KeyPathScope() {
+    parser_.keyPath.resize(length_);
+    parser_.ownedKeyLength = owned_;
+  }
 
  private:
   CRegScriptParser& parser_;
   std::size_t length_;
+  std::size_t owned_;
 };
 
 // The key of entry `name`. Register pass: opened for reading and writing, else for reading, else
@@ -181,9 +189,10 @@ HResult ReachKey(CRegScriptParser& parser, RegKey parent, const char16_t* name, 
 // Register or check pass of key entry X, `token` holding X: open or create X, write its default
 // value and apply its block, or compare them. In skip mode, and below a missing key in the check
 // pass, nothing is opened.
-HResult WriteOrCheckKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, WalkPass pass, bool skip) {
+HResult WriteOrCheckKeyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, WalkPass pass, bool skip,
+                             bool removable) {
   if (!IsKeyName(token)) return kDispException;
-  const KeyPathScope path(parser, View(token));
+  const KeyPathScope path(parser, View(token), removable);
   RegKey handle = 0;
   bool reached = false;
   if (!skip) TORVO_RETURN_IF_FAILED(ReachKey(parser, parent, token.data(), pass, &handle, &reached));
@@ -242,7 +251,7 @@ HResult ApplyEntry(CRegScriptParser& parser, TokenBuffer& token, RegKey parent, 
   switch (pass) {
     case WalkPass::kRegister:
     case WalkPass::kCheck:
-      return WriteOrCheckKeyEntry(parser, token, parent, pass, skip);
+      return WriteOrCheckKeyEntry(parser, token, parent, pass, skip, removable);
     case WalkPass::kUnregister:
       return UnregisterKeyEntry(parser, token, parent, skip, removable);
   }
@@ -268,6 +277,7 @@ HResult WalkRootBlocks(CRegScriptParser& parser, const std::u16string& expanded,
     const RegKey root = LookupRootKey(View(token));
     if (root == 0) return kDispException;
     parser.keyPath = View(token);
+    parser.ownedKeyLength = 0;
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
     if (token[0] != u'{') return kDispException;
     const char16_t* blockStart = parser.cursor;

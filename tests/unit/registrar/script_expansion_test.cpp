@@ -84,7 +84,7 @@ TEST_F(Expansion, LongTextGrowsTheBufferAndKeepsEveryUnit) {
 }
 
 // The per-user redirection: HKCU, then Software { Classes { around the block.
-constexpr char16_t kOpening[] = u"HKCU\r\n{\tSoftware\r\n\t{\r\n\t\tClasses";
+constexpr char16_t kOpening[] = u"HKCU\r\n{\tNoRemove Software\r\n\t{\r\n\t\tNoRemove Classes";
 constexpr char16_t kClosing[] = u"\r\n\t}\r\n}\r\n";
 
 class PerUserExpansion : public Expansion {
@@ -104,7 +104,7 @@ TEST_F(PerUserExpansion, RedirectedBlockTokenizesUnderSoftwareClasses) {
   std::u16string tokens;
   TokenBuffer token{};
   while (Succeeded(ReadToken(parser, token))) tokens += std::u16string(token.data()) + u" ";
-  EXPECT_EQ(tokens, u"HKCU { Software { Classes { x } } } ");
+  EXPECT_EQ(tokens, u"HKCU { NoRemove Software { NoRemove Classes { x } } } ");
 }
 
 TEST_F(PerUserExpansion, RedirectsEveryHkcrBlockAndLeavesHklm) {

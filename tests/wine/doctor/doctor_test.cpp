@@ -194,6 +194,7 @@ struct Breakage {
   Fix fix = Fix::kRepairs;
   std::function<void()> afterFix = nullptr;      // what must hold after --fix --yes
   WORD onlyOn = PROCESSOR_ARCHITECTURE_UNKNOWN;  // the native machine whose verdict the row shows, or every one
+  std::size_t problems = 1;                      // the line's is the first, the others share its fix
 };
 
 // A copy of the DLL (in the copy folder) whose file header says it was built for `machine`.
@@ -211,7 +212,31 @@ std::wstring DllBuiltFor(WORD machine) {
   return copy;
 }
 
-class DoctorOnABrokenRegistration : public Doctor, public ::testing::WithParamInterface<Breakage> {};
+void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ);
+
+// Other programs' keys, in the user's classes and the machine's, beside and above every key of
+// ours that a repair may delete: a verb and a handler for files, a handler for folders, their
+// backgrounds and shortcuts, and a class.
+std::vector<std::pair<HKEY, std::wstring>> ForeignKeys() {
+  std::vector<std::pair<HKEY, std::wstring>> keys;
+  for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    keys.emplace_back(root, L"Software\\Classes\\*\\shell\\OtherApp");
+    keys.emplace_back(root, L"Software\\Classes\\CLSID\\{0F0F0F0F-1234-5678-9ABC-DEF012345678}\\InprocServer32");
+    for (const wchar_t* kind : {L"*", L"Directory", L"Directory\\Background", L"lnkfile"}) {
+      keys.emplace_back(root,
+                        L"Software\\Classes\\" + std::wstring(kind) + L"\\ShellEx\\ContextMenuHandlers\\OtherVendor");
+    }
+  }
+  return keys;
+}
+
+class DoctorOnABrokenRegistration : public Doctor, public ::testing::WithParamInterface<Breakage> {
+ protected:
+  void TearDown() override {
+    for (const auto& [root, key] : ForeignKeys()) DeleteTree(root, key);
+    Doctor::TearDown();
+  }
+};
 
 TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
   SYSTEM_INFO native{};
@@ -220,7 +245,12 @@ TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
     GTEST_SKIP() << "another machine's row";
   }
   ASSERT_EQ(RunRegsvr32(L""), 0u);
+  for (const auto& [root, key] : ForeignKeys()) SetText(root, key, nullptr, L"another program's");
   GetParam().make();
+  std::vector<std::pair<HKEY, std::wstring>> foreign;  // as the row leaves them, before any fix
+  for (const auto& place : ForeignKeys()) {
+    if (KeyExists(place.first, place.second)) foreign.push_back(place);
+  }
   const DoctorRun run = RunDoctor();
   const std::vector<std::wstring> problems = run.Problems();
   if (GetParam().line.rfind(L"problem ", 0) != 0) {
@@ -230,7 +260,7 @@ TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
     return;
   }
   EXPECT_EQ(run.exitCode, 1u) << run.output;
-  ASSERT_EQ(problems.size(), 1u) << ::testing::PrintToString(run.output);
+  ASSERT_EQ(problems.size(), GetParam().problems) << ::testing::PrintToString(run.output);
   EXPECT_EQ(problems[0].find(GetParam().line), 0u) << ::testing::PrintToString(problems[0]);
   EXPECT_NE(problems[0].find(L"; to fix: "), std::wstring::npos);
 
@@ -246,14 +276,16 @@ TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
     EXPECT_TRUE(fixed.Has(L"\nfailed: 0x80004005 (Call failed.); ")) << ::testing::PrintToString(fixed.output);
   }
   if (GetParam().afterFix) GetParam().afterFix();
+  for (const auto& [root, key] : foreign) EXPECT_TRUE(KeyExists(root, key)) << "a fix deleted another program's key";
 }
 
 const wchar_t kMissingDll[] = L"C:\\nowhere\\TorvoShellMenu.dll";
 const std::wstring kDirectoryHandlerKey = L"Directory\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt";
+const std::wstring kFileHandlerKey = L"*\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt";
 const std::wstring kApprovedKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 const std::wstring kOtherVendorsHandlerKey = L"Software\\Classes\\Directory\\ShellEx\\ContextMenuHandlers\\OtherVendor";
 
-void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
+void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, DWORD type) {
   ::RegSetKeyValueW(root, key.c_str(), name, type, text.c_str(),
                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
@@ -314,6 +346,21 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"HandlerKeyRemoved",
                  [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kDirectoryHandlerKey); },
                  L"problem registration machine-wide: missing key HKLM\\Software\\Classes\\" + kDirectoryHandlerKey},
+        Breakage{"HandlerKeyRemovedUnderAUserClassWithoutItsShellEx",
+                 [] {
+                   RegisterClassForUser(ServerDllPath());
+                   DeleteTree(HKEY_CURRENT_USER, L"Software\\Classes\\*\\ShellEx");
+                   DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kFileHandlerKey);
+                 },
+                 L"problem registration machine-wide: missing key HKLM\\Software\\Classes\\" + kFileHandlerKey,
+                 Fix::kRepairs, nullptr, PROCESSOR_ARCHITECTURE_UNKNOWN, 2},
+        Breakage{"StaleUserHandlerEntryBesideAnotherProducts",
+                 [] {
+                   RegisterClassForUser(ServerDllPath());
+                   SetText(HKEY_CURRENT_USER, L"Software\\Classes\\" + kFileHandlerKey, nullptr, L"{0}");
+                 },
+                 L"problem registration per user: the default value of HKCU\\Software\\Classes\\" + kFileHandlerKey,
+                 Fix::kRepairs, nullptr, PROCESSOR_ARCHITECTURE_UNKNOWN, 2},
         Breakage{"WriteProtectedClassKey",
                  [] {
                    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel");
@@ -360,7 +407,6 @@ INSTANTIATE_TEST_SUITE_P(
                    std::wstring other;
                    EXPECT_TRUE(ReadRegString(HKEY_CURRENT_USER, kOtherVendorsHandlerKey, L"", other));
                    EXPECT_EQ(other, L"{1}");
-                   DeleteTree(HKEY_CURRENT_USER, kOtherVendorsHandlerKey);
                  }},
         // The registration that --fix runs fails at the type library, after the scripts have
         // written the approval: the approval goes again with what else it wrote (the key in the

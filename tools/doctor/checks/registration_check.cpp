@@ -187,25 +187,6 @@ std::optional<std::wstring> BelowClasses(const Scope& scope, const std::u16strin
   return Wide(std::u16string_view(keyPath).substr(placed.size()));
 }
 
-// The script's key that holds `key` (below the classes root), the one unregistering deletes: a
-// handler's ContextMenuHandlers entry, a class or AppID entry, else the first key of the path.
-std::wstring OwningKey(const std::wstring& key) {
-  std::vector<std::wstring> parts;
-  for (std::size_t start = 0, end; start <= key.size(); start = end + 1) {
-    end = std::min(key.find(L'\\', start), key.size());
-    parts.push_back(key.substr(start, end - start));
-  }
-  std::size_t kept = 1;
-  if (parts.size() >= 4 && SameName(parts[1], L"ShellEx")) {
-    kept = 4;
-  } else if (parts.size() >= 2 && (SameName(parts[0], L"CLSID") || SameName(parts[0], L"AppID"))) {
-    kept = 2;
-  }
-  std::wstring owning = parts[0];
-  for (std::size_t i = 1; i < kept; ++i) owning += L"\\" + parts[i];
-  return owning;
-}
-
 // Whether `key` is `outer` or lies below it.
 bool Within(const std::wstring& key, const std::wstring& outer) {
   return SameName(key.substr(0, outer.size()), outer) && (key.size() == outer.size() || key[outer.size()] == L'\\');
@@ -245,17 +226,16 @@ bool OtherScopeServes(const DoctorContext& context, const Scope& scope, const Re
   });
 }
 
-// What to do about a problem of a scope. A per-user key that breaks a machine-wide registration
-// goes, so that the machine's key shows; without a machine-wide registration, or for a key the
-// user lacks, the registration is written again.
+// What to do about a problem of a scope. The user's own copy of a key the scripts own (one their
+// removal deletes), where it breaks a machine-wide registration, goes, so that the machine's key
+// shows: never a key above it, which other programs' keys share. Without a machine-wide
+// registration, or for a key the user lacks, the registration is written again.
 Remedy ScopeRemedy(const DoctorContext& context, const Scope& scope, const std::wstring& dll,
                    const RegistryDifference* difference) {
   if (!scope.perUser) return RegisterAgain(context, dll, false);
   if (!context.machine.present && !context.installer) return RegisterAgain(context, dll, true);
-  const std::optional<std::wstring> key = difference ? BelowClasses(scope, difference->keyPath) : std::nullopt;
-  if (key && RegistryReader().KeyExists(kHkeyCurrentUser, kClassesKey + OwningKey(*key))) {
-    return RemoveUserKey(OwningKey(*key));
-  }
+  const std::optional<std::wstring> owned = difference ? BelowClasses(scope, difference->ownedKeyPath) : std::nullopt;
+  if (owned && RegistryReader().KeyExists(kHkeyCurrentUser, kClassesKey + *owned)) return RemoveUserKey(*owned);
   return RegisterAgain(context, context.machine.present ? context.machine.server : dll, false);
 }
 

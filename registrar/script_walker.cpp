@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "registrar/register_mode.h"
 #include "registrar/scoped_key.h"
 #include "registrar/script_expansion.h"
 #include "registrar/script_tables.h"
@@ -272,6 +273,7 @@ HResult WalkRootBlocks(CRegScriptParser& parser, const std::u16string& expanded,
   parser.cursor = expanded.c_str();
   parser.blockDepth = 0;
   TokenBuffer token{};
+  bool machinePartRefused = false;
   while (*parser.cursor != u'\0') {
     TORVO_RETURN_IF_FAILED(ReadToken(parser, token));
     const RegKey root = LookupRootKey(View(token));
@@ -285,11 +287,18 @@ HResult WalkRootBlocks(CRegScriptParser& parser, const std::u16string& expanded,
     if (Failed(applied) && pass == WalkPass::kRegister && !skip) {
       parser.cursor = blockStart;
       ApplyRootBlock(parser, token, root, WalkPass::kUnregister, false);  // undo what can be undone; not reported
+      // A user's registration stands without its machine-wide part (the shell's approval), which
+      // only an administrator may write: the refusal is told by the result, S_FALSE.
+      if (g_registerPerUser && root == kHkeyLocalMachine && applied == HresultFromWin32(kErrorAccessDenied)) {
+        machinePartRefused = true;
+        SkipBlanks(parser);
+        continue;
+      }
     }
     TORVO_RETURN_IF_FAILED(applied);
     SkipBlanks(parser);
   }
-  return kOk;
+  return machinePartRefused ? kFalse : kOk;
 }
 
 }  // namespace

@@ -83,16 +83,20 @@ HRESULT UpdateClassRegistries(bool registerFlag) {
 HRESULT UpdateHandlerRegistry(bool registerFlag) { return ApplyScript(IDR_TORVO_HANDLER, registerFlag, nullptr); }
 
 HRESULT RegisterServer() {
-  HRESULT hr = WithSystemLocale([] {
+  bool approvalRefused = false;
+  HRESULT hr = WithSystemLocale([&approvalRefused] {
     HRESULT step = ApplyAppIdScript(true);
     if (SUCCEEDED(step)) step = UpdateClassRegistries(true);
+    approvalRefused = step == S_FALSE;
     if (SUCCEEDED(step)) step = RegisterTypeLibrary(ResourceInstance());
     return step;
   });
   if (FAILED(hr)) return hr;
   hr = RegisterProxy();
   if (FAILED(hr)) return hr;
-  return RestoreOtherBuildsProxy();
+  hr = RestoreOtherBuildsProxy();
+  // A user's registration stands without the approval that only an administrator may write.
+  return SUCCEEDED(hr) && approvalRefused ? S_FALSE : hr;
 }
 
 HRESULT UnregisterServer() {

@@ -76,6 +76,36 @@ TEST_F(RepairApplication, ARegistrationThatFailsHalfWayLeavesEveryPlaceAsItWas) 
   EXPECT_EQ(registry.OpenHandles(), 0u);
 }
 
+TEST_F(RepairApplication, ALaterFailurePutsBackWhatTheRunsEarlierRepairsChanged) {
+  platform.registry.AddString(kHkeyCurrentUser, kClassKey + u"\\InprocServer32", u"", u"C:\\old\\TorvoShellMenu.dll");
+  const std::vector<std::string> before = platform.registry.Dump();
+  const Repair removal{RepairKind::kRemoveKey, {}, {{kHkeyCurrentUser, kClassKey, std::nullopt}}};
+  platform.registration = [](fakes::MemoryRegistry&, bool) { return kFail; };
+  const std::vector<RepairOutcome> outcomes = ApplyRepairs({removal, kRegistration}, platform);
+  ASSERT_EQ(outcomes.size(), 2u);
+  EXPECT_EQ(outcomes[0].result, RepairResult::kUndone);
+  EXPECT_EQ(outcomes[1].result, RepairResult::kFailed);
+  EXPECT_EQ(platform.registry.Dump(), before);
+}
+
+// A standard user's repair of their own registration: the machine's approval is written where it
+// may be, never required.
+TEST_F(RepairApplication, AUsersRegistrationNeedsOnlyTheUsersKeys) {
+  platform.registry.DenyWrites(kHkeyLocalMachine, u"");
+  const Repair own{RepairKind::kRegisterPerUser,
+                   u"C:\\ZebTorvo\\TorvoShellMenu.dll",
+                   {{kHkeyCurrentUser, kClassKey, std::nullopt}},
+                   {kRegistration.places[2]}};
+  platform.registration = [](fakes::MemoryRegistry& written, bool) {
+    written.AddString(kHkeyCurrentUser, kClassKey, u"", u"TorvoShellContextMenu Class");
+    return kFalse;  // the DLL's answer when the approval was refused
+  };
+  const RepairOutcome outcome = ApplyRepair(own, platform);
+  EXPECT_EQ(outcome.result, RepairResult::kFixed);
+  EXPECT_TRUE(outcome.approvalRefused);
+  EXPECT_EQ(platform.registry.StringValue(kHkeyCurrentUser, kClassKey, u""), u"TorvoShellContextMenu Class");
+}
+
 TEST_F(RepairApplication, TheInstallersAnswerDecides) {
   const Repair reinstall{RepairKind::kReinstall, u"{P}", {}};
   platform.reinstallAnswer = kErrorSuccessRebootRequired;

@@ -83,24 +83,31 @@ bool Agreed(bool json) {
 std::wstring ResultText(const RepairOutcome& outcome) {
   switch (outcome.result) {
     case RepairResult::kFixed:
+      if (outcome.approvalRefused) return L"fixed for this user (the approval under HKLM needs an administrator)";
       return outcome.restartWindows ? L"fixed once Windows restarts" : L"fixed";
     case RepairResult::kNeedsAdministrator:
       return L"needs administrator";
     case RepairResult::kFailed:
       return L"failed: " + StatusText(outcome.status) +
              (outcome.restored ? L"; the registry is as it was" : L"; the registry could not be put back");
+    case RepairResult::kUndone:
+      return L"undone, as a later fix failed";
+    case RepairResult::kNotApplied:
+      return L"not applied: another fix of this run needs an administrator or failed";
   }
   return {};
 }
 
-// Applies the plan in an apartment of its own (the checks' apartment has unloaded the DLL).
+// Applies the plan whole or not at all, in an apartment of its own (the checks' apartment has
+// unloaded the DLL).
 std::vector<FixRecord> Apply(const std::vector<Repair>& plan, bool json) {
   const win32::SingleThreadedApartment apartment;
   Win32RepairPlatform platform;
   std::vector<FixRecord> records;
-  for (const Repair& repair : plan) {
-    const RepairOutcome outcome = ApplyRepair(repair, platform);
-    records.push_back({CommandOf(repair), ResultText(outcome)});
+  const std::vector<RepairOutcome> outcomes = ApplyRepairs(plan, platform);
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    const RepairOutcome& outcome = outcomes[i];
+    records.push_back({CommandOf(plan[i]), ResultText(outcome)});
     const bool admin = outcome.result == RepairResult::kNeedsAdministrator;
     if (!json)
       Write(STD_OUTPUT_HANDLE,

@@ -15,30 +15,33 @@ std::wstring RootName(RegKey root) { return root == kHkeyCurrentUser ? L"HKCU\\"
 
 RegistryPlace KeyPlace(RegKey root, const std::wstring& key) { return {root, Utf16(key), std::nullopt}; }
 
-// Every key and value that registering the DLL writes, as the places --fix restores when it fails:
-// the scripts' keys in the classes of the way it registers, the type library and the proxy/stub
-// in both classes roots (the platform's per-user registration of a type library writes the user's
-// on Windows and the machine's under Wine), and the approval in HKLM.
-std::vector<RegistryPlace> RegistrationPlaces(const std::wstring& clsid, bool perUser) {
+// A registration of the DLL with every key and value it writes, as the places --fix requires and
+// restores: the scripts' keys in the classes of the way it registers, the type library and the
+// proxy/stub, and the approval in HKLM. A registration for every user requires them all; one for
+// this user requires only the user's (the type library of the platform's per-user registration is
+// the user's on Windows, the machine's under Wine; the approval needs an administrator), and
+// writes the machine's where it may.
+Repair Registration(const std::wstring& dll, const std::wstring& clsid, bool perUser) {
+  Repair repair{perUser ? RepairKind::kRegisterPerUser : RepairKind::kRegister, Utf16(dll), {}};
   const std::wstring classes = kClassesKey;
-  std::vector<RegistryPlace> places;
   const RegKey scriptRoot = perUser ? kHkeyCurrentUser : kHkeyLocalMachine;
   for (const std::wstring& key : {L"AppID\\" + std::wstring(kAppId), std::wstring(L"AppID\\TorvoShellMenu.DLL"),
                                   std::wstring(L"TorvoShellMenu.TorvoShellContextMenu"),
                                   std::wstring(L"TorvoShellMenu.TorvoShellContextMenu.1"), L"CLSID\\" + clsid}) {
-    places.push_back(KeyPlace(scriptRoot, classes + key));
+    repair.places.push_back(KeyPlace(scriptRoot, classes + key));
   }
-  for (const HandlerKind& kind : kHandlerKinds) places.push_back(KeyPlace(scriptRoot, classes + HandlerKey(kind)));
+  for (const HandlerKind& kind : kHandlerKinds) repair.places.push_back(KeyPlace(scriptRoot, classes + HandlerKey(kind)));
+  std::vector<RegistryPlace>& machine = perUser ? repair.bestEffort : repair.places;
   const std::wstring iid = GuidText(IID_ITorvoShellContextMenu);
   for (const RegKey root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
     for (const std::wstring& key : {L"TypeLib\\" + GuidText(LIBID_TorvoShellMenuLib), L"Interface\\" + iid,
                                     L"WOW6432Node\\Interface\\" + iid, L"CLSID\\" + iid}) {
-      places.push_back(KeyPlace(root, classes + key));
+      (root == kHkeyCurrentUser ? repair.places : machine).push_back(KeyPlace(root, classes + key));
     }
   }
-  places.push_back(KeyPlace(kHkeyLocalMachine, std::wstring(kApprovedKey) + L"\\" + kHandlerName));
-  places.push_back({kHkeyLocalMachine, Utf16(kApprovedKey), Utf16(clsid)});
-  return places;
+  machine.push_back(KeyPlace(kHkeyLocalMachine, std::wstring(kApprovedKey) + L"\\" + kHandlerName));
+  machine.push_back({kHkeyLocalMachine, Utf16(kApprovedKey), Utf16(clsid)});
+  return repair;
 }
 
 // The installer's repair of its files and machine registry rows (msiexec /fam, "a" every file,
@@ -73,14 +76,13 @@ std::wstring CommandOf(const Repair& repair) {
 
 Remedy RegisterAgain(const DoctorContext& context, const std::wstring& dll, bool perUser) {
   if (context.installer) return InstallerRepair(context, L"");
-  Repair repair{perUser ? RepairKind::kRegisterPerUser : RepairKind::kRegister, Utf16(dll),
-                RegistrationPlaces(context.clsid, perUser)};
+  Repair repair = Registration(dll, context.clsid, perUser);
   return {CommandOf(repair) + (perUser ? L"" : L" (as administrator)") + kRestart, std::move(repair)};
 }
 
 Remedy RegisterForEveryUser(const DoctorContext& context, const std::wstring& dll, const std::wstring& text) {
   if (context.installer) return InstallerRepair(context, L"");
-  return {text, {RepairKind::kRegister, Utf16(dll), RegistrationPlaces(context.clsid, false)}};
+  return {text, Registration(dll, context.clsid, false)};
 }
 
 Remedy InstallAgain(const DoctorContext& context, std::wstring byHand) {

@@ -61,25 +61,65 @@ std::vector<Repair> PlanRepairs(const std::vector<Repair>& wanted) {
   return plan;
 }
 
-RepairOutcome ApplyRepair(const Repair& repair, RepairPlatform& platform) {
-  Registry& registry = platform.Keys();
-  for (const RegistryPlace& place : repair.places) {
-    if (!MayWrite(registry, place)) return {RepairResult::kNeedsAdministrator};
+namespace {
+
+std::vector<RegistryPlace> EveryPlace(const Repair& repair) {
+  std::vector<RegistryPlace> places = repair.places;
+  places.insert(places.end(), repair.bestEffort.begin(), repair.bestEffort.end());
+  return places;
+}
+
+// Puts back every snapshot of the run, the latest first: whether all of them came back.
+bool Restore(Registry& registry, const std::vector<RegistrySnapshot>& taken) {
+  bool restored = true;
+  for (auto snapshot = taken.rbegin(); snapshot != taken.rend(); ++snapshot) {
+    restored = snapshot->Restore(registry) == 0 && restored;
   }
-  // Windows Installer rolls back a repair that fails by itself.
-  if (repair.kind == RepairKind::kReinstall) {
+  return restored;
+}
+
+// The outcome of one repair, its places saved into `taken` first.
+RepairOutcome ApplyOne(const Repair& repair, RepairPlatform& platform, std::vector<RegistrySnapshot>& taken) {
+  if (repair.kind == RepairKind::kReinstall) {  // Windows Installer rolls back a repair that fails by itself
     const std::uint32_t code = platform.ReinstallProduct(repair.text);
     if (code == 0 || code == kErrorSuccessRebootRequired) {
       return {RepairResult::kFixed, kOk, code == kErrorSuccessRebootRequired};
     }
     return {RepairResult::kFailed, HresultFromWin32(static_cast<std::int32_t>(code))};
   }
-  RegistrySnapshot snapshot;
-  const std::int32_t taken = snapshot.Take(registry, repair.places);
-  if (taken != 0) return {RepairResult::kFailed, HresultFromWin32(taken)};
+  taken.emplace_back();
+  const std::int32_t saved = taken.back().Take(platform.Keys(), EveryPlace(repair));
+  if (saved != 0) return {RepairResult::kFailed, HresultFromWin32(saved)};
   const HResult status = Run(repair, platform);
-  if (Succeeded(status)) return {RepairResult::kFixed};
-  return {RepairResult::kFailed, status, false, snapshot.Restore(registry) == 0};
+  if (Failed(status)) return {RepairResult::kFailed, status};
+  return {RepairResult::kFixed, kOk, false, true, status == kFalse && repair.kind == RepairKind::kRegisterPerUser};
 }
+
+}  // namespace
+
+std::vector<RepairOutcome> ApplyRepairs(const std::vector<Repair>& plan, RepairPlatform& platform) {
+  std::vector<RepairOutcome> outcomes(plan.size());
+  bool refused = false;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    for (const RegistryPlace& place : plan[i].places) {
+      if (!MayWrite(platform.Keys(), place)) outcomes[i].result = RepairResult::kNeedsAdministrator;
+    }
+    refused = refused || outcomes[i].result == RepairResult::kNeedsAdministrator;
+  }
+  if (refused) return outcomes;
+  std::vector<RegistrySnapshot> taken;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    outcomes[i] = ApplyOne(plan[i], platform, taken);
+    if (outcomes[i].result == RepairResult::kFixed) continue;
+    outcomes[i].restored = Restore(platform.Keys(), taken);
+    for (std::size_t before = 0; before < i; ++before) {
+      if (plan[before].kind != RepairKind::kReinstall) outcomes[before].result = RepairResult::kUndone;
+    }
+    break;
+  }
+  return outcomes;
+}
+
+RepairOutcome ApplyRepair(const Repair& repair, RepairPlatform& platform) { return ApplyRepairs({repair}, platform)[0]; }
 
 }  // namespace torvo::doctor

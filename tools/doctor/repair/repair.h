@@ -26,6 +26,9 @@ struct Repair {
   std::u16string text;                // the value's data, the DLL's path or the product code
   std::vector<RegistryPlace> places;  // what it changes: each must be writable first, and is
                                       // restored when the repair fails
+  // What it changes where this user may (a per-user registration's machine-wide approval, the
+  // type library's machine keys that Wine writes for a user): restored too, never required.
+  std::vector<RegistryPlace> bestEffort = {};
 
   // Whether --fix applies it.
   bool Applies() const { return kind != RepairKind::kByHand && kind != RepairKind::kAdministrators; }
@@ -36,8 +39,9 @@ struct Repair {
 class RepairPlatform {
  public:
   virtual Registry& Keys() = 0;
-  // Loads the DLL and runs its DllRegisterServer, or DllInstall(TRUE, "user"): its result, or the
-  // loading's failure.
+  // Loads the DLL and runs its DllRegisterServer, or DllInstall(TRUE, "user"): its result (kFalse:
+  // the user's registration is written, the machine-wide approval was refused), or the loading's
+  // failure.
   virtual HResult RegisterDll(const std::u16string& path, bool perUser) = 0;
   // MsiReinstallProduct of the product, all files and the machine's registry rows, without UI: a
   // Win32 code (3010: done once Windows restarts).
@@ -50,14 +54,17 @@ class RepairPlatform {
 enum class RepairResult {
   kFixed,
   kNeedsAdministrator,  // a place it changes may not be written by this user: nothing was changed
-  kFailed,              // it failed; the places it changes were put back as they were
+  kFailed,              // it failed; the places of every repair of the run were put back
+  kUndone,              // it was applied, then put back because a later repair of the run failed
+  kNotApplied,          // another repair of the run needs an administrator or failed before it
 };
 
 struct RepairOutcome {
-  RepairResult result = RepairResult::kFailed;
-  HResult status = kOk;         // kFailed: why
-  bool restartWindows = false;  // kFixed: the installer finishes when Windows restarts
-  bool restored = true;         // kFailed: every place was put back
+  RepairResult result = RepairResult::kNotApplied;
+  HResult status = kOk;           // kFailed: why
+  bool restartWindows = false;    // kFixed: the installer finishes when Windows restarts
+  bool restored = true;           // kFailed: every place was put back
+  bool approvalRefused = false;   // kFixed: the user's registration, without the machine's approval
 };
 
 inline constexpr std::uint32_t kErrorSuccessRebootRequired = 3010;
@@ -67,8 +74,12 @@ inline constexpr std::uint32_t kErrorSuccessRebootRequired = 3010;
 // registrations, then single values, which a registration may already have written.
 std::vector<Repair> PlanRepairs(const std::vector<Repair>& wanted);
 
-// Applies one repair whole or not at all: nothing when one of its places may not be written; its
-// places put back when it fails.
+// Applies the plan whole or not at all: nothing when a place one of its repairs requires may not be
+// written; every place of the run put back when a repair fails. One outcome per repair, in order.
+// The installer's own repair rolls itself back when it fails, but is not undone by a later failure.
+std::vector<RepairOutcome> ApplyRepairs(const std::vector<Repair>& plan, RepairPlatform& platform);
+
+// A plan of one repair.
 RepairOutcome ApplyRepair(const Repair& repair, RepairPlatform& platform);
 
 }  // namespace torvo::doctor

@@ -1,8 +1,11 @@
 #!/bin/sh
-# Fails when a Windows binary imports a DLL that is not part of the operating system.
-# Usage: check-imports.sh OBJDUMP BINARY
+# Fails when a Windows binary imports a DLL that is not part of the operating system, or, with
+# "known", one that is not among Windows' known DLLs (KnownDLLs: always loaded from System32, never
+# from a file of that name beside the program).
+# Usage: check-imports.sh OBJDUMP BINARY [known]
 objdump=$1 binary=$2
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|rpcrt4|msvcrt|api-ms-win-crt-[a-z0-9-]+|comctl32|uuid)\.dll$'
+[ "${3:-}" = known ] && allowed='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|rpcrt4|msvcrt)\.dll$'
 imports=$("$objdump" -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || { echo "no import table found in $binary"; exit 1; }
 status=0

@@ -82,36 +82,40 @@ function(torvo_version_record target description)
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/resources/generated/torvo_version.h)
 endfunction()
 
-# torvo_link_oleaut32_on_first_use(TARGET): links TARGET to OLEAUT32 for loading on its first call
-# rather than with TARGET. Explorer's menu needs none of it (the type library and BSTRs serve
-# registration and the dispatch interface), and a first menu in a fresh process (COM's surrogate)
-# then does not pay for its load. GNU ld takes a delay-import library that dlltool makes from
-# the functions the DLL calls; lld a switch. The 32-bit DLL, which no surrogate loads, imports
-# OLEAUT32 as usual: its call through dlltool's 32-bit delay-import library jumps to OLEAUT32's
-# base address (a crash, seen under Wine).
-set(TORVO_OLEAUT32_CALLS LoadRegTypeLib LoadTypeLib RegisterTypeLib SysAllocString SysFreeString SysStringLen
-    UnRegisterTypeLib VarUI4FromStr)
-function(torvo_link_oleaut32_on_first_use target)
+# torvo_link_on_first_use(TARGET DLL CALL...): links TARGET to the system DLL (its name without
+# ".dll") for loading on its first call rather than with TARGET; the calls are the DLL's functions
+# TARGET uses. GNU ld takes a delay-import library that dlltool makes from them; lld a switch. A
+# 32-bit TARGET imports the DLL as usual: a call through dlltool's 32-bit delay-import library
+# jumps to the DLL's base address (a crash, seen under Wine with OLEAUT32).
+function(torvo_link_on_first_use target dll)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    target_link_libraries(${target} PRIVATE oleaut32)
+    target_link_libraries(${target} PRIVATE ${dll})
     return()
   endif()
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    target_link_libraries(${target} PRIVATE oleaut32)
-    target_link_options(${target} PRIVATE -Wl,--delayload=oleaut32.dll)
+    target_link_libraries(${target} PRIVATE ${dll})
+    target_link_options(${target} PRIVATE -Wl,--delayload=${dll}.dll)
     return()
   endif()
-  list(JOIN TORVO_OLEAUT32_CALLS "\n" calls)
-  set(def "LIBRARY OLEAUT32.dll\nEXPORTS\n${calls}\n")
-  set(dir ${CMAKE_BINARY_DIR}/oleaut32_delayed)
-  file(WRITE ${dir}/oleaut32.def "${def}")
+  list(JOIN ARGN "\n" calls)
+  string(TOUPPER ${dll} upper)
+  set(dir ${CMAKE_BINARY_DIR}/${dll}_delayed)
+  file(WRITE ${dir}/${dll}.def "LIBRARY ${upper}.dll\nEXPORTS\n${calls}\n")
   string(REGEX REPLACE "g\\+\\+-posix$" "dlltool" dlltool "${CMAKE_CXX_COMPILER}")
-  add_custom_command(OUTPUT ${dir}/liboleaut32_delayed.a
-    COMMAND ${dlltool} --input-def ${dir}/oleaut32.def --output-delaylib ${dir}/liboleaut32_delayed.a
-    DEPENDS ${dir}/oleaut32.def VERBATIM)
-  add_custom_target(${target}_oleaut32_delayed DEPENDS ${dir}/liboleaut32_delayed.a)
-  add_dependencies(${target} ${target}_oleaut32_delayed)
-  target_link_libraries(${target} PRIVATE ${dir}/liboleaut32_delayed.a)
+  add_custom_command(OUTPUT ${dir}/lib${dll}_delayed.a
+    COMMAND ${dlltool} --input-def ${dir}/${dll}.def --output-delaylib ${dir}/lib${dll}_delayed.a
+    DEPENDS ${dir}/${dll}.def VERBATIM)
+  add_custom_target(${target}_${dll}_delayed DEPENDS ${dir}/lib${dll}_delayed.a)
+  add_dependencies(${target} ${target}_${dll}_delayed)
+  target_link_libraries(${target} PRIVATE ${dir}/lib${dll}_delayed.a)
+endfunction()
+
+# OLEAUT32 on its first call: Explorer's menu needs none of it (the type library and BSTRs serve
+# registration and the dispatch interface), and a first menu in a fresh process (COM's surrogate)
+# then does not pay for its load.
+function(torvo_link_oleaut32_on_first_use target)
+  torvo_link_on_first_use(${target} oleaut32 LoadRegTypeLib LoadTypeLib RegisterTypeLib SysAllocString SysFreeString
+                          SysStringLen UnRegisterTypeLib VarUI4FromStr)
 endfunction()
 
 # Google Test: the system library natively, Debian's sources cross-built for Windows.

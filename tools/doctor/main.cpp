@@ -22,6 +22,17 @@ namespace {
 
 using namespace torvo::doctor;
 
+// Every DLL the doctor loads from now on (msi.dll, version.dll on its first call, what they load)
+// comes from System32: support desks run it from download folders, where a DLL of a system name
+// may have been planted. The doctor imports Windows' known DLLs alone, which never come from
+// beside it. SetDefaultDllDirectories is Windows 8's (7's with KB2533623).
+void LoadSystemDllsFromSystem32Only() {
+  using SetDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  const auto set = reinterpret_cast<SetDirectoriesFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (set != nullptr) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 // Every check, in an apartment of its own: leaving it unloads the DLL that COM loaded.
 Checked RunChecks(const DoctorOptions& options) {
   const torvo::win32::SingleThreadedApartment apartment;
@@ -35,6 +46,7 @@ Checked RunChecks(const DoctorOptions& options) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  LoadSystemDllsFromSystem32Only();
   const DoctorOptions options = ParseDoctorOptions(std::vector<std::wstring>(argv + 1, argv + argc));
   if (!options.error.empty()) {
     Write(STD_ERROR_HANDLE, L"torvo-doctor: " + options.error + L"\n" + kUsage);

@@ -112,6 +112,8 @@ class Doctor : public ::testing::Test {
   void SetUp() override {
     RemoveAllRegistrations();
     CloseAllAgents();
+    // Wine's tokens are all a full administrator's: the doctor of these rows is a standard user's.
+    ::SetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", L"1");
   }
   void TearDown() override {
     CloseAllAgents();
@@ -629,6 +631,39 @@ TEST_F(Doctor, FixAsksOnceAndReportsWhatItFixedAsJson) {
   EXPECT_TRUE(json.Has(L"\"problems\": 0, \"fixes\": [{\"fix\": \"regsvr32 \\\"" + dll +
                        L"\\\"\", \"result\": \"fixed\"}], \"findings\": ["))
       << json.output;
+}
+
+// Where a hostile program of the user's would put its code: the user's classes, and a DLL of a
+// system name beside the doctor in a download folder (Wine preferring it, as Windows' search order
+// would, with the doctor's own DllOverrides). Neither is loaded. The DLL beside it is msi.dll, which the doctor
+// loads when it asks Windows Installer: a planted version.dll is loaded under Wine whatever the
+// doctor does, by Wine's own user32, and the doctor's imports are checked apart
+// (torvo-doctor.imports_known_dlls_only).
+TEST_F(Doctor, ItLoadsNoPlantedDll) {
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring mark = std::wstring(temp) + L"torvo-planted.mark";
+  ScratchFolder downloads(L"torvo-doctor-downloads");
+  const std::wstring planted = downloads.Path() + L"\\TorvoShellMenu.dll";
+  ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"planted_mark.dll").c_str(), planted.c_str(), FALSE));
+  RegisterClassForUser(planted);
+  ::SetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", nullptr);  // elevated, as Wine's tokens are
+  const DoctorRun elevated = RunDoctor(L"--fix --yes");
+  EXPECT_TRUE(elevated.Has(L"note    handler: not loaded: this doctor runs elevated")) << elevated.output;
+  EXPECT_FALSE(PathExists(mark)) << "the elevated doctor ran the user's DLL";
+
+  DeleteTree(HKEY_CURRENT_USER, kClassKey);
+  ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"torvo-doctor.exe").c_str(),
+                          (downloads.Path() + L"\\torvo-doctor.exe").c_str(), FALSE));
+  ASSERT_TRUE(::MoveFileW(planted.c_str(), (downloads.Path() + L"\\msi.dll").c_str()));
+  const std::wstring overrides = L"Software\\Wine\\AppDefaults\\torvo-doctor.exe\\DllOverrides";
+  SetText(HKEY_CURRENT_USER, overrides, L"msi", L"native,builtin");  // WINEDLLOVERRIDES for it alone
+  std::string output;
+  RunProgramCapturing(L"\"" + downloads.Path() + L"\\torvo-doctor.exe\"", output);
+  DeleteTree(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\torvo-doctor.exe");
+  EXPECT_NE(output.find("dll: "), std::string::npos) << output;
+  EXPECT_FALSE(PathExists(mark)) << "the doctor loaded the msi.dll beside it";
+  ::DeleteFileW(mark.c_str());
 }
 
 TEST_F(Doctor, BadUsageExitsWithTwo) {

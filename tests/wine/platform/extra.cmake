@@ -30,6 +30,9 @@ function(torvo_probe_dll name source)
 endfunction()
 torvo_probe_dll(agent_launch_probe launch_probe_dll.cpp)
 torvo_probe_dll(thread_start_probe thread_start_probe_dll.cpp)
+# The doctor's tests plant it where a hostile program would.
+torvo_probe_dll(planted_mark planted_mark_dll.cpp)
+add_dependencies(wine_doctor planted_mark)
 add_dependencies(wine_agent agent_launch_probe thread_start_probe torvo-move)
 
 # The registrar's adapters: REGISTRY resource 1 in the test program itself and in a small DLL beside it.

@@ -63,7 +63,17 @@ struct DoctorContext {
   std::optional<std::wstring> staleUser;
   // Installed by the installer package: its fixes that register again are the installer's repair.
   std::optional<Installation> installer;
+  bool elevated = false;  // the doctor's token is elevated (process_token.h)
 };
+
+// Whether the doctor only reads `dll` as a file: it runs elevated, and the DLL is named by the
+// user's classes alone (not given with --dll, not named by the machine's). Elevated programs do not
+// use per-user classes, and any program of the user can write them: loading that DLL would run
+// its code as administrator.
+bool ReadOnlyAsFile(const DoctorContext& context, const std::wstring& dll);
+
+// What the doctor says instead of loading such a DLL.
+std::wstring NotLoadedWhenElevated(const std::wstring& dll);
 
 // The paths named on the command line: the items whose menus the user asks about.
 using NamedPaths = std::vector<std::wstring>;

@@ -12,6 +12,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_file_mover.h"
 #include "tools/doctor/checks/check.h"
+#include "tools/doctor/reads/process_token.h"
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/reads/file_identity.h"
 #include "tools/doctor/reads/native_machine.h"
@@ -103,9 +104,22 @@ std::optional<std::wstring> StaleAgainst(const ClassRegistration& user, const Cl
 
 }  // namespace
 
+bool ReadOnlyAsFile(const DoctorContext& context, const std::wstring& dll) {
+  if (!context.elevated || context.dllGiven || !context.user.present || !SameFile(dll, context.user.server))
+    return false;
+  return !(context.machine.present && SameFile(dll, context.machine.server));
+}
+
+std::wstring NotLoadedWhenElevated(const std::wstring& dll) {
+  return L"not loaded: this doctor runs elevated, and elevated programs do not use per-user classes; " + dll +
+         L", named by this user's classes alone, is read as a file only. To check the user's registration as it "
+         L"loads, run torvo-doctor without elevation";
+}
+
 DoctorContext FindDll(const std::wstring& givenPath) {
   DoctorContext context;
   context.clsid = GuidText(CLSID_TorvoShellContextMenu);
+  context.elevated = RunsElevated();
   RegistryReader reader;
   context.user = ReadRegistration(reader, kHkeyCurrentUser, context.clsid);
   context.machine = ReadRegistration(reader, kHkeyLocalMachine, context.clsid);

@@ -76,6 +76,10 @@ void CheckExplorerCommand(DoctorContext& context, const NamedPaths& paths, Repor
     report.Note(kCheck, L"not created: the DLL file is not usable (see above)");
     return;
   }
+  if (ReadOnlyAsFile(context, context.dll)) {
+    report.Note(kCheck, NotLoadedWhenElevated(context.dll));
+    return;
+  }
   const std::wstring clsid = GuidText(CLSID_TorvoExplorerCommand);
   const ServerFile server(context.dll);
   win32::ComPtr<IExplorerCommand> command;

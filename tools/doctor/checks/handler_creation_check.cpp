@@ -62,6 +62,10 @@ void CheckHandlerCreation(DoctorContext& context, const NamedPaths&, Report& rep
   const std::wstring how = context.staleUser ? L"from the machine-wide registration, " + created
                            : perUser         ? L"from the user's registration, " + created
                                              : L"through COM, " + created;
+  if (ReadOnlyAsFile(context, created)) {
+    report.Note(L"handler", NotLoadedWhenElevated(created));
+    return;
+  }
   const Remedy fix = RegisterAgain(context, created, perUser && !context.staleUser);
   const Creation creation = Create(perUser || context.staleUser, created);
   if (FAILED(creation.created)) {

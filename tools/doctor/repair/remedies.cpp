@@ -30,7 +30,8 @@ Repair Registration(const std::wstring& dll, const std::wstring& clsid, bool per
                                   std::wstring(L"TorvoShellMenu.TorvoShellContextMenu.1"), L"CLSID\\" + clsid}) {
     repair.places.push_back(KeyPlace(scriptRoot, classes + key));
   }
-  for (const HandlerKind& kind : kHandlerKinds) repair.places.push_back(KeyPlace(scriptRoot, classes + HandlerKey(kind)));
+  for (const HandlerKind& kind : kHandlerKinds)
+    repair.places.push_back(KeyPlace(scriptRoot, classes + HandlerKey(kind)));
   std::vector<RegistryPlace>& machine = perUser ? repair.bestEffort : repair.places;
   const std::wstring iid = GuidText(IID_ITorvoShellContextMenu);
   for (const RegKey root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
@@ -76,6 +77,9 @@ std::wstring CommandOf(const Repair& repair) {
 
 Remedy RegisterAgain(const DoctorContext& context, const std::wstring& dll, bool perUser) {
   if (context.installer) return InstallerRepair(context, L"");
+  if (ReadOnlyAsFile(context, dll)) {  // --fix never runs it: the user registers it, unelevated
+    return {L"regsvr32 /n /i:user " + Quoted(dll) + L", run by the user without elevation" + kRestart, {}};
+  }
   Repair repair = Registration(dll, context.clsid, perUser);
   return {CommandOf(repair) + (perUser ? L"" : L" (as administrator)") + kRestart, std::move(repair)};
 }

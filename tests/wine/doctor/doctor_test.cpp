@@ -503,6 +503,24 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText)); },
                  L"note    type library: TorvoShellMenuLib " + std::wstring(kLibIdText) +
                      L" 1.0 is not registered: Explorer does not read it to load the handler"},
+        Breakage{"TypeLibraryRegisteredForAMissingFile",
+                 [] {
+                   SetText(
+                       HKEY_LOCAL_MACHINE,
+                       L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\" + kTypeLibPlatform,
+                       nullptr, kMissingDll);
+                 },
+                 L"note    type library: TorvoShellMenuLib " + std::wstring(kLibIdText) +
+                     L" 1.0 is registered for another file, " + kMissingDll + L": Explorer does not read it"},
+        Breakage{"ProxyStubOfAnotherClass",
+                 [] {
+                   SetText(HKEY_LOCAL_MACHINE,
+                           L"Software\\Classes\\Interface\\" + std::wstring(kIidText) + L"\\ProxyStubClsid32", nullptr,
+                           L"{00020424-0000-0000-C000-000000000046}");
+                 },
+                 L"note    proxy/stub: Interface\\" + std::wstring(kIidText) +
+                     L"\\ProxyStubClsid32 does not name the DLL's proxy/stub " + kIidText +
+                     L" but {00020424-0000-0000-C000-000000000046}"},
         Breakage{"UserClassKeyNamingAnotherWholeCopy", RegisterCopyForUser,
                  L"note    type library: TorvoShellMenuLib " + std::wstring(kLibIdText) +
                      L" 1.0 is registered for another whole copy of the DLL, " + ServerDllPath()},

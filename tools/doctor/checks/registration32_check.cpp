@@ -8,6 +8,7 @@
 #include "tools/doctor/checks/check.h"
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/reads/registry_reads.h"
+#include "tools/doctor/repair/remedies.h"
 
 namespace torvo::doctor {
 
@@ -17,22 +18,25 @@ constexpr wchar_t kCheck[] = L"registration for 32-bit programs";
 
 // The 32-bit registration under `root`, whose InprocServer32 names `server`: the file, then the
 // threading model.
-void Judge(RegistryReader& reader, RegKey root, const std::wstring& inproc, const std::wstring& server,
-           Report& report) {
+void Judge(const DoctorContext& context, RegistryReader& reader, RegKey root, const std::wstring& inproc,
+           const std::wstring& server, Report& report) {
   const bool perUser = root == kHkeyCurrentUser;
   const std::wstring shown = (perUser ? L"HKCU\\" : L"HKLM\\") + inproc;
   const std::wstring regsvr32 =
       std::wstring(L"%SystemRoot%\\SysWOW64\\regsvr32.exe ") + (perUser ? L"/n /i:user " : L"");
   if (const std::optional<std::wstring> fault = FileFault(server, true)) {
-    report.Problem(kCheck, shown + L" names " + server + L", which " + *fault,
-                   L"install TorvoShellMenu32.dll of this release beside TorvoShellMenu.dll and register it there: " +
-                       regsvr32 + L"\"<folder>\\TorvoShellMenu32.dll\"");
+    report.Problem(
+        kCheck, shown + L" names " + server + L", which " + *fault,
+        InstallAgain(context,
+                     L"install TorvoShellMenu32.dll of this release beside TorvoShellMenu.dll and register it "
+                     L"there: " +
+                         regsvr32 + L"\"<folder>\\TorvoShellMenu32.dll\""));
     return;
   }
   const std::optional<std::wstring> threading = reader.Text(root, inproc, L"ThreadingModel");
   if (!threading || !(SameName(*threading, L"Apartment") || SameName(*threading, L"Both"))) {
     report.Problem(kCheck, shown + L" has ThreadingModel " + threading.value_or(L"(missing)") + L", not Apartment",
-                   regsvr32 + Quoted(server) + L" again, then restart the program");
+                   InstallAgain(context, regsvr32 + Quoted(server) + L" again, then restart the program"));
     return;
   }
   report.Ok(kCheck, server + (perUser ? L" (for this user)" : L" (machine-wide)") +
@@ -49,7 +53,7 @@ void CheckRegistrationFor32BitPrograms(DoctorContext& context, const NamedPaths&
   const std::wstring inproc = kClassesKey + (L"WOW6432Node\\CLSID\\" + context.clsid + L"\\InprocServer32");
   for (const RegKey root : {kHkeyCurrentUser, kHkeyLocalMachine}) {
     if (!reader.KeyExists(root, inproc)) continue;
-    Judge(reader, root, inproc, reader.Text(root, inproc, nullptr).value_or(L""), report);
+    Judge(context, reader, root, inproc, reader.Text(root, inproc, nullptr).value_or(L""), report);
     return;
   }
   report.Note(kCheck,

@@ -16,6 +16,7 @@ inline constexpr HResult kNoInterface = MakeStatus(0x80004002);        // E_NOIN
 inline constexpr HResult kPointer = MakeStatus(0x80004003);            // E_POINTER
 inline constexpr HResult kFail = MakeStatus(0x80004005);               // E_FAIL
 inline constexpr HResult kUnexpected = MakeStatus(0x8000FFFF);         // E_UNEXPECTED
+inline constexpr HResult kPending = MakeStatus(0x8000000A);            // E_PENDING
 inline constexpr HResult kOutOfMemory = MakeStatus(0x8007000E);        // E_OUTOFMEMORY
 inline constexpr HResult kInvalidArg = MakeStatus(0x80070057);         // E_INVALIDARG
 inline constexpr HResult kDispException = MakeStatus(0x80020009);      // DISP_E_EXCEPTION

@@ -28,8 +28,8 @@ enum class WalkPass {
 // turn. In the register pass a root block that fails at the registry is walked again in the
 // unregister pass from its start, and the first failure is returned; blocks before it stay
 // applied, later ones are not touched. In per-user mode an HKLM block refused for access is the
-// exception: it is undone, the walk goes on, and the result is kFalse. In the other passes the first failure ends the walk; a key
-// that exists but cannot be opened for reading fails the check with its error.
+// exception: it is undone, the walk goes on, and the result is kFalse. In the other passes the first failure ends the
+// walk; a key that exists but cannot be opened for reading fails the check with its error.
 HResult ApplyScript(CRegScriptParser& parser, const char16_t* text, WalkPass pass);
 
 // Walks one block body whose "{" has just been read, below the key `parent`. In skip mode the

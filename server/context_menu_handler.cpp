@@ -1,6 +1,7 @@
 #include "server/context_menu_handler.h"
 
 #include "common/com_boundary.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_drop_files.h"
 #include "resources/resource_ids.h"
 #include "server/call_platform.h"
@@ -9,6 +10,10 @@
 #include "shellmenu/selection.h"
 
 namespace torvo::server {
+
+using win32::AsUtf16;
+
+static_assert(kCmicMaskNoAsync == CMIC_MASK_NOASYNC && kCmicMaskFlagNoUi == CMIC_MASK_FLAG_NO_UI);
 
 const InterfaceEntry<CTorvoShellContextMenu>* CTorvoShellContextMenu::InterfaceMap() {
   using Self = CTorvoShellContextMenu;
@@ -50,7 +55,12 @@ HRESULT CTorvoShellContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, UIN
 HRESULT CTorvoShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* command) {
   return AtComBoundary([&]() -> HRESULT {
     if (command == nullptr) return E_INVALIDARG;
-    const InvokeCommandRecord record{reinterpret_cast<std::uintptr_t>(command->lpVerb)};
+    InvokeCommandRecord record{reinterpret_cast<std::uintptr_t>(command->lpVerb), nullptr, command->fMask,
+                               reinterpret_cast<WindowHandle>(command->hwnd)};
+    // Explorer sends the extended record, whose Unicode verb counts when CMIC_MASK_UNICODE says so.
+    if (command->cbSize >= sizeof(CMINVOKECOMMANDINFOEX) && (command->fMask & CMIC_MASK_UNICODE) != 0) {
+      record.lpVerbW = AsUtf16(reinterpret_cast<CMINVOKECOMMANDINFOEX*>(command)->lpVerbW);
+    }
     CallPlatform platform;
     return torvo::InvokeCommand(m_state, platform.platform, &record);
   });

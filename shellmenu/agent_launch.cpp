@@ -27,10 +27,11 @@ bool StartAgentWithListFile(const std::u16string& listPath, ProgramStarter& star
   return StartProgram(starter, executable, LoginMoveParameters(listPath));
 }
 
-HResult LaunchAgentWithList(const HandlerState& state, ProgramStarter& starter, TempFiles& files) {
+HResult LaunchAgentWithList(const HandlerState& state, ProgramStarter& starter, TempFiles& files, bool noUi) {
   try {
     char16_t executable[kMaxPath];
     if (!FindProgramBesideOwnModule(starter, kAgentExecutableName, executable)) return kOk;
+    if (noUi && !starter.Exists(executable)) return kOk;
     // The agent is started even without a list file; it then receives an empty quoted path.
     const std::u16string listPath = WriteMoveListFile(state, files);
     if (!StartProgram(starter, executable, LoginMoveParameters(listPath)) && !listPath.empty()) {

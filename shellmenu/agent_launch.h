@@ -14,10 +14,11 @@ inline constexpr char16_t kLoginMoveSwitch[] = u"/_loginmove";
 
 // Writes the move list file and starts zebtorvofloat.exe from the DLL's own folder with
 // "/_loginmove" and the file's path in double quotes. Nothing is written or started when the
-// DLL's own path cannot be read whole or names no absolute folder; when the start fails, the list
+// DLL's own path cannot be read whole or names no absolute folder, and, with `noUi`, when the agent
+// is not there (the shell would show its "cannot find" message); when the start fails, the list
 // file is removed. kOk, whether or not the start succeeds; kOutOfMemory, with nothing started,
 // when memory runs out.
-HResult LaunchAgentWithList(const HandlerState& state, ProgramStarter& starter, TempFiles& files);
+HResult LaunchAgentWithList(const HandlerState& state, ProgramStarter& starter, TempFiles& files, bool noUi = false);
 
 // The same start for a list file already written (empty: the agent gets an empty quoted path).
 // True when the agent was started.

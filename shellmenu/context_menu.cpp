@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/text.h"
 #include "shellmenu/dispatch.h"
 #include "shellmenu/menu_decision.h"
 #include "shellmenu/trusted_agent.h"
@@ -48,6 +49,25 @@ HResult CopyAnsi(TextSource& texts, const std::u16string& text, char* pszName, s
   return kOk;
 }
 
+// A verb's name, compared without regard to ASCII case, as the shell compares verbs.
+template <class Unit>
+bool IsOurVerb(const Unit* name) {
+  std::size_t i = 0;
+  for (; kVerb[i] != '\0'; ++i) {
+    if (FoldAscii(static_cast<char16_t>(name[i])) != FoldAscii(static_cast<char16_t>(kVerb[i]))) return false;
+  }
+  return name[i] == 0;
+}
+
+// Command offset 0, or the verb: in lpVerbW when the caller sent one, else in lpVerb. A value up to
+// 0xFFFF is an offset, anything above it the address of a name.
+bool NamesTheCommand(const InvokeCommandRecord& record) {
+  const auto verbW = reinterpret_cast<std::uintptr_t>(record.lpVerbW);
+  if (record.lpVerbW != nullptr && verbW > 0xFFFFu) return IsOurVerb(record.lpVerbW);
+  if (record.lpVerb > 0xFFFFu) return IsOurVerb(reinterpret_cast<const char*>(record.lpVerb));
+  return record.lpVerb == 0;
+}
+
 }  // namespace
 
 HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu,
@@ -67,11 +87,12 @@ HResult QueryContextMenu(const HandlerState& state, HandlerPlatform& platform, M
 HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::uint32_t uType, char* pszName,
                          std::uint32_t cchMax) {
   if (idCmd != 0) return kInvalidArg;
-  if ((uType & (kGcsHelpTextA | kGcsUnicode)) == 0) return kInvalidArg;
+  const bool verb = (uType & (kGcsHelpTextA | kGcsValidateA)) == 0;  // GCS_VERBA (0) or GCS_VERBW (4)
+  if (!verb && (uType & (kGcsHelpTextA | kGcsUnicode)) == 0) return kInvalidArg;
   if (pszName == nullptr && cchMax != 0) return kInvalidArg;
   try {
-    const std::u16string text = platform.texts.LoadText(IDS_HELP_TEXT);
-    // The wide form answers the help text for every request, the verb request (4) included.
+    const std::u16string text =
+        verb ? std::u16string(std::begin(kVerb), std::end(kVerb) - 1) : platform.texts.LoadText(IDS_HELP_TEXT);
     if ((uType & kGcsUnicode) != 0) {
       CopyWide(pszName, std::u16string_view(text.c_str()), cchMax);
       return kOk;
@@ -83,15 +104,14 @@ HResult GetCommandString(HandlerPlatform& platform, std::uintptr_t idCmd, std::u
 }
 
 HResult InvokeCommand(const HandlerState& state, HandlerPlatform& platform, const InvokeCommandRecord* pici) {
-  if (pici == nullptr) return kInvalidArg;
-  const std::uintptr_t verb = pici->lpVerb;
-  if (verb > 0xFFFFu) return kInvalidArg;  // the address of a verb string, wherever it lies
-  if (verb != 0) return kInvalidArg;       // an offset other than 0
+  if (pici == nullptr || !NamesTheCommand(*pici)) return kInvalidArg;
+  const InvokeOptions options{(pici->fMask & kCmicMaskNoAsync) != 0, (pici->fMask & kCmicMaskFlagNoUi) != 0,
+                              pici->hwnd};
   try {
     // A caller may invoke without asking for the menu first: the same decision holds.
     if (!SelectionOffersItem(state, TrustedAgent(platform))) return kInvalidArg;
     // What the dispatch yields is not the shell's concern; the platform shows its own errors.
-    SendSelectionToVault(state, platform);
+    SendSelectionToVault(state, platform, DirectMove::kOwnThread, options);
   } catch (const std::bad_alloc&) {
   }
   return kOk;

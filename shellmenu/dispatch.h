@@ -3,6 +3,7 @@
 #include "common/status.h"
 #include "shellmenu/handler_platform.h"
 #include "shellmenu/handler_state.h"
+#include "shellmenu/vault_move.h"
 
 namespace torvo {
 
@@ -13,8 +14,8 @@ enum class DirectMove {
 };
 
 // Asks a running agent whether it is ready: direct move if so, agent launch otherwise, and also
-// when the ready agent's vault root turns out not to exist.
+// when the ready agent's vault root turns out not to exist; the caller's options hold for either.
 HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platform,
-                             DirectMove directMove = DirectMove::kOwnThread);
+                             DirectMove directMove = DirectMove::kOwnThread, const InvokeOptions& options = {});
 
 }  // namespace torvo

@@ -22,14 +22,14 @@ std::optional<HandlerState> CapturedSelection(ItemArray* items) {
 
 }  // namespace
 
-HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state) {
+HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state, bool okToBeSlow) {
   if (state == nullptr) return kPointer;
   *state = kEcsHidden;
   try {
     const std::optional<HandlerState> selection = CapturedSelection(items);
-    if (selection && SelectionOffersItem(*selection, TrustedAgent(platform))) {
-      *state = kEcsEnabled;
-    }
+    if (!selection || !PassesRulesWithoutAgent(*selection, platform.environment)) return kOk;
+    if (!okToBeSlow) return kPending;  // the agent's lookup and question may take a second each
+    if (NoneOnTheVaultDrive(*selection, TrustedAgent(platform))) *state = kEcsEnabled;
     return kOk;
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;

@@ -14,9 +14,11 @@ inline constexpr std::uint32_t kEcsHidden = 0x2;   // ECS_HIDDEN
 
 // GetState: kEcsEnabled into *state when the classic menu offers its item for the items'
 // selection, kEcsHidden otherwise. Hidden, without asking the agent, for a null or empty array and
-// for one of which an item cannot be delivered or moved as it stands. kOk; kPointer for a null
-// state; kOutOfMemory, hidden.
-HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state);
+// for one the rules without the agent refuse. When only the agent can decide and the shell does not
+// allow a slow answer (`okToBeSlow` false), kPending, hidden, without asking it: the shell asks
+// again off its UI thread. kOk; kPointer for a null state; kOutOfMemory, hidden.
+HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state,
+                                bool okToBeSlow = true);
 
 // Invoke: the classic command on the items' selection (the direct move handed to torvo-move.exe,
 // or the list file and the agent's start), returning without waiting for a move. kOk whatever the

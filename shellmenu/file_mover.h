@@ -12,6 +12,9 @@ namespace torvo {
 inline constexpr std::uint32_t kFoMove = 1;                  // FO_MOVE
 inline constexpr std::uint16_t kFofMultiDestFiles = 0x0001;  // FOF_MULTIDESTFILES: one destination per source
 inline constexpr std::uint16_t kFofSimpleProgress = 0x0100;  // FOF_SIMPLEPROGRESS
+// FOF_SILENT | FOF_RENAMEONCOLLISION | FOF_NOCONFIRMATION | FOF_NOERRORUI: no window at all, and a
+// destination taken after the names were chosen gets a new name instead of being replaced.
+inline constexpr std::uint16_t kFofNoUi = 0x0004 | 0x0008 | 0x0010 | 0x0400;
 inline constexpr std::uint16_t kFofNoConfirmMkdir = 0x0200;  // FOF_NOCONFIRMMKDIR
 
 // The fields of SHFILEOPSTRUCTW, in its order.

@@ -19,13 +19,24 @@ PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedPro
   return judgement;
 }
 
-bool SelectionOffersItem(const HandlerState& state, const AgentLink& agent) {
+bool PassesRulesWithoutAgent(const HandlerState& state, const Environment& environment) {
   if (state.m_selection.empty() || !state.noneLeftOut) return false;
-  const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(agent));
-  ExpandedProtectedPaths places(agent.environment);
-  return std::all_of(state.m_selection.begin(), state.m_selection.end(), [&](const std::u16string& path) {
-    return JudgePath(path.c_str(), root, places).verdict == PathVerdict::kAllowed;
+  ExpandedProtectedPaths places(environment);
+  return std::none_of(state.m_selection.begin(), state.m_selection.end(), [&](const std::u16string& path) {
+    return places.MatchingRow(CanonicalPath(path, environment)).has_value();
   });
+}
+
+bool SelectionOffersItem(const HandlerState& state, const AgentLink& agent) {
+  return PassesRulesWithoutAgent(state, agent.environment) && NoneOnTheVaultDrive(state, agent);
+}
+
+bool NoneOnTheVaultDrive(const HandlerState& state, const AgentLink& agent) {
+  const char16_t letter = FoldAscii(QueryVaultDriveLetter(agent));
+  return letter == 0 ||
+         std::none_of(state.m_selection.begin(), state.m_selection.end(), [&](const std::u16string& path) {
+           return FoldAscii(CanonicalPath(path, agent.environment)[0]) == letter;
+         });
 }
 
 }  // namespace torvo

@@ -26,10 +26,15 @@ struct PathJudgement {
 // begins with ':', which no path begins with.
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places);
 
-// The decision of both menus, and of both commands before they act: true when the selection names
-// at least one item, left none out (handler_state.h), and no entry lies on the vault drive or is
-// protected. The agent is asked once for the vault's drive letter and the protected places are
-// expanded at most once, for the whole selection.
+// The part of the decision that needs no agent: true when the selection names at least one item,
+// left none out (handler_state.h), and no entry is a protected place (expanded at most once).
+bool PassesRulesWithoutAgent(const HandlerState& state, const Environment& environment);
+
+// Whether no entry lies on the vault drive, for which the agent is asked once.
+bool NoneOnTheVaultDrive(const HandlerState& state, const AgentLink& agent);
+
+// The decision of both menus, and of both commands before they act: both of the above, the agent
+// asked only when the rules without it pass.
 bool SelectionOffersItem(const HandlerState& state, const AgentLink& agent);
 
 }  // namespace torvo

@@ -42,7 +42,7 @@ std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, std::ve
   return job;
 }
 
-HResult MoveInto(const HandlerState& state, HandlerPlatform& platform) {
+HResult MoveInto(const HandlerState& state, HandlerPlatform& platform, const InvokeOptions& options) {
   VaultRoot root;
   const HResult found = FindVaultRootFor(state.m_selection, TrustedAgent(platform), platform.mover, root);
   if (found != kOk) return found;
@@ -50,6 +50,12 @@ HResult MoveInto(const HandlerState& state, HandlerPlatform& platform) {
   std::unique_ptr<FileOperationJob> job =
       VaultMoveJob(state.m_selection, root, platform.texts, platform.mover, platform.environment);
   if (!job) return kFail;
+  job->operation.hwnd = options.owner;
+  if (options.noUi) job->operation.fFlags |= kFofNoUi;
+  if (options.completeBeforeReturn) {  // the caller waits, and may end right after
+    platform.mover.RunFileOperation(job->operation);
+    return kOk;
+  }
   // A long move must not hold the shell's thread, nor end with a host that ends. A partial failure
   // or a cancelled move is shown by the platform itself and not reported here.
   if (platform.mover.StartFileOperation(job)) return kOk;
@@ -87,9 +93,9 @@ std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>
   return MoveJob(std::move(*sources), DoubleZeroList(*destinations), texts.LoadText(IDS_PROGRESS_TITLE));
 }
 
-HResult MoveIntoVault(const HandlerState& state, HandlerPlatform& platform) {
+HResult MoveIntoVault(const HandlerState& state, HandlerPlatform& platform, const InvokeOptions& options) {
   try {
-    return MoveInto(state, platform);
+    return MoveInto(state, platform, options);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }

@@ -41,13 +41,21 @@ std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>
 HResult FindVaultRootFor(const std::vector<std::u16string>& paths, const AgentLink& agent, FileMover& mover,
                          VaultRoot& root);
 
+// What the caller of the command asks of it (CMINVOKECOMMANDINFO's fMask and hwnd).
+struct InvokeOptions {
+  bool completeBeforeReturn = false;  // CMIC_MASK_NOASYNC: the move is done when the call returns
+  bool noUi = false;                  // CMIC_MASK_FLAG_NO_UI: no dialog that asks; a name taken by then is
+                                      // renamed, never replaced
+  WindowHandle owner = 0;             // the owner of the move's progress window
+};
+
 // Asks the agent for the drive letter and starts the move of every selected item into its root,
 // under the progress title, on a thread of its own that holds the host process until the move has
 // ended, and returns without waiting for it. A host that offers no such hold (another program's
 // dialog, a folder window in a process of its own) may end at once: the move then runs in
 // torvo-move.exe (mover_launch.h). kFail when the root does not exist or no destination name is
 // free, kInvalidArg (nothing moved) when an entry cannot be passed whole, kOutOfMemory when memory
-// runs out, else kOk.
-HResult MoveIntoVault(const HandlerState& state, HandlerPlatform& platform);
+// runs out, else kOk. With completeBeforeReturn the move runs on the calling thread, done on return.
+HResult MoveIntoVault(const HandlerState& state, HandlerPlatform& platform, const InvokeOptions& options = {});
 
 }  // namespace torvo

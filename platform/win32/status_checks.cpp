@@ -7,7 +7,7 @@ namespace torvo {
 
 static_assert(kOk == S_OK && kFalse == S_FALSE);
 static_assert(kNotImplemented == E_NOTIMPL && kNoInterface == E_NOINTERFACE && kPointer == E_POINTER);
-static_assert(kFail == E_FAIL && kUnexpected == E_UNEXPECTED && kOutOfMemory == E_OUTOFMEMORY);
+static_assert(kFail == E_FAIL && kUnexpected == E_UNEXPECTED && kOutOfMemory == E_OUTOFMEMORY && kPending == E_PENDING);
 static_assert(kInvalidArg == E_INVALIDARG);
 static_assert(kDispException == DISP_E_EXCEPTION && kDispBadIndex == DISP_E_BADINDEX);
 static_assert(kNoAggregation == CLASS_E_NOAGGREGATION && kClassNotAvailable == CLASS_E_CLASSNOTAVAILABLE);

@@ -229,7 +229,7 @@ struct CallerBuffer {
   std::array<char, 128> bytes;
 };
 
-enum class Written { kNothing, kAnsi, kWide };
+enum class Written { kNothing, kAnsi, kWide, kVerbAnsi, kVerbWide };
 
 struct RequestCase {
   const char* name;
@@ -255,19 +255,25 @@ TEST_P(CommandStringRequests, AnswerTheHelpTextInTheRequestedForm) {
     case Written::kWide:
       EXPECT_EQ(buffer.Wide(), kHelpText);
       break;
+    case Written::kVerbAnsi:
+      EXPECT_EQ(buffer.Ansi(), "ZebTorvoMove");
+      break;
+    case Written::kVerbWide:
+      EXPECT_EQ(buffer.Wide(), u"ZebTorvoMove");
+      break;
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, CommandStringRequests,
-                         ::testing::Values(RequestCase{"VerbA", 0, kInvalidArg, Written::kNothing},
+                         ::testing::Values(RequestCase{"VerbA", 0, kOk, Written::kVerbAnsi},
                                            RequestCase{"HelpTextA", 1, kOk, Written::kAnsi},
                                            RequestCase{"ValidateA", 2, kInvalidArg, Written::kNothing},
                                            RequestCase{"Type3", 3, kOk, Written::kAnsi},
-                                           RequestCase{"VerbWGetsTheHelpText", 4, kOk, Written::kWide},
+                                           RequestCase{"VerbW", 4, kOk, Written::kVerbWide},
                                            RequestCase{"HelpTextW", 5, kOk, Written::kWide},
                                            RequestCase{"ValidateW", 6, kOk, Written::kWide},
                                            RequestCase{"Type7", 7, kOk, Written::kWide},
-                                           RequestCase{"HigherBitsWithVerbA", 0xF8, kInvalidArg, Written::kNothing},
+                                           RequestCase{"HigherBitsWithVerbA", 0xF8, kOk, Written::kVerbAnsi},
                                            RequestCase{"HigherBitsWithHelpTextA", 0xF1, kOk, Written::kAnsi},
                                            RequestCase{"HigherBitsWithHelpTextW", 0xF5, kOk, Written::kWide}),
                          fakes::CaseName());
@@ -361,13 +367,14 @@ struct VerbCase {
   const char* name;
   std::uintptr_t lpVerb;
   HResult result;
+  const char16_t* lpVerbW = nullptr;
 };
 
 class InvokeCommandVerbs : public ::testing::TestWithParam<VerbCase> {};
 
-TEST_P(InvokeCommandVerbs, OnlyOffsetZeroRunsTheDispatch) {
+TEST_P(InvokeCommandVerbs, OnlyOffsetZeroOrTheVerbRunsTheDispatch) {
   FakeHandlerPlatform fake;  // no agent: the dispatch starts it
-  const InvokeCommandRecord record{GetParam().lpVerb};
+  const InvokeCommandRecord record{GetParam().lpVerb, GetParam().lpVerbW};
   EXPECT_EQ(InvokeCommand(LastItemIs(u"D:\\a.txt"), fake.platform, &record), GetParam().result);
   EXPECT_EQ(fake.starter.starts.size(), GetParam().result == kOk ? 1u : 0u);
   if (GetParam().result != kOk) {
@@ -375,13 +382,32 @@ TEST_P(InvokeCommandVerbs, OnlyOffsetZeroRunsTheDispatch) {
   }
 }
 
+std::uintptr_t Named(const char* verb) { return reinterpret_cast<std::uintptr_t>(verb); }
+
 INSTANTIATE_TEST_SUITE_P(Verbs, InvokeCommandVerbs,
                          ::testing::Values(VerbCase{"OffsetZero", 0, kOk}, VerbCase{"OffsetOne", 1, kInvalidArg},
                                            VerbCase{"LargestOffset", 0xFFFF, kInvalidArg},
-                                           VerbCase{"VerbString", 0x00007FF6A1B20010u, kInvalidArg},
-                                           VerbCase{"OnlyBit16", 0x10000, kInvalidArg},
-                                           VerbCase{"StringWithSmallLow32Bits", 0x0000000200000000u, kInvalidArg}),
+                                           VerbCase{"TheVerbByName", Named("ZebTorvoMove"), kOk},
+                                           VerbCase{"TheVerbInOtherCase", Named("zebtorvomove"), kOk},
+                                           VerbCase{"AnotherVerb", Named("open"), kInvalidArg},
+                                           VerbCase{"TheVerbAsUnicode", Named("open"), kOk, u"ZEBTORVOMOVE"},
+                                           VerbCase{"AnotherUnicodeVerb", 0, kInvalidArg, u"ZebTorvoMoveNow"}),
                          fakes::CaseName());
+
+// CMIC_MASK_NOASYNC: done on return, on the caller's thread; CMIC_MASK_FLAG_NO_UI: nothing asks or
+// replaces; the caller's window owns the progress window.
+TEST(InvokeCommand, TheCallersFlagsAndWindowReachTheMove) {
+  for (const std::uint32_t mask : {0u, kCmicMaskNoAsync | kCmicMaskFlagNoUi}) {
+    FakeHandlerPlatform fake;
+    fake.agent.RunAgent(kAgentWindow, 1, u'X');
+    const InvokeCommandRecord record{0, nullptr, mask, 0x7E57};
+    EXPECT_EQ(InvokeCommand(LastItemIs(u"D:\\a.txt"), fake.platform, &record), kOk);
+    ASSERT_EQ(fake.mover.operations.size(), 1u);
+    EXPECT_EQ(fake.mover.operations[0].onOwnThread, mask == 0);
+    EXPECT_EQ(fake.mover.operations[0].fFlags, mask == 0 ? 0x0301 : 0x0301 | 0x041C);
+    EXPECT_EQ(fake.mover.operations[0].hwnd, 0x7E57u);
+  }
+}
 
 TEST(InvokeCommand, NullRecordIsRefusedWithNothingDone) {
   FakeHandlerPlatform fake;

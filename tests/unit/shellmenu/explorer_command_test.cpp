@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         ::testing::Values(
             StateCase{"FileOffTheVaultDrive", u'X', {u"D:\\data\\a.txt"}, kEcsEnabled, 1},
             StateCase{"AnyItemOnTheVaultDrive", u'X', {u"D:\\a.txt", u"X:\\b.txt", u"E:\\c.txt"}, kEcsHidden, 1},
-            StateCase{"AnyProtectedItem", u'X', {u"D:\\Windows", u"E:\\a.txt"}, kEcsHidden, 1},
+            StateCase{"AnyProtectedItemWithoutAskingTheAgent", u'X', {u"D:\\Windows", u"E:\\a.txt"}, kEcsHidden, 0},
             StateCase{"NoAgentRunning", std::nullopt, {u"X:\\a.txt", u"E:\\b.txt"}, kEcsEnabled, 1},
             StateCase{"AnItemWithoutPathHidesItAndAsksNoAgent", u'X', {std::nullopt, u"E:\\a.txt"}, kEcsHidden, 0},
             StateCase{"APathTooLongToMoveHidesIt", u'X', {u"E:\\a.txt", kTooLong}, kEcsHidden, 0},
@@ -90,6 +90,19 @@ INSTANTIATE_TEST_SUITE_P(
             StateCase{"EmptyArray", u'X', {}, kEcsHidden, 0}),
         ::testing::ValuesIn(kOffers)),
     RowAndOfferName());
+
+// On the shell's UI thread a slow answer is not allowed: what only the agent can decide is pending.
+TEST(ExplorerCommandState, WithoutTimeForTheAgentItsAnswerIsPending) {
+  FakeHandlerPlatform fake;
+  fake.agent.RunAgent(kAgentWindow, 1, u'X');
+  for (const auto& [path, result] : {std::pair{u"E:\\a.txt", kPending}, std::pair{u"D:\\Windows", kOk}}) {
+    FakeItemArray items({path});
+    std::uint32_t state = 0xFF;
+    EXPECT_EQ(GetExplorerCommandState(&items, fake.platform, &state, false), result);
+    EXPECT_EQ(state, kEcsHidden);
+  }
+  EXPECT_THAT(fake.agent.lookups, IsEmpty());
+}
 
 TEST(ExplorerCommandState, NullArrayIsHiddenAndNullStateRefused) {
   FakeHandlerPlatform fake;

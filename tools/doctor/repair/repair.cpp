@@ -120,6 +120,8 @@ std::vector<RepairOutcome> ApplyRepairs(const std::vector<Repair>& plan, RepairP
   return outcomes;
 }
 
-RepairOutcome ApplyRepair(const Repair& repair, RepairPlatform& platform) { return ApplyRepairs({repair}, platform)[0]; }
+RepairOutcome ApplyRepair(const Repair& repair, RepairPlatform& platform) {
+  return ApplyRepairs({repair}, platform)[0];
+}
 
 }  // namespace torvo::doctor

@@ -61,10 +61,10 @@ enum class RepairResult {
 
 struct RepairOutcome {
   RepairResult result = RepairResult::kNotApplied;
-  HResult status = kOk;           // kFailed: why
-  bool restartWindows = false;    // kFixed: the installer finishes when Windows restarts
-  bool restored = true;           // kFailed: every place was put back
-  bool approvalRefused = false;   // kFixed: the user's registration, without the machine's approval
+  HResult status = kOk;          // kFailed: why
+  bool restartWindows = false;   // kFixed: the installer finishes when Windows restarts
+  bool restored = true;          // kFailed: every place was put back
+  bool approvalRefused = false;  // kFixed: the user's registration, without the machine's approval
 };
 
 inline constexpr std::uint32_t kErrorSuccessRebootRequired = 3010;

@@ -78,14 +78,15 @@ HRESULT CTorvoExplorerCommand::GetCanonicalName(GUID* name) {
   return S_OK;
 }
 
-// The agent's lookup and question are bounded, so the answer comes at once whether or not the
-// shell allows a slow one.
-HRESULT CTorvoExplorerCommand::GetState(IShellItemArray* items, BOOL, EXPCMDSTATE* state) {
+// The agent's lookup and question take up to a second each: on the shell's UI thread (okToBeSlow
+// false) the answer that needs them is E_PENDING, and the shell asks again off that thread.
+HRESULT CTorvoExplorerCommand::GetState(IShellItemArray* items, BOOL okToBeSlow, EXPCMDSTATE* state) {
   return AtComBoundary([&] {
     win32::Win32ItemArray array(items);
     CallPlatform platform;
     std::uint32_t answer = kEcsHidden;
-    const HRESULT hr = GetExplorerCommandState(&array, platform.platform, state != nullptr ? &answer : nullptr);
+    const HRESULT hr = GetExplorerCommandState(&array, platform.platform, state != nullptr ? &answer : nullptr,
+                                               okToBeSlow != FALSE);
     if (state != nullptr) *state = answer;
     return hr;
   });

@@ -47,7 +47,7 @@ double FirstState(const Command& command, const std::wstring& file) {
     dll = std::make_unique<wine::ServerDll>(wine::ProgramFolder() + L"shipped\\" + command.dll);
     hr = dll->GetClassObject(*command.clsid, IID_IClassFactory, factory.PutVoid());
     if (SUCCEEDED(hr)) hr = factory->CreateInstance(nullptr, IID_IExplorerCommand, explorerCommand.PutVoid());
-    if (SUCCEEDED(hr)) hr = explorerCommand->GetState(items.Get(), FALSE, &state);
+    if (SUCCEEDED(hr)) hr = explorerCommand->GetState(items.Get(), TRUE, &state);
   });
   return SUCCEEDED(hr) && state == ECS_ENABLED ? took : -1;
 }

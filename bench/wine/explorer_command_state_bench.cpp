@@ -80,14 +80,14 @@ int Run() {
   int unexpected = 0;
   for (int i = 0; i < kRepetitions; ++i) {
     EXPCMDSTATE answer = ECS_HIDDEN;
-    state.push_back(bench::Timed([&] { command->GetState(&withDataObject, FALSE, &answer); }));
+    state.push_back(bench::Timed([&] { command->GetState(&withDataObject, TRUE, &answer); }));
     HRESULT result = E_FAIL;
     classicMenu.push_back(bench::Timed([&] { result = ClassicMenu(*init.Get(), *menu.Get(), dataObject.Get()); }));
     unexpected += answer != ECS_ENABLED || result != 1 ? 1 : 0;
   }
   for (int i = 0; i < kItemByItemRepetitions; ++i) {
     EXPCMDSTATE answer = ECS_HIDDEN;
-    itemByItem.push_back(bench::Timed([&] { command->GetState(items.Get(), FALSE, &answer); }));
+    itemByItem.push_back(bench::Timed([&] { command->GetState(items.Get(), TRUE, &answer); }));
     unexpected += answer != ECS_ENABLED ? 1 : 0;
   }
   if (unexpected != 0 || withDataObject.itemReads != 0) {

@@ -187,6 +187,7 @@ struct MoveRow {
   bool offered = true;
   const wchar_t* agentFolder = nullptr;  // the agent runs from there instead of beside the DLL
   bool dllAlone = false;                 // the DLL registered from a folder without the agent
+  const wchar_t* verb = L"";             // invoked by this verb's name rather than its offset
 };
 
 void PrintTo(const MoveRow& row, std::ostream* out) { *out << row.name; }
@@ -233,6 +234,7 @@ TEST_P(EndToEndMove, TakesOnlyWhatWasChosenAndReplacesNothing) {
   request.dropList = true;
   for (const std::wstring& name : row.chosen) request.items.push_back(folder.Path() + L"\\" + name);
   request.invoke = true;
+  request.verb = row.verb;
   EXPECT_EQ(RunContextMenu(request).queryResult, row.offered ? 1 : 0);
 
   EXPECT_EQ(Content(L"V:\\report.doc"), "vault");
@@ -252,6 +254,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(MoveRow{"TwoFilesOfOneNameBothArriveBesideTheVaultsOwn",
                               {L"a\\report.doc", L"b\\report.doc"},
                               {{L"report (2).doc", "a\\report.doc"}, {L"report (3).doc", "b\\report.doc"}}},
+                      MoveRow{"InvokedByTheVerbsName",
+                              {L"a\\report.doc"},
+                              {{L"report (2).doc", "a\\report.doc"}},
+                              true,
+                              nullptr,
+                              false,
+                              L"ZebTorvoMove"},
                       MoveRow{"AQuestionMarkIsNoPatternAndMovesNothing", {L"a\\report.doc", L"?.doc"}, {}, false},
                       MoveRow{"APathTooLongToMoveKeepsTheWholeSelection",
                               {L"a\\report.doc", L"a\\" + std::wstring(260, L'n')},
@@ -264,8 +273,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Another program's Open dialog offers no hold on its process and may end right after
 // InvokeCommand: the classic item's move, 1 GiB into S: (a tmpfs: the move copies), then runs in
-// torvo-move.exe and arrives whole.
-TEST(EndToEndHost, TheClassicMoveOutlivesAHostThatOffersNoHoldAndEndsAtOnce) {
+// torvo-move.exe and arrives whole. Asked with CMIC_MASK_NOASYNC, it is whole when the call returns.
+class EndToEndHost : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(EndToEndHost, TheClassicMoveOutlivesAHostThatOffersNoHoldAndEndsAtOnce) {
   RemoveAllRegistrations();
   CloseAllAgents();
   ScratchFolder folder(L"torvo-e2e-host");
@@ -276,13 +287,19 @@ TEST(EndToEndHost, TheClassicMoveOutlivesAHostThatOffersNoHoldAndEndsAtOnce) {
   AgentProcess agent(L"/ready:1 /drive:S");
   ASSERT_NE(agent.Window(), nullptr);
 
-  EXPECT_EQ(RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" /invoke /end \"" + source + L"\""), 0u);
-  EXPECT_TRUE(WaitUntil([&] { return !PathExists(source); }, 120000)) << "the move did not end";
+  const bool noAsync = std::wstring(GetParam()).find(L"/noasync") != std::wstring::npos;
+  EXPECT_EQ(RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" " + GetParam() + L" \"" + source + L"\""), 0u);
+  if (!noAsync) {
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(source); }, 120000)) << "the move did not end";
+  }
+  EXPECT_FALSE(PathExists(source));
   EXPECT_TRUE(IsWholeLargeFile(target, 1ull << 30));
   RemoveTree(target);
   RunRegsvr32(L"/u");
   RemoveAllRegistrations();
 }
+
+INSTANTIATE_TEST_SUITE_P(Hosts, EndToEndHost, ::testing::Values(L"/invoke /end", L"/invoke /noasync /end"));
 
 }  // namespace
 }  // namespace torvo

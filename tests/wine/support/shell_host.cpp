@@ -206,12 +206,16 @@ HostRun RunContextMenu(const HostRequest& request) {
         run.helpText = help;
       }
       if (request.invoke) {
-        CMINVOKECOMMANDINFO command{};
+        // As Explorer invokes a chosen item: the extended record, the verb in both forms.
+        CMINVOKECOMMANDINFOEX command{};
         command.cbSize = sizeof(command);
+        command.fMask = CMIC_MASK_UNICODE | CMIC_MASK_PTINVOKE | request.invokeMask;
         command.lpVerb = MAKEINTRESOURCEA(0);
+        command.lpVerbW = request.verb.empty() ? MAKEINTRESOURCEW(0) : request.verb.c_str();
         command.nShow = SW_SHOWNORMAL;
+        command.ptInvoke = kMenuPosition;
         const ULONGLONG start = ::GetTickCount64();
-        run.invokeResult = contextMenu->InvokeCommand(&command);
+        run.invokeResult = contextMenu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&command));
         if (request.endAfterInvoke) ::ExitProcess(SUCCEEDED(run.invokeResult) ? 0 : 1);
         run.invokeMilliseconds = ::GetTickCount64() - start;
         run.invoked = true;

@@ -81,6 +81,8 @@ struct HostRequest {
   // host's process there.
   bool explorer = true;
   bool endAfterInvoke = false;
+  DWORD invokeMask = 0;  // CMIC_MASK_* beyond what Explorer sets (CMIC_MASK_NOASYNC, ...)
+  std::wstring verb;     // the item invoked by this verb's name rather than by its offset
   std::wstring picture;  // when set, the menu is opened and its picture written there (PNG)
   UINT indexMenu = 2;
   UINT idCmdFirst = 100;

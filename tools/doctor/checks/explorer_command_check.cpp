@@ -43,7 +43,7 @@ void ReportState(const DoctorContext& context, IExplorerCommand& command, const 
     return;
   }
   EXPCMDSTATE state = ECS_HIDDEN;
-  hr = command.GetState(items.Get(), FALSE, &state);
+  hr = command.GetState(items.Get(), TRUE, &state);  // as the shell asks off its UI thread
   if (FAILED(hr)) {
     report.Problem(kCheck, path + L": GetState fails: " + StatusText(hr),
                    InstallAgain(context, L"install TorvoShellMenu.dll again"));

@@ -33,6 +33,15 @@ function(torvo_binary_check)
 endfunction()
 
 if(TARGET TorvoShellMenu)
+  # A first menu in a fresh process does not load OLEAUT32; the 32-bit DLL imports it as usual.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(oleaut32_load at-once)
+  else()
+    set(oleaut32_load delayed)
+  endif()
+  torvo_binary_check(NAME server.oleaut32_loads_${oleaut32_load}
+      COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-first-use.sh ${TORVO_OBJDUMP} $<TARGET_FILE:TorvoShellMenu>
+              oleaut32.dll ${oleaut32_load})
   torvo_binary_check(NAME server.exports_are_the_five_entry_points
       COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/check_exports.sh ${TORVO_OBJDUMP} $<TARGET_FILE:TorvoShellMenu>)
   torvo_binary_check(NAME server.dll_imports_system_dlls_only

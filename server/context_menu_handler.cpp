@@ -1,6 +1,7 @@
 #include "server/context_menu_handler.h"
 
 #include "common/com_boundary.h"
+#include "platform/win32/menu_image.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_drop_files.h"
 #include "resources/resource_ids.h"
@@ -28,7 +29,7 @@ const InterfaceEntry<CTorvoShellContextMenu>* CTorvoShellContextMenu::InterfaceM
 }
 
 HRESULT CTorvoShellContextMenu::FinalConstruct() {
-  m_bitmap.Reset(::LoadBitmapW(ResourceInstance(), MAKEINTRESOURCEW(IDB_MENU_BITMAP)));
+  m_bitmap = win32::MenuImage(ResourceInstance(), IDI_PADLOCK, win32::ScreenDpi());
   m_state.menuBitmap = reinterpret_cast<BitmapHandle>(m_bitmap.Get());
   m_state.m_selection.clear();
   return S_OK;

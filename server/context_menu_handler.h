@@ -28,7 +28,7 @@ class CTorvoShellContextMenu : public CComObjectRootEx<CComSingleThreadModel>,
 
   static const InterfaceEntry<CTorvoShellContextMenu>* InterfaceMap();
 
-  // Loads bitmap 201 and clears the selection; always succeeds.
+  // Draws the padlock for the menu at the screen's scale and clears the selection; always succeeds.
   HRESULT FinalConstruct();
 
   // IShellExtInit
@@ -43,7 +43,7 @@ class CTorvoShellContextMenu : public CComObjectRootEx<CComSingleThreadModel>,
   const HandlerState& State() const { return m_state; }
 
  private:
-  win32::UniqueGdiObject m_bitmap;  // bitmap 201; m_state lends its handle to the menu
+  win32::UniqueGdiObject m_bitmap;  // the padlock (menu_image.h); m_state lends its handle to the menu
   HandlerState m_state;
 };
 

@@ -85,8 +85,8 @@ HRESULT CTorvoExplorerCommand::GetState(IShellItemArray* items, BOOL okToBeSlow,
     win32::Win32ItemArray array(items);
     CallPlatform platform;
     std::uint32_t answer = kEcsHidden;
-    const HRESULT hr = GetExplorerCommandState(&array, platform.platform, state != nullptr ? &answer : nullptr,
-                                               okToBeSlow != FALSE);
+    const HRESULT hr =
+        GetExplorerCommandState(&array, platform.platform, state != nullptr ? &answer : nullptr, okToBeSlow != FALSE);
     if (state != nullptr) *state = answer;
     return hr;
   });

@@ -24,7 +24,7 @@ HResult OfferItem(const HandlerState& state, HandlerPlatform& platform, MenuHand
   if (!SelectionOffersItem(state, TrustedAgent(platform))) return kOk;
   const std::u16string text = platform.texts.LoadText(IDS_MENU_TEXT);
   platform.menu.InsertItem(hmenu, indexMenu, kMfByPosition | kMfString, idCmdFirst, text.c_str());
-  platform.menu.SetItemBitmaps(hmenu, indexMenu, kMfByPosition, state.menuBitmap, state.menuBitmap);
+  platform.menu.SetItemImage(hmenu, indexMenu, kMfByPosition, state.menuBitmap);
   return kOneCommandUsed;
 }
 

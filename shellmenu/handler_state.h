@@ -17,7 +17,9 @@ struct HandlerState {
   bool noneLeftOut = true;
   // Read buffer of every path Initialize takes; afterwards the path of the last item.
   char16_t lastItemPath[kMaxPath] = {};
-  // Bitmap resource 201, lent to the menu as the item's image; owned by the handler object.
+  // The padlock at the screen's scale, 32-bit with alpha, lent to the menu as the item's image (not
+  // the check-mark slots, whose bitmap 201 would show its white ground on a dark menu); owned by
+  // the handler object.
   BitmapHandle menuBitmap = 0;
 };
 

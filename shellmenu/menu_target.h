@@ -15,9 +15,10 @@ class MenuTarget {
   // InsertMenuW(menu, position, flags, id, text); its result is not looked at.
   virtual void InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id,
                           const char16_t* text) = 0;
-  // SetMenuItemBitmaps(menu, position, flags, unchecked, checked); its result is not looked at.
-  virtual void SetItemBitmaps(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle unchecked,
-                              BitmapHandle checked) = 0;
+  // SetMenuItemInfoW(menu, position, by position when flags say so, MIIM_BITMAP with hbmpItem
+  // `image`): the item's image, which the menu draws over its own background; its result is not
+  // looked at.
+  virtual void SetItemImage(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle image) = 0;
 };
 
 }  // namespace torvo

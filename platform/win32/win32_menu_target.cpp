@@ -11,10 +11,12 @@ void Win32MenuTarget::InsertItem(MenuHandle menu, std::uint32_t position, std::u
   ::InsertMenuW(reinterpret_cast<HMENU>(menu), position, flags, id, AsWide(text));
 }
 
-void Win32MenuTarget::SetItemBitmaps(MenuHandle menu, std::uint32_t position, std::uint32_t flags,
-                                     BitmapHandle unchecked, BitmapHandle checked) {
-  ::SetMenuItemBitmaps(reinterpret_cast<HMENU>(menu), position, flags, reinterpret_cast<HBITMAP>(unchecked),
-                       reinterpret_cast<HBITMAP>(checked));
+void Win32MenuTarget::SetItemImage(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle image) {
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = MIIM_BITMAP;
+  info.hbmpItem = reinterpret_cast<HBITMAP>(image);
+  ::SetMenuItemInfoW(reinterpret_cast<HMENU>(menu), position, (flags & MF_BYPOSITION) != 0, &info);
 }
 
 }  // namespace torvo::win32

@@ -8,8 +8,7 @@ class Win32MenuTarget : public MenuTarget {
  public:
   void InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id,
                   const char16_t* text) override;
-  void SetItemBitmaps(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle unchecked,
-                      BitmapHandle checked) override;
+  void SetItemImage(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle image) override;
 };
 
 }  // namespace torvo::win32

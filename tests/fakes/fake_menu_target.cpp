@@ -8,10 +8,9 @@ void FakeMenuTarget::InsertItem(MenuHandle menu, std::uint32_t position, std::ui
   insertions.push_back({menu, position, flags, id, text == nullptr ? u"" : text});
 }
 
-void FakeMenuTarget::SetItemBitmaps(MenuHandle menu, std::uint32_t position, std::uint32_t flags,
-                                    BitmapHandle unchecked, BitmapHandle checked) {
+void FakeMenuTarget::SetItemImage(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle image) {
   Note("bitmaps");
-  images.push_back({menu, position, flags, unchecked, checked});
+  images.push_back({menu, position, flags, image});
 }
 
 }  // namespace torvo::fakes

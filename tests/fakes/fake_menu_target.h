@@ -11,8 +11,7 @@ class FakeMenuTarget : public MenuTarget {
  public:
   void InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id,
                   const char16_t* text) override;
-  void SetItemBitmaps(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle unchecked,
-                      BitmapHandle checked) override;
+  void SetItemImage(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle image) override;
 
   struct Insertion {
     MenuHandle menu;
@@ -25,8 +24,7 @@ class FakeMenuTarget : public MenuTarget {
     MenuHandle menu;
     std::uint32_t position;
     std::uint32_t flags;
-    BitmapHandle unchecked;
-    BitmapHandle checked;
+    BitmapHandle image;
   };
   std::vector<Insertion> insertions;
   std::vector<Images> images;

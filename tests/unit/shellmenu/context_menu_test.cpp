@@ -159,8 +159,7 @@ TEST(QueryContextMenu, InsertsAtTheShellsPositionWithTheFirstIdentifier) {
   EXPECT_EQ(images.menu, kMenu);
   EXPECT_EQ(images.position, 7u);
   EXPECT_EQ(images.flags, 0x400u);
-  EXPECT_EQ(images.unchecked, kBitmap);
-  EXPECT_EQ(images.checked, kBitmap);
+  EXPECT_EQ(images.image, kBitmap);
   EXPECT_THAT(fake.journal, ElementsAre("module path", "find", "send 1005", "insert", "bitmaps"));
 }
 
@@ -172,8 +171,7 @@ TEST(QueryContextMenu, MissingBitmapAndTextAreUsedAsTheyAre) {
   EXPECT_EQ(QueryContextMenu(state, fake.platform, kMenu, 0, 100, 200, 0), 1);
   ASSERT_EQ(fake.menu.insertions.size(), 1u);
   EXPECT_EQ(fake.menu.insertions[0].text, u"");
-  EXPECT_EQ(fake.menu.images[0].unchecked, 0u);
-  EXPECT_EQ(fake.menu.images[0].checked, 0u);
+  EXPECT_EQ(fake.menu.images[0].image, 0u);
 }
 
 TEST(QueryContextMenu, EveryCallAsksTheAgentAgain) {

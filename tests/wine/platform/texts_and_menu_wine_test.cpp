@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
+#include "platform/win32/menu_image.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_handler_platform.h"
+#include "resources/resource_ids.h"
 #include "shellmenu/context_menu.h"
 #include "tests/wine/support/agent_process.h"
 
@@ -96,18 +100,17 @@ class PopupMenu {
   struct Item {
     UINT id = 0;
     std::wstring text;
-    HBITMAP unchecked = nullptr;
-    HBITMAP checked = nullptr;
+    HBITMAP image = nullptr;
   };
   Item At(UINT position) const {
     wchar_t text[128] = {};
     MENUITEMINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
+    info.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
     info.dwTypeData = text;
     info.cch = 128;
     EXPECT_TRUE(::GetMenuItemInfoW(menu_, position, TRUE, &info));
-    return Item{info.wID, text, info.hbmpUnchecked, info.hbmpChecked};
+    return Item{info.wID, text, info.hbmpItem};
   }
 
  private:
@@ -120,15 +123,39 @@ TEST(MenuTargetUnderWine, InsertsAtThePositionWithItsIdTextAndImages) {
   ASSERT_TRUE(bitmap);
   win32::Win32MenuTarget target;
   target.InsertItem(popup.Handle(), 1, kMfByPosition | kMfString, 30001, kMenuText);
-  target.SetItemBitmaps(popup.Handle(), 1, kMfByPosition, reinterpret_cast<BitmapHandle>(bitmap.Get()),
-                        reinterpret_cast<BitmapHandle>(bitmap.Get()));
+  target.SetItemImage(popup.Handle(), 1, kMfByPosition, reinterpret_cast<BitmapHandle>(bitmap.Get()));
   ASSERT_EQ(popup.Count(), 3);
   const PopupMenu::Item item = popup.At(1);
   EXPECT_EQ(item.id, 30001u);
   EXPECT_EQ(item.text, win32::AsWide(kMenuText));
-  EXPECT_EQ(item.unchecked, bitmap.Get());
-  EXPECT_EQ(item.checked, bitmap.Get());
+  EXPECT_EQ(item.image, bitmap.Get());
   EXPECT_EQ(popup.At(2).text, L"Properties");
+}
+
+// The padlock the handler lends the menu, at 100 % and 200 %: 32 bits, premultiplied alpha (clear
+// corners, opaque body, no channel above its alpha), the small-icon size of the scale.
+TEST(MenuImageUnderWine, IsThePadlockWithAlphaAtTheSizeOfTheScale) {
+  const win32::UniqueLibrary dll(::LoadLibraryExW(L"TorvoShellMenu.dll", nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+  ASSERT_TRUE(dll);
+  for (const UINT dpi : {96u, 192u}) {
+    const win32::UniqueGdiObject image = win32::MenuImage(dll.Get(), IDI_PADLOCK, dpi);
+    DIBSECTION dib{};
+    ASSERT_EQ(::GetObjectW(image.Get(), sizeof dib, &dib), static_cast<int>(sizeof dib)) << dpi;
+    EXPECT_EQ(dib.dsBm.bmBitsPixel, 32);
+    EXPECT_EQ(dib.dsBm.bmWidth, static_cast<LONG>(dpi / 6));
+    EXPECT_EQ(dib.dsBm.bmHeight, static_cast<LONG>(dpi / 6));
+    const auto* pixels = static_cast<const std::uint8_t*>(dib.dsBm.bmBits);
+    int clear = 0, opaque = 0, over = 0;
+    for (LONG i = 0; i < dib.dsBm.bmWidth * dib.dsBm.bmHeight; ++i) {
+      const std::uint8_t* pixel = pixels + 4 * i;
+      clear += pixel[3] == 0;
+      opaque += pixel[3] == 255;
+      over += std::max({pixel[0], pixel[1], pixel[2]}) > pixel[3];
+    }
+    EXPECT_GT(clear, 0);
+    EXPECT_GT(opaque, 0);
+    EXPECT_EQ(over, 0);
+  }
 }
 
 // QueryContextMenu with the real platform and a running agent whose vault is on X:.

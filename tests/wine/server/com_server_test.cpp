@@ -157,10 +157,10 @@ HBITMAP BitmapLentToMenu(IUnknown* handler, const std::wstring& file) {
   menu->QueryContextMenu(popup, 0, 1, 10, CMF_NORMAL);
   MENUITEMINFOW info{};
   info.cbSize = sizeof(info);
-  info.fMask = MIIM_CHECKMARKS;
+  info.fMask = MIIM_BITMAP;
   ::GetMenuItemInfoW(popup, 0, TRUE, &info);
   ::DestroyMenu(popup);
-  return info.hbmpUnchecked;
+  return info.hbmpItem;
 }
 
 TEST_F(ComServer, EachHandlerDeletesItsOwnBitmapWhenDestroyed) {

@@ -160,11 +160,11 @@ std::vector<MenuLine> ReadMenu(HMENU menu) {
     wchar_t text[256] = {};
     MENUITEMINFOW info{};
     info.cbSize = sizeof(info);
-    info.fMask = MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
+    info.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
     info.dwTypeData = text;
     info.cch = 255;
     if (!::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
-    lines.push_back({info.wID, text, info.hbmpUnchecked != nullptr});
+    lines.push_back({info.wID, text, info.hbmpItem != nullptr});
   }
   return lines;
 }

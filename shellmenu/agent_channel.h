@@ -38,6 +38,12 @@ class AgentChannel {
   // QueryFullProcessImageNameW: the full path of the program that the window's process runs;
   // nothing when the window is gone or its process cannot be asked.
   virtual std::optional<std::u16string> WindowProgram(WindowHandle window) = 0;
+
+  // Whether a message of this process reaches the window: false when the window's process runs at a
+  // higher integrity level (TokenIntegrityLevel of both processes' tokens; an agent started
+  // elevated), whose windows Windows' privilege isolation keeps this process's WM_COPYDATA from.
+  // True when either level cannot be read.
+  virtual bool Reachable(WindowHandle window) = 0;
 };
 
 }  // namespace torvo

@@ -22,6 +22,9 @@ HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platfor
                              const InvokeOptions& options) {
   // The window found here serves this one question only; the direct move looks it up again.
   const WindowHandle window = FindAgentWindow(TrustedAgent(platform));
+  // An agent started elevated runs, but Windows keeps the shell's questions from it: no second one
+  // is started (that would ask for elevation again), and nothing is handed over.
+  if (window != 0 && !platform.agent.Reachable(window)) return kOk;
   if (window != 0 && QueryAgentReady(platform.agent, window)) {
     const HResult moved = MoveDirectly(state, platform, directMove, options);
     // Ready, then no vault root after all (the agent gone, no letter, no drive): the command is

@@ -15,6 +15,7 @@ enum class DirectMove {
 
 // Asks a running agent whether it is ready: direct move if so, agent launch otherwise, and also
 // when the ready agent's vault root turns out not to exist; the caller's options hold for either.
+// An agent that runs but that Windows keeps this process from reaching gets nothing.
 HResult SendSelectionToVault(const HandlerState& state, HandlerPlatform& platform,
                              DirectMove directMove = DirectMove::kOwnThread, const InvokeOptions& options = {});
 

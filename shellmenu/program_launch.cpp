@@ -49,7 +49,10 @@ bool StartProgram(ProgramStarter& starter, const char16_t* file, std::u16string_
   // A path of the platform's own making holds no double quote, so quoting it needs no escapes.
   std::u16string commandLine = u"\"";
   commandLine.append(file).append(u"\" ").append(parameters);
-  if (starter.StartOutsidePackage(file, commandLine.c_str())) return true;
+  const StartOutcome outside = starter.StartOutsidePackage(file, commandLine.c_str());
+  if (outside == StartOutcome::kStarted) return true;
+  // A program that asks for elevation is not started through the shell, which would ask the user.
+  if (outside == StartOutcome::kNeedsElevation) return false;
   const std::u16string plain(parameters);
   return starter.Start(file, plain.c_str());
 }

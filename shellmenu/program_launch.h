@@ -16,9 +16,9 @@ bool FindProgramBesideOwnModule(ProgramStarter& starter, std::u16string_view nam
 
 // Starts the program with the parameters, asking first for a start outside the caller's package
 // (the command line is the program's path in double quotes, a space and the parameters) and,
-// where the platform refuses that, the plain way. True when either start reports the program
-// running. A package's processes end when the package is removed or updated; the agent and the
-// mover must not be among them.
+// where the platform refuses that, the plain way; a program that needs elevation is not started.
+// True when either start reports the program running. A package's processes end when the package is removed or updated;
+// the agent and the mover must not be among them.
 bool StartProgram(ProgramStarter& starter, const char16_t* file, std::u16string_view parameters);
 
 }  // namespace torvo

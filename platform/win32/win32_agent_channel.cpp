@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/win32/own_thread.h"
 #include "platform/win32/unique_handle.h"
@@ -65,6 +66,34 @@ std::uint64_t Win32AgentChannel::SendCopyData(WindowHandle window, const CopyDat
 }  // namespace torvo::win32
 
 namespace torvo::win32 {
+
+namespace {
+
+// The process's integrity level (the last subauthority of its token's integrity SID); nothing when
+// it cannot be read.
+std::optional<DWORD> IntegrityLevel(HANDLE process) {
+  UniqueHandle token;
+  if (!::OpenProcessToken(process, TOKEN_QUERY, token.Put())) return std::nullopt;
+  DWORD size = 0;
+  ::GetTokenInformation(token.Get(), TokenIntegrityLevel, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (size == 0 || !::GetTokenInformation(token.Get(), TokenIntegrityLevel, buffer.data(), size, &size)) {
+    return std::nullopt;
+  }
+  const PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+  return *::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1U);
+}
+
+}  // namespace
+
+bool Win32AgentChannel::Reachable(WindowHandle window) {
+  DWORD processId = 0;
+  if (::GetWindowThreadProcessId(reinterpret_cast<HWND>(window), &processId) == 0) return true;
+  const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  const std::optional<DWORD> theirs = process ? IntegrityLevel(process.Get()) : std::nullopt;
+  const std::optional<DWORD> ours = IntegrityLevel(::GetCurrentProcess());
+  return !theirs || !ours || *theirs <= *ours;
+}
 
 std::optional<std::u16string> Win32AgentChannel::WindowProgram(WindowHandle window) {
   DWORD processId = 0;

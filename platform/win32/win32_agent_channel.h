@@ -11,6 +11,7 @@ class Win32AgentChannel : public AgentChannel {
                                   std::uint32_t timeoutMs) override;
   std::uint64_t SendCopyData(WindowHandle window, const CopyDataRecord& record) override;
   std::optional<std::u16string> WindowProgram(WindowHandle window) override;
+  bool Reachable(WindowHandle window) override;
 };
 
 }  // namespace torvo::win32

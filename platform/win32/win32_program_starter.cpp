@@ -15,7 +15,9 @@ namespace {
 
 // Not in MinGW-w64's headers: Windows 10 1703 and later (WinBase.h, processthreadsapi.h).
 constexpr DWORD_PTR kProcThreadAttributeDesktopAppPolicy = 0x00020012;  // PROC_THREAD_ATTRIBUTE_DESKTOP_APP_POLICY
-constexpr DWORD kDesktopAppBreakawayOverride = 0x04;  // PROCESS_CREATION_DESKTOP_APP_BREAKAWAY_OVERRIDE
+constexpr DWORD kDesktopAppBreakawayOverride = 0x04;
+constexpr DWORD kErrorElevationRequired =
+    740;  // ERROR_ELEVATION_REQUIRED (winerror.h, Vista and later)  // PROCESS_CREATION_DESKTOP_APP_BREAKAWAY_OVERRIDE
 
 // A process thread attribute list of one attribute, deleted with its owner.
 class AttributeList {
@@ -52,10 +54,10 @@ std::uint32_t Win32ProgramStarter::GetOwnModulePath(char16_t* buffer, std::uint3
   return ::GetModuleFileNameW(module_, AsWide(buffer), size);
 }
 
-bool Win32ProgramStarter::StartOutsidePackage(const char16_t* file, const char16_t* commandLine) {
+StartOutcome Win32ProgramStarter::StartOutsidePackage(const char16_t* file, const char16_t* commandLine) {
   DWORD policy = kDesktopAppBreakawayOverride;
   AttributeList attributes;
-  if (!attributes.Set(kProcThreadAttributeDesktopAppPolicy, &policy)) return false;
+  if (!attributes.Set(kProcThreadAttributeDesktopAppPolicy, &policy)) return StartOutcome::kNotStarted;
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof(startup);
   startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
@@ -65,10 +67,11 @@ bool Win32ProgramStarter::StartOutsidePackage(const char16_t* file, const char16
   PROCESS_INFORMATION started{};
   if (!::CreateProcessW(AsWide(file), writable.data(), nullptr, nullptr, FALSE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
                         nullptr, &startup.StartupInfo, &started)) {
-    return false;
+    return ::GetLastError() == kErrorElevationRequired ? StartOutcome::kNeedsElevation : StartOutcome::kNotStarted;
   }
   UniqueHandle process(started.hProcess), thread(started.hThread);  // not waited for
-  return true;
+  ::AllowSetForegroundWindow(started.dwProcessId);  // started by a background process, its windows come first
+  return StartOutcome::kStarted;
 }
 
 bool Win32ProgramStarter::Exists(const char16_t* file) { return ::PathFileExistsW(AsWide(file)) != FALSE; }

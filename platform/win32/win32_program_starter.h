@@ -14,7 +14,7 @@ class Win32ProgramStarter : public ProgramStarter {
   explicit Win32ProgramStarter(HMODULE module) : module_(module) {}
 
   std::uint32_t GetOwnModulePath(char16_t* buffer, std::uint32_t size) override;
-  bool StartOutsidePackage(const char16_t* file, const char16_t* commandLine) override;
+  StartOutcome StartOutsidePackage(const char16_t* file, const char16_t* commandLine) override;
   bool Start(const char16_t* file, const char16_t* parameters) override;
   bool Exists(const char16_t* file) override;
 

@@ -32,6 +32,8 @@ class FakeAgentChannel : public AgentChannel {
                                   std::uint32_t timeoutMs) override;
   std::uint64_t SendCopyData(WindowHandle target, const CopyDataRecord& record) override;
   std::optional<std::u16string> WindowProgram(WindowHandle target) override;
+  bool Reachable(WindowHandle) override { return reachable; }
+  bool reachable = true;  // false: the agent runs at a higher integrity level
 
   struct Lookup {
     std::u16string className;

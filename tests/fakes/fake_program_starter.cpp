@@ -22,16 +22,17 @@ bool FakeProgramStarter::IsMissing(const char16_t* file) const {
   return std::find(missingFiles.begin(), missingFiles.end(), file) != missingFiles.end();
 }
 
-bool FakeProgramStarter::StartOutsidePackage(const char16_t* file, const char16_t* commandLine) {
+StartOutcome FakeProgramStarter::StartOutsidePackage(const char16_t* file, const char16_t* commandLine) {
   breakawayCommandLines.emplace_back(commandLine);
-  if (breakawayRefused || IsMissing(file)) return false;
+  if (needsElevation) return StartOutcome::kNeedsElevation;
+  if (breakawayRefused || IsMissing(file)) return StartOutcome::kNotStarted;
   Note("start");
   if (startThrowsBadAlloc) throw std::bad_alloc();
   // CreateProcessW's program reads its arguments after its own path; a command line of another
   // shape shows as such.
   const std::u16string line(commandLine), quoted = u"\"" + std::u16string(file) + u"\" ";
   starts.push_back({file, line.starts_with(quoted) ? line.substr(quoted.size()) : u"<not the program's path>", true});
-  return true;
+  return StartOutcome::kStarted;
 }
 
 bool FakeProgramStarter::Start(const char16_t* file, const char16_t* parameters) {

@@ -16,11 +16,13 @@ class FakeProgramStarter : public ProgramStarter {
   bool startThrowsBadAlloc = false;
   // The platform refuses the breakaway attribute (as Wine and Windows before 10 1703 do).
   bool breakawayRefused = false;
+  // The program asks for elevation: CreateProcessW answers ERROR_ELEVATION_REQUIRED.
+  bool needsElevation = false;
   // Programs that neither start finds, and that are not there.
   std::vector<std::u16string> missingFiles;
 
   std::uint32_t GetOwnModulePath(char16_t* buffer, std::uint32_t size) override;
-  bool StartOutsidePackage(const char16_t* file, const char16_t* commandLine) override;
+  StartOutcome StartOutsidePackage(const char16_t* file, const char16_t* commandLine) override;
   bool Start(const char16_t* file, const char16_t* parameters) override;
   bool Exists(const char16_t* file) override { return !IsMissing(file); }
 

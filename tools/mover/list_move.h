@@ -20,6 +20,8 @@ enum class MoverExit : int {
   kHandedToAgent = 2,        // the vault root is gone: the agent was started with the list file
   kMoveIncomplete = 3,       // the move ran, but the platform reported a failure or the user
                              // cancelled it; what it moved is in the vault (removed)
+  kMovedInsidePackage = 4,   // every listed item moved, but the mover ran inside the caller's package,
+                             // where it would end with the package (removed)
   kBadArguments = 10,        // not exactly a vault root ("X:\") and a list file
   kListUnreadable = 11,      // the list file is missing, cannot be read or is too large
   kListMalformed = 12,       // the bytes are not a move list, or a record is no path to move

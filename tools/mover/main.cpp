@@ -19,6 +19,17 @@
 
 namespace {
 
+// Whether the mover runs as part of a package: it was started inside the caller's package, whose
+// processes Windows ends when the package is removed or updated. GetCurrentPackageFullName is
+// Windows 8's; before it there are no packages.
+bool InsideAPackage() {
+  using PackageNameFn = LONG(WINAPI*)(UINT32*, PWSTR);
+  const auto packageName = reinterpret_cast<PackageNameFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetCurrentPackageFullName")));
+  UINT32 length = 0;
+  return packageName != nullptr && packageName(&length, nullptr) == ERROR_INSUFFICIENT_BUFFER;
+}
+
 std::vector<std::u16string> ArgumentsAfterProgramName() {
   int count = 0;
   wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -39,5 +50,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   win32::Win32TextSource texts(instance);
   win32::Win32Environment environment;
   mover::MoverPlatform platform{files, mover, starter, texts, environment};
-  return static_cast<int>(mover::RunListMove(ArgumentsAfterProgramName(), platform));
+  const mover::MoverExit exit = mover::RunListMove(ArgumentsAfterProgramName(), platform);
+  // Inside a package it still moves, and says so.
+  if (exit == mover::MoverExit::kMoved && InsideAPackage())
+    return static_cast<int>(mover::MoverExit::kMovedInsidePackage);
+  return static_cast<int>(exit);
 }

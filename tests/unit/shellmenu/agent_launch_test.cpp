@@ -144,6 +144,7 @@ struct StarterCase {
   bool startFails;
   bool started;
   bool outsidePackage;
+  bool needsElevation = false;  // the shell's start would ask the user for it
 };
 
 constexpr char16_t kAgent[] = u"D:\\Zeb Torvo\\zebtorvofloat.exe";
@@ -154,6 +155,7 @@ TEST_P(ProgramStart, AsksForTheBreakawayFirstAndStartsThePlainWayWhenRefused) {
   const StarterCase& c = GetParam();
   FakeHandlerPlatform fake;
   fake.starter.breakawayRefused = c.breakawayRefused;
+  fake.starter.needsElevation = c.needsElevation;
   if (c.startFails) fake.starter.missingFiles = {kAgent};
   const std::u16string parameters = u"/_loginmove \"C:\\a b\\m2m1.tmp\"";
   EXPECT_EQ(StartProgram(fake.starter, kAgent, parameters), c.started);
@@ -167,7 +169,8 @@ TEST_P(ProgramStart, AsksForTheBreakawayFirstAndStartsThePlainWayWhenRefused) {
 INSTANTIATE_TEST_SUITE_P(Platforms, ProgramStart,
                          ::testing::Values(StarterCase{"BreakawayAccepted", false, false, true, true},
                                            StarterCase{"BreakawayRefusedStartsPlainly", true, false, true, false},
-                                           StarterCase{"NeitherStartReportsFailure", true, true, false, false}),
+                                           StarterCase{"NeitherStartReportsFailure", true, true, false, false},
+                                           StarterCase{"NoElevationIsAskedFor", false, false, false, false, true}),
                          fakes::CaseName());
 
 }  // namespace

@@ -62,6 +62,17 @@ TEST(Dispatch, WindowGoneBeforeTheQuestionStartsTheAgent) {
   EXPECT_TRUE(fake.mover.operations.empty());
 }
 
+// Windows keeps the shell from an agent started elevated: no second agent, nothing handed over.
+TEST(Dispatch, AnAgentOutOfReachGetsNothing) {
+  FakeHandlerPlatform fake;
+  fake.agent.RunAgent(kAgentWindow, 1, u'X');
+  fake.agent.reachable = false;
+  EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform), kOk);
+  EXPECT_THAT(fake.agent.queries, ::testing::IsEmpty());
+  EXPECT_THAT(fake.starter.starts, ::testing::IsEmpty());
+  EXPECT_THAT(fake.tempFiles.files, ::testing::IsEmpty());
+}
+
 TEST(Dispatch, ReadyAgentWithoutAVaultRootGetsTheListInstead) {
   for (std::uint64_t letter : {std::uint64_t{u'Q'}, std::uint64_t{0}}) {  // Q: does not exist; no letter
     FakeHandlerPlatform fake;

@@ -67,6 +67,13 @@ VaultRoot CheckAgent(const DoctorContext& context, const Environment& environmen
       report.Note(L"agent", L"not running (no window of the class ZebTorvoFloat)");
     return BuildVaultRoot(0);
   }
+  if (!channel.Reachable(FindAgentWindow(agent))) {
+    report.Problem(L"agent",
+                   L"running at a higher integrity level than this program (started elevated): Windows keeps "
+                   L"Explorer's questions from it, and choosing the item hands nothing over",
+                   L"end zebtorvofloat.exe and start it again without elevation");
+    return BuildVaultRoot(0);
+  }
   const VaultRoot root = BuildVaultRoot(QueryVaultDriveLetter(agent));
   if (root[0] == u':') {
     report.Note(L"agent",

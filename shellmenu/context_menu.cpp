@@ -19,8 +19,9 @@ inline constexpr HResult kOneCommandUsed = 1;  // MAKE_HRESULT(SEVERITY_SUCCESS,
 
 HResult OfferItem(const HandlerState& state, HandlerPlatform& platform, MenuHandle hmenu, std::uint32_t indexMenu,
                   std::uint32_t idCmdFirst) {
-  // The item stays out when the selection is not whole or empty, or any selected item lies on the
-  // vault drive or is a protected place.
+  // The item stays out when the package's command shows it already, when the selection is not
+  // whole or empty, or when any selected item lies on the vault drive or is a protected place.
+  if (platform.menu.ShowsPackagedCommand()) return kOk;
   if (!SelectionOffersItem(state, TrustedAgent(platform))) return kOk;
   const std::u16string text = platform.texts.LoadText(IDS_MENU_TEXT);
   platform.menu.InsertItem(hmenu, indexMenu, kMfByPosition | kMfString, idCmdFirst, text.c_str());

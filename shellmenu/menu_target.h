@@ -19,6 +19,12 @@ class MenuTarget {
   // `image`): the item's image, which the menu draws over its own background; its result is not
   // looked at.
   virtual void SetItemImage(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle image) = 0;
+
+  // Whether this menu shows the sparse package's command already: Windows 11 (build 22000 or
+  // later) puts a registered package's command on the classic menu of Explorer's own process
+  // (explorer.exe), so "Show more options" would show the item twice. Asked once per process
+  // (GetPackagesByPackageFamily for the package's family, named by the DLL's signer), then kept.
+  virtual bool ShowsPackagedCommand() = 0;
 };
 
 }  // namespace torvo

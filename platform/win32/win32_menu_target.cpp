@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/packaged_command.h"
 #include "platform/win32/wide.h"
 
 namespace torvo::win32 {
@@ -17,6 +18,11 @@ void Win32MenuTarget::SetItemImage(MenuHandle menu, std::uint32_t position, std:
   info.fMask = MIIM_BITMAP;
   info.hbmpItem = reinterpret_cast<HBITMAP>(image);
   ::SetMenuItemInfoW(reinterpret_cast<HMENU>(menu), position, (flags & MF_BYPOSITION) != 0, &info);
+}
+
+bool Win32MenuTarget::ShowsPackagedCommand() {
+  static const bool shown = PackagedCommandOnExplorersMenu();  // once per process
+  return shown;
 }
 
 }  // namespace torvo::win32

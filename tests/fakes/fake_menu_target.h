@@ -12,6 +12,8 @@ class FakeMenuTarget : public MenuTarget {
   void InsertItem(MenuHandle menu, std::uint32_t position, std::uint32_t flags, std::uintptr_t id,
                   const char16_t* text) override;
   void SetItemImage(MenuHandle menu, std::uint32_t position, std::uint32_t flags, BitmapHandle image) override;
+  bool ShowsPackagedCommand() override { return packagedCommand; }
+  bool packagedCommand = false;  // Windows 11's Explorer with the package registered
 
   struct Insertion {
     MenuHandle menu;

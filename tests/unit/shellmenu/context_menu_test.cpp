@@ -135,6 +135,15 @@ TEST(QueryContextMenu, EverySelectedItemDecidesWithOneLookupAndOneExpansionOfThe
   EXPECT_EQ(decide({u"D:\\data\\" + std::u16string(300, u'x')}), kOk);
 }
 
+// Windows 11's Explorer shows the registered package's command on this menu already.
+TEST(QueryContextMenu, ThePackagesCommandOnTheMenuLeavesTheItemOutWithoutAskingTheAgent) {
+  FakeHandlerPlatform fake;
+  fake.agent.RunAgent(kAgentWindow, 1, u'X');
+  fake.menu.packagedCommand = true;
+  EXPECT_EQ(QueryContextMenu(LastItemIs(u"D:\\a.txt"), fake.platform, kMenu, 0, 100, 200, 0), kOk);
+  EXPECT_THAT(fake.journal, IsEmpty());
+}
+
 TEST(QueryContextMenu, NoIdentifierLeftInsertsNothing) {
   FakeHandlerPlatform fake;
   fake.agent.RunAgent(kAgentWindow, 1, u'X');

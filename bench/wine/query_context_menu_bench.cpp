@@ -37,21 +37,38 @@ DWORD WINAPI FindAgentThread(void* result) {
   return 0;
 }
 
-// The protected-place test's own platform calls: one expansion per row.
+// The protected-place test's own platform calls: one expansion per row, the known folders' paths
+// read where Windows keeps them.
 void ExpandEveryRow() {
   wchar_t buffer[kMaxPath];
+  const win32::Win32Environment environment;
   for (const ProtectedPathEntry& row : g_protectedPaths) {
-    ::ExpandEnvironmentStringsW(win32::AsWide(row.strPattern), buffer, kMaxPath);
+    if (row.folder != KnownFolder::kNone) {
+      environment.KnownFolderPath(row.folder);
+    } else {
+      ::ExpandEnvironmentStringsW(win32::AsWide(row.strPattern), buffer, kMaxPath);
+    }
   }
 }
 
-// What any QueryContextMenu has to do: look the agent up on a worker thread, ask for the drive
-// letter, expand the protected-place patterns.
+// The trust in the agent's window: the program its process runs.
+void ReadWindowsProgram(HWND window) {
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(window, &processId);
+  const win32::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  wchar_t path[MAX_PATH] = {};
+  DWORD units = MAX_PATH;
+  ::QueryFullProcessImageNameW(process.Get(), 0, path, &units);
+}
+
+// What any QueryContextMenu has to do: look the agent up on a worker thread, read the program of
+// its window's process, ask for the drive letter, expand the protected-place patterns.
 LRESULT BarePlatformCalls() {
   HWND window = nullptr;
   HANDLE thread = ::CreateThread(nullptr, 0, FindAgentThread, &window, 0, nullptr);
   ::WaitForSingleObject(thread, INFINITE);
   ::CloseHandle(thread);
+  ReadWindowsProgram(window);
   COPYDATASTRUCT query{1005, 0, nullptr};
   DWORD_PTR answer = 0;
   ::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 1000, &answer);

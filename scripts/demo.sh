@@ -81,6 +81,13 @@ use_graphics_driver() {
   if [ "$1" = null ]; then touch "$WINEPREFIX/.torvo-ready"; fi
 }
 
+# The screen's scale for the programs started from now on: 96 is 100 %, 192 is 200 %.
+use_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  use_graphics_driver x11
+}
+
 # The menu's Chinese text needs a CJK font: Tahoma and the dialog fonts fall back to WenQuanYi.
 link_cjk_font() {
   local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' face
@@ -118,11 +125,16 @@ make_menu_pictures() {
   agent /ready:1 /drive:V
   wine "$BIN/torvo_host.exe" "/picture:$(winpath "$PICTURES/menu.png")" "$(winpath "$FILES/report.doc")" | tail -n1
   wine "$BIN/torvo_host.exe" "/picture:$(winpath "$PICTURES/menu-vault-drive.png")" 'V:\contract.doc' | tail -n1
+  # The same menu at 200 %: the padlock is drawn at 32 pixels, with its alpha over the menu's ground.
+  use_dpi 192
+  wine "$BIN/torvo_host.exe" "/picture:$(winpath "$PICTURES/menu-192dpi.png")" "$(winpath "$FILES/report.doc")" | tail -n1
+  use_dpi 96
   wine "$BIN/zebtorvofloat.exe" /quit </dev/null >/dev/null 2>&1 || true
   wine regsvr32 /s /u "$(winpath "$BIN/TorvoShellMenu.dll")"
   use_graphics_driver null
   echo "written: $PICTURES/menu.png (a file's menu with the item)"
   echo "         $PICTURES/menu-vault-drive.png (a file on the vault drive: no item)"
+  echo "         $PICTURES/menu-192dpi.png (a file's menu at 200 %)"
   echo "the README shows copies of them: cp $PICTURES/menu*.png $ROOT/docs/"
 }
 

@@ -14,6 +14,8 @@
 #                             the package (packaging/msi); signed when asked
 #   arm64/                    the same DLL, doctor, mover (with their symbols) and package for
 #                             Windows on ARM, built in build/arm64-release (scripts/arm64-sysroot.sh)
+#   deployment.csv            one row per installer: file, architecture, ProductCode, UpgradeCode,
+#                             ProductVersion, SHA-256, signer's thumbprint
 #   TorvoShellMenu-<version>-arm64.msi
 #                             the installer for Windows on ARM: the ARM64 DLL, doctor, mover and
 #                             package, and TorvoShellMenu32.dll; its rows harvested from the ARM64
@@ -145,6 +147,24 @@ release_msix() {
   chmod 644 "$work/out/$name"
 }
 
+# The deployment sheet: one row per installer with what a deployment tool's rules are made of, read
+# from the built packages themselves; the thumbprint is the signer's certificate's SHA-1, as Windows
+# shows it.
+deployment_sheet() {
+  local thumbprint=unsigned msi
+  [ -z "${TORVO_SIGN_CERT:-}" ] ||
+      thumbprint=$(openssl x509 -in "$TORVO_SIGN_CERT" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+  echo "file,architecture,ProductCode,UpgradeCode,ProductVersion,SHA-256,signer thumbprint"
+  for machine in x64 arm64; do
+    msi=TorvoShellMenu-$(version)-$machine.msi
+    msiinfo export "$work/out/$msi" Property | tr -d '\r' | awk -F'\t' -v file="$msi" -v machine="$machine" \
+        -v sha="$(sha256sum "$work/out/$msi" | cut -d' ' -f1)" -v thumbprint="$thumbprint" '
+      { value[$1] = $2 }
+      END { printf "%s,%s,%s,%s,%s,%s,%s\n", file, machine, value["ProductCode"], value["UpgradeCode"],
+                   value["ProductVersion"], sha, thumbprint }'
+  done
+}
+
 if [ -n "${TORVO_SIGN_CERT:-}${TORVO_SIGN_KEY:-}" ]; then
   [ -n "${TORVO_SIGN_CERT:-}" ] && [ -n "${TORVO_SIGN_KEY:-}" ] || fail "TORVO_SIGN_CERT and TORVO_SIGN_KEY go together"
   [ -r "$TORVO_SIGN_CERT" ] && [ -r "$TORVO_SIGN_KEY" ] || fail "cannot read TORVO_SIGN_CERT or TORVO_SIGN_KEY"
@@ -177,6 +197,7 @@ release_msix
 release_msix arm64
 build_installer
 build_installer arm64
+deployment_sheet >"$work/out/deployment.csv" && chmod 644 "$work/out/deployment.csv"
 (cd "$work/out" && sha256sum -- $(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | sort) >SHA256SUMS)
 mv "$work/out" "$OUT"
 

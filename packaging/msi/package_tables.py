@@ -27,7 +27,9 @@ import tempfile
 
 import pe_version
 
-SECURE = "INSTALLFOLDER"
+# The public properties whose value must reach the elevated part of an install: the folder, and the
+# switch of Windows 11's first menu (in a package with the sparse package).
+SECURE = ["INSTALLFOLDER", "WINDOWS11_MENU"]
 # The summary's platform and language of each machine's package, and the component of the 32-bit DLL,
 # the one component that is not 64-bit.
 TEMPLATES = {"x64": "x64;1033", "arm64": "Arm64;1033"}
@@ -115,6 +117,11 @@ def _file_hash(path):
     return [str(part) for part in struct.unpack("<4i", digest)]
 
 
+def _secure(package):
+    """The properties of SECURE that the package has (INSTALLFOLDER is a folder, not a property)."""
+    return [name for name in SECURE if name == "INSTALLFOLDER" or name in package.properties]
+
+
 def _quoted(text):
     return "'" + text.replace("'", "''") + "'"
 
@@ -136,9 +143,10 @@ def finish(msi, machine="x64"):
         for key, name in _short_names(package.files, table(msi, "Component")).items():
             queries.append("UPDATE `File` SET `FileName` = %s WHERE `File` = %s" % (_quoted(name), _quoted(key)))
         secure = [p for p in package.properties.get("SecureCustomProperties", "").split(";") if p]
-        if SECURE not in secure:
+        missing = [name for name in _secure(package) if name not in secure]
+        if missing:
             queries.append("UPDATE `Property` SET `Value` = %s WHERE `Property` = 'SecureCustomProperties'" %
-                           _quoted(";".join(secure + [SECURE])))
+                           _quoted(";".join(secure + missing)))
     # Attributes is a key column of the Upgrade table: the row is written anew.
     for row in table(msi, "Upgrade"):
         if row["ActionProperty"] == UPGRADE_PROPERTY and not int(row["Attributes"]) & VERSION_MAX_INCLUSIVE:
@@ -175,6 +183,16 @@ def short_and_long_file_names(package):
             yield "%s: the FileName %s does not begin with a short name" % (row["File"], row["FileName"])
 
 
+def short_names_unique_in_a_folder(package):
+    folder_of = {row["Component"]: row["Directory_"] for row in table(package.msi, "Component")}
+    seen = {}
+    for row in package.files:
+        key = (folder_of.get(row["Component_"]), row["FileName"].split("|")[0].upper())
+        if key in seen:
+            yield "%s and %s share the short name %s in one folder" % (seen[key], row["File"], key[1])
+        seen[key] = row["File"]
+
+
 def hashes_only_for_unversioned_files(package):
     for row in package.files:
         name, record = row["File"], package.record(row)
@@ -191,7 +209,7 @@ def hashes_only_for_unversioned_files(package):
 
 def secure_properties(package):
     secure = package.properties.get("SecureCustomProperties", "").split(";")
-    wanted = [SECURE] + [row["ActionProperty"] for row in table(package.msi, "Upgrade")]
+    wanted = _secure(package) + [row["ActionProperty"] for row in table(package.msi, "Upgrade")]
     for name in wanted:
         if name not in secure:
             yield "%s is not in SecureCustomProperties" % name
@@ -242,6 +260,45 @@ def same_version_replaced(package):
             "ARM64 package" if package.machine == "x64" else "x64 package")
 
 
+# Windows 11's first menu: the sparse package registered after the files are in place and removed
+# before they go, by deferred actions that run as the system, not as the user, on Windows 11 alone
+# (its build read from the registry) and unless WINDOWS11_MENU is 0; neither fails the install.
+EXE_FROM_PROPERTY, IGNORE_RETURN, DEFERRED, NO_IMPERSONATE = 50, 0x40, 0x400, 0x800
+POWERSHELL = r"[System64Folder]WindowsPowerShell\v1.0\powershell.exe"
+WINDOWS11 = ('WINDOWS11_MENU<>"0"', "WINDOWSBUILD>=22000")
+SPARSE_ACTIONS = {  # action: (the steps it runs between, what its condition holds, what it runs)
+    "RegisterSparsePackage": (("InstallFiles", "InstallFinalize"), ('NOT REMOVE~="ALL"',) + WINDOWS11,
+                              ("Add-AppxPackage -Stage", "-ExternalLocation '[INSTALLFOLDER]'", "Add-AppxProvisionedPackage -Online")),
+    "RemoveSparsePackage": (("InstallInitialize", "RemoveFiles"), ('REMOVE~="ALL"', "NOT UPGRADINGPRODUCTCODE") + WINDOWS11,
+                            ("Remove-AppxProvisionedPackage -Online -AllUsers", "Remove-AppxPackage -AllUsers")),
+}
+
+
+def windows11_menu_actions(package):
+    if "TorvoShellMenu.msix" not in {row["File"] for row in package.files}:
+        return
+    actions = {row["Action"]: row for row in table(package.msi, "CustomAction")}
+    sequence = {row["Action"]: row for row in table(package.msi, "InstallExecuteSequence")}
+    at = {name: int(row["Sequence"]) for name, row in sequence.items()}
+    setter = actions.get("SetPowerShell")
+    if not setter or setter["Source"] != "POWERSHELL" or setter["Target"] != POWERSHELL or \
+            at.get("SetPowerShell", 9999) >= at["InstallInitialize"]:
+        yield "POWERSHELL is not set to System32's powershell.exe before InstallInitialize"
+    searches = {(row["Signature_"], row["Key"], row["Name"]) for row in table(package.msi, "RegLocator")}
+    if ("WindowsBuild", r"SOFTWARE\Microsoft\Windows NT\CurrentVersion", "CurrentBuildNumber") not in searches:
+        yield "WINDOWSBUILD is not read from CurrentBuildNumber"
+    for name, ((first, last), terms, commands) in SPARSE_ACTIONS.items():
+        action, step = actions.get(name), sequence.get(name)
+        kind = int(action["Type"]) if action else 0
+        if not action or kind & 0x3F != EXE_FROM_PROPERTY or action["Source"] != "POWERSHELL" or \
+                kind & (IGNORE_RETURN | DEFERRED | NO_IMPERSONATE) != IGNORE_RETURN | DEFERRED | NO_IMPERSONATE:
+            yield "%s is no deferred, not impersonated run of POWERSHELL whose failure fails nothing" % name
+        elif not step or not at[first] < at[name] < at[last] or any(t not in step["Condition"] for t in terms):
+            yield "%s does not run between %s and %s on the condition %s" % (name, first, last, " AND ".join(terms))
+        elif any(c not in action["Target"] for c in commands):
+            yield "%s does not run %s" % (name, "; ".join(commands))
+
+
 def x64_package_refuses_arm64(package):
     conditions = [r for r in table(package.msi, "LaunchCondition") if "Msix64" in r["Condition"]]
     if package.machine != "x64":
@@ -253,8 +310,9 @@ def x64_package_refuses_arm64(package):
         yield "the x64 package does not refuse a Windows on ARM PC naming the ARM64 package"
 
 
-RULES = [files_versioned_as_their_records, short_and_long_file_names, hashes_only_for_unversioned_files, secure_properties,
-         programs_list_entry, no_restart_by_itself, platform_of_its_machine, components_64bit, same_version_replaced,
+RULES = [files_versioned_as_their_records, short_and_long_file_names, short_names_unique_in_a_folder,
+         hashes_only_for_unversioned_files, secure_properties, programs_list_entry, no_restart_by_itself,
+         platform_of_its_machine, components_64bit, same_version_replaced, windows11_menu_actions,
          x64_package_refuses_arm64]
 
 

@@ -348,6 +348,12 @@ def check_manifest(members, faults):
     for capability in ("runFullTrust", "unvirtualizedResources"):
         if capability not in capabilities:
             faults.append(f"{MANIFEST}: no {capability} capability")
+    # Windows 10 shows a registered package's command on its one menu, beside the DLL's own item.
+    for family in root.findall("f:Dependencies/f:TargetDeviceFamily", NS):
+        minimum = tuple(int(part) for part in re.findall(r"\d+", family.get("MinVersion", "0"))[:3])
+        if minimum < (10, 0, 22000):
+            faults.append(f"{MANIFEST}: {family.get('Name')} from {family.get('MinVersion')} accepts Windows 10, "
+                          "which would show the item twice")
     check_application(root, members, faults)
     return f"{name} {version} {identity.get('ProcessorArchitecture', 'neutral')}, publisher {publisher}"
 

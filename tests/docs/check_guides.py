@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Keeps the README and the guides under docs/ true to the project: one table of checks, each
-naming every place where a guide and the code part ways.
+naming every place where a guide and the code part ways. Given a release's deployment sheet, it
+also holds the installing guide's product codes and versions to the sheet's.
 
-Usage: check_guides.py SOURCE_ROOT
+Usage: check_guides.py SOURCE_ROOT [DEPLOYMENT_CSV]
 """
+import csv
 import os
 import re
 import sys
@@ -104,17 +106,59 @@ def check_links(root, texts):
     return problems
 
 
+def check_names_in_code(root):
+    """The doctor's table of check names (kCheckNames in its check.h)."""
+    header = read(os.path.join(root, "tools", "doctor", "checks", "check.h"))
+    table = header[header.index("kCheckNames[]"):]
+    return re.findall(r'L"([^"]+)"', table[:table.index("};")])
+
+
+def check_doctor_checks(root, texts):
+    """The support desk's guide names every check of the doctor, in its table and by symptom."""
+    guide = texts[os.path.join(root, "docs", "troubleshooting.md")]
+    names = check_names_in_code(root)
+    in_table = set()
+    for line in guide.splitlines():
+        if line.startswith("| `"):
+            in_table |= set(CODE_SPAN.findall(line.split("|")[1]))
+    symptoms = guide[guide.index("## By symptom"):guide.index("## The doctor")]
+    by_symptom = set(CODE_SPAN.findall(symptoms))
+    problems = ["troubleshooting.md's table of checks lacks `%s`" % n for n in names if n not in in_table]
+    problems += ["troubleshooting.md's symptoms never name `%s`" % n for n in names if n not in by_symptom]
+    problems += ["troubleshooting.md's table names `%s`, which the doctor lacks" % n for n in sorted(in_table - set(names))]
+    return problems
+
+
+def check_sheet(root, texts, sheet):
+    """Each installer of the sheet, with its codes and version, is a row of the installing guide."""
+    guide = texts[os.path.join(root, "docs", "installing.md")].splitlines()
+    problems = []
+    with open(sheet, encoding="utf-8") as f:
+        for row in csv.DictReader(f):
+            facts = [row["file"], row["ProductCode"], row["UpgradeCode"], row["ProductVersion"]]
+            if not any(line.startswith("|") and all(fact in line for fact in facts) for line in guide):
+                problems.append("installing.md has no row with %s" % ", ".join(facts))
+            if not any(row["ProductCode"] in line for line in guide if "/x " in line or "product code" in line):
+                problems.append("installing.md's commands and rules never name %s" % row["ProductCode"])
+    return problems
+
+
 CHECKS = [
     ("every switch shown exists, every switch accepted is shown", check_switches),
     ("every script named exists", check_scripts),
     ("every relative link resolves", check_links),
+    ("every check of the doctor is named, in the table and by symptom", check_doctor_checks),
 ]
 
 
-def main(root):
+def main(root, sheet=None):
     texts = {p: read(p) for p in guides(root)}
     failed = False
-    for what, check in CHECKS:
+    checks = list(CHECKS)
+    if sheet:
+        checks.append(("the installing guide's codes are the deployment sheet's",
+                       lambda root, texts: check_sheet(root, texts, sheet)))
+    for what, check in checks:
         problems = check(root, texts)
         print("%s: %s" % ("ok" if not problems else "FAILED", what))
         for problem in problems:
@@ -124,4 +168,4 @@ def main(root):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(*sys.argv[1:3]))

@@ -21,12 +21,18 @@ class FakeRepairPlatform : public doctor::RepairPlatform {
     reinstalled.push_back(productCode);
     return reinstallAnswer;
   }
+  std::uint32_t RegisterPackage(const std::u16string& packageFile) override {
+    packagesRegistered.push_back(packageFile);
+    return packageAnswer;
+  }
 
   MemoryRegistry registry;
   std::function<HResult(MemoryRegistry&, bool perUser)> registration;  // none: succeeds, writes nothing
   std::uint32_t reinstallAnswer = 0;
+  std::uint32_t packageAnswer = 0;
   std::vector<std::u16string> registered;   // the DLLs asked to register
   std::vector<std::u16string> reinstalled;  // the products asked to reinstall
+  std::vector<std::u16string> packagesRegistered;
 };
 
 }  // namespace torvo::fakes

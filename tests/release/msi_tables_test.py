@@ -13,6 +13,7 @@ import unittest
 MSI_TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "msi")
 BUILD_ROOT = os.environ["BUILD_ROOT"]
 RELEASE_MSI = glob.glob(os.path.join(BUILD_ROOT, "release", "TorvoShellMenu-*-x64.msi"))
+RELEASE_ARM64_MSI = glob.glob(os.path.join(BUILD_ROOT, "release", "TorvoShellMenu-*-arm64.msi"))
 HARVEST = os.path.join(BUILD_ROOT, "win-release", "msi", "registration.json")
 CLASS_KEY = r"Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}"
 
@@ -23,6 +24,18 @@ def tables_check(msi):
 
 def rows_check(msi):
     return [sys.executable, os.path.join(MSI_TOOLS, "registration_rows.py"), "check", msi, HARVEST]
+
+
+def upgrade_without_same_version(msi):
+    """The major upgrade's row written anew (Attributes is a key column) without VersionMaxInclusive."""
+    sys.path.insert(0, MSI_TOOLS)
+    import package_tables  # noqa: E402
+    row = next(r for r in package_tables.table(msi, "Upgrade") if r["ActionProperty"] == "WIX_UPGRADE_DETECTED")
+    columns = ["UpgradeCode", "VersionMin", "VersionMax", "Language", "Remove", "ActionProperty"]
+    values = ", ".join("'%s'" % row[c] for c in columns)
+    return ["DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'",
+            "INSERT INTO `Upgrade` (%s, `Attributes`) VALUES (%s, %d)" % (
+                ", ".join("`%s`" % c for c in columns), values, int(row["Attributes"]) & ~0x200)]
 
 
 # (fault, SQL that makes it, the check that must refuse it, what the refusal names)
@@ -61,6 +74,18 @@ BROKEN = [
      "the major upgrade does not take an installed ARM64 package of the same version"),
     ("a Windows on ARM PC not refused", "DELETE FROM `LaunchCondition` WHERE `Condition` = 'Installed OR Msix64'",
      tables_check, "the x64 package does not refuse a Windows on ARM PC naming the ARM64 package"),
+    ("the same version's package kept", upgrade_without_same_version, tables_check,
+     "the major upgrade does not take an installed ARM64 package of the same version"),
+    ("two files of one short name", "UPDATE `File` SET `FileName` = 'TORVOD~1.EXE|torvo-move.exe' WHERE `File` = "
+     "'torvo_move.exe'", tables_check, "share the short name TORVOD~1.EXE in one folder"),
+    ("the Windows 11 package registered as the user",
+     "UPDATE `CustomAction` SET `Type` = 1074 WHERE `Action` = 'RegisterSparsePackage'", tables_check,
+     "RegisterSparsePackage is no deferred, not impersonated run of POWERSHELL"),
+    ("the Windows 11 package on Windows 10 too",
+     "UPDATE `InstallExecuteSequence` SET `Condition` = 'NOT REMOVE~=\"ALL\" AND WINDOWS11_MENU<>\"0\"' "
+     "WHERE `Action` = 'RegisterSparsePackage'", tables_check, "RegisterSparsePackage does not run between"),
+    ("the Windows 11 package left behind", "DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'RemoveSparsePackage'",
+     tables_check, "RemoveSparsePackage does not run between InstallInitialize and RemoveFiles"),
     ("a registry row missing", "DELETE FROM `Registry` WHERE `Key` = '%s\\InprocServer32' AND `Name` = 'ThreadingModel'"
      % CLASS_KEY, rows_check, "registration wrote, the package lacks"),
     ("a registry row that registration did not write",
@@ -100,10 +125,20 @@ class ReleaseInstaller(unittest.TestCase):
             with self.subTest(fault):
                 broken = os.path.join(self.folder, "broken.msi")
                 shutil.copyfile(RELEASE_MSI[0], broken)
-                subprocess.run(["msibuild", broken, "-q", query], check=True)
+                queries = query(broken) if callable(query) else [query]
+                subprocess.run(["msibuild", broken] + [a for q in queries for a in ("-q", q)], check=True)
                 result = self.run_check(check, broken)
                 self.assertNotEqual(result.returncode, 0, fault)
                 self.assertIn(report, result.stderr)
+
+    def test_an_arm64_package_that_asks_for_an_x64_processor_is_refused(self):
+        self.assertEqual(len(RELEASE_ARM64_MSI), 1, "not one ARM64 release installer in " + BUILD_ROOT)
+        broken = os.path.join(self.folder, "broken-arm64.msi")
+        shutil.copyfile(RELEASE_ARM64_MSI[0], broken)
+        subprocess.run(["msibuild", broken, "-q", "INSERT INTO `LaunchCondition` (`Condition`, `Description`) "
+                        "VALUES ('Installed OR Msix64', 'x64 only')"], check=True)
+        result = subprocess.run(tables_check(broken) + ["arm64"], capture_output=True, text=True)
+        self.assertIn("the ARM64 package asks for an x64 processor", result.stderr)
 
 
 if __name__ == "__main__":

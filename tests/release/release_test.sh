@@ -53,7 +53,7 @@ check_release_folder() {
   local version; version=$(printed_version "$1")
   local binaries="TorvoShellMenu.dll TorvoShellMenu.dll.debug TorvoShellMenu.msix"
   binaries="$binaries torvo-doctor.exe torvo-doctor.exe.debug torvo-move.exe torvo-move.exe.debug"
-  local expected; expected=$( (echo SHA256SUMS "TorvoShellMenu-$version-x64.msi" "TorvoShellMenu-$version-arm64.msi" \
+  local expected; expected=$( (echo SHA256SUMS deployment.csv "TorvoShellMenu-$version-x64.msi" "TorvoShellMenu-$version-arm64.msi" \
       TorvoShellMenu32.dll TorvoShellMenu32.dll.debug $binaries; for b in $binaries; do echo "arm64/$b"; done) |
       tr ' ' '\n' | LC_ALL=C sort | tr '\n' ' ')
   [ "$(released_files)" = "$expected" ] || fail "build/release holds: $(released_files)"
@@ -63,6 +63,31 @@ check_release_folder() {
   /usr/bin/python3 "$root/packaging/msix/check_msix.py" "$msix" || fail "the package does not pass its check"
   /usr/bin/python3 "$root/packaging/msix/check_msix.py" "$arm64/TorvoShellMenu.msix" ||
       fail "the ARM64 package does not pass its check"
+}
+
+# The thumbprint of the certificate that signed the file, read from its signature; "unsigned".
+signer_thumbprint() {
+  osslsigncode extract-signature -in "$1" -out "$work/signature.der" >/dev/null 2>&1 || { echo unsigned; return; }
+  openssl pkcs7 -inform DER -in "$work/signature.der" -print_certs | openssl x509 -noout -fingerprint -sha1 |
+      sed 's/.*=//; s/://g'
+}
+
+# The deployment sheet: one row per installer, its hash the one SHA256SUMS lists, its thumbprint the
+# signer's as the installer's signature holds it, its codes and version those the installing guide
+# shows (the docs check, given the sheet).
+check_sheet() {
+  local msi row hash thumbprint
+  [ "$(head -n 1 "$out/deployment.csv")" = "file,architecture,ProductCode,UpgradeCode,ProductVersion,SHA-256,signer thumbprint" ] ||
+      fail "deployment.csv's header is $(head -n 1 "$out/deployment.csv")"
+  [ "$(wc -l <"$out/deployment.csv")" = 3 ] || fail "deployment.csv holds no row per installer: $(cat "$out/deployment.csv")"
+  for msi in "$out"/*.msi; do
+    row=$(grep "^${msi##*/}," "$out/deployment.csv") || fail "deployment.csv has no row for ${msi##*/}"
+    IFS=, read -r _ _ _ _ _ hash thumbprint <<<"$row"
+    [ "$hash" = "$(sha256sum "$msi" | cut -d' ' -f1)" ] || fail "deployment.csv's SHA-256 of ${msi##*/} is $hash"
+    [ "$thumbprint" = "$(signer_thumbprint "$msi")" ] || fail "deployment.csv's thumbprint of ${msi##*/} is $thumbprint"
+  done
+  /usr/bin/python3 "$root/tests/docs/check_guides.py" "$root" "$out/deployment.csv" >&2 ||
+      fail "the installing guide's codes are not the deployment sheet's"
 }
 
 # The ARM64 files: native ARM64 images (machine 0xAA64) that import system DLLs only, and the ARM64
@@ -111,6 +136,7 @@ if [ "$mode" = unsigned ]; then
   log=$(TORVO_SIGN_CERT= TORVO_SIGN_KEY= run_release)
   echo "$log"
   checked=$(check_release_folder "$log")
+  check_sheet
   ! grep -q "WITHOUT A TIMESTAMP" <<<"$log" || fail "an unsigned release warns about a timestamp"
   small_enough
   check_arm64_release
@@ -154,6 +180,7 @@ log=$(TORVO_SIGN_CERT=$work/cert.pem TORVO_SIGN_KEY=$work/key.pem TORVO_SIGN_PAS
 echo "$log"
 checked=$(check_release_folder "$log")
 expect_in "$checked" "publisher CN=TorvoShellMenu throw-away signer, 4 files in the block map, signed: ok"
+check_sheet
 # Signed without a timestamp server, the summary says so loudly.
 expect_in "$log" "WARNING: signed WITHOUT A TIMESTAMP"
 for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi "$arm64"/*.dll "$arm64"/*.exe "$arm64"/*.msix; do

@@ -19,11 +19,13 @@
 #include "tests/wine/support/registration_table.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
+#include "tools/doctor/checks/check.h"
 
 namespace torvo {
 namespace {
 
 using namespace wine;
+using ::testing::Contains;
 using ::testing::Each;
 using ::testing::IsEmpty;
 using ::testing::Not;
@@ -64,6 +66,12 @@ DoctorRun RunDoctor(const std::wstring& arguments = L"") {
   run.output = FromUtf8(bytes);
   for (std::size_t start = 0, end; (end = run.output.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
     run.lines.push_back(run.output.substr(start, end - start));
+  }
+  // Each finding's check is one of the table's, which the support desk's guide names.
+  for (const std::wstring& line : run.lines) {
+    if (line.rfind(L"ok      ", 0) != 0 && line.rfind(L"problem ", 0) != 0 && line.rfind(L"note    ", 0) != 0) continue;
+    const std::wstring check = line.substr(8, line.find(L": ") - 8);
+    EXPECT_THAT(doctor::kCheckNames, Contains(check)) << line;
   }
   return run;
 }
@@ -576,7 +584,7 @@ TEST_P(DoctorAndAgent, ReportsItAskingOnlyForTheLetterAndMovesNothing) {
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_TRUE(run.Has(GetParam().line)) << run.output;
   EXPECT_TRUE(run.Has(L"ok      path: " + file + L": offered\n")) << run.output;
-  EXPECT_TRUE(run.Has(L"ok      explorer command: " + file + L": shown on Windows 11's first menu\n")) << run.output;
+  EXPECT_TRUE(run.Has(L"note    explorer command: " + file + L": enabled, but on no first menu")) << run.output;
   EXPECT_TRUE(PathExists(file));
   EXPECT_THAT(log.LoginMoves(), IsEmpty());
   if (agent) {
@@ -683,6 +691,119 @@ TEST_F(Doctor, ItLoadsNoPlantedDll) {
   EXPECT_FALSE(PathExists(mark)) << "the doctor loaded the msi.dll beside it";
   ::DeleteFileW(mark.c_str());
 }
+
+// Windows 11 (build 22631 in the registry) with the package as the stand-in powershell.exe in
+// System32 answers the doctor's query: registered for the DLL, missing, or for another folder.
+struct PackageState {
+  const char* name;
+  bool answered;            // the stand-in prints a package line: this version, at `location`
+  const wchar_t* location;  // null: the DLL's folder
+  std::wstring line;        // the doctor's verdict
+};
+
+class DoctorOnWindows11 : public Doctor, public ::testing::WithParamInterface<PackageState> {
+ protected:
+  void SetUp() override {
+    Doctor::SetUp();
+    ReadRegString(HKEY_LOCAL_MACHINE, kVersionKey, L"CurrentBuildNumber", build_);
+    SetText(HKEY_LOCAL_MACHINE, kVersionKey, L"CurrentBuildNumber", L"22631");
+    ::CreateDirectoryW(ShellFolder().c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"powershell_stand_in.exe").c_str(),
+                            (ShellFolder() + L"powershell.exe").c_str(), FALSE));
+  }
+  void TearDown() override {
+    SetText(HKEY_LOCAL_MACHINE, kVersionKey, L"CurrentBuildNumber", build_);
+    for (const wchar_t* name : {L"powershell.exe", L"powershell-calls.log", L"powershell-output.txt"}) {
+      ::DeleteFileW((ShellFolder() + name).c_str());
+    }
+    ::DeleteFileW((ProgramFolder() + L"TorvoShellMenu.msix").c_str());
+    Doctor::TearDown();
+  }
+  static std::wstring ShellFolder() { return L"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\"; }
+  static std::string Calls() {
+    std::string calls;
+    const win32::UniqueFile log(::CreateFileW((ShellFolder() + L"powershell-calls.log").c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    char chunk[4096];
+    DWORD read = 0;
+    while (log && ::ReadFile(log.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) calls.append(chunk, read);
+    return calls;
+  }
+
+ private:
+  static constexpr wchar_t kVersionKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+  std::wstring build_;
+};
+
+std::wstring DllVersion() {
+  DWORD ignored = 0;
+  std::vector<char> record(::GetFileVersionInfoSizeW(ServerDllPath().c_str(), &ignored));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (record.empty() ||
+      !::GetFileVersionInfoW(ServerDllPath().c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
+      !::VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) {
+    return L"none";
+  }
+  return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
+         L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+         std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+}
+
+TEST_P(DoctorOnWindows11, ShowsTheCommandOnlyWithThePackageAndRegistersItForTheUser) {
+  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  const std::wstring folder = ProgramFolder();
+  if (GetParam().answered) {
+    const std::wstring line = DllVersion() + L"|" + (GetParam().location ? GetParam().location : folder) + L"\r\n";
+    std::string utf8(line.size() * 3, '\0');
+    utf8.resize(
+        static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()),
+                                                       utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr)));
+    const win32::UniqueFile out(::CreateFileW((ShellFolder() + L"powershell-output.txt").c_str(), GENERIC_WRITE, 0,
+                                              nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(out.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr));
+  }
+  ScratchFolder files(L"torvo-doctor-package");
+  const std::wstring file = files.AddFile(L"report.doc");
+  const DoctorRun run = RunDoctor(L"\"" + file + L"\"");
+  std::wstring line = GetParam().line;
+  for (const auto& [from, to] :
+       {std::pair<std::wstring, std::wstring>{L"<version>", DllVersion()}, {L"<folder>", folder}}) {
+    for (std::size_t at; (at = line.find(from)) != std::wstring::npos;) line.replace(at, from.size(), to);
+  }
+  EXPECT_TRUE(run.Has(line)) << ::testing::PrintToString(line) << "\n" << ::testing::PrintToString(run.output);
+  const bool registered = line.rfind(L"ok", 0) == 0;
+  EXPECT_EQ(run.Has(L"ok      explorer command: " + file + L": shown on Windows 11's first menu\n"), registered)
+      << run.output;
+  EXPECT_EQ(run.exitCode, registered ? 0u : 1u) << run.output;
+  if (registered) return;
+  // --fix registers the package beside the DLL for this user, its folder the external location.
+  ::CloseHandle(
+      ::CreateFileW((folder + L"TorvoShellMenu.msix").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const DoctorRun fix = RunDoctor(L"--fix --yes");
+  EXPECT_TRUE(
+      fix.Has(L"fixed: powershell -NoProfile -Command \"Get-AppxPackage -Name 'ZebTorvo.TorvoShellMenu' | "
+              L"Remove-AppxPackage; Add-AppxPackage -Path '" +
+              folder + L"TorvoShellMenu.msix' -ExternalLocation '" + folder + L"' -ErrorAction Stop\"\n"))
+      << fix.output;
+  const std::string calls = Calls();
+  EXPECT_NE(calls.find("Remove-AppxPackage; Add-AppxPackage -Path '"), std::string::npos) << calls;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Package, DoctorOnWindows11,
+    ::testing::Values(
+        PackageState{"Registered", true, nullptr,
+                     L"ok      package: ZebTorvo.TorvoShellMenu <version> is registered for this user, its external "
+                     L"location <folder>\n"},
+        PackageState{"Missing", false, nullptr,
+                     L"problem package: ZebTorvo.TorvoShellMenu is not registered for this user: Windows 11 shows the "
+                     L"item only under Show more options; to fix: "},
+        PackageState{"ForAnotherFolder", true, L"C:\\Program Files\\Old Torvo\\",
+                     L"problem package: ZebTorvo.TorvoShellMenu is registered for this user, but its external location "
+                     L"is C:\\Program Files\\Old Torvo\\, not the DLL's folder <folder>: "}),
+    fakes::CaseName());
 
 TEST_F(Doctor, BadUsageExitsWithTwo) {
   for (const wchar_t* arguments : {L"--dll", L"--repair", L"--yes"}) {

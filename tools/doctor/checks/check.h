@@ -64,6 +64,9 @@ struct DoctorContext {
   // Installed by the installer package: its fixes that register again are the installer's repair.
   std::optional<Installation> installer;
   bool elevated = false;  // the doctor's token is elevated (process_token.h)
+  // Windows 11's package is registered for this user and serves the DLL: its first menu shows the
+  // Explorer command.
+  bool packageRegistered = false;
 };
 
 // Whether the doctor only reads `dll` as a file: it runs elevated, and the DLL is named by the
@@ -131,6 +134,10 @@ void CheckTypeLibraryAndProxy(DoctorContext& context, const NamedPaths&, Report&
 // be offered, decided by the handler's own code.
 void CheckAgentAndPaths(DoctorContext& context, const NamedPaths& paths, Report& report);
 
+// Windows 11's package (Windows 11 only): registered for this user, in the DLL's version, with the
+// DLL's folder as its external location; sets context.packageRegistered.
+void CheckWindows11Package(DoctorContext& context, const NamedPaths&, Report& report);
+
 // The Explorer command of Windows 11's first menu, created from the DLL in this 64-bit process and
 // asked for IExplorerCommand; its state for each path; and torvo-move.exe beside the DLL, which
 // moves the items for it.
@@ -138,8 +145,29 @@ void CheckExplorerCommand(DoctorContext& context, const NamedPaths& paths, Repor
 
 // Every check, in the order of the report.
 inline constexpr Check kChecks[] = {
-    CheckInstaller,     CheckDllFile,        CheckRegistration,    CheckRegistrationFor32BitPrograms,
-    CheckHandlerKeys,   CheckShellPolicy,    CheckHandlerCreation, CheckTypeLibraryAndProxy,
-    CheckAgentAndPaths, CheckExplorerCommand};
+    CheckInstaller,     CheckDllFile,          CheckRegistration,    CheckRegistrationFor32BitPrograms,
+    CheckHandlerKeys,   CheckShellPolicy,      CheckHandlerCreation, CheckTypeLibraryAndProxy,
+    CheckAgentAndPaths, CheckWindows11Package, CheckExplorerCommand};
+
+// The name of every check as the report prints it, in the report's order: the support desk's guide
+// names each (docs/troubleshooting.md), and the doctor's tests find no other.
+inline constexpr const wchar_t* kCheckNames[] = {L"installer",
+                                                 L"dll",
+                                                 L"registration machine-wide",
+                                                 L"registration per user",
+                                                 L"registration",
+                                                 L"registration for 32-bit programs",
+                                                 L"handler keys",
+                                                 L"approval",
+                                                 L"blocked",
+                                                 L"policy",
+                                                 L"handler",
+                                                 L"type library",
+                                                 L"proxy/stub",
+                                                 L"agent",
+                                                 L"path",
+                                                 L"package",
+                                                 L"explorer command",
+                                                 L"mover"};
 
 }  // namespace torvo::doctor

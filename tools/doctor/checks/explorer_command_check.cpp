@@ -47,8 +47,12 @@ void ReportState(const DoctorContext& context, IExplorerCommand& command, const 
   if (FAILED(hr)) {
     report.Problem(kCheck, path + L": GetState fails: " + StatusText(hr),
                    InstallAgain(context, L"install TorvoShellMenu.dll again"));
-  } else if (state == ECS_ENABLED) {
+  } else if (state == ECS_ENABLED && context.packageRegistered) {
     report.Ok(kCheck, path + L": shown on Windows 11's first menu");
+  } else if (state == ECS_ENABLED) {
+    report.Note(kCheck, path +
+                            L": enabled, but on no first menu: Windows 11's package does not serve this DLL for "
+                            L"this user (see package above)");
   } else {
     report.Note(kCheck, path + L": hidden, as the classic item is left out (see the path's line above)");
   }

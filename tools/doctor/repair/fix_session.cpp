@@ -12,6 +12,7 @@
 #include "platform/win32/win32_registry.h"
 #include "tools/doctor/console.h"
 #include "tools/doctor/doctor_text.h"
+#include "tools/doctor/reads/windows11_package.h"
 #include "tools/doctor/reads/windows_installer.h"
 #include "tools/doctor/repair/remedies.h"
 
@@ -43,6 +44,10 @@ class Win32RepairPlatform : public RepairPlatform {
     if (userInterface == nullptr || reinstall == nullptr) return ERROR_INSTALL_SERVICE_FAILURE;
     userInterface(INSTALLUILEVEL_NONE, nullptr);
     return reinstall(win32::AsWide(productCode.c_str()), REINSTALLMODE_FILEREPLACE | REINSTALLMODE_MACHINEDATA);
+  }
+
+  std::uint32_t RegisterPackage(const std::u16string& packageFile) override {
+    return RegisterPackageForUser(win32::AsWide(packageFile.c_str()));
   }
 
  private:

@@ -1,9 +1,12 @@
 #include "tools/doctor/repair/remedies.h"
 
+#include <windows.h>
+
 #include "TorvoShellMenu.h"
 #include "resources/app_id.h"
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/reads/registry_reads.h"
+#include "tools/doctor/reads/windows11_package.h"
 
 namespace torvo::doctor {
 
@@ -70,6 +73,8 @@ std::wstring CommandOf(const Repair& repair) {
       return L"regsvr32 /n /i:user " + Quoted(text);
     case RepairKind::kReinstall:
       return L"msiexec /fam " + text;
+    case RepairKind::kRegisterPackage:
+      return RegisterPackageCommand(text);
     default:
       return {};
   }
@@ -103,6 +108,16 @@ Remedy WriteApproval(const DoctorContext& context) {
   Repair repair{
       RepairKind::kWriteText, Utf16(kHandlerName), {{kHkeyLocalMachine, Utf16(kApprovedKey), Utf16(context.clsid)}}};
   return {CommandOf(repair) + L" (as administrator)" + kRestart, std::move(repair)};
+}
+
+Remedy RegisterPackage(const DoctorContext& context) {
+  const std::wstring packageFile = BesideDll(context.dll, kPackageFile);
+  if (::GetFileAttributesW(packageFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return InstallAgain(context, L"install " + std::wstring(kPackageFile) + L" of this release beside " + context.dll +
+                                     L", then register it: " + RegisterPackageCommand(packageFile));
+  }
+  Repair repair{RepairKind::kRegisterPackage, Utf16(packageFile), {}};
+  return {CommandOf(repair) + L" (for this user), then restart Explorer", std::move(repair)};
 }
 
 Remedy AdministratorsDecision(std::wstring text) { return {std::move(text), {RepairKind::kAdministrators, {}, {}}}; }

@@ -27,6 +27,11 @@ Remedy RemoveUserKey(const std::wstring& keyBelowClasses, const std::wstring& wh
 // Adds the class's value under HKLM\...\Shell Extensions\Approved.
 Remedy WriteApproval(const DoctorContext& context);
 
+// Registers Windows 11's package beside the DLL for this user, its folder the external location;
+// when the file is missing, installing it first (the installer's repair when the installer
+// installed the product).
+Remedy RegisterPackage(const DoctorContext& context);
+
 // A Blocked entry or a policy: what an administrator may do; --fix never does it.
 Remedy AdministratorsDecision(std::wstring text);
 

@@ -18,6 +18,8 @@ int Rank(RepairKind kind) {
     case RepairKind::kRegister:
     case RepairKind::kRegisterPerUser:
       return 2;
+    case RepairKind::kRegisterPackage:  // last: its class is the DLL's, which the others put in place
+      return 4;
     default:
       return 3;
   }
@@ -79,10 +81,14 @@ bool Restore(Registry& registry, const std::vector<RegistrySnapshot>& taken) {
 }
 
 // The outcome of one repair, its places saved into `taken` first.
+// Repairs outside the registry's places: each succeeds or fails whole by itself.
+bool SavesNoPlaces(RepairKind kind) { return kind == RepairKind::kReinstall || kind == RepairKind::kRegisterPackage; }
+
 RepairOutcome ApplyOne(const Repair& repair, RepairPlatform& platform, std::vector<RegistrySnapshot>& taken) {
-  if (repair.kind == RepairKind::kReinstall) {  // Windows Installer rolls back a repair that fails by itself
-    const std::uint32_t code = platform.ReinstallProduct(repair.text);
-    if (code == 0 || code == kErrorSuccessRebootRequired) {
+  if (SavesNoPlaces(repair.kind)) {  // Windows Installer rolls back a repair that fails by itself
+    const std::uint32_t code = repair.kind == RepairKind::kReinstall ? platform.ReinstallProduct(repair.text)
+                                                                     : platform.RegisterPackage(repair.text);
+    if (code == 0 || (code == kErrorSuccessRebootRequired && repair.kind == RepairKind::kReinstall)) {
       return {RepairResult::kFixed, kOk, code == kErrorSuccessRebootRequired};
     }
     return {RepairResult::kFailed, HresultFromWin32(static_cast<std::int32_t>(code))};
@@ -113,7 +119,7 @@ std::vector<RepairOutcome> ApplyRepairs(const std::vector<Repair>& plan, RepairP
     if (outcomes[i].result == RepairResult::kFixed) continue;
     outcomes[i].restored = Restore(platform.Keys(), taken);
     for (std::size_t before = 0; before < i; ++before) {
-      if (plan[before].kind != RepairKind::kReinstall) outcomes[before].result = RepairResult::kUndone;
+      if (!SavesNoPlaces(plan[before].kind)) outcomes[before].result = RepairResult::kUndone;
     }
     break;
   }

@@ -19,6 +19,8 @@ enum class RepairKind {
   kRegister,         // the DLL at `text` registers itself for every user (DllRegisterServer)
   kRegisterPerUser,  // the DLL at `text` registers itself for this user (DllInstall(TRUE, "user"))
   kReinstall,        // the installer repairs the product `text`: its files and machine registry rows
+  kRegisterPackage,  // Windows 11's package file `text` is registered for this user, its folder the
+                     // external location
 };
 
 struct Repair {
@@ -46,6 +48,8 @@ class RepairPlatform {
   // MsiReinstallProduct of the product, all files and the machine's registry rows, without UI: a
   // Win32 code (3010: done once Windows restarts).
   virtual std::uint32_t ReinstallProduct(const std::u16string& productCode) = 0;
+  // Registers the package file for this user: 0, or what failed (powershell.exe's exit code, ...).
+  virtual std::uint32_t RegisterPackage(const std::u16string& packageFile) = 0;
 
  protected:
   ~RepairPlatform() = default;
@@ -76,7 +80,8 @@ std::vector<Repair> PlanRepairs(const std::vector<Repair>& wanted);
 
 // Applies the plan whole or not at all: nothing when a place one of its repairs requires may not be
 // written; every place of the run put back when a repair fails. One outcome per repair, in order.
-// The installer's own repair rolls itself back when it fails, but is not undone by a later failure.
+// The installer's own repair rolls itself back when it fails, but is not undone by a later failure;
+// nor is the package's registration, which changes no place of the registry's that the doctor saves.
 std::vector<RepairOutcome> ApplyRepairs(const std::vector<Repair>& plan, RepairPlatform& platform);
 
 // A plan of one repair.

@@ -28,8 +28,9 @@ TEST(RepairPlan, KeepsEachRepairItAppliesOnceInTheOrderTheyMustRun) {
   const Repair reinstall{RepairKind::kReinstall, u"{4D2756D6-8C76-54D3-8808-137FDD0BC549}", {}};
   const Repair byHand{};
   const Repair blocked{RepairKind::kAdministrators, {}, {}};
-  EXPECT_THAT(PlanRepairs({approval, byHand, kRegistration, removal, kRegistration, blocked, reinstall}),
-              ElementsAre(removal, reinstall, kRegistration, approval));
+  const Repair package{RepairKind::kRegisterPackage, u"C:\\ZebTorvo\\TorvoShellMenu.msix", {}};
+  EXPECT_THAT(PlanRepairs({package, approval, byHand, kRegistration, removal, kRegistration, blocked, reinstall}),
+              ElementsAre(removal, reinstall, kRegistration, approval, package));
 }
 
 class RepairApplication : public ::testing::Test {
@@ -86,6 +87,20 @@ TEST_F(RepairApplication, ALaterFailurePutsBackWhatTheRunsEarlierRepairsChanged)
   EXPECT_EQ(outcomes[0].result, RepairResult::kUndone);
   EXPECT_EQ(outcomes[1].result, RepairResult::kFailed);
   EXPECT_EQ(platform.registry.Dump(), before);
+}
+
+// Windows 11's package refused (a sideloading policy): the registry's fixes of the run stay.
+TEST_F(RepairApplication, AFailingPackageRegistrationKeepsTheRegistrysFixes) {
+  platform.registry.AddString(kHkeyCurrentUser, kClassKey + u"\\InprocServer32", u"", u"C:\\old\\TorvoShellMenu.dll");
+  const Repair removal{RepairKind::kRemoveKey, {}, {{kHkeyCurrentUser, kClassKey, std::nullopt}}};
+  const Repair package{RepairKind::kRegisterPackage, u"C:\\ZebTorvo\\TorvoShellMenu.msix", {}};
+  platform.packageAnswer = 0x80073CFF;  // ERROR_INSTALL_POLICY_FAILURE
+  const std::vector<RepairOutcome> outcomes = ApplyRepairs({removal, package}, platform);
+  ASSERT_EQ(outcomes.size(), 2u);
+  EXPECT_EQ(outcomes[0].result, RepairResult::kFixed);
+  EXPECT_EQ(outcomes[1].result, RepairResult::kFailed);
+  EXPECT_THAT(platform.packagesRegistered, ElementsAre(u"C:\\ZebTorvo\\TorvoShellMenu.msix"));
+  EXPECT_FALSE(platform.registry.KeyExists(kHkeyCurrentUser, kClassKey));
 }
 
 // A standard user's repair of their own registration: the machine's approval is written where it

@@ -117,6 +117,9 @@ std::vector<RepairOutcome> ApplyRepairs(const std::vector<Repair>& plan, RepairP
   for (std::size_t i = 0; i < plan.size(); ++i) {
     outcomes[i] = ApplyOne(plan[i], platform, taken);
     if (outcomes[i].result == RepairResult::kFixed) continue;
+    // The package is Windows 11's first menu alone: its failure (a sideloading policy, an untrusted
+    // signer) keeps the fixes that bring the classic item back.
+    if (plan[i].kind == RepairKind::kRegisterPackage) continue;
     outcomes[i].restored = Restore(platform.Keys(), taken);
     for (std::size_t before = 0; before < i; ++before) {
       if (!SavesNoPlaces(plan[before].kind)) outcomes[before].result = RepairResult::kUndone;

@@ -81,7 +81,8 @@ std::vector<Repair> PlanRepairs(const std::vector<Repair>& wanted);
 // Applies the plan whole or not at all: nothing when a place one of its repairs requires may not be
 // written; every place of the run put back when a repair fails. One outcome per repair, in order.
 // The installer's own repair rolls itself back when it fails, but is not undone by a later failure;
-// nor is the package's registration, which changes no place of the registry's that the doctor saves.
+// nor is the package's registration, which changes no place of the registry's that the doctor saves,
+// and whose own failure undoes nothing: it serves Windows 11's first menu alone.
 std::vector<RepairOutcome> ApplyRepairs(const std::vector<Repair>& plan, RepairPlatform& platform);
 
 // A plan of one repair.

@@ -99,5 +99,22 @@ INSTANTIATE_TEST_SUITE_P(Orders, Coexistence,
                                            Order{"ThirtyTwoThenSixtyFourRemovingSixtyFour", &k32, &k64, &k64}),
                          fakes::CaseName());
 
+// A registration for this user beside the other build's for every user: the user's removal looks
+// for the other build in the user's classes, not the machine's, and takes the user's shared keys.
+TEST_F(Coexistence, AUsersRemovalTakesTheUsersSharedKeysBesideTheOtherBuildsForEveryUser) {
+  ASSERT_EQ(k32.regsvr32(L""), 0u);
+  ASSERT_EQ(k64.regsvr32(L"/n /i:user"), 0u);
+  ASSERT_EQ(k64.regsvr32(L"/u /n /i:user"), 0u);
+  for (const wchar_t* kind : kHandlerClasses) {
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + kind + L"\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt"))
+        << kind;
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + L"TorvoShellMenu.TorvoShellContextMenu"));
+  // The other build's class stays. (Wine writes a user's type library into the machine's keys, and
+  // its removal deletes the interface's keys of both views there: Windows keeps them the user's.)
+  EXPECT_EQ(Read(kClasses + L"CLSID\\" + kClsidText + L"\\InprocServer32", k32.view), k32.dll);
+  ExpectSharedKeys(true);
+}
+
 }  // namespace
 }  // namespace torvo

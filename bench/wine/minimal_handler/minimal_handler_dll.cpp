@@ -11,6 +11,7 @@
 #include <new>
 
 #include "minimal_handler_ids.h"
+#include "resources/resource_ids.h"
 #include "shellmenu/protected_paths.h"
 
 namespace {
@@ -82,9 +83,32 @@ class Counted {
   ULONG count_ = 0;
 };
 
+// The item's image as the DLL draws it: the padlock icon at the screen's small-icon size, copied
+// into a 32-bit DIB section (the DLL premultiplies it too, which costs no platform call).
+HBITMAP PadlockImage() {
+  const HDC screen = ::GetDC(nullptr);
+  const int size = ::MulDiv(16, ::GetDeviceCaps(screen, LOGPIXELSX), 96);
+  HBITMAP image = nullptr;
+  const HICON icon = static_cast<HICON>(
+      ::LoadImageW(g_module, MAKEINTRESOURCEW(IDI_PADLOCK), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  ICONINFO parts{};
+  if (icon != nullptr && ::GetIconInfo(icon, &parts)) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(info.bmiHeader), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    image = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (image != nullptr) ::GetDIBits(screen, parts.hbmColor, 0, size, bits, &info, DIB_RGB_COLORS);
+    ::DeleteObject(parts.hbmColor);
+    ::DeleteObject(parts.hbmMask);
+  }
+  if (icon != nullptr) ::DestroyIcon(icon);
+  ::ReleaseDC(nullptr, screen);
+  return image;
+}
+
 class Handler final : public Counted<Handler>, public IShellExtInit, public IContextMenu {
  public:
-  Handler() : bitmap_(::LoadBitmapW(g_module, MAKEINTRESOURCEW(201))) {}
+  Handler() : bitmap_(PadlockImage()) {}
   ~Handler() { ::DeleteObject(bitmap_); }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -108,7 +132,11 @@ class Handler final : public Counted<Handler>, public IShellExtInit, public ICon
     wchar_t text[64] = {};
     ::LoadStringW(g_module, 101, text, 64);
     ::InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, text);
-    ::SetMenuItemBitmaps(menu, index, MF_BYPOSITION, bitmap_, bitmap_);
+    MENUITEMINFOW image{};
+    image.cbSize = sizeof(image);
+    image.fMask = MIIM_BITMAP;
+    image.hbmpItem = bitmap_;
+    ::SetMenuItemInfoW(menu, index, TRUE, &image);
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
   }
   HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO*) override { return E_NOTIMPL; }

@@ -291,6 +291,10 @@ HResult WalkRootBlocks(CRegScriptParser& parser, const std::u16string& expanded,
       // only an administrator may write: the refusal is told by the result, S_FALSE.
       if (g_registerPerUser && root == kHkeyLocalMachine && applied == HresultFromWin32(kErrorAccessDenied)) {
         machinePartRefused = true;
+        // On past the block, wherever the undo stopped (a key it may not remove either): the first
+        // walk read it whole.
+        parser.cursor = blockStart;
+        TORVO_RETURN_IF_FAILED(ApplyRootBlock(parser, token, root, pass, true));
         SkipBlanks(parser);
         continue;
       }

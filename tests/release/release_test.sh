@@ -67,6 +67,7 @@ check_release_folder() {
 
 # The thumbprint of the certificate that signed the file, read from its signature; "unsigned".
 signer_thumbprint() {
+  rm -f "$work/signature.der"  # osslsigncode writes no file that is there
   osslsigncode extract-signature -in "$1" -out "$work/signature.der" >/dev/null 2>&1 || { echo unsigned; return; }
   openssl pkcs7 -inform DER -in "$work/signature.der" -print_certs | openssl x509 -noout -fingerprint -sha1 |
       sed 's/.*=//; s/://g'

@@ -20,6 +20,7 @@
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 #include "tools/doctor/checks/check.h"
+#include "torvo_version.h"
 
 namespace torvo {
 namespace {
@@ -84,10 +85,7 @@ std::string RegistryExport() {
   const std::wstring file = std::wstring(folder) + L"torvo-doctor-export.reg";
   for (const wchar_t* root : {L"HKLM", L"HKCU"}) {
     EXPECT_EQ(RunProgram(L"reg.exe export " + std::wstring(root) + L" \"" + file + L"\" /y"), 0u);
-    const win32::UniqueFile in(::CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    char chunk[65536];
-    DWORD read = 0;
-    while (in && ::ReadFile(in.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) all.append(chunk, read);
+    all += FileBytes(file);
   }
   ::DeleteFileW(file.c_str());
   return all;
@@ -720,15 +718,6 @@ class DoctorOnWindows11 : public Doctor, public ::testing::WithParamInterface<Pa
     Doctor::TearDown();
   }
   static std::wstring ShellFolder() { return L"C:\\windows\\system32\\WindowsPowerShell\\v1.0\\"; }
-  static std::string Calls() {
-    std::string calls;
-    const win32::UniqueFile log(::CreateFileW((ShellFolder() + L"powershell-calls.log").c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    char chunk[4096];
-    DWORD read = 0;
-    while (log && ::ReadFile(log.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) calls.append(chunk, read);
-    return calls;
-  }
 
  private:
   static constexpr wchar_t kVersionKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
@@ -736,18 +725,8 @@ class DoctorOnWindows11 : public Doctor, public ::testing::WithParamInterface<Pa
 };
 
 std::wstring DllVersion() {
-  DWORD ignored = 0;
-  std::vector<char> record(::GetFileVersionInfoSizeW(ServerDllPath().c_str(), &ignored));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  if (record.empty() ||
-      !::GetFileVersionInfoW(ServerDllPath().c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
-      !::VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) {
-    return L"none";
-  }
-  return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
-         L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
-         std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+  return std::to_wstring(TORVO_VERSION_MAJOR) + L"." + std::to_wstring(TORVO_VERSION_MINOR) + L"." +
+         std::to_wstring(TORVO_VERSION_PATCH) + L"." + std::to_wstring(TORVO_VERSION_BUILD);
 }
 
 TEST_P(DoctorOnWindows11, ShowsTheCommandOnlyWithThePackageAndRegistersItForTheUser) {
@@ -755,14 +734,7 @@ TEST_P(DoctorOnWindows11, ShowsTheCommandOnlyWithThePackageAndRegistersItForTheU
   const std::wstring folder = ProgramFolder();
   if (GetParam().answered) {
     const std::wstring line = DllVersion() + L"|" + (GetParam().location ? GetParam().location : folder) + L"\r\n";
-    std::string utf8(line.size() * 3, '\0');
-    utf8.resize(
-        static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()),
-                                                       utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr)));
-    const win32::UniqueFile out(::CreateFileW((ShellFolder() + L"powershell-output.txt").c_str(), GENERIC_WRITE, 0,
-                                              nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(out.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr));
+    WriteFileBytes(ShellFolder() + L"powershell-output.txt", std::string(line.begin(), line.end()));  // ASCII here
   }
   ScratchFolder files(L"torvo-doctor-package");
   const std::wstring file = files.AddFile(L"report.doc");
@@ -787,7 +759,7 @@ TEST_P(DoctorOnWindows11, ShowsTheCommandOnlyWithThePackageAndRegistersItForTheU
               L"Remove-AppxPackage; Add-AppxPackage -Path '" +
               folder + L"TorvoShellMenu.msix' -ExternalLocation '" + folder + L"' -ErrorAction Stop\"\n"))
       << fix.output;
-  const std::string calls = Calls();
+  const std::string calls = FileBytes(ShellFolder() + L"powershell-calls.log");
   EXPECT_NE(calls.find("Remove-AppxPackage; Add-AppxPackage -Path '"), std::string::npos) << calls;
 }
 

@@ -15,17 +15,6 @@
 namespace torvo {
 namespace {
 
-std::string ReadAll(const std::wstring& path) {
-  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  EXPECT_TRUE(file) << "cannot open the file";
-  std::string bytes;
-  char chunk[4096];
-  DWORD read = 0;
-  while (file && ::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-  return bytes;
-}
-
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
 
@@ -67,7 +56,7 @@ TEST(TempFilesUnderWine, FileIsWrittenAndHeldWithoutSharing) {
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   }
   EXPECT_EQ(files.CreateNew(win32::AsUtf16(path.c_str())), nullptr) << "never a file that is there";
-  EXPECT_EQ(ReadAll(path), "abcde");
+  EXPECT_EQ(wine::FileBytes(path), "abcde");
   EXPECT_EQ(files.CreateNew(u"C:\\no such folder\\list.tmp"), nullptr);
 }
 
@@ -84,7 +73,7 @@ TEST(MoveListFileUnderWine, RecordsLandInAnM2mFileOfTheTempFolder) {
       "D\0:\0\\\0a\0.\0t\0x\0t\0\n\0"
       "E\0:\0\\\0b\0\n\0"
       "C\0:\0\\\0\x87\x65\xF6\x4E\\\0\x3D\xD8\x00\xDE.\0t\0x\0t\0\n\0";
-  EXPECT_EQ(ReadAll(list.path), std::string(kExpected, sizeof kExpected - 1));
+  EXPECT_EQ(wine::FileBytes(list.path), std::string(kExpected, sizeof kExpected - 1));
   EXPECT_EQ(sizeof kExpected - 1, 54u);
 }
 
@@ -110,7 +99,7 @@ TEST(MoveListFileUnderWine, AnEmptySelectionGivesAnEmptyFile) {
   win32::Win32TempFiles files;
   const RemovedAtEnd list{win32::AsWide(WriteMoveListFile(state, files).c_str())};
   ASSERT_FALSE(list.path.empty());
-  EXPECT_EQ(ReadAll(list.path), "");
+  EXPECT_EQ(wine::FileBytes(list.path), "");
 }
 
 }  // namespace

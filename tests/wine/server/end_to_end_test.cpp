@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win32/unique_handle.h"
 #include "tests/fakes/case_name.h"
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/large_file.h"
@@ -156,13 +155,6 @@ INSTANTIATE_TEST_SUITE_P(Registrations, EndToEnd,
 
 // ---- what the move takes, and under which names it puts it into the vault ----
 
-std::string Content(const std::wstring& path) {
-  char bytes[300] = {};
-  DWORD read = 0;
-  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  return file && ::ReadFile(file.Get(), bytes, sizeof bytes, &read, nullptr) ? std::string(bytes, read) : "<none>";
-}
-
 // The newest write time of an m2m list file in the temporary folder (0: none).
 ULONGLONG NewestList() {
   wchar_t temp[MAX_PATH] = {};
@@ -237,8 +229,8 @@ TEST_P(EndToEndMove, TakesOnlyWhatWasChosenAndReplacesNothing) {
   request.verb = row.verb;
   EXPECT_EQ(RunContextMenu(request).queryResult, row.offered ? 1 : 0);
 
-  EXPECT_EQ(Content(L"V:\\report.doc"), "vault");
-  for (const auto& [name, content] : row.vault) EXPECT_EQ(Content(L"V:\\" + name), content) << name;
+  EXPECT_EQ(FileBytes(L"V:\\report.doc"), "vault");
+  for (const auto& [name, content] : row.vault) EXPECT_EQ(FileBytes(L"V:\\" + name), content) << name;
   EXPECT_TRUE(PathExists(folder.Path() + L"\\z.doc")) << "z.doc was never chosen";
   EXPECT_EQ(PathExists(folder.Path() + L"\\a\\report.doc"), row.vault.empty());
   if (row.agentFolder != nullptr) {  // the impostor is no agent: the real one gets the list

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "tests/wine/support/shell_items.h"
+
 namespace torvo::wine {
 
 namespace {
@@ -32,17 +34,6 @@ std::wstring FromUtf8(const std::string& bytes) {
   std::wstring text(static_cast<std::size_t>(size), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
   return text;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return {};
-  std::string bytes;
-  char chunk[4096];
-  DWORD read = 0;
-  while (::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-  return bytes;
 }
 
 // Reads the log's lines into the starts they describe; a block without its "end:" line yet is
@@ -162,10 +153,10 @@ AgentLog::~AgentLog() {
   ::DeleteFileW(path_.c_str());
 }
 
-std::vector<LoginMove> AgentLog::LoginMoves() const { return ParseLog(FromUtf8(ReadBytes(path_))); }
+std::vector<LoginMove> AgentLog::LoginMoves() const { return ParseLog(FromUtf8(FileBytes(path_))); }
 
 std::vector<std::wstring> AgentLog::Queries() const {
-  const std::wstring text = FromUtf8(ReadBytes(path_));
+  const std::wstring text = FromUtf8(FileBytes(path_));
   constexpr std::wstring_view kQuery = L"query: ";
   std::vector<std::wstring> ids;
   for (std::size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {

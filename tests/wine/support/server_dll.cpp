@@ -1,6 +1,7 @@
 #include "tests/wine/support/server_dll.h"
 
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/shell_items.h"
 
 namespace torvo::wine {
 
@@ -82,11 +83,7 @@ DWORD RunProgramCapturing(const std::wstring& commandLine, std::string& output, 
     startup.hStdError = out.Get();
     code = RunWith(commandLine, startup, timeoutMs);
   }
-  output.clear();
-  const win32::UniqueFile in(::CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  char chunk[4096];
-  DWORD read = 0;
-  while (in && ::ReadFile(in.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) output.append(chunk, read);
+  output = FileBytes(file);
   ::DeleteFileW(file);
   return code;
 }

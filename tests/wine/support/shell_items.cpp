@@ -32,11 +32,7 @@ ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
 std::wstring ScratchFolder::AddFile(const std::wstring& name, const std::string& content) const {
   const std::wstring full = path_ + L"\\" + name;
-  HANDLE file = ::CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  EXPECT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a file";
-  DWORD written = 0;
-  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  ::CloseHandle(file);
+  WriteFileBytes(full, content);
   return full;
 }
 
@@ -44,6 +40,24 @@ std::wstring ScratchFolder::AddFolder(const std::wstring& name) const {
   const std::wstring full = path_ + L"\\" + name;
   ::CreateDirectoryW(full.c_str(), nullptr);
   return full;
+}
+
+std::string FileBytes(const std::wstring& path) {
+  const win32::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string bytes;
+  char chunk[65536];
+  DWORD read = 0;
+  while (file && ::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+  return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  const win32::UniqueFile file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_TRUE(file) << "cannot create a file";
+  DWORD written = 0;
+  EXPECT_TRUE(file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
 }
 
 void RemoveTree(const std::wstring& path) {

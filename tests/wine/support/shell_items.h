@@ -40,6 +40,11 @@ win32::ComPtr<IShellItemArray> ShellItemArrayFor(const std::vector<std::wstring>
 void RemoveTree(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 
+// A file's bytes, read while others may still write it (empty when it cannot be opened), and a
+// file made anew with the given bytes.
+std::string FileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
 // Initialises COM on the calling thread for the lifetime of the object.
 class ComApartment {
  public:

@@ -99,6 +99,7 @@ TEST(MoveListFileUnderWine, AnEmptySelectionGivesAnEmptyFile) {
   win32::Win32TempFiles files;
   const RemovedAtEnd list{win32::AsWide(WriteMoveListFile(state, files).c_str())};
   ASSERT_FALSE(list.path.empty());
+  EXPECT_TRUE(wine::PathExists(list.path));  // read as empty, a missing file would pass too
   EXPECT_EQ(wine::FileBytes(list.path), "");
 }
 

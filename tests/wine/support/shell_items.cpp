@@ -55,9 +55,9 @@ std::string FileBytes(const std::wstring& path) {
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   const win32::UniqueFile file(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  EXPECT_TRUE(file) << "cannot create a file";
   DWORD written = 0;
-  EXPECT_TRUE(file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+  EXPECT_TRUE(file && ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+      << "cannot write the file";
 }
 
 void RemoveTree(const std::wstring& path) {

@@ -109,33 +109,50 @@ arm64_wine_env() {
 }
 
 # arm64_wine SECONDS ARGS...: one emulated Wine command in the ARM64 prefix (WINEPREFIX_ARM64 when set),
-# inside the fence. Wine's loader would start the machine's own server, which refuses arm64 programs:
-# the arm64 one is started first (it stays until wineserver -k).
+# inside the fence, through wine_run (scripts/wine_run.sh). Wine's loader would start the machine's own
+# server, which refuses arm64 programs: the arm64 one is started first (it stays until wineserver -k).
 arm64_wine() {
   local seconds=$1 prefix=${WINEPREFIX_ARM64:-$ARM64_PREFIX}; shift
   WINEPREFIX=$prefix arm64_fenced 60 "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
-  WINEPREFIX=$prefix arm64_fenced "$seconds" "$ARM64_WINE" "$@"
+  WINEPREFIX=$prefix WINE_RUN_LOADER=$ARM64_WINE WINE_RUN_LIMIT=arm64_fenced wine_run --timeout "$seconds" "$@"
 }
 
-# A new ARM64 prefix at DIR (default the tests' one), made inside the fence: the null graphics
-# driver is in its registry BEFORE the first start of Wine (with no driver set, every start of the
-# desktop process fails and Wine starts it again and again), then wineboot, no crash debugger.
+# The recipe of the ARM64 template prefix: raise it with every change to make_arm64_prefix.
+ARM64_PREFIX_RECIPE=1
+
+# A new ARM64 prefix at DIR (default the tests' one): a copy of the machine's ARM64 template, made
+# once per arm64 Wine root and recipe (a wineboot under emulation takes minutes).
 fresh_arm64_prefix() {
-  local prefix=${1:-$ARM64_PREFIX}
-  rm -rf "$prefix" && mkdir -p "$prefix" || arm64_fail "cannot make $prefix" || return 1
+  local prefix=${1:-$ARM64_PREFIX} template work
+  template=$(torvo_cache)/arm64-prefix-$(printf '%s %s' "$ARM64_WINE_ROOT" "$ARM64_PREFIX_RECIPE" | sha256sum | cut -c1-16)
+  if [ ! -f "$template/.complete" ]; then
+    work=$(mktemp -d "$(torvo_cache)/arm64-prefix.XXXXXX") || arm64_fail "cannot make a folder in the cache" || return 1
+    make_arm64_prefix "$work/prefix" || { rm -rf "$work"; return 1; }
+    touch "$work/prefix/.complete"
+    mv -T "$work/prefix" "$template" 2>/dev/null || true  # another build's is as good
+    rm -rf "$work"
+  fi
+  rm -rf "$prefix" && mkdir -p "$(dirname "$prefix")" && cp -a "$template" "$prefix" ||
+      arm64_fail "cannot copy $template into $prefix"
+}
+
+# Makes an ARM64 prefix at DIR inside the fence: the null graphics driver is in its registry BEFORE
+# the first start of Wine (with no driver set, every start of the desktop process fails and Wine
+# starts it again and again), then wineboot, no crash debugger.
+make_arm64_prefix() {
+  local prefix=$1
+  mkdir -p "$prefix" || arm64_fail "cannot make $prefix" || return 1
   printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n[Software\\\\Wine\\\\Drivers]\n"Graphics"="null"\n' \
       >"$prefix/user.reg"
-  WINEPREFIX=$prefix arm64_fenced 60 "$WINESERVER" -p </dev/null >/dev/null 2>&1 ||
-      arm64_fail "the arm64 wineserver does not start" || return 1
-  WINEPREFIX=$prefix arm64_fenced 600 "$ARM64_WINE" wineboot -i </dev/null >/dev/null 2>&1 ||
+  WINEPREFIX_ARM64=$prefix arm64_wine 600 wineboot -i </dev/null >/dev/null 2>&1 ||
       arm64_fail "wineboot of $prefix failed or took over 10 minutes" || return 1
-  WINEPREFIX=$prefix arm64_fenced 120 "$ARM64_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+  WINEPREFIX_ARM64=$prefix arm64_wine 120 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
       /v Debugger /d '' /f </dev/null >/dev/null 2>&1 || arm64_fail "cannot set up $prefix" || return 1
   # Windows on ARM runs x86 programs and has their Program Files folders and variables; Wine's arm64
   # build, without a 32-bit side, makes neither. Wine sets the variables from these values.
   local value
   for value in 'ProgramFilesDir (x86)=C:\Program Files (x86)' 'CommonFilesDir (x86)=C:\Program Files (x86)\Common Files'; do
-    WINEPREFIX=$prefix arm64_fenced 120 "$ARM64_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' \
+    WINEPREFIX_ARM64=$prefix arm64_wine 120 reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' \
         /v "${value%%=*}" /d "${value#*=}" /f </dev/null >/dev/null 2>&1 || arm64_fail "cannot set up $prefix" || return 1
   done
   mkdir -p "$prefix/drive_c/Program Files (x86)/Common Files/System"
@@ -158,4 +175,13 @@ prepare_arm64_wine() {
   # qemu looks a path up in the private root first, so Z: (the host's /) shows the root's folders and
   # a program started from the build root would have no drive path: W: is the build root.
   ln -sfn "$BUILD_ROOT" "$ARM64_PREFIX/dosdevices/w:"
+}
+
+# Keeps the ARM64 prefix's desktop (hold_desktop.exe of the ARM64 tree TREE) for the session, as
+# hold_desktop does the x64 prefix's: under emulation the desktop's start is slow enough to outlast
+# the 10 s a program gives it. The fence's end ends the holder.
+hold_arm64_desktop() {
+  local prefix=${WINEPREFIX_ARM64:-$ARM64_PREFIX}
+  WINEPREFIX=$prefix arm64_fenced 60 "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix WINE_RUN_LOADER=$ARM64_WINE WINE_RUN_LIMIT=arm64_fenced hold_desktop "$1"
 }

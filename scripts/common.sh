@@ -16,7 +16,9 @@ export WINEDEBUG=-all
 # classes, an AeDebug setting lands under Wow6432Node). A program named by its path runs as what it
 # is with either loader.
 WINE64=/usr/lib/wine/wine64
-wine() { "$WINE64" "$@"; }
+# Every start of a Windows program goes through wine_run (scripts/wine_run.sh): a start that Wine
+# gave up on is tried again, and a failure is told with its record.
+source "$ROOT/scripts/wine_run.sh"
 VAULT_HOST=$BUILD_ROOT/vault
 # A second vault behind S:, on a tmpfs: another file system, so that a move into it copies and
 # deletes instead of renaming (the long moves of the tests and benchmarks).
@@ -125,20 +127,49 @@ build_all() {
   cmake --build "$NATIVE" && cmake --build "$WIN" && cmake --build "$WIN32" && cmake --build "$FUZZ"
 }
 
-# Makes a new 64-bit prefix at DIR, whatever was there: null graphics driver, no crash debugger
-# (in both registry views: a crashing 32-bit program reads the 32-bit one, and a debugger started
-# there would wait for ever instead of the program ending).
+# The recipe of the template prefix below: raise it with every change to make_prefix, and the
+# machines make their templates anew.
+PREFIX_RECIPE=1
+
+# Makes a new 64-bit prefix at DIR, whatever was there: a copy of the machine's template (made once
+# per Wine and recipe, see prefix_template), which costs seconds where wineboot costs a minute.
 fresh_prefix() {
-  rm -rf "$1" && mkdir -p "$1"
+  local template; template=$(prefix_template) || return 1
+  rm -rf "$1" && mkdir -p "$(dirname "$1")" && cp -a "$template" "$1" ||
+      { echo "cannot copy the template prefix $template into $1" >&2; return 1; }
+}
+
+# The template prefix in the machine's cache, made when missing: its name holds the versions of
+# Wine's packages and the recipe. Made in a folder of its own and renamed when complete, so that
+# two builds on one machine never see half of one.
+prefix_template() {
+  local key template work
+  key=$( (dpkg-query -W -f='${Version} ' wine64 wine32:i386 libwine 2>/dev/null; echo "$PREFIX_RECIPE") | sha256sum | cut -c1-16)
+  template=$(torvo_cache)/wine-prefix-$key
+  if [ ! -f "$template/.complete" ]; then
+    work=$(mktemp -d "$(torvo_cache)/wine-prefix.XXXXXX") || return 1
+    make_prefix "$work/prefix" >&2 || { rm -rf "$work"; return 1; }
+    touch "$work/prefix/.complete"
+    mv -T "$work/prefix" "$template" 2>/dev/null || true  # another build's is as good
+    rm -rf "$work"
+  fi
+  [ -f "$template/.complete" ] && echo "$template"
+}
+
+# Makes a 64-bit prefix at DIR with wineboot: null graphics driver, no crash debugger (in both
+# registry views: a crashing 32-bit program reads the 32-bit one, and a debugger started there
+# would wait for ever instead of the program ending). Its server is ended at the end, so that
+# the registry is on disk.
+make_prefix() {
+  mkdir -p "$1" || return 1
+  local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
   # One server for the commands below; Wine makes the prefix in the empty folder.
   WINEPREFIX=$1 persistent_wineserver
-  WINEPREFIX=$1 wine wineboot -i >/dev/null 2>&1
-  local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
-  WINEPREFIX=$1 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
-      WINEPREFIX=$1 wine reg add "$aedebug" /v Debugger /d '' /f >/dev/null 2>&1 &&
-      WINEPREFIX=$1 wine reg add "$aedebug" /v Debugger /d '' /f /reg:32 >/dev/null 2>&1 ||
-      { echo "cannot set up the Wine prefix $1" >&2; return 1; }
-  # The desktop process started without the null driver; restart so that windows can be made.
+  WINEPREFIX=$1 wine_run --life "$1/drive_c" wineboot -i </dev/null >/dev/null &&
+      WINEPREFIX=$1 wine_run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null &&
+      WINEPREFIX=$1 wine_run reg add "$aedebug" /v Debugger /d '' /f </dev/null >/dev/null &&
+      WINEPREFIX=$1 wine_run reg add "$aedebug" /v Debugger /d '' /f /reg:32 </dev/null >/dev/null ||
+      { echo "cannot set up the Wine prefix $1" >&2; WINEPREFIX=$1 wineserver -k; return 1; }
   WINEPREFIX=$1 wineserver -k
   WINEPREFIX=$1 wineserver -w
 }
@@ -151,9 +182,21 @@ persistent_wineserver() {
   wineserver -p </dev/null >/dev/null 2>&1
 }
 
-# Exports KEY (default HKLM\Software) of WINEPREFIX into FILE (a Windows path), as regedit writes it.
+# The file a Windows path of WINEPREFIX names (C:\... or Z:...), for the checks of the scripts.
+unix_path() {
+  case $1 in
+    [Cc]:*) local rest=${1:2}; printf '%s/drive_c%s' "$WINEPREFIX" "${rest//\\//}" ;;
+    [Zz]:*) local rest=${1:2}; printf '%s' "${rest//\\//}" ;;
+    *) return 1 ;;
+  esac
+}
+
+# Exports KEY (default HKLM\Software) of WINEPREFIX into FILE (a Windows path), as regedit writes it;
+# the file it writes is its sign of life.
 export_registry() {
-  wine regedit /E "$1" "${2:-HKEY_LOCAL_MACHINE\Software}" || { echo "cannot export the registry to $1" >&2; return 1; }
+  local file; file=$(unix_path "$1") && rm -f "$file"
+  wine_run ${file:+--life "$file"} regedit /E "$1" "${2:-HKEY_LOCAL_MACHINE\Software}" </dev/null &&
+      [ -s "$file" ] || { echo "cannot export the registry to $1" >&2; return 1; }
 }
 
 # Creates the 64-bit prefix once: null graphics driver, no crash debugger; maps the vault drives
@@ -172,10 +215,11 @@ prepare_prefix() {
 
 # Keeps Wine's desktop for the rest of this session (bin/hold_desktop.exe of the build tree TREE,
 # in the background, which tells why) once it answers; fails, saying so, when it does not within 5
-# minutes. The session's end (wineserver -k) ends the holder.
+# minutes. The session's end (wineserver -k) ends the holder. WINE_RUN_LOADER and WINE_RUN_LIMIT
+# name another machine's Wine (the ARM64 tree's).
 hold_desktop() {
   local said; said=$(mktemp)
-  wine "$1/bin/hold_desktop.exe" </dev/null >"$said" 2>/dev/null &
+  WINE_RUN_QUIET=1 wine_run --timeout 0 "$1/bin/hold_desktop.exe" </dev/null >"$said" 2>/dev/null &
   for _ in $(seq 330); do
     if grep -q ready "$said"; then rm -f "$said"; return 0; fi
     sleep 1
@@ -185,16 +229,25 @@ hold_desktop() {
   return 1
 }
 
-# One wineserver for the whole run: every Wine process then starts in a fraction of a second.
+# One wineserver for the whole run: every Wine process then starts in a fraction of a second. The
+# bench is settled before the first test: Wine's background processes, its 32-bit services (which
+# the first 32-bit program would otherwise start inside a test, writing volatile keys) and the
+# desktop are up.
 start_wineserver() {
   # A server that is already running for this prefix (from a run by hand) serves as well; should
   # it end between two programs, wine-run starts one that stays.
   persistent_wineserver || echo "a wineserver is already running for $WINEPREFIX: the tests use it"
   # Start Wine's own background processes now, detached from any output pipe: started by a test
   # under ctest, they would hold its pipe open after the test has ended.
-  wine cmd /c exit </dev/null >/dev/null 2>&1
+  start_services
   trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null' EXIT
   hold_desktop "$WIN"
+}
+
+# Wine's background processes and its 32-bit services in WINEPREFIX, detached from any output.
+start_services() {
+  wine_run cmd /c exit </dev/null >/dev/null 2>&1
+  wine_run 'C:\windows\syswow64\cmd.exe' /c exit </dev/null >/dev/null 2>&1
 }
 
 # The machine's cache of what the scripts build once for all build roots (the ARM64 sysroot, the

@@ -15,6 +15,8 @@ SHM_VAULT_HOST=$SHM_VAULT_HOST-demo
 FILES=$BUILD_ROOT/demo-files
 export TORVO_AGENT_LOG="Z:${BUILD_ROOT//\//\\}\\demo-agent.log"
 BIN=$WIN/bin
+# The demonstration runs each program as a user would, once: Wine's 64-bit loader.
+wine() { "$WINE64" "$@"; }
 
 ensure_packages
 build_all

@@ -27,6 +27,7 @@
 # against after signing (default: the system's). Without a certificate nothing is signed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+source "$ROOT/packaging/msi/harvest_cache.sh"
 
 RELEASE_TREE=$BUILD_ROOT/win-release
 RELEASE_TREE32=$BUILD_ROOT/win32-release
@@ -109,17 +110,21 @@ strip_apart() {
 }
 
 # The installer of what the release holds for MACHINE (x64, the default, or arm64): registry rows
-# harvested from the shipped DLL's own registration in a clean prefix, then
-# packaging/msi/build-msi.sh, which checks them in the package.
+# harvested from the shipped DLL's own registration in a clean prefix (or kept from the harvest of
+# the same unsigned DLLs, packaging/msi/harvest_cache.sh), then packaging/msi/build-msi.sh, which
+# checks them in the package.
 build_installer() {
-  local machine=${1:-x64} tree=$RELEASE_TREE from=$work/out
-  [ "$machine" = x64 ] || { tree=$RELEASE_TREE_ARM64 from=$work/out/arm64; }
+  local machine=${1:-x64} tree=$RELEASE_TREE from=$work/out unsigned=$work
+  [ "$machine" = x64 ] || { tree=$RELEASE_TREE_ARM64 from=$work/out/arm64 unsigned=$work/arm64; }
   local stage=$tree/msi msi=TorvoShellMenu-$(version)-$machine.msi
   rm -rf "$stage" && mkdir -p "$stage"
   cp "$from/$DLL" "$work/out/$DLL32" "$from/$DOCTOR" "$from/$MOVER" "$stage/"
   [ ! -f "$from/$MSIX" ] || cp "$from/$MSIX" "$stage/"
-  # The x64 release tree's hold_desktop.exe holds the x64 prefix's desktop in both harvests.
-  "$ROOT/packaging/msi/harvest.sh" "$stage" "$RELEASE_TREE" "$machine" || fail "harvesting the registration failed"
+  # The x64 release tree's hold_desktop.exe holds the x64 prefix's desktop in both harvests, the
+  # ARM64 one's the ARM64 prefix's.
+  cached_harvest "$BUILD_ROOT/harvest-cache" "$(harvest_key "$machine" "$unsigned/$DLL" "$work/$DLL32")" "$stage" \
+      "$ROOT/packaging/msi/harvest.sh" "$stage" "$RELEASE_TREE" "$machine" "$RELEASE_TREE_ARM64" ||
+      fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" "$machine" || fail "building the installer failed"
   ship "$msi"
 }
@@ -177,7 +182,7 @@ cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER" hold_de
 configure_win_tree "$RELEASE_TREE32" Release 32
 cmake --build "$RELEASE_TREE32" --target TorvoShellMenu
 configure_win_tree "$RELEASE_TREE_ARM64" Release arm64
-cmake --build "$RELEASE_TREE_ARM64" --target TorvoShellMenu "$DOCTOR" "$MOVER"
+cmake --build "$RELEASE_TREE_ARM64" --target TorvoShellMenu "$DOCTOR" "$MOVER" hold_desktop
 
 # Everything is made in a folder of its own that becomes build/release/ only when complete.
 work=$(mktemp -d "$BUILD_ROOT/release-work.XXXXXX")

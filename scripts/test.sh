@@ -36,7 +36,7 @@ run_tree "$WIN" 1 "$@"
 run_tree "$WIN32" 1 "$@"
 run_tree "$FUZZ" 1 "$@"
 # The ARM64 tree under emulation, inside the fence; a setup that cannot be made is one failure.
-if prepare_arm64_wine; then
+if prepare_arm64_wine && hold_arm64_desktop "$ARM64"; then
   runner="arm64_fenced 3600" run_tree "$ARM64" 1 "$@"
 else
   echo "the ARM64 tests did not run: their emulated Wine could not be set up (above)"

@@ -56,10 +56,10 @@ double FirstState(const Command& command, const std::wstring& file) {
 double Sample(const wchar_t* which, const std::wstring& file) {
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::string output;
   const std::wstring commandLine = L"\"" + std::wstring(self) + L"\" " + which + L" \"" + file + L"\"";
-  if (wine::RunProgramCapturing(commandLine, output) != 0) return -1;
-  return std::strtod(output.c_str(), nullptr);
+  const wine::ProgramRun run = wine::RunProgram(commandLine);
+  if (!run.started || run.hung || run.exitCode != 0) return -1;
+  return std::strtod(run.output.c_str(), nullptr);
 }
 
 int Compare() {

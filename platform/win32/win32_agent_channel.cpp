@@ -9,6 +9,7 @@
 #include "platform/win32/own_thread.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/wine_bench.h"
 
 namespace torvo::win32 {
 
@@ -48,7 +49,7 @@ WindowHandle Win32AgentChannel::FindTopLevelWindow(const char16_t* className, co
   const UniqueHandle thread = StartOwnThread(work);
   if (!thread) return 0;
   // The result is read only once the worker has ended; a late worker's answer is not waited for.
-  if (::WaitForSingleObject(thread.Get(), timeoutMs) != WAIT_OBJECT_0) return 0;
+  if (::WaitForSingleObject(thread.Get(), AgentBoundMs(timeoutMs)) != WAIT_OBJECT_0) return 0;
   return reinterpret_cast<WindowHandle>(param->hwndResult);
 }
 
@@ -58,7 +59,7 @@ std::uint64_t Win32AgentChannel::SendCopyData(WindowHandle window, const CopyDat
   // A hung agent must not hold the shell's thread: an expired or failed send reads as 0.
   const LRESULT sent =
       ::SendMessageTimeoutW(reinterpret_cast<HWND>(window), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&query),
-                            SMTO_ABORTIFHUNG, kAgentQueryTimeoutMs, &answer);
+                            SMTO_ABORTIFHUNG, AgentBoundMs(kAgentQueryTimeoutMs), &answer);
   if (sent == 0) return 0;
   return answer;
 }

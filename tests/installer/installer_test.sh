@@ -14,6 +14,8 @@
 # calls) is System32's powershell.exe. Install, repair, upgrade and removal register and remove the
 # package in that order with the install folder as its external location; a failing call leaves the
 # install succeeded; with build 19045, or WINDOWS11_MENU=0, nothing is called.
+# A failed step keeps its evidence in BUILD_ROOT/installer-evidence: the run's logs and snapshots and
+# the prefix's registry; the tries of a start that Wine gave up on run with Wine's error channel on.
 set -euo pipefail
 bin=$1 bin32=$2 powershell=$3
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -25,14 +27,24 @@ host_folder="$WINEPREFIX/drive_c/Program Files/ZebTorvo Vault"
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; rm -rf "$work" "$WINEPREFIX"' EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+evidence=$BUILD_ROOT/installer-evidence
+fail() {
+  echo "FAIL: $*" >&2
+  rm -rf "$evidence" && mkdir -p "$evidence" && cp -a "$work/." "$evidence/" || true
+  # The server writes the registry it holds into the prefix's files when it ends.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  cp "$WINEPREFIX"/*.reg "$evidence/" 2>/dev/null || true
+  echo "the run's logs and snapshots and the prefix's registry (*.reg) are kept in $evidence" >&2
+  exit 1
+}
 win() { printf 'Z:%s' "${1//\//\\}"; }
 compare() { "$PYTHON" "$root/tests/installer/registry_compare.py" "$@" || fail "the registry differs (above)"; }
 
 # The registry's export and the disk's listing (files with size and time, folders by name; the
 # installer's cache folder aside, which Windows always has).
 snapshot() {
-  export_registry "$(win "$1.reg")" >/dev/null
+  export_registry "$(win "$1.reg")" >/dev/null || fail "no snapshot of the registry for $1"
   (cd "$WINEPREFIX/drive_c" && find . \( -path ./windows/Installer -prune \) -o \( -path ./windows/system32/WindowsPowerShell -prune \) \
        -o \( -type f -printf '%p %s %T@\n' \) \
        -o \( -type d -printf '%p/\n' \) | sort) >"$1.disk"
@@ -58,11 +70,11 @@ check_installed() {
   # installer's calls are over: a failing stand-in fails no more).
   rm -f "$shell_folder/powershell-exit.txt"
   printf '%s|%s\\\r\n' "$(file_version "$host_folder/TorvoShellMenu.dll")" "$folder" >"$shell_folder/powershell-output.txt"
-  wine "$folder\\torvo-doctor.exe" >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }
+  wine_run "$folder\\torvo-doctor.exe" </dev/null >"$1.doctor" || { cat "$1.doctor"; fail "torvo-doctor found a problem"; }
   [ "$build" -lt 22000 ] || grep -qF "ok      package: ZebTorvo.TorvoShellMenu" "$1.doctor" ||
       { cat "$1.doctor"; fail "torvo-doctor did not ask for the package"; }
   for host in "$bin/torvo_host.exe" "$bin32/torvo_host.exe"; do
-    wine "$host" 'C:\users\Public\report.txt' >"$1.host" || true
+    wine_run "$host" 'C:\users\Public\report.txt' </dev/null >"$1.host" || true
     grep -qF "移动到 ZebTorvo 加密" "$1.host" || { cat "$1.host"; fail "the menu of $host lacks the item"; }
   done
 }
@@ -73,8 +85,13 @@ step() {
   local name=$1 want=$2 state=$3 code=0
   shift 4
   snapshot "$work/$name.before"
-  wine msiexec "$@" /qn /l*v "$(win "$work/$name.log")" || code=$?
-  [ "$code" = "$want" ] || { tail -n 40 "$work/$name.log"; fail "$name: msiexec exited $code, not $want"; }
+  # Its log is its sign of life: an msiexec that wrote none never ran, and is started again.
+  WINE_RUN_QUIET=$([ "$want" = 0 ] && echo 0 || echo 1) \
+      wine_run --life "$work/$name.log" msiexec "$@" /qn /l*v "$(win "$work/$name.log")" </dev/null || code=$?
+  if [ "$code" != "$want" ]; then
+    if [ -f "$work/$name.log" ]; then tail -n 40 "$work/$name.log" >&2; else echo "msiexec wrote no log" >&2; fi
+    fail "$name: msiexec exited $code, not $want"
+  fi
   snapshot "$work/$name.after"
   case $state in
     installed) check_installed "$work/$name.after" ;;
@@ -111,11 +128,16 @@ calls() {
   done <"$shell_folder/powershell-calls.log" | tr '\n' ' '
 }
 expect_calls() { [ "$(calls)" = "$1" ] || fail "$2: the package's calls are '$(calls)', not '$1'"; }
-windows_build() { build=$1; wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d "$1" /f /reg:64 >/dev/null; }
+windows_build() {
+  build=$1
+  wine_run reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d "$1" /f /reg:64 \
+      </dev/null >/dev/null || fail "cannot set the Windows build"
+}
 
-fresh_prefix "$WINEPREFIX"
+fresh_prefix "$WINEPREFIX" || fail "no prefix"
 wineserver -p
-hold_desktop "$bin/.." || exit 1  # one desktop before the first snapshot (tools/hold_desktop)
+start_services
+hold_desktop "$bin/.." || fail "no desktop"  # one desktop before the first snapshot (tools/hold_desktop)
 mkdir -p "$host_folder" "$WINEPREFIX/drive_c/users/Public" "$shell_folder"
 cp "$powershell" "$shell_folder/powershell.exe"
 windows_build 22631
@@ -127,17 +149,17 @@ echo 1 >"$shell_folder/powershell-exit.txt"  # the first registration fails: the
 step install 0 installed -- /i "$(win "$older")" INSTALLFOLDER="$folder"
 expect_calls "register " install
 # A value the installer wrote and the installed DLL go; a repair puts both back.
-wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\InprocServer32' \
-    /v ThreadingModel /f >/dev/null
+wine_run reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\InprocServer32' \
+    /v ThreadingModel /f </dev/null >/dev/null || fail "cannot delete ThreadingModel"
 rm "$host_folder/TorvoShellMenu.dll"
 step repair 0 installed -- /i "$(win "$older")" REINSTALL=ALL REINSTALLMODE=amus
 expect_calls "register register " repair
 # torvo-doctor names the installer and repairs a value the installer wrote with its repair.
 read -r older_code older_version < <(msiinfo export "$older" Property | tr -d '\r' |
     awk -F'\t' '$1 == "ProductCode" { c = $2 } $1 == "ProductVersion" { v = $2 } END { print c, v }')
-wine reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\InprocServer32' \
-    /v ThreadingModel /f /reg:64 >/dev/null
-wine "$folder\\torvo-doctor.exe" --fix --yes >"$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor --fix left a problem"; }
+wine_run reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}\InprocServer32' \
+    /v ThreadingModel /f /reg:64 </dev/null >/dev/null || fail "cannot delete ThreadingModel"
+wine_run "$folder\\torvo-doctor.exe" --fix --yes </dev/null >"$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor --fix left a problem"; }
 grep -qF "ok      installer: TorvoShellMenu $older_version, product code $older_code, folder $folder" "$work/doctor" &&
     grep -qF "fixed: msiexec /fam $older_code" "$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor: no installer's repair"; }
 # The newer package, given no folder, upgrades the older one where it lies: its files replace the

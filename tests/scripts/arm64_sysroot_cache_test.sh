@@ -9,7 +9,7 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 mkdir -p "$work/scripts" "$work/bin"
-cp "$root/scripts/common.sh" "$root/scripts/arm64-sysroot.sh" "$work/scripts/"
+cp "$root/scripts/common.sh" "$root/scripts/wine_run.sh" "$root/scripts/arm64-sysroot.sh" "$work/scripts/"
 printf '#!/bin/sh\necho "Version: 1.0-1"\n' >"$work/bin/apt-cache"
 printf '#!/bin/sh\ncase "$*" in *update*) exit 0 ;; esac\nexit 1\n' >"$work/bin/apt-get"  # fetches no source
 printf '#!/bin/sh\ncat >/dev/null\n' >"$work/bin/tee"  # the source lines stay unwritten

@@ -1,6 +1,8 @@
 // hold_desktop.exe: waits until Wine's desktop of this session has its display driver (at most 5
 // minutes), prints "ready", and then keeps the desktop until it is ended (wineserver -k ends it with
 // the session). Exit code 1, printing nothing, when the desktop never got one.
+// hold_desktop.exe /check: answers at once: "ready" and exit code 0 when the desktop has its
+// driver now, else exit code 1 (the bench's test of the rule).
 //
 // Wine starts its desktop process (explorer.exe /desktop) for the first program of a session that
 // needs a window and gives it 10 s; a program that finds no display driver for the desktop starts
@@ -11,6 +13,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 // Whether the desktop has its display driver: the identifier of its display settings, which every
 // program's first window looks up, is a property of the desktop window once Wine's desktop process
@@ -22,7 +25,12 @@ bool DesktopHasItsDriver() {
          ::GetPropW(desktop, L"__wine_display_device_guid") != nullptr;
 }
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "/check") == 0) {
+    if (!DesktopHasItsDriver()) return 1;
+    std::puts("ready");
+    return 0;
+  }
   for (int second = 0; second < 300; ++second) {
     if (DesktopHasItsDriver()) {
       std::puts("ready");

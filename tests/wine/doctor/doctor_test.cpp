@@ -1,6 +1,6 @@
 // torvo-doctor.exe end to end: after real registrations, with one thing broken at a time, with the
 // stand-in agent in each of its states, and for paths the handler leaves out. Without --fix the
-// doctor only reads: the registry exported before and after it is the same, the agent is never
+// doctor only reads: the registry read before and after it is the same, the agent is never
 // asked 1004, and nothing is moved or started. With --fix --yes it repairs what it may and leaves
 // an administrator's decisions as they are.
 #include <windows.h>
@@ -17,6 +17,7 @@
 #include "tests/fakes/case_name.h"
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/registration_table.h"
+#include "tests/wine/support/registry_snapshot.h"
 #include "tests/wine/support/server_dll.h"
 #include "tests/wine/support/shell_items.h"
 #include "tools/doctor/checks/check.h"
@@ -62,9 +63,13 @@ struct DoctorRun {
 
 DoctorRun RunDoctor(const std::wstring& arguments = L"") {
   DoctorRun run;
-  std::string bytes;
-  run.exitCode = RunProgramCapturing(L"\"" + ProgramFolder() + L"torvo-doctor.exe\" " + arguments, bytes);
-  run.output = FromUtf8(bytes);
+  const ProgramRun program = RunProgram(L"\"" + ProgramFolder() + L"torvo-doctor.exe\" " + arguments);
+  run.exitCode = program.exitCode;
+  run.output = FromUtf8(program.output);
+  if (!program.started || program.hung) {  // every assertion on the run prints its output: the record
+    run.exitCode = 0xFFFFFFFF;
+    run.output = FromUtf8(::testing::PrintToString(program));
+  }
   for (std::size_t start = 0, end; (end = run.output.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
     run.lines.push_back(run.output.substr(start, end - start));
   }
@@ -77,18 +82,18 @@ DoctorRun RunDoctor(const std::wstring& arguments = L"") {
   return run;
 }
 
-// HKLM and HKCU as reg.exe exports them.
-std::string RegistryExport() {
-  std::string all;
-  wchar_t folder[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, folder);
-  const std::wstring file = std::wstring(folder) + L"torvo-doctor-export.reg";
-  for (const wchar_t* root : {L"HKLM", L"HKCU"}) {
-    EXPECT_EQ(RunProgram(L"reg.exe export " + std::wstring(root) + L" \"" + file + L"\" /y"), 0u);
-    all += FileBytes(file);
+// What the doctor judges and --fix may change, in both roots and both views: the classes, the
+// shell's extension lists and policies, the installer's record.
+std::wstring JudgedRegistry() {
+  std::vector<RegistryPlace> places;
+  for (const wchar_t* path : {L"Software\\Classes", L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions",
+                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", L"Software\\ZebTorvo"}) {
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+      places.push_back({HKEY_LOCAL_MACHINE, path, view});
+      places.push_back({HKEY_CURRENT_USER, path, view});
+    }
   }
-  ::DeleteFileW(file.c_str());
-  return all;
+  return RegistrySnapshot(places);
 }
 
 const std::wstring kClassKey = L"Software\\Classes\\CLSID\\" + kClsid;
@@ -132,8 +137,6 @@ class Doctor : public ::testing::Test {
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPolicyKey, L"EnforceShellExtensionSecurity");
     DeleteTree(HKEY_LOCAL_MACHINE, kClass32Key);
     ::SetEnvironmentVariableW(L"TORVO_BIN", nullptr);
-    RunRegsvr32(L"/u");
-    RunRegsvr32(L"/u /n /i:user");
     RemoveAllRegistrations();
   }
 };
@@ -149,11 +152,11 @@ class DoctorAfterRegistration : public Doctor, public ::testing::WithParamInterf
 
 TEST_P(DoctorAfterRegistration, FindsItCleanAndChangesNothing) {
   const wchar_t* switches = GetParam().switches;
-  ASSERT_EQ(RunRegsvr32(switches != nullptr ? switches : L""), 0u);
+  ASSERT_THAT(RunRegsvr32(switches != nullptr ? switches : L""), ExitsWith(0u));
   if (switches == nullptr) {
-    ASSERT_EQ(RunRegsvr32Of32Bit(L""), 0u);  // both builds, machine-wide
+    ASSERT_THAT(RunRegsvr32Of32Bit(L""), ExitsWith(0u));  // both builds, machine-wide
   }
-  const std::string before = RegistryExport();
+  const std::wstring before = JudgedRegistry();
   const DoctorRun run = RunDoctor();
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_THAT(run.Problems(), IsEmpty());
@@ -168,11 +171,11 @@ TEST_P(DoctorAfterRegistration, FindsItCleanAndChangesNothing) {
               L"the DLL in this 64-bit process and answers IExplorerCommand, titled \"\u79FB\u52A8\u5230 "
               L"ZebTorvo \u52A0\u5BC6\""))
       << run.output;
-  EXPECT_TRUE(RegistryExport() == before) << "the registry changed";
+  EXPECT_TRUE(JudgedRegistry() == before) << "the registry changed";
   const DoctorRun fix = RunDoctor(L"--fix --yes");
   EXPECT_EQ(fix.exitCode, 0u) << fix.output;
   EXPECT_TRUE(fix.Has(L"torvo-doctor --fix: nothing to apply")) << fix.output;
-  EXPECT_TRUE(RegistryExport() == before) << "--fix changed the registry";
+  EXPECT_TRUE(JudgedRegistry() == before) << "--fix changed the registry";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -252,7 +255,7 @@ TEST_P(DoctorOnABrokenRegistration, GivesTheShellsVerdict) {
   if (GetParam().onlyOn != PROCESSOR_ARCHITECTURE_UNKNOWN && GetParam().onlyOn != native.wProcessorArchitecture) {
     GTEST_SKIP() << "another machine's row";
   }
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   for (const auto& [root, key] : ForeignKeys()) SetText(root, key, nullptr, L"another program's");
   GetParam().make();
   std::vector<std::pair<HKEY, std::wstring>> foreign;  // as the row leaves them, before any fix
@@ -535,7 +538,7 @@ INSTANTIATE_TEST_SUITE_P(
                      L"torvo-move.exe does not exist: Windows 11's first menu then hands every move to the agent"},
         Breakage{"MachineKeyBrokenUnderAWholeUserRegistration",
                  [] {
-                   ASSERT_EQ(RunRegsvr32(L"/n /i:user"), 0u);
+                   ASSERT_THAT(RunRegsvr32(L"/n /i:user"), ExitsWith(0u));
                    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel");
                  },
                  L"note    registration machine-wide: missing value ThreadingModel of HKLM\\" + kInprocKey +
@@ -567,7 +570,7 @@ struct AgentState {
 class DoctorAndAgent : public Doctor, public ::testing::WithParamInterface<AgentState> {};
 
 TEST_P(DoctorAndAgent, ReportsItAskingOnlyForTheLetterAndMovesNothing) {
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   AgentLog log(L"torvo-doctor-agent.log");
   std::optional<AgentProcess> agent;
   if (GetParam().arguments != nullptr) {
@@ -600,7 +603,7 @@ INSTANTIATE_TEST_SUITE_P(
     fakes::CaseName());
 
 TEST_F(Doctor, JudgesEachPathAsTheHandlerWould) {
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   AgentProcess agent(L"/drive:V");
   ASSERT_NE(agent.Window(), nullptr);
   const std::wstring tooLong = L"C:\\" + std::wstring(300, L'x');
@@ -627,7 +630,7 @@ TEST_F(Doctor, JudgesEachPathAsTheHandlerWould) {
 }
 
 TEST_F(Doctor, JsonHoldsTheSameFindingsAsOneObject) {
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   const DoctorRun text = RunDoctor();
   const DoctorRun json = RunDoctor(L"--json");
   EXPECT_EQ(json.exitCode, text.exitCode);
@@ -640,7 +643,7 @@ TEST_F(Doctor, JsonHoldsTheSameFindingsAsOneObject) {
 }
 
 TEST_F(Doctor, FixAsksOnceAndReportsWhatItFixedAsJson) {
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kInprocKey.c_str(), L"ThreadingModel");
   const DoctorRun declined = RunDoctor(L"--fix");  // its input gives no answer: nothing is applied
   EXPECT_EQ(declined.exitCode, 1u);
@@ -682,8 +685,7 @@ TEST_F(Doctor, ItLoadsNoPlantedDll) {
   ASSERT_TRUE(::MoveFileW(planted.c_str(), (downloads.Path() + L"\\msi.dll").c_str()));
   const std::wstring overrides = L"Software\\Wine\\AppDefaults\\torvo-doctor.exe\\DllOverrides";
   SetText(HKEY_CURRENT_USER, overrides, L"msi", L"native,builtin");  // WINEDLLOVERRIDES for it alone
-  std::string output;
-  RunProgramCapturing(L"\"" + downloads.Path() + L"\\torvo-doctor.exe\"", output);
+  const std::string output = RunProgram(L"\"" + downloads.Path() + L"\\torvo-doctor.exe\"").output;
   DeleteTree(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\torvo-doctor.exe");
   EXPECT_NE(output.find("dll: "), std::string::npos) << output;
   EXPECT_FALSE(PathExists(mark)) << "the doctor loaded the msi.dll beside it";
@@ -730,7 +732,7 @@ std::wstring DllVersion() {
 }
 
 TEST_P(DoctorOnWindows11, ShowsTheCommandOnlyWithThePackageAndRegistersItForTheUser) {
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   const std::wstring folder = ProgramFolder();
   if (GetParam().answered) {
     const std::wstring line = DllVersion() + L"|" + (GetParam().location ? GetParam().location : folder) + L"\r\n";

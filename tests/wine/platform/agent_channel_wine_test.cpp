@@ -121,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
     fakes::CaseName());
 
 TEST_F(AgentChannelUnderWine, AHungAgentReadsAsZeroWithinTheBound) {
+  const wine::ProductAgentBound bound;
   AgentProcess agent(L"/hang");
   ASSERT_NE(agent.Window(), nullptr);
   // The agent sleeps for a minute before it answers 1: the 0 is the query giving up first.

@@ -205,6 +205,7 @@ TEST_F(QueryContextMenuUnderWine, WithoutAnAgentOnlyProtectedPlacesLoseTheItem) 
 }
 
 TEST_F(QueryContextMenuUnderWine, AHungAgentDoesNotHoldTheMenu) {
+  const wine::ProductAgentBound bound;
   wine::AgentProcess vault(L"/hang");
   ASSERT_NE(vault.Window(), nullptr);
   EXPECT_EQ(Query(u"D:\\data\\a.txt", 0, 100), 1);  // the answer reads as 0: no drive excluded

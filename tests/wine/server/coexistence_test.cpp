@@ -21,10 +21,10 @@ struct Build {
   REGSAM view;  // the registry view of the build's own keys
   const wchar_t* typeLibPlatform;
   std::wstring dll;
-  DWORD (*regsvr32)(const std::wstring& switches);
+  ProgramRun (*regsvr32)(const std::wstring& switches);
 };
 
-DWORD Regsvr32Of64Bit(const std::wstring& switches) { return RunRegsvr32(switches); }
+ProgramRun Regsvr32Of64Bit(const std::wstring& switches) { return RunRegsvr32(switches); }
 
 const Build k64 = {KEY_WOW64_64KEY, L"win64", ServerDllPath(), &Regsvr32Of64Bit};
 const Build k32 = {KEY_WOW64_32KEY, L"win32", Win32DllPath(), &RunRegsvr32Of32Bit};
@@ -76,17 +76,17 @@ class Coexistence : public ::testing::TestWithParam<Order> {
 TEST_P(Coexistence, RemovingOneBuildLeavesTheOtherWholeAndTheLastTakesTheSharedKeys) {
   const Order& order = GetParam();
   const Build& kept = order.removed == order.first ? *order.second : *order.first;
-  ASSERT_EQ(order.first->regsvr32(L""), 0u);
-  ASSERT_EQ(order.second->regsvr32(L""), 0u);
+  ASSERT_THAT(order.first->regsvr32(L""), ExitsWith(0u));
+  ASSERT_THAT(order.second->regsvr32(L""), ExitsWith(0u));
   ExpectOwnKeys(*order.first, true);
   ExpectOwnKeys(*order.second, true);
 
-  ASSERT_EQ(order.removed->regsvr32(L"/u"), 0u);
+  ASSERT_THAT(order.removed->regsvr32(L"/u"), ExitsWith(0u));
   ExpectOwnKeys(*order.removed, false);
   ExpectOwnKeys(kept, true);
   ExpectSharedKeys(true);
 
-  ASSERT_EQ(kept.regsvr32(L"/u"), 0u);
+  ASSERT_THAT(kept.regsvr32(L"/u"), ExitsWith(0u));
   ExpectOwnKeys(kept, false);
   ExpectSharedKeys(false);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClasses + L"TypeLib\\" + kLibIdText));
@@ -102,9 +102,9 @@ INSTANTIATE_TEST_SUITE_P(Orders, Coexistence,
 // A registration for this user beside the other build's for every user: the user's removal looks
 // for the other build in the user's classes, not the machine's, and takes the user's shared keys.
 TEST_F(Coexistence, AUsersRemovalTakesTheUsersSharedKeysBesideTheOtherBuildsForEveryUser) {
-  ASSERT_EQ(k32.regsvr32(L""), 0u);
-  ASSERT_EQ(k64.regsvr32(L"/n /i:user"), 0u);
-  ASSERT_EQ(k64.regsvr32(L"/u /n /i:user"), 0u);
+  ASSERT_THAT(k32.regsvr32(L""), ExitsWith(0u));
+  ASSERT_THAT(k64.regsvr32(L"/n /i:user"), ExitsWith(0u));
+  ASSERT_THAT(k64.regsvr32(L"/u /n /i:user"), ExitsWith(0u));
   for (const wchar_t* kind : kHandlerClasses) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClasses + kind + L"\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt"))
         << kind;

@@ -94,30 +94,30 @@ class Registration : public ::testing::Test {
 };
 
 TEST_F(Registration, Regsvr32WritesTheTableAndRemovesItAgain) {
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   ExpectClassesTable(MachineClasses(), ServerDllPath());
   ExpectTypeLibraryAndProxy(ServerDllPath());
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\" + kClsid));
-  ASSERT_EQ(RunRegsvr32(L"/u"), 0u);
+  ASSERT_THAT(RunRegsvr32(L"/u"), ExitsWith(0u));
   ExpectRemoved(MachineClasses());
 }
 
 TEST_F(Registration, RegisteringTwiceWipesForeignSubkeysOfTheForcedKeys) {
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   const ClassesRoot m = MachineClasses();
   CreateKey(m.root, m.prefix + L"CLSID\\" + kClsid + L"\\Foreign\\Deeper");
   CreateKey(m.root, m.prefix + L"*\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt\\Foreign");
   CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kApprovedHandlerKey) + L"\\Foreign");
-  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
   EXPECT_FALSE(KeyExists(m.root, m.prefix + L"CLSID\\" + kClsid + L"\\Foreign"));
   EXPECT_FALSE(KeyExists(m.root, m.prefix + L"*\\ShellEx\\ContextMenuHandlers\\ZebTorvoShellExt\\Foreign"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kApprovedHandlerKey) + L"\\Foreign"));
   ExpectClassesTable(m, ServerDllPath());
-  ASSERT_EQ(RunRegsvr32(L"/u"), 0u);
+  ASSERT_THAT(RunRegsvr32(L"/u"), ExitsWith(0u));
 }
 
 TEST_F(Registration, PerUserPutsTheClassesKeysUnderTheUsersClasses) {
-  ASSERT_EQ(RunRegsvr32(L"/n /i:user"), 0u);
+  ASSERT_THAT(RunRegsvr32(L"/n /i:user"), ExitsWith(0u));
   ExpectClassesTable(UserClasses(), ServerDllPath());
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + kClsid));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TorvoShellMenu.TorvoShellContextMenu"));
@@ -126,7 +126,7 @@ TEST_F(Registration, PerUserPutsTheClassesKeysUnderTheUsersClasses) {
   EXPECT_TRUE(ReadRegString(
       HKEY_LOCAL_MACHINE, L"Software\\Classes\\TypeLib\\" + std::wstring(kLibIdText) + L"\\1.0\\0\\" + kTypeLibPlatform,
       L"", path));
-  ASSERT_EQ(RunRegsvr32(L"/u /n /i:user"), 0u);
+  ASSERT_THAT(RunRegsvr32(L"/u /n /i:user"), ExitsWith(0u));
   ExpectRemoved(UserClasses());
 }
 
@@ -134,9 +134,9 @@ TEST_F(Registration, ApostropheInTheDllPathIsWrittenOnce) {
   ScratchFolder folder(L"torvo-it's here");
   const std::wstring copy = folder.Path() + L"\\TorvoShellMenu.dll";
   ASSERT_TRUE(::CopyFileW(ServerDllPath().c_str(), copy.c_str(), FALSE));
-  ASSERT_EQ(RunRegsvr32(L"", copy), 0u);
+  ASSERT_THAT(RunRegsvr32(L"", copy), ExitsWith(0u));
   ExpectClassesTable(MachineClasses(), copy);
-  ASSERT_EQ(RunRegsvr32(L"/u", copy), 0u);
+  ASSERT_THAT(RunRegsvr32(L"/u", copy), ExitsWith(0u));
   ExpectRemoved(MachineClasses());
 }
 

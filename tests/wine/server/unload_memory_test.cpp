@@ -91,7 +91,7 @@ class UnloadMemory : public ::testing::Test {
  protected:
   void SetUp() override {
     RemoveAllRegistrations();
-    ASSERT_EQ(RunRegsvr32(L""), 0u);
+    ASSERT_THAT(RunRegsvr32(L""), ExitsWith(0u));
     // The Explorer command's class lives in the package's manifest, not in the registration.
     for (const auto& [clsid, dll] : kTestClasses) {
       const std::wstring key = ClassKey(*clsid) + L"\\InprocServer32";
@@ -103,7 +103,6 @@ class UnloadMemory : public ::testing::Test {
   }
   void TearDown() override {
     for (const auto& [clsid, dll] : kTestClasses) DeleteTree(HKEY_LOCAL_MACHINE, ClassKey(*clsid));
-    RunRegsvr32(L"/u");
     RemoveAllRegistrations();
   }
 

@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include <gtest/gtest.h>
+
+#include "tests/wine/support/program_run.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo::wine {
@@ -10,6 +13,7 @@ namespace torvo::wine {
 namespace {
 
 constexpr wchar_t kLogVariable[] = L"TORVO_AGENT_LOG";
+constexpr wchar_t kBoundVariable[] = L"TORVO_AGENT_BOUND_MS";
 
 struct ProcessWindowSearch {
   const wchar_t* className;
@@ -81,37 +85,29 @@ HWND FindWindowOfProcess(const wchar_t* className, DWORD processId) {
 }
 
 AgentProcess::AgentProcess(const std::wstring& arguments, const std::wstring& program) {
-  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
-    std::fprintf(stderr, "zebtorvofloat.exe %ls: not started, error %lu\n", arguments.c_str(), ::GetLastError());
-    return;
-  }
-  ::CloseHandle(info.hThread);
-  process_.Reset(info.hProcess);
-  processId_ = info.dwProcessId;
+  // A start that Wine gave up on before the agent ran is tried again, as every start is.
+  ProgramRun record;
+  do {
+    process_ = LaunchProgram(L"\"" + program + L"\" " + arguments, record);
+    if (process_ && AwaitWindow()) return;
+    if (process_) FinishProgram(process_.Get(), 0, record);
+  } while (record.attempts < 3 && LeftNoTrace(record));
+  // Why, in the test's output: the agent ended (a start that failed, a refused switch) or hangs.
+  std::fprintf(stderr, "zebtorvofloat.exe: no window: %s\n", ::testing::PrintToString(record).c_str());
+  process_.Reset();
+}
+
+bool AgentProcess::AwaitWindow() {
+  processId_ = ::GetProcessId(process_.Get());
   for (int waited = 0; waited < 10000 && window_ == nullptr; waited += 20) {
     window_ = FindWindowOfProcess(kAgentClass, processId_);
-    if (window_ == nullptr && ::WaitForSingleObject(process_.Get(), 20) == WAIT_OBJECT_0) break;
+    if (window_ == nullptr && ::WaitForSingleObject(process_.Get(), 20) == WAIT_OBJECT_0) return false;
   }
-  if (window_ == nullptr) {
-    // Why, in the test's output: the agent ended (a start that failed, a refused switch) or hangs.
-    DWORD code = 0;
-    ::GetExitCodeProcess(process_.Get(), &code);
-    if (code == STILL_ACTIVE) {
-      std::fprintf(stderr, "zebtorvofloat.exe %ls: no window after 10 s\n", arguments.c_str());
-    } else {
-      std::fprintf(stderr, "zebtorvofloat.exe %ls: ended with exit code %lu without a window\n", arguments.c_str(),
-                   code);
-    }
-    return;
-  }
+  if (window_ == nullptr) return false;
   // The window is there from inside CreateWindowExW on; questions are answered once the agent's
   // message loop runs, which a sender under load could otherwise take for a hung agent.
   ::WaitForInputIdle(process_.Get(), 10000);
+  return true;
 }
 
 void AgentProcess::Stop() {
@@ -125,10 +121,20 @@ void AgentProcess::Stop() {
   window_ = nullptr;
 }
 
-void CloseAllAgents() {
-  for (int waited = 0; waited < 5000; waited += 20) {
+ProductAgentBound::ProductAgentBound() {
+  wchar_t value[16] = {};
+  if (::GetEnvironmentVariableW(kBoundVariable, value, 16) < 16) benchBound_ = value;
+  ::SetEnvironmentVariableW(kBoundVariable, nullptr);
+}
+
+ProductAgentBound::~ProductAgentBound() {
+  ::SetEnvironmentVariableW(kBoundVariable, benchBound_.empty() ? nullptr : benchBound_.c_str());
+}
+
+bool CloseAllAgents() {
+  for (int waited = 0; waited < 15000; waited += 20) {
     HWND window = ::FindWindowW(kAgentClass, nullptr);
-    if (window == nullptr) return;
+    if (window == nullptr) return true;
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     ::Sleep(20);
     if (waited < 2000 || ::FindWindowW(kAgentClass, nullptr) != window) continue;
@@ -138,6 +144,11 @@ void CloseAllAgents() {
     const win32::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
     if (process && ::TerminateProcess(process.Get(), 1)) ::WaitForSingleObject(process.Get(), 3000);
   }
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(::FindWindowW(kAgentClass, nullptr), &processId);
+  ADD_FAILURE() << "an agent window (process " << processId << ") survived 15 s of closing and ending: it would "
+                << "answer the next case's questions";
+  return false;
 }
 
 AgentLog::AgentLog(const std::wstring& name) {

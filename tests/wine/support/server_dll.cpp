@@ -39,56 +39,7 @@ HRESULT ServerDll::Install(BOOL install, const wchar_t* commandLine) const {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(Export("DllInstall")))(install, commandLine);
 }
 
-namespace {
-
-// Runs the command line with the given start-up record (and handle inheritance when it hands
-// standard handles over) and waits for the program's end.
-DWORD RunWith(const std::wstring& commandLine, STARTUPINFOW& startup, DWORD timeoutMs) {
-  std::wstring mutableLine = commandLine;
-  startup.cb = sizeof(startup);
-  const BOOL inherit = (startup.dwFlags & STARTF_USESTDHANDLES) != 0;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, &info)) {
-    return 0xFFFFFFFF;
-  }
-  win32::UniqueHandle process(info.hProcess);
-  win32::UniqueHandle thread(info.hThread);
-  if (::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) return 0xFFFFFFFF;
-  DWORD code = 0xFFFFFFFF;
-  ::GetExitCodeProcess(process.Get(), &code);
-  return code;
-}
-
-}  // namespace
-
-DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs) {
-  STARTUPINFOW startup{};
-  return RunWith(commandLine, startup, timeoutMs);
-}
-
-DWORD RunProgramCapturing(const std::wstring& commandLine, std::string& output, DWORD timeoutMs) {
-  wchar_t folder[MAX_PATH] = {};
-  wchar_t file[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, folder);
-  ::GetTempFileNameW(folder, L"out", 0, file);
-  SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-  DWORD code = 0xFFFFFFFF;
-  {
-    const win32::UniqueFile out(::CreateFileW(file, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return code;
-    STARTUPINFOW startup{};
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out.Get();
-    startup.hStdError = out.Get();
-    code = RunWith(commandLine, startup, timeoutMs);
-  }
-  output = FileBytes(file);
-  ::DeleteFileW(file);
-  return code;
-}
-
-DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath) {
+ProgramRun RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath) {
   return RunProgram(L"regsvr32.exe /s " + switches + L" \"" + dllPath + L"\"");
 }
 
@@ -98,7 +49,7 @@ std::wstring Win32DllPath() {
   return path;
 }
 
-DWORD RunRegsvr32Of32Bit(const std::wstring& switches) {
+ProgramRun RunRegsvr32Of32Bit(const std::wstring& switches) {
   return RunProgram(L"C:\\windows\\syswow64\\regsvr32.exe /s " + switches + L" \"" + Win32DllPath() + L"\"");
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
+#include "tests/wine/support/program_run.h"
 
 namespace torvo::wine {
 
@@ -42,6 +43,13 @@ bool WaitUntil(Condition done, DWORD timeoutMs) {
   return true;
 }
 
+// WaitUntil for an assertion: a failure names what was waited for and how long.
+template <class Condition>
+::testing::AssertionResult WaitFor(const char* what, Condition done, DWORD timeoutMs) {
+  if (WaitUntil(done, timeoutMs)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "waited " << timeoutMs / 1000.0 << " s for " << what << " in vain";
+}
+
 // The DLL loaded into this process with its exports.
 class ServerDll {
  public:
@@ -62,17 +70,12 @@ class ServerDll {
   win32::UniqueLibrary module_;
 };
 
-// Runs a program with a command line and waits for it; its exit code (or 0xFFFFFFFF).
-DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
-// The same, with what the program wrote to its standard output and error (bytes as written) in
-// `output`.
-DWORD RunProgramCapturing(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
-// regsvr32 with the switches and the DLL path (quoted); its exit code, 0 on success.
-DWORD RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath = ServerDllPath());
+// regsvr32 with the switches and the DLL path (quoted); exit code 0 on success.
+ProgramRun RunRegsvr32(const std::wstring& switches, const std::wstring& dllPath = ServerDllPath());
 // The 32-bit tree's TorvoShellMenu32.dll, which the 64-bit tree's tests register beside their own
 // DLL; and the 32-bit regsvr32 (SysWOW64) with the switches and that DLL.
 std::wstring Win32DllPath();
-DWORD RunRegsvr32Of32Bit(const std::wstring& switches);
+ProgramRun RunRegsvr32Of32Bit(const std::wstring& switches);
 
 // Registry reads: whether a key exists, its string value (empty name = default), its subkeys. `view`
 // (KEY_WOW64_32KEY or KEY_WOW64_64KEY) reads another registry view than the program's own.

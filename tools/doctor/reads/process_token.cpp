@@ -3,19 +3,15 @@
 #include <windows.h>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/wine_bench.h"
 
 namespace torvo::doctor {
 
 namespace {
 
-bool UnderWine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 bool StandsForAStandardUser() {
   wchar_t value[2] = {};
-  return UnderWine() && ::GetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", value, 2) == 1 && value[0] == L'1';
+  return win32::UnderWine() && ::GetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", value, 2) == 1 && value[0] == L'1';
 }
 
 }  // namespace

@@ -114,15 +114,16 @@ strip_apart() {
 # the same unsigned DLLs, packaging/msi/harvest_cache.sh), then packaging/msi/build-msi.sh, which
 # checks them in the package.
 build_installer() {
-  local machine=${1:-x64} tree=$RELEASE_TREE from=$work/out unsigned=$work
-  [ "$machine" = x64 ] || { tree=$RELEASE_TREE_ARM64 from=$work/out/arm64 unsigned=$work/arm64; }
+  local machine=${1:-x64} tree=$RELEASE_TREE from=$work/out
+  [ "$machine" = x64 ] || { tree=$RELEASE_TREE_ARM64 from=$work/out/arm64; }
   local stage=$tree/msi msi=TorvoShellMenu-$(version)-$machine.msi
   rm -rf "$stage" && mkdir -p "$stage"
   cp "$from/$DLL" "$work/out/$DLL32" "$from/$DOCTOR" "$from/$MOVER" "$stage/"
   [ ! -f "$from/$MSIX" ] || cp "$from/$MSIX" "$stage/"
   # The x64 release tree's hold_desktop.exe holds the x64 prefix's desktop in both harvests, the
-  # ARM64 one's the ARM64 prefix's.
-  cached_harvest "$BUILD_ROOT/harvest-cache" "$(harvest_key "$machine" "$unsigned/$DLL" "$work/$DLL32")" "$stage" \
+  # ARM64 one's the ARM64 prefix's. The harvest's key names the DLLs as built: what stripping and
+  # signing make of them registers alike, and stripping stamps the time into each copy.
+  cached_harvest "$BUILD_ROOT/harvest-cache" "$(harvest_key "$machine" "$tree/bin/$DLL" "$RELEASE_TREE32/bin/$DLL32")" "$stage" \
       "$ROOT/packaging/msi/harvest.sh" "$stage" "$RELEASE_TREE" "$machine" "$RELEASE_TREE_ARM64" ||
       fail "harvesting the registration failed"
   "$ROOT/packaging/msi/build-msi.sh" "$(version)" "$stage" "$work/$msi" "$machine" || fail "building the installer failed"

@@ -1,6 +1,7 @@
 # The release's harvests kept by their inputs (source it). A harvest costs fresh Wine prefixes (one
 # under emulation for ARM64) and a dozen registry exports, and the signed release registers the same
-# DLLs as the unsigned one: a signature changes nothing that registration writes.
+# DLLs as the unsigned one: neither the symbols stripped nor a signature change what registration
+# writes.
 
 HARVEST_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # What a harvest's rows depend on besides the DLLs: the scripts that register, export and read.
@@ -10,7 +11,7 @@ HARVEST_SCRIPTS=(packaging/msi/harvest.sh packaging/msi/registration_rows.py pac
 HARVEST_ROWS=(registration.json registration.wxi registration32.wxi)
 
 # harvest_key MACHINE DLL...: the name of a harvest: the machine, the bytes of the DLLs it registers
-# (unsigned) and of the scripts that harvest.
+# (as built: neither stripped nor signed) and of the scripts that harvest.
 harvest_key() {
   local machine=$1; shift
   { echo "$machine"; sha256sum "$@" | cut -d' ' -f1

@@ -82,12 +82,16 @@ DoctorRun RunDoctor(const std::wstring& arguments = L"") {
   return run;
 }
 
-// What the doctor judges and --fix may change, in both roots and both views: the classes, the
+// What the doctor judges and --fix may change, in both roots and both views: the registration's
+// classes keys and every shell extension of the classes it serves, the Explorer command's class, the
 // shell's extension lists and policies, the installer's record.
 std::wstring JudgedRegistry() {
+  std::vector<std::wstring> paths = {L"Software\\Classes\\CLSID\\{FE350870-CCAE-43AD-926D-C10521847188}",
+                                     kApprovedKey, kBlockedKey, kPolicyKey, L"Software\\ZebTorvo"};
+  for (const std::wstring& key : RegistrationClassesKeys()) paths.push_back(L"Software\\Classes\\" + key);
+  for (const wchar_t* kind : kHandlerClasses) paths.push_back(L"Software\\Classes\\" + std::wstring(kind) + L"\\ShellEx");
   std::vector<RegistryPlace> places;
-  for (const wchar_t* path : {L"Software\\Classes", L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions",
-                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", L"Software\\ZebTorvo"}) {
+  for (const std::wstring& path : paths) {
     for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
       places.push_back({HKEY_LOCAL_MACHINE, path, view});
       places.push_back({HKEY_CURRENT_USER, path, view});
@@ -157,6 +161,7 @@ TEST_P(DoctorAfterRegistration, FindsItCleanAndChangesNothing) {
     ASSERT_THAT(RunRegsvr32Of32Bit(L""), ExitsWith(0u));  // both builds, machine-wide
   }
   const std::wstring before = JudgedRegistry();
+  ASSERT_NE(before.find(L"InprocServer32"), std::wstring::npos) << "the snapshot holds no registration";
   const DoctorRun run = RunDoctor();
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_THAT(run.Problems(), IsEmpty());

@@ -39,6 +39,7 @@ class AgentChannelUnderWine : public ::testing::Test {
 // notification waits on the shell's window would), the lookup gives up after its bound, and the
 // worker that finishes late harms nothing.
 TEST_F(AgentChannelUnderWine, ALookupWhoseWorkerCannotStartAnswersNoWindowWithinTheBound) {
+  const wine::ProductAgentBound bound;
   AgentProcess agent;
   ASSERT_NE(agent.Window(), nullptr);
   const win32::UniqueLibrary probe(::LoadLibraryW(L"thread_start_probe.dll"));

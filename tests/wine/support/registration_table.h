@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace torvo::wine {
 
@@ -20,6 +21,10 @@ inline constexpr wchar_t kApprovedHandlerKey[] =
 // The approval the shell honours: a value of the Approved key named by the class.
 inline constexpr wchar_t kApprovalValue[] = L"{5B0D2E71-9C34-4A8F-B1E6-7F20C3D94A15}";
 inline constexpr const wchar_t* kHandlerClasses[] = {L"*", L"lnkfile", L"InternetShortcut", L"Directory"};
+
+// The keys below Software\\Classes that a registration of either build writes (the handler keys
+// below each of kHandlerClasses among them).
+std::vector<std::wstring> RegistrationClassesKeys();
 
 // Removes everything a registration of either build may have left, in both classes roots and both
 // registry views.

@@ -10,7 +10,7 @@ namespace torvo::wine {
 
 struct RegistryPlace {
   HKEY root;
-  const wchar_t* path;
+  std::wstring path;
   REGSAM view;  // KEY_WOW64_64KEY or KEY_WOW64_32KEY
 };
 

@@ -59,19 +59,20 @@ TEST_P(StartHelper, TriesAgainOnlyAStartThatLeftNoTraceAndRecordsEachRun) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, StartHelper,
-    ::testing::Values(
-        RunRow{"AMissingProgramIsNotTriedAgain", nullptr, 60000, false, false, 0, 1, "not started, error "},
-        RunRow{"AStartWineGaveUpOnIsTriedAgain", L"/loader-once:MARK", 60000, true, false, 0, 2, "output:\nran"},
-        RunRow{"AProgramThatNeverStartsIsTriedThreeTimes", L"/loader", 60000, true, false, 0xC0000142, 3,
-               "(0xC0000142), no output"},
-        RunRow{"AProgramThatFailsIsNotTriedAgain", L"/fail", 60000, true, false, 3, 1, "failing as asked"},
-        RunRow{"ALoaderStatusAfterOutputIsTheProgramsOwn", L"/loader-after-output", 60000, true, false, 0xC0000142,
-               1, "ran, then failed"},
-        RunRow{"AHungProgramIsEndedAtItsTimeOut", L"/hang", 2000, true, true, 0, 1,
-               "hung: still running after 2000 ms, then ended"}),
-    fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(Rows, StartHelper,
+                         ::testing::Values(RunRow{"AMissingProgramIsNotTriedAgain", nullptr, 60000, false, false, 0, 1,
+                                                  "not started, error "},
+                                           RunRow{"AStartWineGaveUpOnIsTriedAgain", L"/loader-once:MARK", 60000, true,
+                                                  false, 0, 2, "output:\nran"},
+                                           RunRow{"AProgramThatNeverStartsIsTriedThreeTimes", L"/loader", 60000, true,
+                                                  false, 0xC0000142, 3, "(0xC0000142), no output"},
+                                           RunRow{"AProgramThatFailsIsNotTriedAgain", L"/fail", 60000, true, false, 3,
+                                                  1, "failing as asked"},
+                                           RunRow{"ALoaderStatusAfterOutputIsTheProgramsOwn", L"/loader-after-output",
+                                                  60000, true, false, 0xC0000142, 1, "ran, then failed"},
+                                           RunRow{"AHungProgramIsEndedAtItsTimeOut", L"/hang", 2000, true, true, 0, 1,
+                                                  "hung: still running after 2000 ms, then ended"}),
+                         fakes::CaseName());
 
 // The ExitsWith matcher that every assertion on a run uses prints the whole record.
 TEST(StartHelperAssertion, AFailedExpectationPrintsTheRecord) {

@@ -86,10 +86,11 @@ DoctorRun RunDoctor(const std::wstring& arguments = L"") {
 // classes keys and every shell extension of the classes it serves, the Explorer command's class, the
 // shell's extension lists and policies, the installer's record.
 std::wstring JudgedRegistry() {
-  std::vector<std::wstring> paths = {L"Software\\Classes\\CLSID\\{FE350870-CCAE-43AD-926D-C10521847188}",
-                                     kApprovedKey, kBlockedKey, kPolicyKey, L"Software\\ZebTorvo"};
+  std::vector<std::wstring> paths = {L"Software\\Classes\\CLSID\\{FE350870-CCAE-43AD-926D-C10521847188}", kApprovedKey,
+                                     kBlockedKey, kPolicyKey, L"Software\\ZebTorvo"};
   for (const std::wstring& key : RegistrationClassesKeys()) paths.push_back(L"Software\\Classes\\" + key);
-  for (const wchar_t* kind : kHandlerClasses) paths.push_back(L"Software\\Classes\\" + std::wstring(kind) + L"\\ShellEx");
+  for (const wchar_t* kind : kHandlerClasses)
+    paths.push_back(L"Software\\Classes\\" + std::wstring(kind) + L"\\ShellEx");
   std::vector<RegistryPlace> places;
   for (const std::wstring& path : paths) {
     for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {

@@ -104,7 +104,8 @@ TEST_F(AgentLaunchUnderWine, MoverWhoseVaultRootIsGoneStartsTheAgentWithItsList)
   for (wchar_t unit : item + L"\n") bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   const std::wstring list = root.AddFile(L"m2m1A2B.tmp", bytes);
 
-  EXPECT_THAT(wine::RunProgram(L"\"" + mover + L"\" Q:\\ \"" + list + L"\""), wine::ExitsWith(2u));  // handed to the agent
+  EXPECT_THAT(wine::RunProgram(L"\"" + mover + L"\" Q:\\ \"" + list + L"\""),
+              wine::ExitsWith(2u));  // handed to the agent
   const std::vector<wine::LoginMove> moves = log.WaitForLoginMoves(1);
   ASSERT_EQ(moves.size(), 1u) << "the agent did not log its start";
   EXPECT_NE(moves[0].commandLine.find(installed + wine::kAgentProgramName), std::wstring::npos);

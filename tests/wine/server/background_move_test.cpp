@@ -117,7 +117,8 @@ TEST_F(BackgroundMove, InvokeCommandReturnsAtOnceAndTheDllAndTheHostStayUntilThe
   EXPECT_EQ(::GetModuleHandleW(kDllName), dll) << "the DLL was unloaded under its running move";
 
   ::SetEvent(gate.open.Get());
-  EXPECT_TRUE(WaitFor("the move to end", [dll] { return CanUnloadNowOf(dll) == S_OK; }, kMoveMs));
+  EXPECT_TRUE(WaitFor(
+      "the move to end", [dll] { return CanUnloadNowOf(dll) == S_OK; }, kMoveMs));
   EXPECT_FALSE(gate.gaveUp);
   EXPECT_EQ(FileBytes(target), std::string(65536, 'm'));
   EXPECT_FALSE(PathExists(source));
@@ -134,7 +135,8 @@ TEST_F(BackgroundMove, ExplorerCommandsMoveOutlivesAHostThatEndsAtOnce) {
 
   EXPECT_THAT(RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" /command \"" + source + L"\"", {kHostMs}),
               ExitsWith(0u));
-  EXPECT_TRUE(WaitFor("the move to end", [&] { return !PathExists(source); }, kMoveMs));
+  EXPECT_TRUE(WaitFor(
+      "the move to end", [&] { return !PathExists(source); }, kMoveMs));
   EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));
 }
 
@@ -150,10 +152,12 @@ TEST_P(HostThatEndsAtOnce, TheClassicMoveOutlivesAHostThatOffersNoHold) {
   ASSERT_NE(agent.Window(), nullptr);
 
   const bool noAsync = std::wstring(GetParam()).find(L"/noasync") != std::wstring::npos;
-  EXPECT_THAT(RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" " + GetParam() + L" \"" + source + L"\"", {kHostMs}),
-              ExitsWith(0u));
+  EXPECT_THAT(
+      RunProgram(L"\"" + ProgramFolder() + L"torvo_host.exe\" " + GetParam() + L" \"" + source + L"\"", {kHostMs}),
+      ExitsWith(0u));
   if (!noAsync) {
-    EXPECT_TRUE(WaitFor("the move to end", [&] { return !PathExists(source); }, kMoveMs));
+    EXPECT_TRUE(WaitFor(
+        "the move to end", [&] { return !PathExists(source); }, kMoveMs));
   }
   EXPECT_FALSE(PathExists(source));
   EXPECT_TRUE(IsWholeLargeFile(target, kLargeFileBytes));

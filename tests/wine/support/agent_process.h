@@ -85,7 +85,7 @@ class AgentLog {
   // The "/_loginmove" starts logged so far.
   std::vector<LoginMove> LoginMoves() const;
   // Waits up to `timeoutMs` until at least `count` starts are logged; the starts then logged.
-  std::vector<LoginMove> WaitForLoginMoves(std::size_t count, DWORD timeoutMs = 10000) const;
+  std::vector<LoginMove> WaitForLoginMoves(std::size_t count, DWORD timeoutMs = 30000) const;
   // The ids of the queries logged so far by agents started with /logqueries, in order.
   std::vector<std::wstring> Queries() const;
 

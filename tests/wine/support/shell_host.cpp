@@ -1,5 +1,7 @@
 #include "tests/wine/support/shell_host.h"
 
+#include <cstdio>
+
 #include <optional>
 
 #include "platform/win32/unique_handle.h"
@@ -93,11 +95,15 @@ bool HoldsObjects(HMODULE server) {
 }
 
 // A shell stays open while the work a command started runs on: once every object is released,
-// wait (at most a minute) until the handler's server agrees to be unloaded.
+// wait (at most 45 s, well inside a test case's limit) until the handler's server agrees to be
+// unloaded, and say so when it does not.
 void WaitUntilServerCanUnload(const std::wstring& serverPath) {
   const HMODULE server = ::GetModuleHandleW(serverPath.substr(serverPath.find_last_of(L'\\') + 1).c_str());
   if (server == nullptr) return;
-  WaitUntil([server] { return !HoldsObjects(server); }, 60000);
+  if (!WaitUntil([server] { return !HoldsObjects(server); }, 45000)) {
+    std::fprintf(stderr, "shell host: waited 45 s in vain for %ls to let go of the work it started\n",
+                 serverPath.c_str());
+  }
 }
 
 struct MenuTraits {

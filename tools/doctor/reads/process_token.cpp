@@ -11,7 +11,8 @@ namespace {
 
 bool StandsForAStandardUser() {
   wchar_t value[2] = {};
-  return win32::UnderWine() && ::GetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", value, 2) == 1 && value[0] == L'1';
+  return win32::UnderWine() && ::GetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", value, 2) == 1 &&
+         value[0] == L'1';
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ case $1 in
   never-starts) [ "$WINEDEBUG" = -all ] || echo "0024:err:module:import_dll Library user32.dll not found" >&2; exit 66 ;;
   starts-second-time) [ "$(wc -l <"$STARTS")" -ge 2 ] && { echo ran; exit 0; }; exit 66 ;;
   fails) exit 3 ;;
+  says-and-fails) echo "failing"; exit 3 ;;
   writes-its-log) touch "$LOG"; exit 66 ;;
   hangs) exec sleep 30 ;;
 esac
@@ -45,6 +46,8 @@ row never-starts 66 3
 row starts-second-time 0 2
 [ "$out" = ran ] && [ -z "$err" ] || fail "a program that ran at the second start: output '$out', record '$err'"
 row fails 3 1
+row fails 3 3 --speaks
+row says-and-fails 3 1 --speaks
 row writes-its-log 66 1 --life "$LOG"
 row hangs 124 1 --timeout 1
 [[ $err == *"attempt 1: hung, ended after 1 s"* ]] || fail "the record of a hung program: $err"

@@ -23,6 +23,7 @@ struct RunRow {
   const char* name;
   const wchar_t* arguments;  // run_stand_in.exe's; null: a program that is not there
   DWORD timeoutMs;
+  bool speaks;
   bool started;
   bool hung;
   DWORD exitCode;
@@ -43,7 +44,7 @@ TEST_P(StartHelper, TriesAgainOnlyAStartThatLeftNoTraceAndRecordsEachRun) {
     const std::size_t mark = line.find(L"MARK");
     if (mark != std::wstring::npos) line.replace(mark, 4, folder.Path() + L"\\started-once");
   }
-  const ProgramRun run = RunProgram(line, {row.timeoutMs});
+  const ProgramRun run = RunProgram(line, {row.timeoutMs, true, row.speaks});
   const std::string record = ::testing::PrintToString(run);
   EXPECT_EQ(run.started, row.started) << record;
   EXPECT_EQ(run.hung, row.hung) << record;
@@ -59,20 +60,22 @@ TEST_P(StartHelper, TriesAgainOnlyAStartThatLeftNoTraceAndRecordsEachRun) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, StartHelper,
-                         ::testing::Values(RunRow{"AMissingProgramIsNotTriedAgain", nullptr, 60000, false, false, 0, 1,
-                                                  "not started, error "},
-                                           RunRow{"AStartWineGaveUpOnIsTriedAgain", L"/loader-once:MARK", 60000, true,
-                                                  false, 0, 2, "output:\nran"},
-                                           RunRow{"AProgramThatNeverStartsIsTriedThreeTimes", L"/loader", 60000, true,
-                                                  false, 0xC0000142, 3, "(0xC0000142), no output"},
-                                           RunRow{"AProgramThatFailsIsNotTriedAgain", L"/fail", 60000, true, false, 3,
-                                                  1, "failing as asked"},
-                                           RunRow{"ALoaderStatusAfterOutputIsTheProgramsOwn", L"/loader-after-output",
-                                                  60000, true, false, 0xC0000142, 1, "ran, then failed"},
-                                           RunRow{"AHungProgramIsEndedAtItsTimeOut", L"/hang", 2000, true, true, 0, 1,
-                                                  "hung: still running after 2000 ms, then ended"}),
-                         fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StartHelper,
+    ::testing::Values(
+        RunRow{"AMissingProgramIsNotTriedAgain", nullptr, 60000, false, false, false, 0, 1, "not started, error "},
+        RunRow{"AStartWineGaveUpOnIsTriedAgain", L"/loader-once:MARK", 60000, false, true, false, 0, 2, "output:\nran"},
+        RunRow{"AProgramThatNeverStartsIsTriedThreeTimes", L"/loader", 60000, false, true, false, 0xC0000142, 3,
+               "(0xC0000142), no output"},
+        RunRow{"AProgramThatFailsIsNotTriedAgain", L"/fail", 60000, true, true, false, 3, 1, "failing as asked"},
+        RunRow{"ALoaderStatusAfterOutputIsTheProgramsOwn", L"/loader-after-output", 60000, false, true, false,
+               0xC0000142, 1, "ran, then failed"},
+        RunRow{"ASilentFailureIsTheProgramsOwn", L"/fail-silently", 60000, false, true, false, 1, 1, "exit code 1"},
+        RunRow{"ASilentFailureOfAProgramThatAlwaysWritesIsTriedAgain", L"/fail-silently", 60000, true, true, false, 1,
+               3, "3 attempts"},
+        RunRow{"AHungProgramIsEndedAtItsTimeOut", L"/hang", 2000, false, true, true, 0, 1,
+               "hung: still running after 2000 ms, then ended"}),
+    fakes::CaseName());
 
 // The ExitsWith matcher that every assertion on a run uses prints the whole record.
 TEST(StartHelperAssertion, AFailedExpectationPrintsTheRecord) {

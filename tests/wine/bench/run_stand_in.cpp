@@ -1,5 +1,6 @@
 // run_stand_in.exe: a program that behaves as the tests of the bench's start helper ask.
 //   /fail                  writes a line and ends with exit code 3
+//   /fail-silently         ends with exit code 1, having written nothing
 //   /hang                  writes its process id and waits for ever
 //   /loader                ends at once with a status of Wine's loader, having written nothing: a
 //                          start that Wine gave up on
@@ -28,6 +29,7 @@ int wmain(int argc, wchar_t** argv) {
     Say("failing as asked\n");
     return 3;
   }
+  if (std::wcscmp(mode, L"/fail-silently") == 0) return 1;
   if (std::wcscmp(mode, L"/hang") == 0) {
     std::printf("process %lu\n", ::GetCurrentProcessId());
     std::fflush(stdout);

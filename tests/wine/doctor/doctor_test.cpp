@@ -63,7 +63,8 @@ struct DoctorRun {
 
 DoctorRun RunDoctor(const std::wstring& arguments = L"") {
   DoctorRun run;
-  const ProgramRun program = RunProgram(L"\"" + ProgramFolder() + L"torvo-doctor.exe\" " + arguments);
+  const ProgramRun program =
+      RunProgram(L"\"" + ProgramFolder() + L"torvo-doctor.exe\" " + arguments, {.timeoutMs = 60000, .speaks = true});
   run.exitCode = program.exitCode;
   run.output = FromUtf8(program.output);
   if (!program.started || program.hung) {  // every assertion on the run prints its output: the record

@@ -98,13 +98,14 @@ void PrintTo(const ProgramRun& run, std::ostream* out) {
   }
 }
 
-bool LeftNoTrace(const ProgramRun& attempt) {
+bool LeftNoTrace(const ProgramRun& attempt, bool speaks) {
   if (!attempt.started) {
     // A missing program or folder, or a file that is no program: the answer will not change.
     const DWORD final[] = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_BAD_EXE_FORMAT, ERROR_INVALID_NAME};
     return std::find(std::begin(final), std::end(final), attempt.startError) == std::end(final);
   }
-  return !attempt.hung && IsLoaderStatus(attempt.exitCode) && attempt.output.empty();
+  const bool failed = speaks ? attempt.exitCode != 0 : IsLoaderStatus(attempt.exitCode);
+  return !attempt.hung && failed && attempt.output.empty();
 }
 
 win32::UniqueHandle LaunchProgram(const std::wstring& commandLine, ProgramRun& record) {
@@ -131,7 +132,7 @@ ProgramRun RunProgram(const std::wstring& commandLine, const RunOptions& options
     const win32::UniqueHandle process = Launch(commandLine, options.capture ? output.Handle() : nullptr, run);
     if (process) FinishProgram(process.Get(), options.timeoutMs, run);
     run.output = options.capture ? output.Read() : std::string();
-  } while (run.attempts < kAttempts && LeftNoTrace(run));
+  } while (run.attempts < kAttempts && LeftNoTrace(run, options.speaks && options.capture));
   return run;
 }
 

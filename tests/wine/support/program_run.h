@@ -30,12 +30,14 @@ void PrintTo(const ProgramRun& run, std::ostream* out);
 
 // Whether an attempt left no trace of the program having run: no process for a reason other than
 // the program's absence, or the end of a process that its loader gave up on before the program
-// wrote anything. Such a start is worth another try; everything else is the program's verdict.
-bool LeftNoTrace(const ProgramRun& attempt);
+// wrote anything; for a program that `speaks` (writes whenever it runs), any failing end having
+// written nothing. Such a start is worth another try; everything else is the program's verdict.
+bool LeftNoTrace(const ProgramRun& attempt, bool speaks = false);
 
 struct RunOptions {
   DWORD timeoutMs = 60000;
   bool capture = true;  // standard output and error into the record
+  bool speaks = false;  // the program writes to its standard output whenever it runs
 };
 
 // Runs the command line to its end (or its time-out).

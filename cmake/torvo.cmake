@@ -1,5 +1,19 @@
 # Build settings shared by every target of the project, in both builds.
 
+# Paths in what the compiler writes (__FILE__ in assertion messages, the debug information) are
+# relative to the source and the build folder, so that an object depends on the sources alone,
+# not on where the clone lies: the compiler cache then serves every clone of the machine.
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=>"
+                    "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=>")
+# The compiler cache, where the machine has it (scripts/common.sh installs it and keeps it with the
+# project's other caches): a warm machine compiles each unchanged source once, whichever clone or
+# tree builds it.
+find_program(TORVO_CCACHE ccache)
+if(TORVO_CCACHE AND NOT DEFINED CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_C_COMPILER_LAUNCHER ${TORVO_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${TORVO_CCACHE})
+endif()
+
 # Warnings for the project's own targets (generated and third-party code is left alone).
 function(torvo_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)

@@ -31,7 +31,7 @@ PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmar
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine wine64 wine32:i386 clang libclang-rt-14-dev
   osslsigncode openssl clang-format git python3 libxml2-utils wixl msitools
-  clang-19 lld-19 llvm-19 make dpkg-dev qemu-user-static"
+  clang-19 lld-19 llvm-19 make dpkg-dev qemu-user-static ccache"
 PYTHON=/usr/bin/python3  # Debian's, whatever else the PATH offers
 
 # Installs the Debian packages that are missing; does nothing when all are there. A package of
@@ -260,3 +260,9 @@ torvo_cache() {
   else cache=${XDG_CACHE_HOME:-$HOME/.cache}/torvo; fi
   mkdir -p "$cache" && echo "$cache"
 }
+
+# The compiler cache (ccache, which cmake/torvo.cmake puts before the compilers): in the machine's
+# cache, with paths below the source root hashed as relative ones and the build folder left out of
+# the hash (the compilers write no absolute path, see cmake/torvo.cmake), so that every clone on the
+# machine shares it.
+export CCACHE_DIR=${CCACHE_DIR:-$(torvo_cache)/ccache} CCACHE_BASEDIR=$ROOT CCACHE_NOHASHDIR=1

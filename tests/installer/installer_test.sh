@@ -84,7 +84,9 @@ check_installed() {
 step() {
   local name=$1 want=$2 state=$3 code=0
   shift 4
-  snapshot "$work/$name.before"
+  # Only a step that must change nothing is compared with the state before it; the others are
+  # compared with the pristine prefix (a snapshot costs a whole export of HKLM\Software).
+  [ "$state" != unchanged ] || snapshot "$work/$name.before"
   # Its log is its sign of life: an msiexec that wrote none never ran, and is started again.
   WINE_RUN_QUIET=$([ "$want" = 0 ] && echo 0 || echo 1) \
       wine_run --life "$work/$name.log" msiexec "$@" /qn /l*v "$(win "$work/$name.log")" </dev/null || code=$?

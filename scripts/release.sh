@@ -6,6 +6,8 @@
 #   TorvoShellMenu32.dll      the DLL for 32-bit programs (their Open and Save dialogs); the same
 #   torvo-doctor.exe          the same
 #   torvo-move.exe            the same: the Explorer command's move, in a process of its own
+#   torvo-package.exe         the same: Windows 11's package for every user (the installer's
+#                             provisioning and removal, each user's sign-in step)
 #   *.debug                   the symbols of each, for crash analysis; kept, not shipped to users
 #   TorvoShellMenu.msix       the sparse package that puts the command on Windows 11's first menu;
 #                             signed when asked, with the signer's subject as its publisher
@@ -37,6 +39,7 @@ DLL=TorvoShellMenu.dll
 DLL32=TorvoShellMenu32.dll
 DOCTOR=torvo-doctor.exe
 MOVER=torvo-move.exe
+PACKAGER=torvo-package.exe
 MSIX=TorvoShellMenu.msix
 PACKAGING=$ROOT/packaging/msix
 # The publisher of an unsigned package: Windows 11 installs a package whose publisher holds this
@@ -118,7 +121,7 @@ build_installer() {
   [ "$machine" = x64 ] || { tree=$RELEASE_TREE_ARM64 from=$work/out/arm64; }
   local stage=$tree/msi msi=TorvoShellMenu-$(version)-$machine.msi
   rm -rf "$stage" && mkdir -p "$stage"
-  cp "$from/$DLL" "$work/out/$DLL32" "$from/$DOCTOR" "$from/$MOVER" "$stage/"
+  cp "$from/$DLL" "$work/out/$DLL32" "$from/$DOCTOR" "$from/$MOVER" "$from/$PACKAGER" "$stage/"
   [ ! -f "$from/$MSIX" ] || cp "$from/$MSIX" "$stage/"
   # The x64 release tree's hold_desktop.exe holds the x64 prefix's desktop in both harvests, the
   # ARM64 one's the ARM64 prefix's. The harvest's key names the DLLs as built: what stripping and
@@ -179,11 +182,11 @@ ensure_packages
 [ -z "${TORVO_SIGN_CERT:-}" ] || ensure_msix_signer
 rm -rf "$OUT"  # a run that fails leaves no release behind
 configure_win_tree "$RELEASE_TREE" Release
-cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER" hold_desktop
+cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER" torvo-package hold_desktop
 configure_win_tree "$RELEASE_TREE32" Release 32
 cmake --build "$RELEASE_TREE32" --target TorvoShellMenu
 configure_win_tree "$RELEASE_TREE_ARM64" Release arm64
-cmake --build "$RELEASE_TREE_ARM64" --target TorvoShellMenu "$DOCTOR" "$MOVER" hold_desktop
+cmake --build "$RELEASE_TREE_ARM64" --target TorvoShellMenu "$DOCTOR" "$MOVER" torvo-package hold_desktop
 
 # Everything is made in a folder of its own that becomes build/release/ only when complete.
 work=$(mktemp -d "$BUILD_ROOT/release-work.XXXXXX")
@@ -193,12 +196,15 @@ strip_apart "$DLL"
 strip_apart "$DLL32" "$RELEASE_TREE32"
 strip_apart "$DOCTOR"
 strip_apart "$MOVER"
-for binary in "$DLL" "$DOCTOR" "$MOVER"; do strip_apart "$binary" "$RELEASE_TREE_ARM64" arm64; done
+strip_apart "$PACKAGER"
+for binary in "$DLL" "$DOCTOR" "$MOVER" "$PACKAGER"; do strip_apart "$binary" "$RELEASE_TREE_ARM64" arm64; done
 
 echo "TorvoShellMenu $(version), build id $(build_id "$work/$DLL")"
 echo "$DLL32: build id $(build_id "$work/$DLL32")"
 echo "arm64/$DLL: build id $(build_id "$work/arm64/$DLL")"
-for file in "$DLL" "$DLL32" "$DOCTOR" "$MOVER" "arm64/$DLL" "arm64/$DOCTOR" "arm64/$MOVER"; do ship "$file"; done
+for file in "$DLL" "$DLL32" "$DOCTOR" "$MOVER" "$PACKAGER" "arm64/$DLL" "arm64/$DOCTOR" "arm64/$MOVER" "arm64/$PACKAGER"; do
+  ship "$file"
+done
 release_msix
 release_msix arm64
 build_installer

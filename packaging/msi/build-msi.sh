@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # build-msi.sh VERSION STAGE OUT [MACHINE]
 # Builds the installer (MACHINE x64, the default, or arm64) of the files in STAGE (TorvoShellMenu.dll, TorvoShellMenu32.dll,
-# torvo-doctor.exe, torvo-move.exe, registration.wxi, registration32.wxi and registration.json from
+# torvo-doctor.exe, torvo-move.exe, torvo-package.exe, registration.wxi, registration32.wxi and registration.json from
 # harvest.sh, and TorvoShellMenu.msix when the release has one, with the package's logos from
 # packaging/msix) into OUT,
 # writes into its tables what wixl cannot (package_tables.py finish: the files' versions, the secure
@@ -27,6 +27,9 @@ package_version=$major.$minor.$build
 # One product code per package version and machine: a rebuilt package of the same version is the same
 # product; the x64 and ARM64 packages are two products of one upgrade code, so that either replaces the
 # other (package_tables.py lets the major upgrade take the same version).
+# The sign-in step's Active Setup component, one for every version and machine (Windows runs its
+# StubPath again for each user when the version grows).
+ACTIVE_SETUP_ID="{D51C6E2A-8F47-4B93-A0E5-3C7B19F4D8A2}"
 upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$here/TorvoShellMenu.wxs")
 product_name=$package_version
 [ "$machine" = x64 ] || product_name="$package_version $machine"
@@ -43,7 +46,8 @@ cp "$here/TorvoShellMenu.wxs" "$here/../../resources/padlock.ico" "$stage/"
 # wixl knows no ARM64: the ARM64 package is built as a 64-bit one, and package_tables.py gives its
 # summary the ARM64 platform.
 wixl -a x64 -D Version="$package_version" -D ProductCode="$product_code" -D Sparse=$sparse -D Machine="$machine" \
-    -D FullVersion="$version" -o "$out" "$stage/TorvoShellMenu.wxs" || fail "wixl failed"
+    -D FullVersion="$version" -D ActiveSetupId="$ACTIVE_SETUP_ID" -D ActiveSetupVersion="${version//./,}" \
+    -o "$out" "$stage/TorvoShellMenu.wxs" || fail "wixl failed"
 "$PYTHON" "$here/package_tables.py" finish "$out" "$machine" || fail "the package's tables cannot be finished"
 "$PYTHON" "$here/registration_rows.py" check "$out" "$stage/registration.json" ||
     fail "the package's registry rows are not what registration writes"

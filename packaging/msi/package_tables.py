@@ -118,8 +118,9 @@ def _file_hash(path):
 
 
 def _secure(package):
-    """The properties of SECURE that the package has (INSTALLFOLDER is a folder, not a property)."""
-    return [name for name in SECURE if name == "INSTALLFOLDER" or name in package.properties]
+    """The properties that must be secure in the package: SECURE's, whether or not a row gives them a
+    default (WINDOWS11_MENU has none, so that a value given on the command line is told from none)."""
+    return list(SECURE)
 
 
 def _quoted(text):
@@ -260,18 +261,23 @@ def same_version_replaced(package):
             "ARM64 package" if package.machine == "x64" else "x64 package")
 
 
-# Windows 11's first menu: the sparse package registered after the files are in place and removed
-# before they go, by deferred actions that run as the system, not as the user, on Windows 11 alone
-# (its build read from the registry) and unless WINDOWS11_MENU is 0; neither fails the install.
-EXE_FROM_PROPERTY, IGNORE_RETURN, DEFERRED, NO_IMPERSONATE = 50, 0x40, 0x400, 0x800
-POWERSHELL = r"[System64Folder]WindowsPowerShell\v1.0\powershell.exe"
-WINDOWS11 = ('WINDOWS11_MENU<>"0"', "WINDOWSBUILD>=22000")
-SPARSE_ACTIONS = {  # action: (the steps it runs between, what its condition holds, what it runs)
-    "RegisterSparsePackage": (("InstallFiles", "InstallFinalize"), ('NOT REMOVE~="ALL"',) + WINDOWS11,
-                              ("Add-AppxPackage -Stage", "-ExternalLocation '[INSTALLFOLDER]'", "Add-AppxProvisionedPackage -Online")),
-    "RemoveSparsePackage": (("InstallInitialize", "RemoveFiles"), ('REMOVE~="ALL"', "NOT UPGRADINGPRODUCTCODE") + WINDOWS11,
-                            ("Remove-AppxProvisionedPackage -Online -AllUsers", "Remove-AppxPackage -AllUsers")),
+# Windows 11's first menu: torvo-package.exe provisions the sparse package after the files are in
+# place and removes it before they go, by deferred actions that run as the system, not as the user,
+# on Windows 11 alone (its build read from the registry); provisioning unless WINDOWS11_MENU is 0,
+# removal whatever it is; neither fails the install. Active Setup runs it at each user's sign-in. The
+# package remembers WINDOWS11_MENU and reads it back. No action provisions with DISM's cmdlet, which
+# takes no external location, nor passes -ExecutionPolicy Bypass, which security software flags.
+EXE_FROM_FILE, IGNORE_RETURN, DEFERRED, NO_IMPERSONATE = 18, 0x40, 0x400, 0x800
+PACKAGE_STEP = "torvo_package.exe"
+WINDOWS11 = "WINDOWSBUILD>=22000"
+SPARSE_ACTIONS = {  # action: (the steps it runs between, what its condition holds, its argument)
+    "ProvisionSparsePackage": (("InstallFiles", "InstallFinalize"), ('NOT REMOVE~="ALL"', 'WINDOWS11_MENU<>"0"', WINDOWS11),
+                               "/provision"),
+    "RemoveSparsePackage": (("InstallInitialize", "RemoveFiles"), ('REMOVE~="ALL"', "NOT UPGRADINGPRODUCTCODE", WINDOWS11),
+                            "/remove"),
 }
+ACTIVE_SETUP = "Software\\Microsoft\\Active Setup\\Installed Components\\"
+REFUSED_IN_ACTIONS = ("Add-AppxProvisionedPackage", "-ExecutionPolicy Bypass")
 
 
 def windows11_menu_actions(package):
@@ -280,23 +286,47 @@ def windows11_menu_actions(package):
     actions = {row["Action"]: row for row in table(package.msi, "CustomAction")}
     sequence = {row["Action"]: row for row in table(package.msi, "InstallExecuteSequence")}
     at = {name: int(row["Sequence"]) for name, row in sequence.items()}
-    setter = actions.get("SetPowerShell")
-    if not setter or setter["Source"] != "POWERSHELL" or setter["Target"] != POWERSHELL or \
-            at.get("SetPowerShell", 9999) >= at["InstallInitialize"]:
-        yield "POWERSHELL is not set to System32's powershell.exe before InstallInitialize"
     searches = {(row["Signature_"], row["Key"], row["Name"]) for row in table(package.msi, "RegLocator")}
     if ("WindowsBuild", r"SOFTWARE\Microsoft\Windows NT\CurrentVersion", "CurrentBuildNumber") not in searches:
         yield "WINDOWSBUILD is not read from CurrentBuildNumber"
-    for name, ((first, last), terms, commands) in SPARSE_ACTIONS.items():
+    for name, ((first, last), terms, argument) in SPARSE_ACTIONS.items():
         action, step = actions.get(name), sequence.get(name)
         kind = int(action["Type"]) if action else 0
-        if not action or kind & 0x3F != EXE_FROM_PROPERTY or action["Source"] != "POWERSHELL" or \
+        if not action or kind & 0x3F != EXE_FROM_FILE or action["Source"] != PACKAGE_STEP or \
                 kind & (IGNORE_RETURN | DEFERRED | NO_IMPERSONATE) != IGNORE_RETURN | DEFERRED | NO_IMPERSONATE:
-            yield "%s is no deferred, not impersonated run of POWERSHELL whose failure fails nothing" % name
+            yield "%s is no deferred, not impersonated run of %s whose failure fails nothing" % (name, PACKAGE_STEP)
         elif not step or not at[first] < at[name] < at[last] or any(t not in step["Condition"] for t in terms):
             yield "%s does not run between %s and %s on the condition %s" % (name, first, last, " AND ".join(terms))
-        elif any(c not in action["Target"] for c in commands):
-            yield "%s does not run %s" % (name, "; ".join(commands))
+        elif action["Target"] != argument:
+            yield "%s does not run %s %s" % (name, PACKAGE_STEP, argument)
+        elif name == "RemoveSparsePackage" and "WINDOWS11_MENU" in step["Condition"]:
+            yield "RemoveSparsePackage hangs on WINDOWS11_MENU: a removal given 0 would leave the package behind"
+    stub = [row for row in table(package.msi, "Registry")
+            if row["Key"].startswith(ACTIVE_SETUP) and row["Name"] == "StubPath"]
+    if len(stub) != 1 or stub[0]["Value"] != '"[#%s]" /user' % PACKAGE_STEP:
+        yield "no Active Setup component runs %s /user at each user's sign-in" % PACKAGE_STEP
+    for fault in remembered_windows11_menu(package, at):
+        yield fault
+
+
+def remembered_windows11_menu(package, at):
+    """WINDOWS11_MENU written under the product's key and read back when not given."""
+    if "WINDOWS11_MENU" in package.properties:
+        yield "WINDOWS11_MENU has a default row: a value given on the command line cannot be told from none"
+    rows = {(row["Key"], row["Name"]): row["Value"] for row in table(package.msi, "Registry")}
+    if rows.get(("Software\\ZebTorvo\\TorvoShellMenu", "Windows11Menu")) != "[WINDOWS11_MENU]":
+        yield "WINDOWS11_MENU is not remembered under Software\\ZebTorvo\\TorvoShellMenu"
+    recalls = [row for row in table(package.msi, "CustomAction")
+               if row["Source"] == "WINDOWS11_MENU" and row["Target"] == "[REMEMBEREDWINDOWS11MENU]"]
+    if len(recalls) != 1 or not at["AppSearch"] < at.get(recalls[0]["Action"], 0) < at["CostInitialize"]:
+        yield "WINDOWS11_MENU is not read back from the remembered value after AppSearch"
+
+
+def actions_run_no_refused_command(package):
+    for action in table(package.msi, "CustomAction"):
+        for refused in REFUSED_IN_ACTIONS:
+            if refused.lower() in action["Target"].lower():
+                yield "%s runs %s" % (action["Action"], refused)
 
 
 def x64_package_refuses_arm64(package):
@@ -313,7 +343,7 @@ def x64_package_refuses_arm64(package):
 RULES = [files_versioned_as_their_records, short_and_long_file_names, short_names_unique_in_a_folder,
          hashes_only_for_unversioned_files, secure_properties, programs_list_entry, no_restart_by_itself,
          platform_of_its_machine, components_64bit, same_version_replaced, windows11_menu_actions,
-         x64_package_refuses_arm64]
+         actions_run_no_refused_command, x64_package_refuses_arm64]
 
 
 def check(msi, machine="x64"):

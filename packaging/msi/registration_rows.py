@@ -30,9 +30,20 @@ FOLDER_TOKEN = "[INSTALLFOLDER]"
 # keys both views share, the 32-bit one's the 32-bit view.
 DLLS = (("TorvoShellMenu.dll", "ShellExtension"), ("TorvoShellMenu32.dll", "ShellExtension32"))
 COMPONENT, COMPONENT32 = (component for _, component in DLLS)
-# The package's one row of its own: the install folder it remembers.
-OWN_COMPONENT = "InstalledFolderRecord"
-OWN_ROW = ("hklm\\software\\zebtorvo\\torvoshellmenu", "installfolder")
+# The package's rows of its own, each in its component: what it remembers (the install folder, the
+# administrator's WINDOWS11_MENU) and the sign-in step's Active Setup component.
+OWN_KEY = "hklm\\software\\zebtorvo\\torvoshellmenu"
+ACTIVE_SETUP_KEY = "hklm\\software\\microsoft\\active setup\\installed components\\"
+
+
+def own_component(ident):
+    """The component of one of the package's own rows; None for a row of the registration."""
+    key, name = ident
+    if key == OWN_KEY and name in ("installfolder", "windows11menu"):
+        return "InstalledFolderRecord"
+    if key.startswith(ACTIVE_SETUP_KEY) and name in ("", "version", "stubpath", "isinstalled"):
+        return "SignInStep"
+    return None
 ROW_TYPES = {"sz": "string", "dword": "integer"}
 # The Registry table's Root column.
 ROOTS = {"0": "HKCR", "1": "HKCU", "2": "HKLM", "3": "HKU"}
@@ -204,13 +215,13 @@ def check(msi, set_path):
     for row, component in table_entries(msi):
         entry = (view_key(row[0], component),) + row[1:]
         ident = reg_export.identity(entry)
-        belongs = OWN_COMPONENT if ident == OWN_ROW else component_of(wanted.get(ident, entry))
+        belongs = own_component(ident) or component_of(wanted.get(ident, entry))
         if ident in written:
             faults.append("the package writes twice: " + reg_export.describe(entry))
         elif component != belongs:
             faults.append("the package writes, outside %s: %s" % (belongs, reg_export.describe(entry)))
         written[ident] = entry
-    written.pop(OWN_ROW, None)
+    written = {i: e for i, e in written.items() if own_component(i) is None}
     extra, missing = reg_export.difference(wanted, written)
     faults += ["registration wrote, the package lacks: " + reg_export.describe(e) for e in missing.values()]
     faults += ["the package writes, registration did not: " + reg_export.describe(e) for e in extra.values()]

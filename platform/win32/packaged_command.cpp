@@ -50,9 +50,9 @@ bool InExplorer() {
   return ::lstrcmpiW(file.substr(file.find_last_of(L'\\') + 1).c_str(), L"explorer.exe") == 0;
 }
 
-// The subject of the certificate that signed the DLL, as Windows writes a package's publisher
-// (X.500 keys, the most specific part first); the unsigned package's publisher when it is not signed.
-std::wstring Publisher() {
+}  // namespace
+
+std::wstring SignerPublisher(HMODULE module) {
   // crypt32.dll, from System32, only for this one question of the process: no menu loads it.
   const UniqueLibrary crypt32(::LoadLibraryExW(L"crypt32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   const auto query = Export<decltype(::CryptQueryObject)>(crypt32.Get(), "CryptQueryObject");
@@ -66,11 +66,8 @@ std::wstring Publisher() {
   if (!query || !parameter || !closeMessage || !find || !nameText || !freeCertificate || !closeStore) {
     return kUnsignedPublisher;
   }
-  HMODULE self = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&Publisher), &self);
   wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(self, path, MAX_PATH);
+  ::GetModuleFileNameW(module, path, MAX_PATH);
   HCERTSTORE store = nullptr;
   HCRYPTMSG message = nullptr;
   if (!query(CERT_QUERY_OBJECT_FILE, path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY, 0,
@@ -98,6 +95,16 @@ std::wstring Publisher() {
   closeMessage(message);
   closeStore(store, 0);
   return publisher;
+}
+
+namespace {
+
+// The publisher of the package whose command replaces this DLL's item: its own signer's.
+std::wstring Publisher() {
+  HMODULE self = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&Publisher), &self);
+  return SignerPublisher(self);
 }
 
 bool PackageRegistered() {

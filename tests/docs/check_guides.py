@@ -20,6 +20,7 @@ SWITCH = re.compile(r"^(--[a-z][a-z-]*|/[a-z_][\w:]*)$")
 PROGRAMS = {
     "torvo-doctor": ["tools/doctor"],
     "torvo-move.exe": ["tools/mover"],
+    "torvo-package.exe": ["tools/package"],
 }
 
 
@@ -60,7 +61,7 @@ def switches_accepted(root, folders):
         for dirpath, _, names in os.walk(os.path.join(root, folder)):
             for name in names:
                 if name.endswith(".cpp"):
-                    accepted |= set(re.findall(r'L"(--[a-z][a-z-]*|/[a-z_]+)"', read(os.path.join(dirpath, name))))
+                    accepted |= set(re.findall(r'[Lu]"(--[a-z][a-z-]*|/[a-z_]+)"', read(os.path.join(dirpath, name))))
     return accepted
 
 
@@ -141,11 +142,27 @@ def check_sheet(root, texts, sheet):
     return problems
 
 
+def check_package_exit_codes(root, texts):
+    """The installing guide's table of torvo-package.exe's exit codes is its enum PackageExit."""
+    header = read(os.path.join(root, "tools", "package", "package_steps.h"))
+    enum = header[header.index("enum class PackageExit"):]
+    codes = re.findall(r"^\s+k\w+ = (\d+),", enum[:enum.index("};")], re.M)
+    guide = texts[os.path.join(root, "docs", "installing.md")]
+    section = guide[guide.index("#### The Windows 11 package's steps"):]
+    section = section[:section.index("\n\n", section.index("| Exit code"))]
+    rows = re.findall(r"^\| (\d+) \|", section, re.M)
+    problems = ["installing.md's table of torvo-package.exe lacks exit code %s" % c for c in codes if c not in rows]
+    problems += ["installing.md's table of torvo-package.exe names exit code %s, which it lacks" % c
+                 for c in rows if c not in codes]
+    return problems
+
+
 CHECKS = [
     ("every switch shown exists, every switch accepted is shown", check_switches),
     ("every script named exists", check_scripts),
     ("every relative link resolves", check_links),
     ("every check of the doctor is named, in the table and by symptom", check_doctor_checks),
+    ("every exit code of torvo-package.exe is in the installing guide's table", check_package_exit_codes),
 ]
 
 

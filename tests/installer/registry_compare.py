@@ -16,9 +16,12 @@ import reg_export  # noqa: E402
 from registration_rows import fold_installed  # noqa: E402
 
 # Windows Installer's own trees, which hold its records of the product, and its entry in the list
-# of programs; the folder the package remembers.
+# of programs; what the package remembers (the folder, WINDOWS11_MENU); the sign-in step's Active
+# Setup component (installer_test.sh checks its values).
 INSTALLER_TREES = ("HKLM\\Software\\Classes\\Installer", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer")
-RECORDS = INSTALLER_TREES + ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", "HKLM\\Software\\ZebTorvo")
+ACTIVE_SETUP = "HKLM\\Software\\Microsoft\\Active Setup\\Installed Components\\{D51C6E2A-8F47-4B93-A0E5-3C7B19F4D8A2}"
+RECORDS = INSTALLER_TREES + ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", "HKLM\\Software\\ZebTorvo",
+                             ACTIVE_SETUP)
 
 
 # The values the test itself sets between steps: the Windows build the installer reads.

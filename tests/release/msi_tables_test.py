@@ -78,14 +78,33 @@ BROKEN = [
      "the major upgrade does not take an installed ARM64 package of the same version"),
     ("two files of one short name", "UPDATE `File` SET `FileName` = 'TORVOD~1.EXE|torvo-move.exe' WHERE `File` = "
      "'torvo_move.exe'", tables_check, "share the short name TORVOD~1.EXE in one folder"),
-    ("the Windows 11 package registered as the user",
-     "UPDATE `CustomAction` SET `Type` = 1074 WHERE `Action` = 'RegisterSparsePackage'", tables_check,
-     "RegisterSparsePackage is no deferred, not impersonated run of POWERSHELL"),
+    ("the Windows 11 package provisioned as the user",
+     "UPDATE `CustomAction` SET `Type` = 1106 WHERE `Action` = 'ProvisionSparsePackage'", tables_check,
+     "ProvisionSparsePackage is no deferred, not impersonated run of torvo_package.exe"),
     ("the Windows 11 package on Windows 10 too",
      "UPDATE `InstallExecuteSequence` SET `Condition` = 'NOT REMOVE~=\"ALL\" AND WINDOWS11_MENU<>\"0\"' "
-     "WHERE `Action` = 'RegisterSparsePackage'", tables_check, "RegisterSparsePackage does not run between"),
+     "WHERE `Action` = 'ProvisionSparsePackage'", tables_check, "ProvisionSparsePackage does not run between"),
     ("the Windows 11 package left behind", "DELETE FROM `InstallExecuteSequence` WHERE `Action` = 'RemoveSparsePackage'",
      tables_check, "RemoveSparsePackage does not run between InstallInitialize and RemoveFiles"),
+    ("a removal given WINDOWS11_MENU=0 keeps the package",
+     "UPDATE `InstallExecuteSequence` SET `Condition` = 'REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE AND "
+     "WINDOWS11_MENU<>\"0\" AND WINDOWSBUILD>=22000' WHERE `Action` = 'RemoveSparsePackage'", tables_check,
+     "RemoveSparsePackage hangs on WINDOWS11_MENU"),
+    ("the menu's switch not secure", "UPDATE `Property` SET `Value` = 'INSTALLFOLDER;WIX_DOWNGRADE_DETECTED;"
+     "WIX_UPGRADE_DETECTED' WHERE `Property` = 'SecureCustomProperties'", tables_check,
+     "WINDOWS11_MENU is not in SecureCustomProperties"),
+    ("the administrator's choice forgotten", "DELETE FROM `Registry` WHERE `Name` = 'Windows11Menu'", tables_check,
+     "WINDOWS11_MENU is not remembered"),
+    ("a default that hides the command line's", "INSERT INTO `Property` (`Property`, `Value`) VALUES ('WINDOWS11_MENU', "
+     "'1')", tables_check, "WINDOWS11_MENU has a default row"),
+    ("no sign-in step", "DELETE FROM `Registry` WHERE `Name` = 'StubPath'", tables_check,
+     "no Active Setup component runs torvo_package.exe /user"),
+    ("provisioning through DISM's cmdlet", "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
+     "('Dism', 3122, 'POWERSHELL', '-Command \"Add-AppxProvisionedPackage -Online -PackagePath x.msix\"')", tables_check,
+     "Dism runs Add-AppxProvisionedPackage"),
+    ("PowerShell with the execution policy bypassed", "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+     "VALUES ('Bypass', 3122, 'POWERSHELL', '-ExecutionPolicy Bypass -Command \"Get-AppxPackage\"')", tables_check,
+     "Bypass runs -ExecutionPolicy Bypass"),
     ("a registry row missing", "DELETE FROM `Registry` WHERE `Key` = '%s\\InprocServer32' AND `Name` = 'ThreadingModel'"
      % CLASS_KEY, rows_check, "registration wrote, the package lacks"),
     ("a registry row that registration did not write",

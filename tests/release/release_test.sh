@@ -23,6 +23,7 @@ dll=$out/TorvoShellMenu.dll
 dll32=$out/TorvoShellMenu32.dll
 doctor=$out/torvo-doctor.exe
 mover=$out/torvo-move.exe
+packager=$out/torvo-package.exe
 msix=$out/TorvoShellMenu.msix
 arm64=$out/arm64
 tools=x86_64-w64-mingw32
@@ -53,6 +54,7 @@ check_release_folder() {
   local version; version=$(printed_version "$1")
   local binaries="TorvoShellMenu.dll TorvoShellMenu.dll.debug TorvoShellMenu.msix"
   binaries="$binaries torvo-doctor.exe torvo-doctor.exe.debug torvo-move.exe torvo-move.exe.debug"
+  binaries="$binaries torvo-package.exe torvo-package.exe.debug"
   local expected; expected=$( (echo SHA256SUMS deployment.csv "TorvoShellMenu-$version-x64.msi" "TorvoShellMenu-$version-arm64.msi" \
       TorvoShellMenu32.dll TorvoShellMenu32.dll.debug $binaries; for b in $binaries; do echo "arm64/$b"; done) |
       tr ' ' '\n' | LC_ALL=C sort | tr '\n' ' ')
@@ -95,7 +97,7 @@ check_sheet() {
 # installer with its summary's platform, every 64-bit component marked so, the package's own checks.
 check_arm64_release() {
   local binary
-  for binary in "$arm64/TorvoShellMenu.dll" "$arm64/torvo-doctor.exe" "$arm64/torvo-move.exe"; do
+  for binary in "$arm64/TorvoShellMenu.dll" "$arm64/torvo-doctor.exe" "$arm64/torvo-move.exe" "$arm64/torvo-package.exe"; do
     llvm-objdump-19 -f "$binary" | grep -q '^architecture: aarch64' || fail "${binary#$out/} is no ARM64 image"
   done
   sh "$root/cmake/check-imports.sh" llvm-objdump-19 "$arm64/TorvoShellMenu.dll" >/dev/null ||
@@ -141,13 +143,13 @@ if [ "$mode" = unsigned ]; then
   ! grep -q "WITHOUT A TIMESTAMP" <<<"$log" || fail "an unsigned release warns about a timestamp"
   small_enough
   check_arm64_release
-  for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi "$arm64"/*.dll "$arm64"/*.exe "$arm64"/*.msix; do
+  for file in "$dll" "$dll32" "$doctor" "$mover" "$packager" "$msix" "$out"/*.msi "$arm64"/*.dll "$arm64"/*.exe "$arm64"/*.msix; do
     expect_in "$log" "${file#$out/} is unsigned"
     ! osslsigncode verify -in "$file" >/dev/null 2>&1 || fail "the unsigned ${file##*/} carries a signature"
   done
 
   # Stripped, and the symbols are found through the debug link (whose checksum addr2line checks).
-  for binary in "$dll" "$dll32" "$doctor" "$mover" "$arm64"/*.dll "$arm64"/*.exe; do
+  for binary in "$dll" "$dll32" "$doctor" "$mover" "$packager" "$arm64"/*.dll "$arm64"/*.exe; do
     ! llvm-objdump-19 -h "$binary" | grep -q ' \.debug_' || fail "debug sections left in $binary"
     llvm-objdump-19 -h "$binary" | grep -q ' \.gnu_debuglink' || fail "no debug link in $binary"
   done
@@ -184,11 +186,11 @@ expect_in "$checked" "publisher CN=TorvoShellMenu throw-away signer, 4 files in 
 check_sheet
 # Signed without a timestamp server, the summary says so loudly.
 expect_in "$log" "WARNING: signed WITHOUT A TIMESTAMP"
-for file in "$dll" "$dll32" "$doctor" "$mover" "$msix" "$out"/*.msi "$arm64"/*.dll "$arm64"/*.exe "$arm64"/*.msix; do
+for file in "$dll" "$dll32" "$doctor" "$mover" "$packager" "$msix" "$out"/*.msi "$arm64"/*.dll "$arm64"/*.exe "$arm64"/*.msix; do
   expect_in "$log" "${file#$out/} signed by $subject, signature verified"
 done
 small_enough
-for file in "$doctor" "$mover" "$out"/*.msi "$arm64"/*.exe; do check_signature "$file"; done
+for file in "$doctor" "$mover" "$packager" "$out"/*.msi "$arm64"/*.exe; do check_signature "$file"; done
 
 # The signatures cover the code and the package: one byte changed in the DLL's .text, or in the
 # package's first entry (the largest logo), and they no longer verify.

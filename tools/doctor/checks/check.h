@@ -40,6 +40,12 @@ struct Installation {
   std::wstring productCode;  // "{...}"
   std::wstring version;      // the package's, "1.3.1001"
   std::wstring folder;       // where it installed the DLL
+  std::wstring packageName;  // the package's file name, "TorvoShellMenu-1.3.0.1001-x64.msi"
+  // Where Windows Installer looks for the package (its last used source first); whether one holds it.
+  // A repair that rewrites a file needs it: Windows keeps a copy without the files, and a deployment
+  // tool (Intune) deletes its own.
+  std::vector<std::wstring> sources;
+  bool sourceReachable = true;
 };
 
 // One way the class is registered: its InprocServer32 in the user's or the machine's classes.

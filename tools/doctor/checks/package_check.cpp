@@ -1,6 +1,7 @@
 // Windows 11's sparse package, through which its first menu creates the Explorer command: whether
 // it is registered for this user, in the DLL's version, with the DLL's folder as its external
-// location. Only Windows 11 has that menu; elsewhere the classic item is the one there is.
+// location. Only Windows 11 has that menu; elsewhere the classic item is the one there is. An
+// administrator who installed with WINDOWS11_MENU=0 chose the classic item alone: a note.
 #include <string>
 
 #include "tools/doctor/checks/check.h"
@@ -44,8 +45,14 @@ void CheckWindows11Package(DoctorContext& context, const NamedPaths&, Report& re
                             L" has no Windows 11 first menu (build 22000 and later); the classic item serves");
     return;
   }
-  const PackageAnswer answer = RegisteredPackages();
   const std::wstring name = kPackageName;
+  if (MenuTurnedOff()) {  // the installer's record of the administrator's WINDOWS11_MENU=0: --fix leaves it
+    report.Note(kCheck, name +
+                            L" is turned off by the administrator (WINDOWS11_MENU=0): the item shows under "
+                            L"Show more options; the installer, the sign-in step and --fix register no package");
+    return;
+  }
+  const PackageAnswer answer = RegisteredPackages();
   if (answer.failure) {
     report.Note(kCheck, L"not known whether " + name + L" is registered for this user: " + *answer.failure);
     return;

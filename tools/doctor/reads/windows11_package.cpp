@@ -110,8 +110,7 @@ PowerShellRun RunPowerShell(const std::wstring& script, DWORD timeoutMs) {
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
   const std::wstring program = PowerShellPath();
-  std::wstring command =
-      L"\"" + program + L"\" -NoProfile -NonInteractive -ExecutionPolicy Bypass -Command \"" + script + L"\"";
+  std::wstring command = L"\"" + program + L"\" -NoProfile -NonInteractive -Command \"" + script + L"\"";
   // It inherits the pipe and NUL alone: never the doctor's own output, whose reader would wait on it.
   HANDLE inherited[] = {writeEnd, nothing.Get()};
   const HandleList list(inherited, sizeof inherited);
@@ -168,6 +167,10 @@ std::optional<std::uint32_t> WindowsBuild() {
                                           L"CurrentBuildNumber");
   if (!text || text->empty() || text->find_first_not_of(L"0123456789") != std::wstring::npos) return std::nullopt;
   return static_cast<std::uint32_t>(std::wcstoul(text->c_str(), nullptr, 10));
+}
+
+bool MenuTurnedOff() {
+  return RegistryReader().Text(kHkeyLocalMachine, L"Software\\ZebTorvo\\TorvoShellMenu", L"Windows11Menu") == L"0";
 }
 
 PackageAnswer RegisteredPackages() {

@@ -16,6 +16,10 @@ inline constexpr std::uint32_t kWindows11Build = 22000;
 // CurrentBuildNumber of HKLM\Software\Microsoft\Windows NT\CurrentVersion, as the installer reads it.
 std::optional<std::uint32_t> WindowsBuild();
 
+// Whether the installer recorded the administrator's WINDOWS11_MENU=0 (Windows11Menu under
+// HKLM\Software\ZebTorvo\TorvoShellMenu, which the installer writes and reads back).
+bool MenuTurnedOff();
+
 // One package of that name registered for this user.
 struct RegisteredPackage {
   std::wstring version;           // "1.3.0.1001"

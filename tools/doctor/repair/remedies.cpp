@@ -51,6 +51,14 @@ Repair Registration(const std::wstring& dll, const std::wstring& clsid, bool per
 // The installer's repair of its files and machine registry rows (msiexec /fam, "a" every file,
 // "m" the machine's rows); Windows Installer needs an administrator for a per-machine product.
 Remedy InstallerRepair(const DoctorContext& context, const std::wstring& why) {
+  const Installation& installed = *context.installer;
+  if (!installed.sourceReachable) {  // nothing for --fix to apply: a repair would end in 1612
+    return {L"msiexec /fam " + installed.productCode + L" needs the installer's package " + installed.packageName +
+                L", which none of its sources holds now; with a copy of it, run as administrator: msiexec /fam " +
+                Quoted(L"<folder of the copy>\\" + installed.packageName) + L" (product code " + installed.productCode +
+                why + L")" + kRestart,
+            {}};
+  }
   Repair repair{RepairKind::kReinstall,
                 Utf16(context.installer->productCode),
                 {KeyPlace(kHkeyLocalMachine, std::wstring(kClassesKey) + L"CLSID\\" + context.clsid)}};

@@ -213,7 +213,7 @@ wine_run reg delete 'HKLM\Software\Classes\CLSID\{5B0D2E71-9C34-4A8F-B1E6-7F20C3
 wine_run "$folder\\torvo-doctor.exe" --fix --yes </dev/null >"$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor --fix left a problem"; }
 grep -qF "ok      installer: TorvoShellMenu $older_version, product code $older_code, folder $folder" "$work/doctor" &&
     grep -qF "fixed: msiexec /fam $older_code" "$work/doctor" || { cat "$work/doctor"; fail "torvo-doctor: no installer's repair"; }
-expect_calls "" "torvo-doctor's repair"
+expect_calls "stage provision " "torvo-doctor's repair (the installer's, which provisions again)"
 # The newer package, given no folder, upgrades the older one where it lies: its files replace the
 # older ones (the DLL with the newer version record) and the registration is whole.
 package_files=$work/stage

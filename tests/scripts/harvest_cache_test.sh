@@ -47,6 +47,10 @@ for row in "${HARVEST_ROWS[@]}"; do
 done
 cached_harvest "$work/cache" "other-key" "$work/signed" harvest "$work/signed" >/dev/null
 [ "$(wc -l <"$work/runs")" = 2 ] || fail "a harvest of another key did not run"
+# A cache a harvest cut short left (the rows copied in part, no mark of completion) is no harvest.
+mkdir -p "$work/cache/cut-short" && echo partial >"$work/cache/cut-short/registration.json"
+cached_harvest "$work/cache" "cut-short" "$work/signed" harvest "$work/signed" >/dev/null
+[ "$(wc -l <"$work/runs")" = 3 ] || fail "the rows of a harvest cut short were taken"
 # A harvest that fails leaves no rows in the cache for its key.
 cached_harvest "$work/cache" "failing" "$work/signed" false && fail "a failed harvest succeeded"
 [ ! -e "$work/cache/failing" ] || fail "a failed harvest left its key in the cache"

@@ -170,6 +170,7 @@ make_prefix() {
       WINEPREFIX=$1 wine_run reg add "$aedebug" /v Debugger /d '' /f </dev/null >/dev/null &&
       WINEPREFIX=$1 wine_run reg add "$aedebug" /v Debugger /d '' /f /reg:32 </dev/null >/dev/null ||
       { echo "cannot set up the Wine prefix $1" >&2; WINEPREFIX=$1 wineserver -k; return 1; }
+  # The desktop process started without the null driver; the next session's starts with it.
   WINEPREFIX=$1 wineserver -k
   WINEPREFIX=$1 wineserver -w
 }

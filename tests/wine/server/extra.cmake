@@ -47,9 +47,9 @@ if(TARGET TorvoShellMenu)
   torvo_binary_check(NAME server.dll_imports_system_dlls_only
       COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${TORVO_OBJDUMP} $<TARGET_FILE:TorvoShellMenu>)
 endif()
-# Support desks run the doctor from download folders: what it and the mover import at start are
-# known DLLs, which never come from beside them.
-foreach(program torvo-doctor torvo-move)
+# Support desks run the doctor from download folders, and the installer the package step as SYSTEM:
+# what they and the mover import at start are known DLLs, which never come from beside them.
+foreach(program torvo-doctor torvo-move torvo-package)
   if(TARGET ${program})
     torvo_binary_check(NAME ${program}.imports_known_dlls_only
         COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check-imports.sh ${TORVO_OBJDUMP} $<TARGET_FILE:${program}> known)

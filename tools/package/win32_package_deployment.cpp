@@ -180,32 +180,30 @@ HResult Await(HResult started, const ComPtr<IInspectable>& operation, DWORD wait
 
 }  // namespace
 
-HResult Win32PackageDeployment::Stage(const std::u16string& packageFile, const std::u16string& externalFolder) {
+// Stages or adds (`call`) the package file with the folder as its external location, the options of
+// the runtime class `optionsClass`.
+HResult Win32PackageDeployment::ByUri(ByUriCall call, std::wstring_view optionsClass, REFIID optionsIid,
+                                      const std::u16string& packageFile, const std::u16string& externalFolder) {
   const Runtime& r = *runtime_;
   ComPtr<abi::IPackageManager9> manager;
   TORVO_RETURN_IF_FAILED(r.Manager(abi::kPackageManager9, manager));
   ComPtr<IInspectable> uri;
   ComPtr<abi::IPackageOptions> options;
   TORVO_RETURN_IF_FAILED(r.Uri(Wide(packageFile), uri));
-  TORVO_RETURN_IF_FAILED(r.Options(L"Windows.Management.Deployment.StagePackageOptions", abi::kStagePackageOptions,
-                                   Wide(externalFolder), options));
+  TORVO_RETURN_IF_FAILED(r.Options(optionsClass, optionsIid, Wide(externalFolder), options));
   ComPtr<IInspectable> operation;
-  const HResult started = manager->StagePackageByUriAsync(uri.Get(), options.Get(), operation.Put());
+  const HResult started = (manager.Get()->*call)(uri.Get(), options.Get(), operation.Put());
   return Await(started, operation, waitMs_);
 }
 
+HResult Win32PackageDeployment::Stage(const std::u16string& packageFile, const std::u16string& externalFolder) {
+  return ByUri(&abi::IPackageManager9::StagePackageByUriAsync, L"Windows.Management.Deployment.StagePackageOptions",
+               abi::kStagePackageOptions, packageFile, externalFolder);
+}
+
 HResult Win32PackageDeployment::AddForUser(const std::u16string& packageFile, const std::u16string& externalFolder) {
-  const Runtime& r = *runtime_;
-  ComPtr<abi::IPackageManager9> manager;
-  TORVO_RETURN_IF_FAILED(r.Manager(abi::kPackageManager9, manager));
-  ComPtr<IInspectable> uri;
-  ComPtr<abi::IPackageOptions> options;
-  TORVO_RETURN_IF_FAILED(r.Uri(Wide(packageFile), uri));
-  TORVO_RETURN_IF_FAILED(r.Options(L"Windows.Management.Deployment.AddPackageOptions", abi::kAddPackageOptions,
-                                   Wide(externalFolder), options));
-  ComPtr<IInspectable> operation;
-  const HResult started = manager->AddPackageByUriAsync(uri.Get(), options.Get(), operation.Put());
-  return Await(started, operation, waitMs_);
+  return ByUri(&abi::IPackageManager9::AddPackageByUriAsync, L"Windows.Management.Deployment.AddPackageOptions",
+               abi::kAddPackageOptions, packageFile, externalFolder);
 }
 
 HResult Win32PackageDeployment::ProvisionForAllUsers(const std::u16string& family) {

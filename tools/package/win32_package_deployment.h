@@ -3,6 +3,9 @@
 // functions from System32: the package step's calls, each operation waited for within a bound.
 #include <windows.h>
 
+#include <string_view>
+
+#include "tools/package/package_manager_abi.h"
 #include "tools/package/package_steps.h"
 
 namespace torvo::package {
@@ -23,6 +26,10 @@ class Win32PackageDeployment : public PackageDeployment {
   HResult Remove(const std::u16string& fullName, bool allUsers) override;
 
  private:
+  using ByUriCall = HRESULT (STDMETHODCALLTYPE abi::IPackageManager9::*)(IInspectable*, IInspectable*, IInspectable**);
+  HResult ByUri(ByUriCall call, std::wstring_view optionsClass, REFIID optionsIid, const std::u16string& packageFile,
+                const std::u16string& externalFolder);
+
   struct Runtime;
   Runtime* runtime_;  // combase's functions and the PackageManager, or what was missing
   DWORD waitMs_;

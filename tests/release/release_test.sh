@@ -39,9 +39,14 @@ small_enough() {
   done
 }
 
-run_release() {  # prints the script's output; fails the test when the script fails
-  "$root/scripts/release.sh" >"$work/release.log" 2>&1 || { cat "$work/release.log" >&2; fail "release.sh failed"; }
-  cat "$work/release.log"
+# prints the script's output; when the script fails, its end first (where it says why; a log that is
+# cut keeps its beginning) and the whole log kept in build/release-evidence/
+run_release() {
+  "$root/scripts/release.sh" >"$work/release.log" 2>&1 && { cat "$work/release.log"; return 0; }
+  mkdir -p "$BUILD_ROOT/release-evidence" && cp "$work/release.log" "$BUILD_ROOT/release-evidence/release.log"
+  { echo "release.sh failed; its last lines (all of it: $BUILD_ROOT/release-evidence/release.log):"
+    grep -v '^\[[0-9]*/[0-9]*\] ' "$work/release.log" | tail -n 60; } >&2
+  fail "release.sh failed"
 }
 
 # The version the script printed.

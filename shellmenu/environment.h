@@ -1,10 +1,12 @@
 #pragma once
 // The process environment as the protected-place test sees it: variables, the user's known folders,
-// the long names of paths, and the platform's rule for file names that differ only in letter case.
+// the full and long names of paths, this machine's names, and the platform's rule for file names
+// that differ only in letter case.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace torvo {
 
@@ -39,6 +41,15 @@ class Environment {
   // GetLongPathNameW: the path with every short (8.3) name in it replaced by its long name; nothing
   // when the path does not exist or cannot be read.
   virtual std::optional<std::u16string> LongPathName(const std::u16string& path) const = 0;
+
+  // GetFullPathNameW: the path as Windows opens it, against the process's current folders for a
+  // relative or drive-relative one: "." and ".." resolved, separators doubled or forward read as
+  // one backslash, the last name's trailing dots and blanks dropped. Nothing on failure.
+  virtual std::optional<std::u16string> FullPathName(const std::u16string& path) const = 0;
+
+  // GetComputerNameExW: the names this machine answers to on the network: its NetBIOS name, its
+  // DNS host name and its fully qualified DNS name (those it has).
+  virtual std::vector<std::u16string> ComputerNames() const = 0;
 
   // iswspace: whether the platform classifies the code unit as white space.
   virtual bool IsSpace(char16_t unit) const = 0;

@@ -10,7 +10,7 @@ namespace torvo {
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places) {
   PathJudgement judgement{PathVerdict::kAllowed, 0, CanonicalPath(path, places.environment())};
   const std::u16string& canonical = judgement.canonical;
-  if (!canonical.empty() && FoldAscii(root[0]) == FoldAscii(canonical[0])) {
+  if (IsAsciiLetter(root[0]) && IsOnDrive(canonical, root[0])) {
     judgement.verdict = PathVerdict::kOnVaultDrive;
   } else if (const std::optional<std::size_t> row = places.MatchingRow(canonical)) {
     judgement.verdict = PathVerdict::kProtected;
@@ -35,7 +35,7 @@ bool NoneOnTheVaultDrive(const HandlerState& state, const AgentLink& agent) {
   const char16_t letter = FoldAscii(QueryVaultDriveLetter(agent));
   return letter == 0 ||
          std::none_of(state.m_selection.begin(), state.m_selection.end(), [&](const std::u16string& path) {
-           return FoldAscii(CanonicalPath(path, agent.environment)[0]) == letter;
+           return IsOnDrive(CanonicalPath(path, agent.environment), letter);
          });
 }
 

@@ -11,7 +11,7 @@ namespace torvo {
 
 enum class PathVerdict {
   kAllowed,       // neither on the vault drive nor protected
-  kOnVaultDrive,  // its first unit is the vault's drive letter, A-Z without regard to case
+  kOnVaultDrive,  // on the vault's drive (canonical_path.h: IsOnDrive)
   kProtected,     // a protected place; `row` says which
 };
 
@@ -23,7 +23,7 @@ struct PathJudgement {
 
 // Judges one path, in its canonical form, against the vault root and the protected places. The
 // drive letter is compared without regard to case, as Windows names drives; with no agent the root
-// begins with ':', which no path begins with.
+// begins with ':', which names no drive.
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places);
 
 // The part of the decision that needs no agent: true when the selection names at least one item,

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/text.h"
+#include "shellmenu/canonical_path.h"
 #include "shellmenu/destination_names.h"
 #include "shellmenu/mover_launch.h"
 #include "shellmenu/trusted_agent.h"
@@ -64,11 +65,6 @@ HResult MoveInto(const HandlerState& state, HandlerPlatform& platform, const Inv
 
 }  // namespace
 
-bool IsMovablePath(std::u16string_view path) {
-  return !path.empty() && path.size() < kMaxPath && path.back() != u'\\' &&
-         path.find_first_of(std::u16string_view(u"\0*?", 3)) == std::u16string_view::npos;
-}
-
 HResult FindVaultRootFor(const std::vector<std::u16string>& paths, const AgentLink& agent, FileMover& mover,
                          VaultRoot& root) {
   root = BuildVaultRoot(QueryVaultDriveLetter(agent));
@@ -86,9 +82,10 @@ std::optional<std::vector<char16_t>> BuildSourceList(const std::vector<std::u16s
 
 std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>& paths, const VaultRoot& root,
                                                TextSource& texts, FileMover& mover, const Environment& environment) {
-  std::optional<std::vector<char16_t>> sources = BuildSourceList(paths);
+  const std::vector<std::u16string> items = WithoutRepeatedItems(paths, environment);
+  std::optional<std::vector<char16_t>> sources = BuildSourceList(items);
   if (!sources) return nullptr;
-  const std::optional<std::vector<std::u16string>> destinations = DestinationPaths(paths, root, mover, environment);
+  const std::optional<std::vector<std::u16string>> destinations = DestinationPaths(items, root, mover, environment);
   if (!destinations) return nullptr;
   return MoveJob(std::move(*sources), DoubleZeroList(*destinations), texts.LoadText(IDS_PROGRESS_TITLE));
 }

@@ -12,16 +12,10 @@
 #include "shellmenu/file_mover.h"
 #include "shellmenu/handler_platform.h"
 #include "shellmenu/handler_state.h"
+#include "shellmenu/movable_path.h"
 #include "shellmenu/text_source.h"
 
 namespace torvo {
-
-// Whether the move can pass the path whole and take exactly the item it names: not empty, shorter
-// than 260 units, ending in a name (no backslash at its end), without a zero (which would end the
-// source list early) and without '*' or '?', which the shell's file operation reads as patterns
-// (no file on Windows has them in its name; an ANSI drop list carries '?' for a character it cannot
-// represent).
-bool IsMovablePath(std::u16string_view path);
 
 // The source list of the move: a zeroed block of count x 261 + 2 units holding the paths one after
 // another, each with its zero, so that the list ends with two zeros. Nothing when a path is not

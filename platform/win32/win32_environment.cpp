@@ -72,16 +72,55 @@ std::optional<std::u16string> Win32Environment::KnownFolderPath(KnownFolder fold
   return std::u16string(AsUtf16(path));
 }
 
-std::optional<std::u16string> Win32Environment::LongPathName(const std::u16string& path) const {
-  std::u16string longName(kMaxPath, u'\0');
-  DWORD units = ::GetLongPathNameW(AsWide(path.c_str()), AsWide(longName.data()), kMaxPath);
-  if (units >= kMaxPath) {  // the size needed, terminator included
-    longName.resize(units);
-    units = ::GetLongPathNameW(AsWide(path.c_str()), AsWide(longName.data()), units);
+namespace {
+
+// A path read by a call of the GetLongPathNameW kind (source, buffer, units): one call for what fits
+// a path buffer, a second at the size the first named (terminator included). Nothing on failure or
+// when the answer outgrew the second buffer.
+template <typename Read>
+std::optional<std::u16string> PathRead(const std::u16string& path, Read read) {
+  std::u16string answer(kMaxPath, u'\0');
+  DWORD units = read(AsWide(path.c_str()), AsWide(answer.data()), kMaxPath);
+  if (units >= kMaxPath) {
+    answer.resize(units);
+    units = read(AsWide(path.c_str()), AsWide(answer.data()), units);
   }
-  if (units == 0 || units >= longName.size()) return std::nullopt;
-  longName.resize(units);
-  return longName;
+  if (units == 0 || units >= answer.size()) return std::nullopt;
+  answer.resize(units);
+  return answer;
+}
+
+// One of the machine's names; nothing when it has none of that kind.
+std::optional<std::u16string> ComputerName(COMPUTER_NAME_FORMAT format) {
+  DWORD units = 0;
+  ::GetComputerNameExW(format, nullptr, &units);  // the size needed, terminator included
+  if (units == 0) return std::nullopt;
+  std::u16string name(units, u'\0');
+  if (!::GetComputerNameExW(format, AsWide(name.data()), &units) || units == 0) return std::nullopt;
+  name.resize(units);
+  return name;
+}
+
+}  // namespace
+
+std::optional<std::u16string> Win32Environment::LongPathName(const std::u16string& path) const {
+  return PathRead(path,
+                  [](LPCWSTR source, LPWSTR buffer, DWORD units) { return ::GetLongPathNameW(source, buffer, units); });
+}
+
+std::optional<std::u16string> Win32Environment::FullPathName(const std::u16string& path) const {
+  return PathRead(path, [](LPCWSTR source, LPWSTR buffer, DWORD units) {
+    return ::GetFullPathNameW(source, units, buffer, nullptr);
+  });
+}
+
+std::vector<std::u16string> Win32Environment::ComputerNames() const {
+  std::vector<std::u16string> names;
+  for (const COMPUTER_NAME_FORMAT format :
+       {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified}) {
+    if (std::optional<std::u16string> name = ComputerName(format)) names.push_back(std::move(*name));
+  }
+  return names;
 }
 
 bool Win32Environment::IsSpace(char16_t unit) const { return std::iswspace(unit) != 0; }

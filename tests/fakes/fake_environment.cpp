@@ -54,6 +54,57 @@ std::optional<std::u16string> FakeEnvironment::LongPathName(const std::u16string
   return found->second;
 }
 
+namespace {
+
+// The root a full path keeps ("D:\\", "\\\\server\\share\\") and what follows it, for the path
+// made absolute against the current folder.
+std::pair<std::u16string, std::u16string> RootAndRest(std::u16string path, const std::u16string& current) {
+  if (path.starts_with(u"\\\\")) {
+    std::size_t end = path.find(u'\\', 2);
+    end = end == std::u16string::npos ? path.size() : path.find(u'\\', end + 1);
+    end = end == std::u16string::npos ? path.size() : end;
+    return {path.substr(0, end) + u"\\", path.substr(std::min(end + 1, path.size()))};
+  }
+  if (path.size() >= 2 && path[1] == u':') {
+    const bool sameDrive = FoldAscii(path[0]) == FoldAscii(current[0]);
+    if (path.size() > 2 && path[2] == u'\\') return {path.substr(0, 3), path.substr(3)};
+    return {path.substr(0, 2) + u"\\", (sameDrive ? current.substr(3) + u"\\" : u"") + path.substr(2)};
+  }
+  if (path.starts_with(u"\\")) return {current.substr(0, 3), path.substr(1)};
+  return {current.substr(0, 3), current.substr(3) + u"\\" + path};
+}
+
+}  // namespace
+
+std::optional<std::u16string> FakeEnvironment::FullPathName(const std::u16string& written) const {
+  if (written.empty()) return std::nullopt;  // ERROR_INVALID_NAME
+  std::u16string path = written;
+  std::replace(path.begin(), path.end(), u'/', u'\\');
+  if (path.starts_with(u"\\\\?\\") || path.starts_with(u"\\\\.\\")) return path;
+  auto [root, rest] = RootAndRest(path, currentFolder);
+  std::vector<std::u16string> names;
+  for (std::size_t at = 0; at <= rest.size();) {
+    const std::size_t end = std::min(rest.find(u'\\', at), rest.size());
+    const std::u16string name = rest.substr(at, end - at);
+    if (name == u"..") {
+      if (!names.empty()) names.pop_back();
+    } else if (!name.empty() && name != u".") {
+      names.push_back(name);
+    }
+    at = end + 1;
+  }
+  const bool closingSeparator = rest.ends_with(u'\\') && !names.empty();
+  if (!closingSeparator && !names.empty()) {
+    std::u16string& last = names.back();
+    while (!last.empty() && (last.back() == u'.' || last.back() == u' ')) last.pop_back();
+    if (last.empty()) names.pop_back();
+  }
+  std::u16string full = root;
+  for (const std::u16string& name : names) full += name + u"\\";
+  if (!closingSeparator && !names.empty()) full.pop_back();
+  return full;
+}
+
 bool FakeEnvironment::IsSpace(char16_t unit) const {
   return unit == u' ' || (unit >= u'\t' && unit <= u'\r') || unit == u'\u3000';
 }
@@ -100,7 +151,9 @@ FakeEnvironment ExampleMachine() {
   env.knownFolders = {{KnownFolder::kDocuments, u"D:\\Users\\ann\\OneDrive\\Documents"},
                       {KnownFolder::kDownloads, u"D:\\Users\\ann\\Downloads"},
                       {KnownFolder::kLocalAppData, u"D:\\Users\\ann\\AppData\\Local"}};
-  env.longNames = {{u"D:\\PROGRA~1", u"D:\\Program Files"}};
+  env.longNames = {{u"D:\\PROGRA~1", u"D:\\Program Files"},
+                   {u"D:\\PROGRA~1\\COMMON~1\\x.dll", u"D:\\Program Files\\Common Files\\x.dll"}};
+  env.computerNames = {u"ANN-PC", u"ann-pc", u"ann-pc.corp.example.com"};
   return env;
 }
 

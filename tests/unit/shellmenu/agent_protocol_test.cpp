@@ -137,6 +137,19 @@ INSTANTIATE_TEST_SUITE_P(Answers, VaultDriveLetter,
                                            LetterCase{"ProgramThatCannotBeAskedIsNoAgent", true, u'X', 0, u""}),
                          fakes::CaseName());
 
+// The DLL's folder may be known by its short name (the host loaded it by one): the real agent's
+// window, whose program the platform names in long form, is still the agent's.
+TEST(VaultDriveLetterOfAnAgentNamedByAShortPath, IsAnsweredByTheSameProgramInLongForm) {
+  fakes::FakeEnvironment environment = fakes::ExampleMachine();
+  environment.longNames[u"D:\\APPS~1\\Vault\\zebtorvofloat.exe"] = u"D:\\Apps\\Vault\\zebtorvofloat.exe";
+  FakeAgentChannel channel;
+  channel.RunAgent(kAgentWindow, 0, u'X');
+  channel.windowProgram = u"D:\\Apps\\Vault\\zebtorvofloat.exe";
+  EXPECT_EQ(QueryVaultDriveLetter(AgentLink{channel, environment, u"D:\\APPS~1\\Vault\\zebtorvofloat.exe"}), u'X');
+  channel.windowProgram = u"D:\\Apps\\Other\\zebtorvofloat.exe";
+  EXPECT_EQ(QueryVaultDriveLetter(AgentLink{channel, environment, u"D:\\APPS~1\\Vault\\zebtorvofloat.exe"}), 0);
+}
+
 struct RootCase {
   const char* name;
   char16_t letter;

@@ -112,9 +112,14 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{"FilesOffsetInsideTheHeader", WithFilesOffset(fakes::WideDropBlock({u"a"}), 19), kInvalidArg,
                   kEarlier, u"D:\\kept2"},
         BlockCase{"OnlyItemNotEnded", Cut(fakes::WideDropBlock({u"ab"}), 4), kOk, {}, u""},
-        BlockCase{"NoFinalEmptyItem", Cut(fakes::WideDropBlock({u"a", u"b"}), 2), kOk, {u"a", u"b"}, u"b"},
-        BlockCase{"LastItemNotEndedIsLeftOut", Cut(fakes::WideDropBlock({u"a", u"bc"}), 4), kOk, {u"a"}, u""},
-        BlockCase{"TrailingOddByteIgnored", Cut(fakes::WideDropBlock({u"a", u"b"}), 5), kOk, {u"a"}, u"a"},
+        BlockCase{"NoFinalEmptyItem",
+                  Cut(fakes::WideDropBlock({u"D:\\a", u"D:\\b"}), 2),
+                  kOk,
+                  {u"D:\\a", u"D:\\b"},
+                  u"D:\\b"},
+        BlockCase{
+            "LastItemNotEndedIsLeftOut", Cut(fakes::WideDropBlock({u"D:\\a", u"D:\\bc"}), 4), kOk, {u"D:\\a"}, u""},
+        BlockCase{"TrailingOddByteIgnored", Cut(fakes::WideDropBlock({u"D:\\a", u"b"}), 5), kOk, {u"D:\\a"}, u"D:\\a"},
         BlockCase{"UnalignedList", Unaligned({u"D:\\x", u"D:\\y"}), kOk, {u"D:\\x", u"D:\\y"}, u"D:\\y"}),
     fakes::CaseName());
 
@@ -159,9 +164,14 @@ INSTANTIATE_TEST_SUITE_P(
         SharedRuleCase{
             "ThreeItemsKeepTheShellsOrder", {u"D:\\a", u"D:\\b", u"D:\\c"}, {u"D:\\a", u"D:\\b", u"D:\\c"}, u"D:\\c"},
         SharedRuleCase{"DuplicatesStayAndNothingIsNormalised",
-                       {u"D:\\Data\\x ", u"D:\\Data\\x ", u"d:\\data\\X"},
-                       {u"D:\\Data\\x ", u"D:\\Data\\x ", u"d:\\data\\X"},
+                       {u"D:\\Data\\x", u"D:\\Data\\x", u"d:\\data\\X"},
+                       {u"D:\\Data\\x", u"D:\\Data\\x", u"d:\\data\\X"},
                        u"d:\\data\\X"},
+        SharedRuleCase{
+            "SpellingsWindowsWouldMoveAsAnotherItemAreLeftOut",
+            {u"D:\\Data\\x ", u"D:\\Data\\x.", u"D:\\a\\..\\b", u"D:\\Data\\x:s", u"report.doc", u"D:\\Data\\y"},
+            {u"D:\\Data\\y"},
+            u"D:\\Data\\y"},
         SharedRuleCase{"LongestPathThatFitsIsTheLastItem", {u"D:\\a", kFits}, {u"D:\\a", kFits}, kFits},
         SharedRuleCase{
             "PathOf260UnitsIsLeftOutRatherThanCut", {kFits, kTooLong, u"D:\\b"}, {kFits, u"D:\\b"}, u"D:\\b"},

@@ -130,6 +130,19 @@ TEST_F(VaultMove, EntryThatCannotBePassedWholeMovesNothing) {
   EXPECT_THAT(fake.mover.operations, IsEmpty());
 }
 
+// One item chosen in several spellings (letter case, its administrative share, a short name) is
+// moved once, under its own name: no numbered copy for a source that the first move took away.
+TEST_F(VaultMove, OneItemInSeveralSpellingsIsMovedOnce) {
+  fake.environment.longNames[u"D:\\REPORT~1.DOC"] = u"D:\\report.docx";
+  state.m_selection = {u"D:\\report.docx", u"d:\\REPORT.DOCX", u"\\\\localhost\\D$\\report.docx", u"D:\\REPORT~1.DOC",
+                       u"E:\\report.docx"};
+  EXPECT_EQ(Move(), kOk);
+  ASSERT_EQ(fake.mover.operations.size(), 1u);
+  EXPECT_THAT(fake.mover.operations[0].from, ElementsAre(u"D:\\report.docx", u"E:\\report.docx"));
+  EXPECT_EQ(ReadDoubleZeroList(fake.mover.operations[0].toUnits.data()),
+            (std::vector<std::u16string>{u"X:\\report.docx", u"X:\\report (2).docx"}));
+}
+
 struct NamingCase {
   const char* name;
   std::vector<std::u16string> sources;

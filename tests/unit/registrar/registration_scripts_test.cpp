@@ -201,11 +201,12 @@ struct DifferenceCase {
   DifferenceKind kind;
   std::u16string reportedKey;
   std::u16string reportedValue;
+  std::u16string ownedKey;  // the outermost key on the way that the removal deletes
 };
 
 class RegistrationDifferences : public RegistrationScripts, public ::testing::WithParamInterface<DifferenceCase> {};
 
-TEST_P(RegistrationDifferences, AreEachReportedOnceWithKeyAndValue) {
+TEST_P(RegistrationDifferences, AreEachReportedOnceWithKeyValueAndTheKeyTheScriptOwns) {
   ASSERT_EQ(RegisterBoth(), kOk);
   const DifferenceCase& row = GetParam();
   RegKey key = 0;
@@ -217,9 +218,11 @@ TEST_P(RegistrationDifferences, AreEachReportedOnceWithKeyAndValue) {
   EXPECT_EQ(differences[0].kind, row.kind);
   EXPECT_EQ(differences[0].keyPath, row.reportedKey);
   EXPECT_EQ(differences[0].valueName, row.reportedValue);
+  EXPECT_EQ(differences[0].ownedKeyPath, row.ownedKey);
 }
 
-const std::u16string kInproc = std::u16string(u"CLSID\\") + fakes::kClsid + u"\\InprocServer32";
+const std::u16string kClass = std::u16string(u"CLSID\\") + fakes::kClsid;
+const std::u16string kInproc = kClass + u"\\InprocServer32";
 const std::u16string kHandlers = u"Directory\\ShellEx\\ContextMenuHandlers";
 const std::u16string kApproved = u"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
@@ -228,16 +231,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DifferenceCase{"MissingValue", kHkeyClassesRoot, kInproc,
                        [](Registry& r, RegKey k) { r.DeleteValue(k, u"ThreadingModel"); },
-                       DifferenceKind::kMissingValue, u"HKCR\\" + kInproc, u"ThreadingModel"},
+                       DifferenceKind::kMissingValue, u"HKCR\\" + kInproc, u"ThreadingModel", u"HKCR\\" + kClass},
         DifferenceCase{"MissingKey", kHkeyClassesRoot, kHandlers,
                        [](Registry& r, RegKey k) { r.DeleteKey(k, u"ZebTorvoShellExt"); }, DifferenceKind::kMissingKey,
-                       u"HKCR\\" + kHandlers + u"\\ZebTorvoShellExt", u""},
+                       u"HKCR\\" + kHandlers + u"\\ZebTorvoShellExt", u"",
+                       u"HKCR\\" + kHandlers + u"\\ZebTorvoShellExt"},
         DifferenceCase{"DifferentType", kHkeyClassesRoot, kInproc,
                        [](Registry& r, RegKey k) { r.SetValue(k, u"ThreadingModel", kRegBinary, "Apartment", 9); },
-                       DifferenceKind::kDifferentType, u"HKCR\\" + kInproc, u"ThreadingModel"},
+                       DifferenceKind::kDifferentType, u"HKCR\\" + kInproc, u"ThreadingModel", u"HKCR\\" + kClass},
         DifferenceCase{"DifferentData", kHkeyLocalMachine, kApproved + u"\\ZebTorvoShellExt",
                        [](Registry& r, RegKey k) { r.SetValue(k, nullptr, kRegSz, u"{0}", 8); },
-                       DifferenceKind::kDifferentData, u"HKLM\\" + kApproved + u"\\ZebTorvoShellExt", u""}),
+                       DifferenceKind::kDifferentData, u"HKLM\\" + kApproved + u"\\ZebTorvoShellExt", u"",
+                       u"HKLM\\" + kApproved + u"\\ZebTorvoShellExt"},
+        // A value of a key the removal keeps: nothing on the way is the script's own.
+        DifferenceCase{"DifferentDataOfAKeptKey", kHkeyLocalMachine, kApproved,
+                       [](Registry& r, RegKey k) { r.SetValue(k, fakes::kClsid, kRegSz, u"x", 4); },
+                       DifferenceKind::kDifferentData, u"HKLM\\" + kApproved, fakes::kClsid, u""}),
     fakes::CaseName());
 
 TEST_F(RegistrationScripts, RegisteringAgainOverForeignSubkeysRewritesTheForcedKeys) {

@@ -397,21 +397,27 @@ INSTANTIATE_TEST_SUITE_P(Verbs, InvokeCommandVerbs,
                                            VerbCase{"TheVerbByName", Named("ZebTorvoMove"), kOk},
                                            VerbCase{"TheVerbInOtherCase", Named("zebtorvomove"), kOk},
                                            VerbCase{"AnotherVerb", Named("open"), kInvalidArg},
+                                           VerbCase{"EmptyVerb", Named(""), kInvalidArg},
+                                           VerbCase{"BeginningOfTheVerb", Named("ZebTorvo"), kInvalidArg},
+                                           VerbCase{"EmptyUnicodeVerb", 0, kInvalidArg, u""},
+                                           VerbCase{"BeginningOfTheUnicodeVerb", 0, kInvalidArg, u"zebtorvomov"},
                                            VerbCase{"TheVerbAsUnicode", Named("open"), kOk, u"ZEBTORVOMOVE"},
                                            VerbCase{"AnotherUnicodeVerb", 0, kInvalidArg, u"ZebTorvoMoveNow"}),
                          fakes::CaseName());
 
 // CMIC_MASK_NOASYNC: done on return, on the caller's thread; CMIC_MASK_FLAG_NO_UI: nothing asks or
 // replaces; the caller's window owns the progress window.
+// Each bit on its own: a caller may want no dialog while the move runs in the background, or wait
+// for a move that may ask.
 TEST(InvokeCommand, TheCallersFlagsAndWindowReachTheMove) {
-  for (const std::uint32_t mask : {0u, kCmicMaskNoAsync | kCmicMaskFlagNoUi}) {
+  for (const std::uint32_t mask : {0u, kCmicMaskNoAsync, kCmicMaskFlagNoUi, kCmicMaskNoAsync | kCmicMaskFlagNoUi}) {
     FakeHandlerPlatform fake;
     fake.agent.RunAgent(kAgentWindow, 1, u'X');
     const InvokeCommandRecord record{0, nullptr, mask, 0x7E57};
     EXPECT_EQ(InvokeCommand(LastItemIs(u"D:\\a.txt"), fake.platform, &record), kOk);
     ASSERT_EQ(fake.mover.operations.size(), 1u);
-    EXPECT_EQ(fake.mover.operations[0].onOwnThread, mask == 0);
-    EXPECT_EQ(fake.mover.operations[0].fFlags, mask == 0 ? 0x0301 : 0x0301 | 0x041C);
+    EXPECT_EQ(fake.mover.operations[0].onOwnThread, (mask & kCmicMaskNoAsync) == 0) << mask;
+    EXPECT_EQ(fake.mover.operations[0].fFlags, (mask & kCmicMaskFlagNoUi) == 0 ? 0x0301 : 0x0301 | 0x041C) << mask;
     EXPECT_EQ(fake.mover.operations[0].hwnd, 0x7E57u);
   }
 }

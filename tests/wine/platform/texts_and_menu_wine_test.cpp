@@ -1,20 +1,25 @@
 // The module's texts from a real string table, their conversion to the thread's ANSI code page,
-// and the item that QueryContextMenu puts into a real popup menu.
+// the item that QueryContextMenu puts into a real popup menu, and when Windows 11's Explorer shows
+// the package's command in its place.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "platform/win32/menu_image.h"
+#include "platform/win32/packaged_command.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_handler_platform.h"
 #include "resources/resource_ids.h"
 #include "shellmenu/context_menu.h"
+#include "tests/fakes/case_name.h"
 #include "tests/wine/support/agent_process.h"
+#include "tests/wine/support/import_patch.h"
 
 namespace torvo {
 namespace {
@@ -131,6 +136,103 @@ TEST(MenuTargetUnderWine, InsertsAtThePositionWithItsIdTextAndImages) {
   EXPECT_EQ(item.image, bitmap.Get());
   EXPECT_EQ(popup.At(2).text, L"Properties");
 }
+
+// What Windows answers the question whether its first menu shows the package's command in this
+// process instead of the classic item: the process's image, the build, and the package query for the
+// user. Wine 8 exports neither PackageFamilyNameFromId nor GetPackagesByPackageFamily, and its
+// build is the prefix's: the process's own lookups answer them here.
+struct PackageAnswers {
+  const char* name;
+  const wchar_t* image;  // GetModuleFileNameW of the process
+  DWORD build;           // RtlGetVersion's dwBuildNumber
+  LONG answer;           // GetPackagesByPackageFamily asked for the count alone
+  UINT32 count;          // the count it gives
+  bool shown;
+};
+
+// appmodel.h's PACKAGE_ID, as far as the family needs it.
+struct PackageIdView {
+  UINT32 reserved;
+  UINT32 processorArchitecture;
+  UINT64 version;
+  PCWSTR name;
+  PCWSTR publisher;
+};
+
+constexpr wchar_t kFamily[] = L"ZebTorvo.TorvoShellMenu_k7vh3m2tqq8ce";
+const PackageAnswers* g_answers = nullptr;
+void* g_getProcAddress = nullptr;
+void* g_getModuleFileName = nullptr;
+
+LONG WINAPI BuildOfTheRow(OSVERSIONINFOW* version) {
+  version->dwMajorVersion = 10;
+  version->dwMinorVersion = 0;
+  version->dwBuildNumber = g_answers->build;
+  return 0;
+}
+
+LONG WINAPI FamilyOfThePackage(const PackageIdView* id, UINT32* length, PWSTR family) {
+  if (std::wstring(id->name) != L"ZebTorvo.TorvoShellMenu" || id->publisher == nullptr) return ERROR_INVALID_PARAMETER;
+  if (*length < std::size(kFamily)) return ERROR_INSUFFICIENT_BUFFER;
+  std::copy(std::begin(kFamily), std::end(kFamily), family);
+  return ERROR_SUCCESS;
+}
+
+// Windows answers a family it has no package of with success and a count of 0.
+LONG WINAPI PackagesOfTheFamily(PCWSTR family, UINT32* count, PWSTR* names, UINT32* length, WCHAR* buffer) {
+  if (names != nullptr || buffer != nullptr) return ERROR_INVALID_PARAMETER;  // asked for the count alone
+  const bool ours = std::wstring(family) == kFamily;
+  *count = ours ? g_answers->count : 0;
+  *length = *count * 64;
+  return ours ? g_answers->answer : ERROR_SUCCESS;
+}
+
+FARPROC WINAPI PackageLookups(HMODULE module, LPCSTR name) {
+  if (reinterpret_cast<ULONG_PTR>(name) > 0xFFFF) {
+    const std::string wanted = name;
+    if (wanted == "RtlGetVersion") return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&BuildOfTheRow));
+    if (wanted == "PackageFamilyNameFromId")
+      return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FamilyOfThePackage));
+    if (wanted == "GetPackagesByPackageFamily")
+      return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&PackagesOfTheFamily));
+  }
+  return reinterpret_cast<decltype(&::GetProcAddress)>(g_getProcAddress)(module, name);
+}
+
+DWORD WINAPI ImageOfTheRow(HMODULE module, LPWSTR path, DWORD size) {
+  if (module != nullptr)
+    return reinterpret_cast<decltype(&::GetModuleFileNameW)>(g_getModuleFileName)(module, path, size);
+  const std::wstring image = g_answers->image;
+  if (size <= image.size()) return 0;
+  std::copy(image.begin(), image.end() + 1, path);
+  return static_cast<DWORD>(image.size());
+}
+
+class PackagedCommandUnderWine : public ::testing::TestWithParam<PackageAnswers> {};
+
+TEST_P(PackagedCommandUnderWine, ShownOnlyInWindows11sExplorerWithThePackageRegistered) {
+  g_answers = &GetParam();
+  const HMODULE program = ::GetModuleHandleW(nullptr);
+  const wine::ImportPatch lookups(program, "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&PackageLookups));
+  const wine::ImportPatch image(program, "kernel32.dll", "GetModuleFileNameW", reinterpret_cast<void*>(&ImageOfTheRow));
+  ASSERT_TRUE(lookups.Applied() && image.Applied());
+  g_getProcAddress = lookups.Original();
+  g_getModuleFileName = image.Original();
+  EXPECT_EQ(win32::PackagedCommandOnExplorersMenu(), GetParam().shown);
+}
+
+constexpr wchar_t kExplorer[] = L"C:\\Windows\\explorer.exe";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PackagedCommandUnderWine,
+    ::testing::Values(
+        PackageAnswers{"Registered", kExplorer, 22631, ERROR_INSUFFICIENT_BUFFER, 1, true},
+        PackageAnswers{"ExplorerInCapitals", L"C:\\WINDOWS\\EXPLORER.EXE", 22000, ERROR_INSUFFICIENT_BUFFER, 1, true},
+        PackageAnswers{"NoPackageForTheUser", kExplorer, 22631, ERROR_SUCCESS, 0, false},
+        PackageAnswers{"QueryFails", kExplorer, 22631, ERROR_ACCESS_DENIED, 0, false},
+        PackageAnswers{"Windows10", kExplorer, 19045, ERROR_INSUFFICIENT_BUFFER, 1, false},
+        PackageAnswers{"AnotherProgram", L"C:\\Tools\\browser.exe", 22631, ERROR_INSUFFICIENT_BUFFER, 1, false}),
+    fakes::CaseName());
 
 // The padlock the handler lends the menu, at 100 % and 200 %: 32 bits, premultiplied alpha (clear
 // corners, opaque body, no channel above its alpha), the small-icon size of the scale.

@@ -88,17 +88,28 @@ std::wstring CommandOf(const Repair& repair) {
   }
 }
 
+// The registration by hand of a DLL that an elevated --fix never runs (NotLoadedWhenElevated): the
+// user's own registers it unelevated; any other is installed where only administrators write first.
+Remedy RegisterByHand(const DoctorContext& context, const std::wstring& dll) {
+  if (NamedByUserAlone(context, dll))
+    return {L"regsvr32 /n /i:user " + Quoted(dll) + L", run by the user without elevation" + kRestart, {}};
+  return {
+      L"install TorvoShellMenu.dll where only administrators may write (the installer's folder), then register "
+      L"it there as administrator (--fix does not run " +
+          dll + L", which others than administrators may change)" + kRestart,
+      {}};
+}
+
 Remedy RegisterAgain(const DoctorContext& context, const std::wstring& dll, bool perUser) {
   if (context.installer) return InstallerRepair(context, L"");
-  if (ReadOnlyAsFile(context, dll)) {  // --fix never runs it: the user registers it, unelevated
-    return {L"regsvr32 /n /i:user " + Quoted(dll) + L", run by the user without elevation" + kRestart, {}};
-  }
+  if (ReadOnlyAsFile(context, dll)) return RegisterByHand(context, dll);
   Repair repair = Registration(dll, context.clsid, perUser);
   return {CommandOf(repair) + (perUser ? L"" : L" (as administrator)") + kRestart, std::move(repair)};
 }
 
 Remedy RegisterForEveryUser(const DoctorContext& context, const std::wstring& dll, const std::wstring& text) {
   if (context.installer) return InstallerRepair(context, L"");
+  if (ReadOnlyAsFile(context, dll)) return RegisterByHand(context, dll);
   return {text, Registration(dll, context.clsid, false)};
 }
 

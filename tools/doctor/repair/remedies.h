@@ -10,6 +10,8 @@
 namespace torvo::doctor {
 
 // Registers `dll` again, for every user or (`perUser`) for this user; "..., then restart Explorer".
+// A DLL the doctor only reads as a file (check.h) is registered by hand, never by --fix; so in
+// RegisterForEveryUser.
 Remedy RegisterAgain(const DoctorContext& context, const std::wstring& dll, bool perUser);
 
 // Registers `dll` for every user, said as `text` (a command line with the DLL that differs from the

@@ -840,6 +840,26 @@ TEST_P(DoctorOnWindows11, ShowsTheCommandOnlyWithThePackageAndRegistersItForTheU
   EXPECT_NE(calls.find("Remove-AppxPackage; Add-AppxPackage -Path '"), std::string::npos) << calls;
 }
 
+// An elevated doctor beside a DLL that others than administrators may change registers no package
+// whose external location would serve that DLL to Explorer.
+TEST_F(DoctorOnWindows11, RegistersNoPackageForAPlantedDll) {
+  ScratchFolder downloads(L"torvo-doctor-downloads");
+  ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"planted_mark.dll").c_str(),
+                          (downloads.Path() + L"\\TorvoShellMenu.dll").c_str(), FALSE));
+  const std::wstring doctor = DoctorIn(downloads.Path());
+  const std::wstring package = downloads.Path() + L"\\TorvoShellMenu.msix";
+  ::CloseHandle(::CreateFileW(package.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ::SetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", nullptr);  // elevated, as Wine's tokens are
+  const std::string output = RunProgram(L"\"" + doctor + L"\" --fix --yes", {.timeoutMs = 60000}).output;
+  EXPECT_NE(FromUtf8(output).find(L"not applied (to be done by hand): package: install the product where only "
+                                  L"administrators may write (the installer's folder) and register its package "
+                                  L"there (--fix does not register " +
+                                  package),
+            std::wstring::npos)
+      << output;
+  EXPECT_EQ(FileBytes(ShellFolder() + L"powershell-calls.log").find("Add-AppxPackage"), std::string::npos);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Package, DoctorOnWindows11,
     ::testing::Values(

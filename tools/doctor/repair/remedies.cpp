@@ -135,6 +135,13 @@ Remedy RegisterPackage(const DoctorContext& context) {
     return InstallAgain(context, L"install " + std::wstring(kPackageFile) + L" of this release beside " + context.dll +
                                      L", then register it: " + RegisterPackageCommand(packageFile));
   }
+  if (ReadOnlyAsFile(context, context.dll)) {  // its external location would serve that DLL to Explorer
+    return {
+        L"install the product where only administrators may write (the installer's folder) and register its "
+        L"package there (--fix does not register " +
+            packageFile + L", whose DLL others than administrators may change)",
+        {}};
+  }
   Repair repair{RepairKind::kRegisterPackage, Utf16(packageFile), {}};
   return {CommandOf(repair) + L" (for this user), then restart Explorer", std::move(repair)};
 }

@@ -678,13 +678,34 @@ struct Plant {
   // Puts the plant in place (`planted`: TorvoShellMenu.dll in the download folder `folder`) and
   // returns the doctor to run.
   std::function<std::wstring(const std::wstring& folder, const std::wstring& planted)> place;
-  std::wstring line;            // what the doctor says of it; <dll> stands for `planted`, here and below
+  std::wstring line;            // what the doctor says of it, with WithPlant's names, here and below
   bool loaded = false;          // the doctor loads it
   std::wstring arguments = {};  // the doctor's, before the switches of the run
 };
 
+// This process's account, "S-1-5-21-0-0-0-1000" under Wine: the owner of every folder it makes.
+std::wstring OwnAccount() {
+  win32::UniqueHandle token;
+  alignas(TOKEN_USER) BYTE user[256] = {};
+  DWORD size = 0;
+  wchar_t* text = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) ||
+      !::GetTokenInformation(token.Get(), TokenUser, user, sizeof user, &size) ||
+      !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text))
+    return L"(unknown)";
+  const std::wstring account = text;
+  ::LocalFree(text);
+  return account;
+}
+
+// The text with <dll> the plant's path, <folder> its folder's and <account> this process's account.
 std::wstring WithPlant(std::wstring text, const std::wstring& planted) {
-  if (const std::size_t at = text.find(L"<dll>"); at != std::wstring::npos) text.replace(at, 5, planted);
+  const std::wstring folder = planted.substr(0, planted.find_last_of(L'\\'));
+  for (const auto& [from, to] : {std::pair<std::wstring, std::wstring>{L"<dll>", planted},
+                                 {L"<folder>", folder},
+                                 {L"<account>", OwnAccount()}}) {
+    if (const std::size_t at = text.find(from); at != std::wstring::npos) text.replace(at, from.size(), to);
+  }
   return text;
 }
 
@@ -746,7 +767,8 @@ INSTANTIATE_TEST_SUITE_P(
         Plant{"BesideTheDoctorWithNothingRegistered",
               [](const std::wstring& folder, const std::wstring&) { return DoctorIn(folder); },
               L"note    explorer command: not loaded: this doctor runs elevated, and <dll>, named neither by the "
-              L"machine's registration nor with --dll and in a place others than administrators may change ("},
+              L"machine's registration nor with --dll and in a place others than administrators may change (the "
+              L"owner <account> may write <folder>), is read as a file only."},
         // Named by the administrator who runs the doctor: loaded, and its mark left.
         Plant{"NamedWithDll", [](const std::wstring& folder, const std::wstring&) { return DoctorIn(folder); },
               L"problem explorer command: the class {FE350870-CCAE-43AD-926D-C10521847188} cannot be created from "

@@ -45,9 +45,18 @@ TEST_F(RepairApplication, APlaceThisUserMayNotWriteLeavesTheRepairUndone) {
   for (const Repair& repair : {kRegistration, reinstall}) {
     EXPECT_EQ(ApplyRepair(repair, platform).result, RepairResult::kNeedsAdministrator);
   }
+  EXPECT_EQ(platform.registry.Dump(), before);
+  // A refused repair before one the user may apply refuses the whole run.
+  platform.registry.AddString(kHkeyCurrentUser, kClassKey, u"", u"the user's copy");
+  const std::vector<std::string> withUsersKey = platform.registry.Dump();
+  const Repair removal{RepairKind::kRemoveKey, {}, {{kHkeyCurrentUser, kClassKey, std::nullopt}}};
+  const std::vector<RepairOutcome> outcomes = ApplyRepairs({kRegistration, removal}, platform);
+  ASSERT_EQ(outcomes.size(), 2u);
+  EXPECT_EQ(outcomes[0].result, RepairResult::kNeedsAdministrator);
+  EXPECT_EQ(outcomes[1].result, RepairResult::kNotApplied);
+  EXPECT_EQ(platform.registry.Dump(), withUsersKey);
   EXPECT_THAT(platform.registered, IsEmpty());
   EXPECT_THAT(platform.reinstalled, IsEmpty());
-  EXPECT_EQ(platform.registry.Dump(), before);
 }
 
 TEST_F(RepairApplication, ARegistrationThatFailsHalfWayLeavesEveryPlaceAsItWas) {

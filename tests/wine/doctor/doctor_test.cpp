@@ -667,37 +667,127 @@ TEST_F(Doctor, FixAsksOnceAndReportsWhatItFixedAsJson) {
       << json.output;
 }
 
-// Where a hostile program of the user's would put its code: the user's classes, and a DLL of a
-// system name beside the doctor in a download folder (Wine preferring it, as Windows' search order
-// would, with the doctor's own DllOverrides). Neither is loaded. The DLL beside it is msi.dll, which the doctor
-// loads when it asks Windows Installer: a planted version.dll is loaded under Wine whatever the
-// doctor does, by Wine's own user32, and the doctor's imports are checked apart
-// (torvo-doctor.imports_known_dlls_only).
-TEST_F(Doctor, ItLoadsNoPlantedDll) {
+// Where a hostile program of the user's would put its code: planted_mark.dll, which leaves
+// torvo-planted.mark in the temporary folder when it is loaded, as TorvoShellMenu.dll in a download
+// folder, and under a system name beside the doctor. Every doctor here runs elevated, as Wine's
+// tokens are, without --fix and with --fix --yes. Wine keeps no access list that leaves a folder to
+// administrators alone (object_security_test.cpp), so every folder here is the user's; the DLL
+// named with --dll is the row whose mark shows that a load would be seen.
+struct Plant {
+  const char* name;
+  // Puts the plant in place (`planted`: TorvoShellMenu.dll in the download folder `folder`) and
+  // returns the doctor to run.
+  std::function<std::wstring(const std::wstring& folder, const std::wstring& planted)> place;
+  std::wstring line;            // what the doctor says of it, with WithPlant's names, here and below
+  bool loaded = false;          // the doctor loads it
+  std::wstring arguments = {};  // the doctor's, before the switches of the run
+};
+
+// This process's account, "S-1-5-21-0-0-0-1000" under Wine: the owner of every folder it makes.
+std::wstring OwnAccount() {
+  win32::UniqueHandle token;
+  alignas(TOKEN_USER) BYTE user[256] = {};
+  DWORD size = 0;
+  wchar_t* text = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) ||
+      !::GetTokenInformation(token.Get(), TokenUser, user, sizeof user, &size) ||
+      !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text))
+    return L"(unknown)";
+  const std::wstring account = text;
+  ::LocalFree(text);
+  return account;
+}
+
+// The text with <dll> the plant's path, <folder> its folder's and <account> this process's account.
+std::wstring WithPlant(std::wstring text, const std::wstring& planted) {
+  const std::wstring folder = planted.substr(0, planted.find_last_of(L'\\'));
+  for (const auto& [from, to] : {std::pair<std::wstring, std::wstring>{L"<dll>", planted},
+                                 {L"<folder>", folder},
+                                 {L"<account>", OwnAccount()}}) {
+    if (const std::size_t at = text.find(from); at != std::wstring::npos) text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// A doctor of its own beside the plant: the case of a doctor run from a download folder.
+std::wstring DoctorIn(const std::wstring& folder) {
+  const std::wstring doctor = folder + L"\\torvo-doctor.exe";
+  EXPECT_TRUE(::CopyFileW((ProgramFolder() + L"torvo-doctor.exe").c_str(), doctor.c_str(), FALSE));
+  return doctor;
+}
+
+class DoctorBesidePlantedDll : public Doctor, public ::testing::WithParamInterface<Plant> {
+ protected:
+  void TearDown() override {
+    DeleteTree(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\torvo-doctor.exe");
+    Doctor::TearDown();
+  }
+};
+
+TEST_P(DoctorBesidePlantedDll, LoadsItOnlyWhereAdministratorsAlonePutIt) {
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
   const std::wstring mark = std::wstring(temp) + L"torvo-planted.mark";
+  ::DeleteFileW(mark.c_str());
   ScratchFolder downloads(L"torvo-doctor-downloads");
   const std::wstring planted = downloads.Path() + L"\\TorvoShellMenu.dll";
   ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"planted_mark.dll").c_str(), planted.c_str(), FALSE));
-  RegisterClassForUser(planted);
+  const std::wstring doctor = GetParam().place(downloads.Path(), planted);
+  const std::wstring line = WithPlant(GetParam().line, planted);
+  const std::wstring arguments = WithPlant(GetParam().arguments, planted);
   ::SetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", nullptr);  // elevated, as Wine's tokens are
-  const DoctorRun elevated = RunDoctor(L"--fix --yes");
-  EXPECT_TRUE(elevated.Has(L"note    handler: not loaded: this doctor runs elevated")) << elevated.output;
-  EXPECT_FALSE(PathExists(mark)) << "the elevated doctor ran the user's DLL";
-
-  DeleteTree(HKEY_CURRENT_USER, kClassKey);
-  ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"torvo-doctor.exe").c_str(),
-                          (downloads.Path() + L"\\torvo-doctor.exe").c_str(), FALSE));
-  ASSERT_TRUE(::MoveFileW(planted.c_str(), (downloads.Path() + L"\\msi.dll").c_str()));
-  const std::wstring overrides = L"Software\\Wine\\AppDefaults\\torvo-doctor.exe\\DllOverrides";
-  SetText(HKEY_CURRENT_USER, overrides, L"msi", L"native,builtin");  // WINEDLLOVERRIDES for it alone
-  const std::string output = RunProgram(L"\"" + downloads.Path() + L"\\torvo-doctor.exe\"").output;
-  DeleteTree(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\torvo-doctor.exe");
-  EXPECT_NE(output.find("dll: "), std::string::npos) << output;
-  EXPECT_FALSE(PathExists(mark)) << "the doctor loaded the msi.dll beside it";
-  ::DeleteFileW(mark.c_str());
+  for (const wchar_t* switches : {L"", L"--fix --yes"}) {
+    const std::string output =
+        RunProgram(L"\"" + doctor + L"\" " + arguments + L" " + switches, {.timeoutMs = 60000}).output;
+    EXPECT_NE(FromUtf8(output).find(line), std::wstring::npos) << switches << "\n" << output;
+    EXPECT_EQ(PathExists(mark), GetParam().loaded) << switches << ": the mark of the planted DLL";
+    ::DeleteFileW(mark.c_str());
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Plants, DoctorBesidePlantedDll,
+    ::testing::Values(
+        Plant{"InTheUsersClasses",
+              [](const std::wstring&, const std::wstring& planted) {
+                RegisterClassForUser(planted);
+                return ProgramFolder() + L"torvo-doctor.exe";
+              },
+              L"note    handler: not loaded: this doctor runs elevated, and elevated programs do not use per-user "
+              L"classes; <dll>, named by this user's classes alone ("},
+        // The machine's registration vouches for the file it names, not for the user's.
+        Plant{"InTheUsersClassesOverTheMachines",
+              [](const std::wstring&, const std::wstring& planted) {
+                EXPECT_THAT(RunRegsvr32(L""), ExitsWith(0u));
+                RegisterClassForUser(planted);
+                return ProgramFolder() + L"torvo-doctor.exe";
+              },
+              L"note    handler: not loaded: this doctor runs elevated, and elevated programs do not use per-user "
+              L"classes; <dll>, named by this user's classes alone ("},
+        Plant{"BesideTheDoctorWithNothingRegistered",
+              [](const std::wstring& folder, const std::wstring&) { return DoctorIn(folder); },
+              L"note    explorer command: not loaded: this doctor runs elevated, and <dll>, named neither by the "
+              L"machine's registration nor with --dll and in a place others than administrators may change (the "
+              L"owner <account> may write <folder>), is read as a file only."},
+        // Named by the administrator who runs the doctor: loaded, and its mark left.
+        Plant{"NamedWithDll", [](const std::wstring& folder, const std::wstring&) { return DoctorIn(folder); },
+              L"problem explorer command: the class {FE350870-CCAE-43AD-926D-C10521847188} cannot be created from "
+              L"<dll>: ",
+              true, L"--dll \"<dll>\""},
+        // A DLL of a system name that the doctor loads when it asks Windows Installer (Wine preferring
+        // it, as Windows' search order would, with the doctor's own DllOverrides). A planted
+        // version.dll is loaded under Wine whatever the doctor does, by Wine's own user32, and the
+        // doctor's imports are checked apart (torvo-doctor.imports_known_dlls_only).
+        Plant{"UnderASystemNameBesideTheDoctor",
+              [](const std::wstring& folder, const std::wstring& planted) {
+                const std::wstring doctor = DoctorIn(folder);
+                EXPECT_TRUE(::MoveFileW(planted.c_str(), (folder + L"\\msi.dll").c_str()));
+                SetText(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\torvo-doctor.exe\\DllOverrides", L"msi",
+                        L"native,builtin");  // WINEDLLOVERRIDES for it alone
+                return doctor;
+              },
+              L"installer: "}),
+    fakes::CaseName());
 
 // Windows 11 (build 22631 in the registry) with the package as the stand-in powershell.exe in
 // System32 answers the doctor's query: registered for the DLL, missing, or for another folder.
@@ -770,6 +860,26 @@ TEST_P(DoctorOnWindows11, ShowsTheCommandOnlyWithThePackageAndRegistersItForTheU
       << fix.output;
   const std::string calls = FileBytes(ShellFolder() + L"powershell-calls.log");
   EXPECT_NE(calls.find("Remove-AppxPackage; Add-AppxPackage -Path '"), std::string::npos) << calls;
+}
+
+// An elevated doctor beside a DLL that others than administrators may change registers no package
+// whose external location would serve that DLL to Explorer.
+TEST_F(DoctorOnWindows11, RegistersNoPackageForAPlantedDll) {
+  ScratchFolder downloads(L"torvo-doctor-downloads");
+  ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"planted_mark.dll").c_str(),
+                          (downloads.Path() + L"\\TorvoShellMenu.dll").c_str(), FALSE));
+  const std::wstring doctor = DoctorIn(downloads.Path());
+  const std::wstring package = downloads.Path() + L"\\TorvoShellMenu.msix";
+  ::CloseHandle(::CreateFileW(package.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ::SetEnvironmentVariableW(L"TORVO_DOCTOR_STANDARD_USER", nullptr);  // elevated, as Wine's tokens are
+  const std::string output = RunProgram(L"\"" + doctor + L"\" --fix --yes", {.timeoutMs = 60000}).output;
+  EXPECT_NE(FromUtf8(output).find(L"not applied (to be done by hand): package: install the product where only "
+                                  L"administrators may write (the installer's folder) and register its package "
+                                  L"there (--fix does not register " +
+                                  package),
+            std::wstring::npos)
+      << output;
+  EXPECT_EQ(FileBytes(ShellFolder() + L"powershell-calls.log").find("Add-AppxPackage"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -75,14 +75,17 @@ struct DoctorContext {
   bool packageRegistered = false;
 };
 
-// Whether the doctor only reads `dll` as a file: it runs elevated, and the DLL is named by the
-// user's classes alone (not given with --dll, not named by the machine's). Elevated programs do not
-// use per-user classes, and any program of the user can write them: loading that DLL would run
-// its code as administrator.
-bool ReadOnlyAsFile(const DoctorContext& context, const std::wstring& dll);
+// Whether the user's classes name `dll` and the machine's do not.
+bool NamedByUserAlone(const DoctorContext& context, const std::wstring& dll);
 
-// What the doctor says instead of loading such a DLL.
-std::wstring NotLoadedWhenElevated(const std::wstring& dll);
+// Why the doctor only reads `dll` as a file, never loads or registers it, or nothing when it may:
+// it runs elevated, and `dll` is named neither with --dll nor by the machine's registration, and
+// others than administrators may change it or its folder (object_security.h). Such a DLL is
+// anybody's code: loading it would run that code as administrator. Elevated programs do not use
+// per-user classes, so the user's registration alone unlocks nothing; nor does the folder of
+// torvo-doctor.exe, which may be a download folder.
+std::optional<std::wstring> NotLoadedWhenElevated(const DoctorContext& context, const std::wstring& dll);
+bool ReadOnlyAsFile(const DoctorContext& context, const std::wstring& dll);
 
 // The paths named on the command line: the items whose menus the user asks about.
 using NamedPaths = std::vector<std::wstring>;

@@ -16,6 +16,7 @@
 #include "tools/doctor/doctor_text.h"
 #include "tools/doctor/reads/file_identity.h"
 #include "tools/doctor/reads/native_machine.h"
+#include "tools/doctor/reads/object_security.h"
 #include "tools/doctor/reads/pe_image.h"
 #include "tools/doctor/reads/registry_reads.h"
 #include "tools/doctor/repair/remedies.h"
@@ -104,16 +105,32 @@ std::optional<std::wstring> StaleAgainst(const ClassRegistration& user, const Cl
 
 }  // namespace
 
-bool ReadOnlyAsFile(const DoctorContext& context, const std::wstring& dll) {
-  if (!context.elevated || context.dllGiven || !context.user.present || !SameFile(dll, context.user.server))
-    return false;
-  return !(context.machine.present && SameFile(dll, context.machine.server));
+bool NamedByUserAlone(const DoctorContext& context, const std::wstring& dll) {
+  return context.user.present && SameFile(dll, context.user.server) &&
+         !(context.machine.present && SameFile(dll, context.machine.server));
 }
 
-std::wstring NotLoadedWhenElevated(const std::wstring& dll) {
-  return L"not loaded: this doctor runs elevated, and elevated programs do not use per-user classes; " + dll +
-         L", named by this user's classes alone, is read as a file only. To check the user's registration as it "
-         L"loads, run torvo-doctor without elevation";
+std::optional<std::wstring> NotLoadedWhenElevated(const DoctorContext& context, const std::wstring& dll) {
+  if (!context.elevated || (context.dllGiven && SameFile(dll, context.dll))) return std::nullopt;
+  if (context.machine.present && SameFile(dll, context.machine.server)) return std::nullopt;
+  const std::optional<std::wstring> writer = OtherWriterOf(dll);
+  if (!writer) return std::nullopt;
+  const std::wstring readAsFile = L" (" + *writer + L"), is read as a file only. ";
+  if (NamedByUserAlone(context, dll)) {
+    return L"not loaded: this doctor runs elevated, and elevated programs do not use per-user classes; " + dll +
+           L", named by this user's classes alone" + readAsFile +
+           L"To check the user's registration as it loads, run torvo-doctor without elevation";
+  }
+  return L"not loaded: this doctor runs elevated, and " + dll +
+         L", named neither by the machine's registration nor with --dll and in a place others than "
+         L"administrators may change" +
+         readAsFile +
+         L"Install it where only administrators may write (the installer's folder), register it machine-wide, "
+         L"or name it with --dll";
+}
+
+bool ReadOnlyAsFile(const DoctorContext& context, const std::wstring& dll) {
+  return NotLoadedWhenElevated(context, dll).has_value();
 }
 
 DoctorContext FindDll(const std::wstring& givenPath) {

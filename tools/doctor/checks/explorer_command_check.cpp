@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include <optional>
 #include <string>
 
 #include "common/text.h"
@@ -80,8 +81,8 @@ void CheckExplorerCommand(DoctorContext& context, const NamedPaths& paths, Repor
     report.Note(kCheck, L"not created: the DLL file is not usable (see above)");
     return;
   }
-  if (ReadOnlyAsFile(context, context.dll)) {
-    report.Note(kCheck, NotLoadedWhenElevated(context.dll));
+  if (const std::optional<std::wstring> why = NotLoadedWhenElevated(context, context.dll)) {
+    report.Note(kCheck, *why);
     return;
   }
   const std::wstring clsid = GuidText(CLSID_TorvoExplorerCommand);

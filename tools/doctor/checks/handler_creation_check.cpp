@@ -62,8 +62,8 @@ void CheckHandlerCreation(DoctorContext& context, const NamedPaths&, Report& rep
   const std::wstring how = context.staleUser ? L"from the machine-wide registration, " + created
                            : perUser         ? L"from the user's registration, " + created
                                              : L"through COM, " + created;
-  if (ReadOnlyAsFile(context, created)) {
-    report.Note(L"handler", NotLoadedWhenElevated(created));
+  if (const std::optional<std::wstring> why = NotLoadedWhenElevated(context, created)) {
+    report.Note(L"handler", *why);
     return;
   }
   const Remedy fix = RegisterAgain(context, created, perUser && !context.staleUser);

@@ -88,17 +88,28 @@ std::wstring CommandOf(const Repair& repair) {
   }
 }
 
+// The registration by hand of a DLL that an elevated --fix never runs (NotLoadedWhenElevated): the
+// user's own registers it unelevated; any other is installed where only administrators write first.
+Remedy RegisterByHand(const DoctorContext& context, const std::wstring& dll) {
+  if (NamedByUserAlone(context, dll))
+    return {L"regsvr32 /n /i:user " + Quoted(dll) + L", run by the user without elevation" + kRestart, {}};
+  return {
+      L"install TorvoShellMenu.dll where only administrators may write (the installer's folder), then register "
+      L"it there as administrator (--fix does not run " +
+          dll + L", which others than administrators may change)" + kRestart,
+      {}};
+}
+
 Remedy RegisterAgain(const DoctorContext& context, const std::wstring& dll, bool perUser) {
   if (context.installer) return InstallerRepair(context, L"");
-  if (ReadOnlyAsFile(context, dll)) {  // --fix never runs it: the user registers it, unelevated
-    return {L"regsvr32 /n /i:user " + Quoted(dll) + L", run by the user without elevation" + kRestart, {}};
-  }
+  if (ReadOnlyAsFile(context, dll)) return RegisterByHand(context, dll);
   Repair repair = Registration(dll, context.clsid, perUser);
   return {CommandOf(repair) + (perUser ? L"" : L" (as administrator)") + kRestart, std::move(repair)};
 }
 
 Remedy RegisterForEveryUser(const DoctorContext& context, const std::wstring& dll, const std::wstring& text) {
   if (context.installer) return InstallerRepair(context, L"");
+  if (ReadOnlyAsFile(context, dll)) return RegisterByHand(context, dll);
   return {text, Registration(dll, context.clsid, false)};
 }
 
@@ -123,6 +134,13 @@ Remedy RegisterPackage(const DoctorContext& context) {
   if (::GetFileAttributesW(packageFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
     return InstallAgain(context, L"install " + std::wstring(kPackageFile) + L" of this release beside " + context.dll +
                                      L", then register it: " + RegisterPackageCommand(packageFile));
+  }
+  if (ReadOnlyAsFile(context, context.dll)) {  // its external location would serve that DLL to Explorer
+    return {
+        L"install the product where only administrators may write (the installer's folder) and register its "
+        L"package there (--fix does not register " +
+            packageFile + L", whose DLL others than administrators may change)",
+        {}};
   }
   Repair repair{RepairKind::kRegisterPackage, Utf16(packageFile), {}};
   return {CommandOf(repair) + L" (for this user), then restart Explorer", std::move(repair)};

@@ -10,6 +10,8 @@
 namespace torvo::doctor {
 
 // Registers `dll` again, for every user or (`perUser`) for this user; "..., then restart Explorer".
+// A DLL the doctor only reads as a file (check.h) is registered by hand, never by --fix; so in
+// RegisterForEveryUser.
 Remedy RegisterAgain(const DoctorContext& context, const std::wstring& dll, bool perUser);
 
 // Registers `dll` for every user, said as `text` (a command line with the DLL that differs from the
@@ -29,7 +31,8 @@ Remedy WriteApproval(const DoctorContext& context);
 
 // Registers Windows 11's package beside the DLL for this user, its folder the external location;
 // when the file is missing, installing it first (the installer's repair when the installer
-// installed the product).
+// installed the product). Never, by --fix, for a DLL the doctor only reads as a file (check.h):
+// Explorer would load it from that folder.
 Remedy RegisterPackage(const DoctorContext& context);
 
 // A Blocked entry or a policy: what an administrator may do; --fix never does it.

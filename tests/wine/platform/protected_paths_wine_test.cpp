@@ -66,6 +66,37 @@ TEST(ProtectedPathUnderWine, TheEnvironmentIsReadAtEveryTest) {
   ::SetEnvironmentVariableW(L"SystemDrive", L"C:");
 }
 
+std::wstring ComputerName(COMPUTER_NAME_FORMAT format) {
+  wchar_t name[256] = {};
+  DWORD units = 256;
+  return ::GetComputerNameExW(format, name, &units) ? name : L"";
+}
+
+// Every spelling Windows opens is judged as the folder it names: the full form is the platform's own
+// (GetFullPathNameW against this process's current folders), this machine is each of its names.
+TEST(ProtectedPathUnderWine, EverySpellingIsJudgedAsTheFolderItNames) {
+  const std::wstring dns = ComputerName(ComputerNameDnsFullyQualified);
+  const std::wstring netbios = ComputerName(ComputerNameNetBIOS);
+  ASSERT_FALSE(netbios.empty());
+  for (const std::wstring& path :
+       {std::wstring(L"C:\\windows\\system32\\.."), std::wstring(L"C:\\x\\..\\windows\\a.dll"),
+        std::wstring(L"C:\\\\windows\\a"), std::wstring(L"\\\\.\\UNC\\localhost\\C$\\windows"),
+        std::wstring(L"\\\\localhost\\ADMIN$\\system32"), std::wstring(L"\\\\LOCALHOST.\\c$\\windows"),
+        std::wstring(L"\\\\127.0.0.2\\C$\\windows"), L"\\\\" + netbios + L"\\C$\\windows",
+        L"\\\\" + (dns.empty() ? netbios : dns) + L"\\C$\\windows"}) {
+    EXPECT_EQ(Protected(path), 1) << std::string(path.begin(), path.end());
+  }
+  wchar_t current[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, current);
+  ASSERT_TRUE(::SetCurrentDirectoryW(L"C:\\users"));
+  EXPECT_EQ(Protected(L"..\\windows\\a.dll"), 1);
+  EXPECT_EQ(Protected(L"C:Public"), 1);  // drive-relative: C:\users\Public
+  EXPECT_EQ(Protected(L"report.doc"), 0);
+  ::SetCurrentDirectoryW(current);
+  EXPECT_EQ(Protected(L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\windows"), 0);
+  EXPECT_EQ(Protected(L"\\\\fileserver\\ADMIN$\\system32"), 0);
+}
+
 // The adapter expands in one call what fits a path buffer and asks again for what does not.
 TEST(ProtectedPathUnderWine, ExpansionsOfEveryLengthComeBackWhole) {
   const win32::Win32Environment env;

@@ -178,6 +178,7 @@ struct MoveRow {
   const wchar_t* agentFolder = nullptr;  // the agent runs from there instead of beside the DLL
   bool dllAlone = false;                 // the DLL registered from a folder without the agent
   const wchar_t* verb = L"";             // invoked by this verb's name rather than its offset
+  const wchar_t* notInTheVault = L"";    // a name the move must not make in V:\ (none when empty)
 };
 
 void PrintTo(const MoveRow& row, std::ostream* out) { *out << row.name; }
@@ -189,6 +190,7 @@ class EndToEndMove : public ::testing::TestWithParam<MoveRow> {
     RemoveAllRegistrations();
     RemoveTree(L"V:\\report.doc");
     for (const auto& [name, content] : GetParam().vault) RemoveTree(L"V:\\" + name);
+    if (*GetParam().notInTheVault != L'\0') RemoveTree(std::wstring(L"V:\\") + GetParam().notInTheVault);
   }
   ComApartment apartment;
   ScratchFolder folder{L"torvo-e2e-move"};
@@ -229,6 +231,9 @@ TEST_P(EndToEndMove, TakesOnlyWhatWasChosenAndReplacesNothing) {
 
   EXPECT_EQ(FileBytes(L"V:\\report.doc"), "vault");
   for (const auto& [name, content] : row.vault) EXPECT_EQ(FileBytes(L"V:\\" + name), content) << name;
+  if (*row.notInTheVault != L'\0') {
+    EXPECT_FALSE(PathExists(std::wstring(L"V:\\") + row.notInTheVault));
+  }
   EXPECT_TRUE(PathExists(folder.Path() + L"\\z.doc")) << "z.doc was never chosen";
   EXPECT_EQ(PathExists(folder.Path() + L"\\a\\report.doc"), row.vault.empty());
   if (row.agentFolder != nullptr) {  // the impostor is no agent: the real one gets the list
@@ -258,7 +263,17 @@ INSTANTIATE_TEST_SUITE_P(
                               false},
                       MoveRow{
                           "AnImpostorsDriveGetsNothingAndTheAgentTheList", {L"a\\report.doc"}, {}, true, L"downloads"},
-                      MoveRow{"AMissingAgentProgramLeavesNoList", {L"a\\report.doc"}, {}, true, nullptr, true}),
+                      MoveRow{"AMissingAgentProgramLeavesNoList", {L"a\\report.doc"}, {}, true, nullptr, true},
+                      // Windows drops a name's closing blank: the item chosen is not the one it would move.
+                      MoveRow{"ANameEndingInABlankLeavesItsNamesakeInPlace", {L"a\\report.doc "}, {}, false},
+                      MoveRow{"OneFileInTwoSpellingsIsMovedOnce",
+                              {L"a\\report.doc", L"A\\REPORT.DOC"},
+                              {{L"report (2).doc", "a\\report.doc"}},
+                              true,
+                              nullptr,
+                              false,
+                              L"",
+                              L"REPORT (3).DOC"}),
     fakes::CaseName());
 
 }  // namespace

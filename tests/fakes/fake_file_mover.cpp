@@ -35,6 +35,25 @@ bool FakeFileMover::PathExists(const char16_t* path) {
                      [&](const std::u16string& folder) { return EqualsFoldingAscii(folder, path); });
 }
 
+bool FakeFileMover::IsFolder(const char16_t* path) {
+  return std::any_of(folders.begin(), folders.end(),
+                     [&](const std::u16string& folder) { return EqualsFoldingAscii(folder, path); });
+}
+
+std::optional<std::vector<std::u16string>> FakeFileMover::ListNames(const char16_t* folder) {
+  Note("list names");
+  listings.emplace_back(folder);
+  if (listingFails) return std::nullopt;
+  const std::u16string_view prefix(folder);
+  std::vector<std::u16string> names;
+  for (const std::u16string& path : existing) {
+    if (path.size() <= prefix.size() || !EqualsFoldingAscii(path.substr(0, prefix.size()), prefix)) continue;
+    const std::u16string name = path.substr(prefix.size());
+    if (name.find(u'\\') == std::u16string::npos) names.push_back(name);
+  }
+  return names;
+}
+
 int FakeFileMover::RunFileOperation(FileOperation& operation) {
   Note("file operation");
   return Record(operation, false);
@@ -46,7 +65,7 @@ bool FakeFileMover::StartFileOperation(std::unique_ptr<FileOperationJob>& job) {
     return false;
   }
   Note("file operation on its own thread");
-  Record(job->operation, true);
+  if (!job->prepare || job->prepare(*job, *threadPlatform)) Record(job->operation, true);
   job.reset();
   return true;
 }

@@ -132,11 +132,50 @@ TEST_F(VaultMove, EntryThatCannotBePassedWholeMovesNothing) {
   EXPECT_THAT(fake.mover.operations, IsEmpty());
 }
 
+// The thread that names the destinations finds none free: the agent gets the selection instead,
+// as the dispatch hands it over when the move cannot be made, with the caller's "no UI".
+TEST_F(VaultMove, NoFreeNameOnTheMovesThreadHandsTheSelectionToTheAgent) {
+  fake.mover.listingFails = true;
+  EXPECT_EQ(Move(), kOk);
+  EXPECT_THAT(fake.mover.operations, IsEmpty());
+  ASSERT_EQ(fake.starter.starts.size(), 1u);
+  EXPECT_EQ(fake.starter.starts[0].file, u"D:\\Apps\\Vault\\zebtorvofloat.exe");
+  EXPECT_EQ(fake.tempFiles.files.size(), 1u);
+
+  FakeHandlerPlatform quiet;
+  quiet.agent.RunAgent(kAgentWindow, 1, u'X');
+  quiet.mover.listingFails = true;
+  quiet.starter.missingFiles = {u"D:\\Apps\\Vault\\zebtorvofloat.exe"};
+  EXPECT_EQ(MoveIntoVault(state, quiet.platform, InvokeOptions{false, true, 0}), kOk);
+  EXPECT_THAT(quiet.starter.cannotFindMessages, IsEmpty());
+  EXPECT_THAT(quiet.tempFiles.files, IsEmpty());
+}
+
+// Names of a numbered series: "stem (from)ending" to "stem (to)ending" in the root X:.
+std::vector<std::u16string> Series(const std::u16string& stem, const std::u16string& ending, unsigned from,
+                                   unsigned to) {
+  std::vector<std::u16string> names;
+  for (unsigned number = from; number <= to; ++number) {
+    std::u16string digits;
+    for (const char c : std::to_string(number)) digits += static_cast<char16_t>(c);
+    names.push_back(u"X:\\" + stem + u" (" + digits + u")" + ending);
+  }
+  return names;
+}
+
+template <class... Lists>
+std::vector<std::u16string> Joined(std::vector<std::u16string> first, const Lists&... rest) {
+  (first.insert(first.end(), rest.begin(), rest.end()), ...);
+  return first;
+}
+
 struct NamingCase {
   const char* name;
   std::vector<std::u16string> sources;
   std::vector<std::u16string> inTheVault;    // what the root holds before the move
   std::vector<std::u16string> destinations;  // none: the move is refused
+  std::vector<std::u16string> folders = {};  // sources that are folders
+  bool listingFails = false;
 };
 
 class DestinationNaming : public ::testing::TestWithParam<NamingCase> {};
@@ -144,8 +183,12 @@ class DestinationNaming : public ::testing::TestWithParam<NamingCase> {};
 TEST_P(DestinationNaming, NeverNamesWhatTheVaultOrTheSameMoveHolds) {
   FakeHandlerPlatform fake;
   fake.mover.existing.insert(fake.mover.existing.end(), GetParam().inTheVault.begin(), GetParam().inTheVault.end());
+  fake.mover.folders = GetParam().folders;
+  fake.mover.listingFails = GetParam().listingFails;
   const auto destinations = DestinationPaths(GetParam().sources, BuildVaultRoot(u'X'), fake.mover, fake.environment);
   EXPECT_EQ(destinations.value_or(std::vector<std::u16string>{}), GetParam().destinations);
+  EXPECT_THAT(fake.mover.listings, ElementsAre(u"X:\\"));  // one listing, whatever the count
+  EXPECT_THAT(fake.mover.existenceTests, IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, DestinationNaming,
@@ -164,7 +207,27 @@ INSTANTIATE_TEST_SUITE_P(Names, DestinationNaming,
                                            NamingCase{"NoRoomForTheNumberRefusesTheMove",
                                                       {u"D:\\" + std::u16string(254, u'n')},
                                                       {u"X:\\" + std::u16string(254, u'n')},
-                                                      {}}),
+                                                      {}},
+                                           NamingCase{"AFoldersNumberGoesAtItsEnd",
+                                                      {u"D:\\photos.2023", u"D:\\report.doc"},
+                                                      {u"X:\\photos.2023", u"X:\\report.doc"},
+                                                      {u"X:\\photos.2023 (2)", u"X:\\report (2).doc"},
+                                                      {u"D:\\photos.2023"}},
+                                           NamingCase{"OnlyTheLastNumberIsFree",
+                                                      {u"D:\\r.doc"},
+                                                      Joined({u"X:\\R.DOC"}, Series(u"r", u".doc", 2, 9998)),
+                                                      {u"X:\\r (9999).doc"}},
+                                           NamingCase{"EveryNumberTakenRefusesTheMove",
+                                                      {u"D:\\r.doc"},
+                                                      Joined({u"X:\\r.doc"}, Series(u"r", u".doc", 2, 9999)),
+                                                      {}},
+                                           NamingCase{"NamesOutsideTheSeriesTakeNoNumber",
+                                                      {u"D:\\r.doc", u"D:\\r.doc"},
+                                                      {u"X:\\r.doc", u"X:\\r (02).doc", u"X:\\r (2).docx",
+                                                       u"X:\\rr (2).doc", u"X:\\r (x).doc", u"X:\\r (10000).doc"},
+                                                      {u"X:\\r (2).doc", u"X:\\r (3).doc"}},
+                                           NamingCase{
+                                               "UnlistableRootRefusesTheMove", {u"D:\\r.doc"}, {}, {}, {}, true}),
                          fakes::CaseName());
 
 TEST(SourceList, TwoEntriesTakeTwiceTwoHundredSixtyOneUnitsAndTwoZeros) {

@@ -16,6 +16,17 @@ std::vector<std::u16string> ReadDoubleZeroList(const char16_t* list) {
   return entries;
 }
 
+std::vector<std::u16string> NumberedSeries(std::u16string_view folder, std::u16string_view stem,
+                                           std::u16string_view ending, unsigned last) {
+  std::vector<std::u16string> paths = {std::u16string(folder).append(stem).append(ending)};
+  for (unsigned number = 2; number <= last; ++number) {
+    std::u16string digits;
+    for (const char c : std::to_string(number)) digits += static_cast<char16_t>(c);
+    paths.push_back(std::u16string(folder).append(stem).append(u" (").append(digits).append(u")").append(ending));
+  }
+  return paths;
+}
+
 namespace {
 
 std::vector<char16_t> UnitsThroughDoubleZero(const char16_t* list) {

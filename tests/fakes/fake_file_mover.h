@@ -3,6 +3,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "shellmenu/file_mover.h"
@@ -12,6 +13,11 @@ namespace torvo::fakes {
 
 // A list of paths ended by two zeros, read back into its entries.
 std::vector<std::u16string> ReadDoubleZeroList(const char16_t* list);
+
+// The paths of `folder` (ending in a backslash) and a name with its numbered names up to `last`
+// ("r.doc", "r (2).doc", ...).
+std::vector<std::u16string> NumberedSeries(std::u16string_view folder, std::u16string_view stem,
+                                           std::u16string_view ending, unsigned last);
 
 class FakeFileMover : public FileMover {
  public:

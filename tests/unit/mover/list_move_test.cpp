@@ -65,12 +65,8 @@ void NoAgent(FakeHandlerPlatform& fake) { fake.starter.missingFiles = {u"D:\\App
 
 // The vault holds D:\a.txt's name and every numbered name up to 9999.
 void EveryNameTaken(FakeHandlerPlatform& fake) {
-  fake.mover.existing.push_back(u"X:\\a.txt");
-  for (int number = 2; number <= 9999; ++number) {
-    std::u16string digits;
-    for (const char c : std::to_string(number)) digits += static_cast<char16_t>(c);
-    fake.mover.existing.push_back(u"X:\\a (" + digits + u").txt");
-  }
+  const std::vector<std::u16string> taken = fakes::NumberedSeries(u"X:\\", u"a", u".txt", 9999);
+  fake.mover.existing.insert(fake.mover.existing.end(), taken.begin(), taken.end());
 }
 
 class ListMove : public ::testing::TestWithParam<ListMoveCase> {};

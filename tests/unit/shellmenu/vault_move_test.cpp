@@ -151,24 +151,6 @@ TEST_F(VaultMove, NoFreeNameOnTheMovesThreadHandsTheSelectionToTheAgent) {
   EXPECT_THAT(quiet.tempFiles.files, IsEmpty());
 }
 
-// Names of a numbered series: "stem (from)ending" to "stem (to)ending" in the root X:.
-std::vector<std::u16string> Series(const std::u16string& stem, const std::u16string& ending, unsigned from,
-                                   unsigned to) {
-  std::vector<std::u16string> names;
-  for (unsigned number = from; number <= to; ++number) {
-    std::u16string digits;
-    for (const char c : std::to_string(number)) digits += static_cast<char16_t>(c);
-    names.push_back(u"X:\\" + stem + u" (" + digits + u")" + ending);
-  }
-  return names;
-}
-
-template <class... Lists>
-std::vector<std::u16string> Joined(std::vector<std::u16string> first, const Lists&... rest) {
-  (first.insert(first.end(), rest.begin(), rest.end()), ...);
-  return first;
-}
-
 struct NamingCase {
   const char* name;
   std::vector<std::u16string> sources;
@@ -216,11 +198,11 @@ INSTANTIATE_TEST_SUITE_P(
                                  {u"D:\\photos.2023"}},
                       NamingCase{"OnlyTheLastNumberIsFree",
                                  {u"D:\\r.doc"},
-                                 Joined({u"X:\\R.DOC"}, Series(u"r", u".doc", 2, 9998)),
+                                 fakes::NumberedSeries(u"X:\\", u"r", u".doc", 9998),
                                  {u"X:\\r (9999).doc"}},
                       NamingCase{"EveryNumberTakenRefusesTheMove",
                                  {u"D:\\r.doc"},
-                                 Joined({u"X:\\r.doc"}, Series(u"r", u".doc", 2, 9999)),
+                                 fakes::NumberedSeries(u"X:\\", u"r", u".doc", 9999),
                                  {}},
                       NamingCase{"NamesOutsideTheSeriesTakeNoNumber",
                                  {u"D:\\r.doc", u"D:\\r.doc"},

@@ -21,9 +21,10 @@ std::u16string LoginMoveParameters(const std::u16string& listPath) {
 
 }  // namespace
 
-bool StartAgentWithListFile(const std::u16string& listPath, ProgramStarter& starter) {
+bool StartAgentWithListFile(const std::u16string& listPath, ProgramStarter& starter, bool noUi) {
   char16_t executable[kMaxPath];
   if (!FindProgramBesideOwnModule(starter, kAgentExecutableName, executable)) return false;
+  if (noUi && !starter.Exists(executable)) return false;  // the shell would say that it cannot find it
   return StartProgram(starter, executable, LoginMoveParameters(listPath));
 }
 

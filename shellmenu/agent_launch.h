@@ -20,8 +20,8 @@ inline constexpr char16_t kLoginMoveSwitch[] = u"/_loginmove";
 // when memory runs out.
 HResult LaunchAgentWithList(const HandlerState& state, ProgramStarter& starter, TempFiles& files, bool noUi = false);
 
-// The same start for a list file already written (empty: the agent gets an empty quoted path).
-// True when the agent was started.
-bool StartAgentWithListFile(const std::u16string& listPath, ProgramStarter& starter);
+// The same start for a list file already written (empty: the agent gets an empty quoted path);
+// with `noUi`, an agent that is not there is not started. True when the agent was started.
+bool StartAgentWithListFile(const std::u16string& listPath, ProgramStarter& starter, bool noUi = false);
 
 }  // namespace torvo

@@ -1,6 +1,6 @@
 #include "shellmenu/destination_names.h"
 
-#include <algorithm>
+#include <bitset>
 
 #include "common/text.h"
 
@@ -17,43 +17,71 @@ std::u16string NumberText(unsigned number) {
   return digits;
 }
 
-// "report.doc" as "report (2).doc"; a name without an extension, or one that begins with its only
-// dot, gets the number at its end.
-std::u16string NumberedName(const std::u16string& name, unsigned number) {
+// A name as the shell numbers it: the number goes between `stem` and `ending`. A file's ending is
+// its extension ("report" and ".doc"); a folder, a name without an extension, or one that begins
+// with its only dot gets the number at its end.
+struct NameParts {
+  std::u16string_view stem;
+  std::u16string_view ending;
+};
+
+NameParts SplitName(std::u16string_view name, bool folder) {
   const std::size_t dot = name.rfind(u'.');
-  const std::size_t split = (dot == std::u16string::npos || dot == 0) ? name.size() : dot;
-  return name.substr(0, split) + u" (" + NumberText(number) + u")" + name.substr(split);
+  const std::size_t split = (folder || dot == std::u16string_view::npos || dot == 0) ? name.size() : dot;
+  return {name.substr(0, split), name.substr(split)};
+}
+
+std::u16string NumberedName(const NameParts& parts, unsigned number) {
+  std::u16string name(parts.stem);
+  name.append(u" (").append(NumberText(number)).append(u")").append(parts.ending);
+  return name;
+}
+
+// The number the shell's numbering would have given `existing` in the series of `parts` ("r (12).doc"
+// is 12 of "r", ".doc"), 1 for the name itself; 0 when it is none of the series.
+unsigned NumberInSeries(std::u16string_view existing, std::u16string_view name, const NameParts& parts,
+                        const Environment& environment) {
+  if (environment.EqualIgnoringCase(existing, name)) return 1;
+  const std::size_t fixed = parts.stem.size() + parts.ending.size();
+  if (existing.size() < fixed + 4 || existing.size() > fixed + 7) return 0;  // " (2)" to " (9999)"
+  const std::u16string_view middle = existing.substr(parts.stem.size(), existing.size() - fixed);
+  if (!middle.starts_with(u" (") || !middle.ends_with(u')') || middle[2] == u'0') return 0;
+  unsigned number = 0;
+  for (const char16_t unit : middle.substr(2, middle.size() - 3)) {
+    if (unit < u'0' || unit > u'9') return 0;
+    number = number * 10 + static_cast<unsigned>(unit - u'0');
+  }
+  const bool sameParts =
+      environment.EqualIgnoringCase(existing.substr(0, parts.stem.size()), parts.stem) &&
+      environment.EqualIgnoringCase(existing.substr(existing.size() - parts.ending.size()), parts.ending);
+  return sameParts && number >= 2 ? number : 0;
 }
 
 class NameChooser {
  public:
-  NameChooser(const VaultRoot& root, FileMover& mover, const Environment& environment)
-      : root_(root.data()), mover_(mover), environment_(environment) {}
+  NameChooser(const VaultRoot& root, std::vector<std::u16string> names, const Environment& environment)
+      : root_(root.data()), names_(std::move(names)), environment_(environment) {}
 
-  // The destination for an item of this name; empty when none is free.
-  std::u16string Choose(const std::u16string& name) {
+  // The destination for an item of this name: the lowest number the root and the earlier items
+  // leave free; empty when none is.
+  std::u16string Choose(const std::u16string& name, bool folder) {
+    const NameParts parts = SplitName(name, folder);
+    std::bitset<kMaxNameNumber + 1> taken;
+    for (const std::u16string& existing : names_) taken.set(NumberInSeries(existing, name, parts, environment_));
     for (unsigned number = 1; number <= kMaxNameNumber; ++number) {
-      std::u16string path = root_ + (number == 1 ? name : NumberedName(name, number));
-      if (path.size() >= kMaxPath) return {};
-      if (Taken(path)) continue;
-      chosen_.push_back(path);
-      return path;
+      if (taken.test(number)) continue;
+      std::u16string chosen = number == 1 ? name : NumberedName(parts, number);
+      if (root_.size() + chosen.size() >= kMaxPath) return {};
+      names_.push_back(chosen);
+      return root_ + chosen;
     }
     return {};
   }
 
  private:
-  bool Taken(const std::u16string& path) {
-    const bool chosenBefore = std::any_of(chosen_.begin(), chosen_.end(), [&](const std::u16string& earlier) {
-      return environment_.EqualIgnoringCase(earlier, path);
-    });
-    return chosenBefore || mover_.PathExists(path.c_str());
-  }
-
   std::u16string root_;
-  FileMover& mover_;
+  std::vector<std::u16string> names_;  // what the root holds, and what earlier items take
   const Environment& environment_;
-  std::vector<std::u16string> chosen_;
 };
 
 }  // namespace
@@ -61,13 +89,15 @@ class NameChooser {
 std::optional<std::vector<std::u16string>> DestinationPaths(const std::vector<std::u16string>& sources,
                                                             const VaultRoot& root, FileMover& mover,
                                                             const Environment& environment) {
-  NameChooser chooser(root, mover, environment);
+  std::optional<std::vector<std::u16string>> names = mover.ListNames(root.data());
+  if (!names) return std::nullopt;
+  NameChooser chooser(root, std::move(*names), environment);
   std::vector<std::u16string> destinations;
   for (const std::u16string& source : sources) {
     const std::size_t slash = source.rfind(u'\\');
     const std::u16string name = slash == std::u16string::npos ? source : source.substr(slash + 1);
     if (name.empty()) return std::nullopt;
-    std::u16string destination = chooser.Choose(name);
+    std::u16string destination = chooser.Choose(name, mover.IsFolder(source.c_str()));
     if (destination.empty()) return std::nullopt;
     destinations.push_back(std::move(destination));
   }

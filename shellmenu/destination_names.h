@@ -15,10 +15,11 @@ namespace torvo {
 inline constexpr unsigned kMaxNameNumber = 9999;
 
 // The full destination of each source, in order: the root and the source's name, or the name
-// numbered as the shell numbers copies ("report (2).doc", "report (3).doc", "photos (2)") when the
-// root already holds it or an earlier source of the same move takes it (names compared as the file
-// system compares them). Nothing when a source has no name, a destination would need 260 units or
-// more, or no number up to kMaxNameNumber is free.
+// numbered as the shell numbers copies ("report (2).doc", "photos (2)", a folder's at its end:
+// "photos.2023 (2)") when the root already holds it or an earlier source of the same move takes it
+// (names compared as the file system compares them). The root is read once (ListNames), and each
+// source asked once whether it is a folder. Nothing when the root cannot be listed, a source has no
+// name, a destination would need 260 units or more, or no number up to kMaxNameNumber is free.
 std::optional<std::vector<std::u16string>> DestinationPaths(const std::vector<std::u16string>& sources,
                                                             const VaultRoot& root, FileMover& mover,
                                                             const Environment& environment);

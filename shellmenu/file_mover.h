@@ -1,13 +1,17 @@
 #pragma once
 // The shell's file-operation service as the direct move uses it.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "shellmenu/handles.h"
 
 namespace torvo {
+
+struct HandlerPlatform;
 
 inline constexpr std::uint32_t kFoMove = 1;                  // FO_MOVE
 inline constexpr std::uint16_t kFofMultiDestFiles = 0x0001;  // FOF_MULTIDESTFILES: one destination per source
@@ -39,6 +43,11 @@ struct FileOperationJob {
   std::vector<char16_t> from;  // ended by two zeros
   std::vector<char16_t> to;    // ended by two zeros; one destination per source
   std::u16string title;
+  // Run first on the job's own thread, with a platform of that thread's own: completes what the
+  // record could not hold when the job was made (the destinations, named there so that the caller's
+  // thread does not wait for the file system). False: the operation does not run, and the step has
+  // handed the work on. None: the record is complete.
+  std::function<bool(FileOperationJob&, HandlerPlatform&)> prepare;
   FileOperation operation;  // pFrom, pTo and lpszProgressTitle point into the fields above
 };
 
@@ -47,13 +56,19 @@ class FileMover {
   virtual ~FileMover() = default;
   // PathFileExistsW.
   virtual bool PathExists(const char16_t* path) = 0;
+  // PathIsDirectoryW.
+  virtual bool IsFolder(const char16_t* path) = 0;
+  // One listing of the folder (FindFirstFileExW and FindNextFileW over "folder*"): each entry's
+  // name and, where it has one, its short (8.3) name, which the file system takes as the same
+  // entry's name; "." and ".." left out. Nothing when the folder cannot be listed whole.
+  virtual std::optional<std::vector<std::u16string>> ListNames(const char16_t* folder) = 0;
   // SHFileOperationW with the record; synchronous; its result is returned as it comes.
   virtual int RunFileOperation(FileOperation& operation) = 0;
-  // Runs the job's operation on a new thread of its own (COM initialised apartment-threaded there),
-  // which frees the job when it ends and keeps the DLL loaded, and the host process running, until
-  // then (the host's process reference, SHGetInstanceExplorer); returns at once. True when the
-  // thread runs and owns the job; false, the job left with the caller, when the host offers no
-  // process reference or no thread can be started.
+  // Runs the job's preparation, then its operation, on a new thread of its own (COM initialised
+  // apartment-threaded there), which frees the job when it ends and keeps the DLL loaded, and the host process running,
+  // until then (the host's process reference, SHGetInstanceExplorer); returns at once. True when the thread runs and
+  // owns the job; false, the job left with the caller, when the host offers no process reference or no thread can be
+  // started.
   virtual bool StartFileOperation(std::unique_ptr<FileOperationJob>& job) = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/text.h"
+#include "shellmenu/agent_launch.h"
 #include "shellmenu/canonical_path.h"
 #include "shellmenu/destination_names.h"
 #include "shellmenu/mover_launch.h"
@@ -24,18 +25,17 @@ std::vector<char16_t> DoubleZeroList(const std::vector<std::u16string>& paths) {
   return list;
 }
 
-// The move's record with the lists and the title it points into, ready for any thread.
-std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, std::vector<char16_t> destinations,
-                                          std::u16string title) {
+// The move's record with the sources and the title it points into, ready for any thread; its
+// destinations come later (NameDestinations).
+std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, std::u16string title) {
   auto job = std::make_unique<FileOperationJob>();
   job->from = std::move(sources);
-  job->to = std::move(destinations);
   job->title = std::move(title);
   FileOperation& operation = job->operation;
   operation.hwnd = 0;
   operation.wFunc = kFoMove;
   operation.pFrom = job->from.data();
-  operation.pTo = job->to.data();
+  operation.pTo = nullptr;
   operation.fFlags = kVaultMoveFlags;
   operation.fAnyOperationsAborted = false;
   operation.hNameMappings = nullptr;
@@ -43,24 +43,43 @@ std::unique_ptr<FileOperationJob> MoveJob(std::vector<char16_t> sources, std::ve
   return job;
 }
 
+// The naming on the move's own thread: when no name is free there, the selection goes to the agent,
+// as the dispatch hands it over when the move cannot be made at all.
+void NameOnTheMovesThread(FileOperationJob& job, const HandlerState& state, std::vector<std::u16string> items,
+                          const VaultRoot& root, const InvokeOptions& options) {
+  job.prepare = [state, items = std::move(items), root, noUi = options.noUi](FileOperationJob& own,
+                                                                             HandlerPlatform& platform) {
+    try {
+      if (NameDestinations(own, items, root, platform.mover, platform.environment)) return true;
+    } catch (const std::bad_alloc&) {
+    }
+    LaunchAgentWithList(state, platform.starter, platform.tempFiles, noUi);
+    return false;
+  };
+}
+
 HResult MoveInto(const HandlerState& state, HandlerPlatform& platform, const InvokeOptions& options) {
   VaultRoot root;
   const HResult found = FindVaultRootFor(state.m_selection, TrustedAgent(platform), platform.mover, root);
   if (found != kOk) return found;
 
-  std::unique_ptr<FileOperationJob> job =
-      VaultMoveJob(state.m_selection, root, platform.texts, platform.mover, platform.environment);
+  // One item chosen in several spellings is moved once.
+  std::vector<std::u16string> items = WithoutRepeatedItems(state.m_selection, platform.environment);
+  std::unique_ptr<FileOperationJob> job = VaultMoveJob(items, platform.texts);
   if (!job) return kFail;
   job->operation.hwnd = options.owner;
   if (options.noUi) job->operation.fFlags |= kFofNoUi;
   if (options.completeBeforeReturn) {  // the caller waits, and may end right after
+    if (!NameDestinations(*job, items, root, platform.mover, platform.environment)) return kFail;
     platform.mover.RunFileOperation(job->operation);
     return kOk;
   }
-  // A long move must not hold the shell's thread, nor end with a host that ends. A partial failure
-  // or a cancelled move is shown by the platform itself and not reported here.
+  // A long move must not hold the shell's thread, nor end with a host that ends; neither must the
+  // file system's answers that its names need. A partial failure or a cancelled move is shown by the
+  // platform itself and not reported here.
+  NameOnTheMovesThread(*job, state, std::move(items), root, options);
   if (platform.mover.StartFileOperation(job)) return kOk;
-  return HandRootToMover(state, root, platform);
+  return HandRootToMover(state, root, platform, options.noUi);
 }
 
 }  // namespace
@@ -80,14 +99,19 @@ std::optional<std::vector<char16_t>> BuildSourceList(const std::vector<std::u16s
   return list;
 }
 
-std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>& paths, const VaultRoot& root,
-                                               TextSource& texts, FileMover& mover, const Environment& environment) {
-  const std::vector<std::u16string> items = WithoutRepeatedItems(paths, environment);
-  std::optional<std::vector<char16_t>> sources = BuildSourceList(items);
+std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>& paths, TextSource& texts) {
+  std::optional<std::vector<char16_t>> sources = BuildSourceList(paths);
   if (!sources) return nullptr;
-  const std::optional<std::vector<std::u16string>> destinations = DestinationPaths(items, root, mover, environment);
-  if (!destinations) return nullptr;
-  return MoveJob(std::move(*sources), DoubleZeroList(*destinations), texts.LoadText(IDS_PROGRESS_TITLE));
+  return MoveJob(std::move(*sources), texts.LoadText(IDS_PROGRESS_TITLE));
+}
+
+bool NameDestinations(FileOperationJob& job, const std::vector<std::u16string>& paths, const VaultRoot& root,
+                      FileMover& mover, const Environment& environment) {
+  const std::optional<std::vector<std::u16string>> destinations = DestinationPaths(paths, root, mover, environment);
+  if (!destinations) return false;
+  job.to = DoubleZeroList(*destinations);
+  job.operation.pTo = job.to.data();
+  return true;
 }
 
 HResult MoveIntoVault(const HandlerState& state, HandlerPlatform& platform, const InvokeOptions& options) {

@@ -23,11 +23,15 @@ namespace torvo {
 std::optional<std::vector<char16_t>> BuildSourceList(const std::vector<std::u16string>& paths);
 
 // The move of the paths into the vault root under the progress title (string 103), with the flags
-// of every direct move: each item to its own destination (destination_names.h), so that nothing in
-// the root is replaced. Its record points into the job. Nothing when a path is not movable or no
-// free destination name is found.
-std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>& paths, const VaultRoot& root,
-                                               TextSource& texts, FileMover& mover, const Environment& environment);
+// of every direct move: each item to its own destination, which NameDestinations decides. Its
+// record points into the job. Nothing when a path is not movable.
+std::unique_ptr<FileOperationJob> VaultMoveJob(const std::vector<std::u16string>& paths, TextSource& texts);
+
+// Names the destinations of the job made for the paths (destination_names.h: one listing of the
+// root), so that nothing in the root is replaced, and points its record at them. False, the job
+// left without destinations, when the root cannot be listed or no free name is found.
+bool NameDestinations(FileOperationJob& job, const std::vector<std::u16string>& paths, const VaultRoot& root,
+                      FileMover& mover, const Environment& environment);
 
 // The root that a direct move of the paths goes to: asks the agent for the drive letter (the
 // dispatch's window is not reused: the agent is looked up and asked once more). kOk with the root;
@@ -45,11 +49,13 @@ struct InvokeOptions {
 
 // Asks the agent for the drive letter and starts the move of every selected item into its root,
 // under the progress title, on a thread of its own that holds the host process until the move has
-// ended, and returns without waiting for it. A host that offers no such hold (another program's
-// dialog, a folder window in a process of its own) may end at once: the move then runs in
-// torvo-move.exe (mover_launch.h). kFail when the root does not exist or no destination name is
-// free, kInvalidArg (nothing moved) when an entry cannot be passed whole, kOutOfMemory when memory
-// runs out, else kOk. With completeBeforeReturn the move runs on the calling thread, done on return.
+// ended, and returns without waiting for it. That thread names the destinations; when it finds no
+// free name, it hands the selection to the agent (LaunchAgentWithList) instead. A host that offers no such hold
+// (another program's dialog, a folder window in a process of its own) may end at once: the move then runs in
+// torvo-move.exe (mover_launch.h), with the caller's "no UI". kFail when the root does not exist (or,
+// named on the calling thread, no destination name is free), kInvalidArg (nothing moved) when an entry cannot be passed
+// whole, kOutOfMemory when memory runs out, else kOk. With completeBeforeReturn the move runs on the calling thread,
+// done on return.
 HResult MoveIntoVault(const HandlerState& state, HandlerPlatform& platform, const InvokeOptions& options = {});
 
 }  // namespace torvo

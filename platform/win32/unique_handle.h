@@ -51,6 +51,11 @@ struct FileHandleTraits {  // CreateFileW: INVALID_HANDLE_VALUE is none
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Handle h) { ::CloseHandle(h); }
 };
+struct FindHandleTraits {  // FindFirstFileExW: INVALID_HANDLE_VALUE is none
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { ::FindClose(h); }
+};
 struct RegKeyTraits {
   using Handle = HKEY;
   static Handle Invalid() { return nullptr; }
@@ -77,6 +82,7 @@ struct CoTaskMemoryTraits {
 
 using UniqueHandle = UniqueOwner<KernelHandleTraits>;
 using UniqueFile = UniqueOwner<FileHandleTraits>;
+using UniqueFind = UniqueOwner<FindHandleTraits>;
 using UniqueRegKey = UniqueOwner<RegKeyTraits>;
 using UniqueLibrary = UniqueOwner<LibraryTraits>;
 using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;

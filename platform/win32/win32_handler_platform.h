@@ -17,7 +17,7 @@ struct Win32HandlerPlatform {
   // `textInstance` holds the string table; `ownModule` is the module whose folder the agent is
   // started from; `hold` is the COM server's lock count, held while a started move runs.
   Win32HandlerPlatform(HINSTANCE textInstance, HMODULE ownModule, ModuleHold hold = {})
-      : starter(ownModule), mover(hold), texts(textInstance) {}
+      : starter(ownModule), mover(hold, textInstance, ownModule), texts(textInstance) {}
   Win32HandlerPlatform(const Win32HandlerPlatform&) = delete;
   Win32HandlerPlatform& operator=(const Win32HandlerPlatform&) = delete;
 

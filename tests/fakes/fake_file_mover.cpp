@@ -16,6 +16,17 @@ std::vector<std::u16string> ReadDoubleZeroList(const char16_t* list) {
   return entries;
 }
 
+std::vector<std::u16string> NumberedSeries(std::u16string_view folder, std::u16string_view stem,
+                                           std::u16string_view ending, unsigned last) {
+  std::vector<std::u16string> paths = {std::u16string(folder).append(stem).append(ending)};
+  for (unsigned number = 2; number <= last; ++number) {
+    std::u16string digits;
+    for (const char c : std::to_string(number)) digits += static_cast<char16_t>(c);
+    paths.push_back(std::u16string(folder).append(stem).append(u" (").append(digits).append(u")").append(ending));
+  }
+  return paths;
+}
+
 namespace {
 
 std::vector<char16_t> UnitsThroughDoubleZero(const char16_t* list) {
@@ -35,6 +46,25 @@ bool FakeFileMover::PathExists(const char16_t* path) {
                      [&](const std::u16string& folder) { return EqualsFoldingAscii(folder, path); });
 }
 
+bool FakeFileMover::IsFolder(const char16_t* path) {
+  return std::any_of(folders.begin(), folders.end(),
+                     [&](const std::u16string& folder) { return EqualsFoldingAscii(folder, path); });
+}
+
+std::optional<std::vector<std::u16string>> FakeFileMover::ListNames(const char16_t* folder) {
+  Note("list names");
+  listings.emplace_back(folder);
+  if (listingFails) return std::nullopt;
+  const std::u16string_view prefix(folder);
+  std::vector<std::u16string> names;
+  for (const std::u16string& path : existing) {
+    if (path.size() <= prefix.size() || !EqualsFoldingAscii(path.substr(0, prefix.size()), prefix)) continue;
+    const std::u16string name = path.substr(prefix.size());
+    if (name.find(u'\\') == std::u16string::npos) names.push_back(name);
+  }
+  return names;
+}
+
 int FakeFileMover::RunFileOperation(FileOperation& operation) {
   Note("file operation");
   return Record(operation, false);
@@ -46,7 +76,7 @@ bool FakeFileMover::StartFileOperation(std::unique_ptr<FileOperationJob>& job) {
     return false;
   }
   Note("file operation on its own thread");
-  Record(job->operation, true);
+  if (!job->prepare || job->prepare(*job, *threadPlatform)) Record(job->operation, true);
   job.reset();
   return true;
 }

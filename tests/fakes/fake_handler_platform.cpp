@@ -7,6 +7,7 @@ FakeHandlerPlatform::FakeHandlerPlatform() {
   tempFiles.journal = &journal;
   starter.journal = &journal;
   mover.journal = &journal;
+  mover.threadPlatform = &platform;
   menu.journal = &journal;
 }
 

@@ -3,15 +3,21 @@
 #include <algorithm>
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "shellmenu/agent_launch.h"
 #include "shellmenu/agent_protocol.h"
+#include "shellmenu/canonical_path.h"
 #include "shellmenu/move_list_file.h"
+#include "shellmenu/mover_launch.h"
 #include "shellmenu/vault_move.h"
 
 namespace torvo::mover {
 
 namespace {
+
+// The switch as the DLL passes it and as the guides show it.
+static_assert(std::u16string_view(kMoverNoUiSwitch) == u"/noui");
 
 // "X:\" as the DLL passes a root: a drive letter, a colon, a backslash.
 std::optional<VaultRoot> ParseVaultRoot(const std::u16string& text) {
@@ -41,28 +47,34 @@ bool AnyStayed(const std::vector<std::u16string>& moved, FileMover& mover) {
 
 // The move of the items that still exist; the list file is removed once it has run.
 MoverExit MoveExisting(const std::vector<std::u16string>& items, const VaultRoot& root, const std::u16string& listPath,
-                       MoverPlatform& platform) {
+                       bool noUi, MoverPlatform& platform) {
+  // One item listed in several spellings is moved once.
+  const std::vector<std::u16string> distinct = WithoutRepeatedItems(items, platform.environment);
   std::vector<std::u16string> existing;
-  for (const std::u16string& item : items) {
+  for (const std::u16string& item : distinct) {
     if (platform.mover.PathExists(item.c_str())) existing.push_back(item);
   }
   if (existing.empty()) {
     platform.files.RemoveFile(listPath.c_str());
     return MoverExit::kNoListedItemExists;
   }
-  const std::unique_ptr<FileOperationJob> job =
-      VaultMoveJob(existing, root, platform.texts, platform.mover, platform.environment);
-  if (!job) return MoverExit::kNoFreeName;
+  const std::unique_ptr<FileOperationJob> job = VaultMoveJob(existing, platform.texts);
+  if (!job || !NameDestinations(*job, existing, root, platform.mover, platform.environment)) {
+    return MoverExit::kNoFreeName;
+  }
+  if (noUi) job->operation.fFlags |= kFofNoUi;
   const int result = platform.mover.RunFileOperation(job->operation);
   if (result == 0 && !job->operation.fAnyOperationsAborted && AnyStayed(existing, platform.mover)) {
     return MoverExit::kItemsStayed;
   }
   platform.files.RemoveFile(listPath.c_str());
   if (result != 0 || job->operation.fAnyOperationsAborted) return MoverExit::kMoveIncomplete;
-  return existing.size() == items.size() ? MoverExit::kMoved : MoverExit::kMovedExceptMissing;
+  return existing.size() == distinct.size() ? MoverExit::kMoved : MoverExit::kMovedExceptMissing;
 }
 
-MoverExit Run(const std::vector<std::u16string>& arguments, MoverPlatform& platform) {
+MoverExit Run(std::vector<std::u16string> arguments, MoverPlatform& platform) {
+  const bool noUi = !arguments.empty() && arguments.front() == kMoverNoUiSwitch;
+  if (noUi) arguments.erase(arguments.begin());
   if (arguments.size() != 2) return MoverExit::kBadArguments;
   const std::optional<VaultRoot> root = ParseVaultRoot(arguments[0]);
   if (!root) return MoverExit::kBadArguments;
@@ -74,9 +86,10 @@ MoverExit Run(const std::vector<std::u16string>& arguments, MoverPlatform& platf
   // The vault went away between the command and this start: as when the DLL finds no root, the
   // agent gets the list, and nothing is lost.
   if (!platform.mover.PathExists(root->data())) {
-    return StartAgentWithListFile(listPath, platform.starter) ? MoverExit::kHandedToAgent : MoverExit::kAgentNotStarted;
+    return StartAgentWithListFile(listPath, platform.starter, noUi) ? MoverExit::kHandedToAgent
+                                                                    : MoverExit::kAgentNotStarted;
   }
-  return MoveExisting(items, *root, listPath, platform);
+  return MoveExisting(items, *root, listPath, noUi, platform);
 }
 
 }  // namespace

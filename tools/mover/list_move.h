@@ -22,7 +22,7 @@ enum class MoverExit : int {
                              // cancelled it; what it moved is in the vault (removed)
   kMovedInsidePackage = 4,   // every listed item moved, but the mover ran inside the caller's package,
                              // where it would end with the package (removed)
-  kBadArguments = 10,        // not exactly a vault root ("X:\") and a list file
+  kBadArguments = 10,        // not exactly a vault root ("X:\") and a list file, after an optional /noui
   kListUnreadable = 11,      // the list file is missing, cannot be read or is too large
   kListMalformed = 12,       // the bytes are not a move list, or a record is no path to move
   kListEmpty = 13,           // the list names no item
@@ -48,7 +48,9 @@ struct MoverPlatform {
 // The largest list file read: over 400,000 records of the longest paths.
 inline constexpr std::uint32_t kMaxListBytes = 256u << 20;
 
-// torvo-move.exe VAULTROOT LISTFILE (the arguments after the program's name). Reads the list with
+// torvo-move.exe [/noui] VAULTROOT LISTFILE (the arguments after the program's name): /noui when the
+// caller asked for no UI, so that the move shows no window and renames a name taken by then instead
+// of asking whether to replace it, and no agent that is not there is started. Reads the list with
 // the rules it was written with and moves its items into the root with the file operation, flags
 // and progress title of the classic direct move, each under a name the vault root does not hold
 // yet, on the calling thread; removes the list file when it is done with it. A move is done when

@@ -1,4 +1,4 @@
-// torvo-move.exe VAULTROOT LISTFILE: moves the items of a move list file into the vault root, with
+// torvo-move.exe [/noui] VAULTROOT LISTFILE: moves the items of a move list file into the vault root, with
 // the shell's file operation and its progress window, then ends with an exit code that says what
 // happened (list_move.h). The Explorer command starts it beside TorvoShellMenu.dll, so that the
 // move outlives the command's host.

@@ -53,7 +53,21 @@ struct ListMoveCase {
   bool listKept;
   std::vector<std::u16string> arguments = kRootAndList;  // %LIST% stands for the list file's path
   void (*inject)(FakeHandlerPlatform&) = Nothing;
+  std::uint16_t flags = 0x0301;  // the classic direct move's flags
+  std::size_t cannotFindMessages = 0;
 };
+
+const std::vector<std::u16string> kNoUi = {u"/noui", u"X:\\", u"%LIST%"},
+                                  kNoUiRootGone = {u"/noui", u"Q:\\", u"%LIST%"};
+constexpr std::uint16_t kNoUiFlags = 0x0301 | 0x0004 | 0x0008 | 0x0010 | 0x0400;  // silent, renaming, no questions
+
+void NoAgent(FakeHandlerPlatform& fake) { fake.starter.missingFiles = {u"D:\\Apps\\Vault\\zebtorvofloat.exe"}; }
+
+// The vault holds D:\a.txt's name and every numbered name up to 9999.
+void EveryNameTaken(FakeHandlerPlatform& fake) {
+  const std::vector<std::u16string> taken = fakes::NumberedSeries(u"X:\\", u"a", u".txt", 9999);
+  fake.mover.existing.insert(fake.mover.existing.end(), taken.begin(), taken.end());
+}
 
 class ListMove : public ::testing::TestWithParam<ListMoveCase> {};
 
@@ -76,11 +90,12 @@ TEST_P(ListMove, MovesWhatTheListAsksOrSaysWhyNot) {
     const auto& operation = fake.mover.operations[0];
     EXPECT_EQ(operation.from, c.moved);
     EXPECT_EQ(operation.toUnits[0], u'X');
-    EXPECT_EQ(operation.fFlags, 0x0301);  // the classic direct move's flags
+    EXPECT_EQ(operation.fFlags, c.flags);
     EXPECT_EQ(operation.title, kProgressTitle);
     EXPECT_FALSE(operation.onOwnThread);  // the process is the move's own
   }
   EXPECT_EQ(fake.tempFiles.files.count(kList) == 1, c.list && c.listKept);
+  EXPECT_EQ(fake.starter.cannotFindMessages.size(), c.cannotFindMessages);
   ASSERT_EQ(fake.starter.starts.size(), c.exit == kHandedToAgent ? 1u : 0u);
   if (c.exit == kHandedToAgent) {
     EXPECT_EQ(fake.starter.starts[0].file, u"D:\\Apps\\Vault\\zebtorvofloat.exe");
@@ -93,6 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ListMoveCase{"WrittenListMovesEveryItem", kTwo, {kA, kB}, kMoved, {kA, kB}, false},
         ListMoveCase{"ItemsGoneSinceAreLeftOut", kTwo, {kB}, kMovedExceptMissing, {kB}, false},
+        ListMoveCase{
+            "OneItemInTwoSpellingsMovesOnce", Written({kA, u"d:\\A.TXT"}), {kA, u"d:\\A.TXT"}, kMoved, {kA}, false},
         ListMoveCase{"NoListedItemLeft", kTwo, {}, kNoListedItemExists, {}, false},
         ListMoveCase{"CancelledMoveIsReported",
                      kOne,
@@ -111,14 +128,13 @@ INSTANTIATE_TEST_SUITE_P(
                      kRootAndList,
                      [](FakeHandlerPlatform& f) { f.mover.sourcesStay = true; }},
         ListMoveCase{"VaultRootGoneHandsTheListToTheAgent", kOne, {kA}, kHandedToAgent, {}, true, kRootGone},
-        ListMoveCase{"VaultRootGoneAndNoAgent",
-                     kOne,
-                     {kA},
-                     kAgentNotStarted,
-                     {},
-                     true,
-                     kRootGone,
-                     [](FakeHandlerPlatform& f) { f.starter.missingFiles = {u"D:\\Apps\\Vault\\zebtorvofloat.exe"}; }},
+        ListMoveCase{"VaultRootGoneAndNoAgent", kOne, {kA}, kAgentNotStarted, {}, true, kRootGone, NoAgent, 0x0301, 1},
+        ListMoveCase{
+            "NoUiMovesSilentlyRenamingWhatIsTakenByThen", kOne, {kA}, kMoved, {kA}, false, kNoUi, Nothing, kNoUiFlags},
+        ListMoveCase{"NoUiStartsNoAgentThatIsNotThere", kOne, {kA}, kAgentNotStarted, {}, true, kNoUiRootGone, NoAgent},
+        ListMoveCase{
+            "EveryNumberedNameTakenMovesNothing", kOne, {kA}, kNoFreeName, {}, true, kRootAndList, EveryNameTaken},
+        ListMoveCase{"NoUiAfterTheRootIsNoSwitch", kOne, {kA}, kBadArguments, {}, true, {u"X:\\", u"%LIST%", u"/noui"}},
         ListMoveCase{"EmptyList", Bytes{}, {}, kListEmpty, {}, true},
         ListMoveCase{"OddByteCount", Cut(kOne, 1), {kA}, kListMalformed, {}, true},
         ListMoveCase{"ListCutInItsLastRecord", Cut(kTwo, 4), {kA}, kListMalformed, {}, true},

@@ -94,9 +94,13 @@ struct MoverCase {
   const char* name;
   std::uint64_t letter;
   void (*inject)(FakeHandlerPlatform&);
-  const char16_t* started;
+  const char16_t* started;    // null: nothing starts
   std::u16string parameters;  // %LIST% stands for the first list file written
   std::size_t listFiles;
+  // The classic handler's move goes to the mover when its host offers no hold on its process.
+  DirectMove directMove = DirectMove::kMoverProcess;
+  bool noUi = false;
+  std::size_t cannotFindMessages = 0;
 };
 
 class MoverDispatch : public ::testing::TestWithParam<MoverCase> {};
@@ -106,28 +110,44 @@ TEST_P(MoverDispatch, StartsTheMoverOrHandsTheListToTheAgent) {
   FakeHandlerPlatform fake;
   fake.agent.RunAgent(kAgentWindow, 1, c.letter);
   c.inject(fake);
-  EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform, DirectMove::kMoverProcess), kOk);
+  InvokeOptions options;
+  options.noUi = c.noUi;
+  EXPECT_EQ(SendSelectionToVault(HandlerState{{u"D:\\a.txt"}}, fake.platform, c.directMove, options), kOk);
   EXPECT_TRUE(fake.mover.operations.empty());
   ASSERT_EQ(fake.tempFiles.files.size(), c.listFiles);
+  EXPECT_EQ(fake.starter.cannotFindMessages.size(), c.cannotFindMessages);
+  ASSERT_EQ(fake.starter.starts.size(), c.started == nullptr ? 0u : 1u);
+  if (c.started == nullptr) return;
   std::u16string parameters = c.parameters;
   const std::size_t at = parameters.find(u"%LIST%");
   if (at != std::u16string::npos) parameters.replace(at, 6, fake.tempFiles.files.begin()->first);
-  ASSERT_EQ(fake.starter.starts.size(), 1u);
   EXPECT_EQ(fake.starter.starts[0].file, c.started);
   EXPECT_EQ(fake.starter.starts[0].parameters, parameters);
-  EXPECT_THAT(fake.starter.cannotFindMessages, ::testing::IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, MoverDispatch,
-                         ::testing::Values(MoverCase{"NoRootGivesTheAgentTheList", u'Q', [](FakeHandlerPlatform&) {},
-                                                     kAgent, u"/_loginmove \"%LIST%\"", 1},
-                                           MoverCase{"NoMoverGivesTheAgentTheSameList", u'X',
-                                                     [](FakeHandlerPlatform& f) { f.starter.missingFiles = {kMover}; },
-                                                     kAgent, u"/_loginmove \"%LIST%\"", 1},
-                                           MoverCase{"ListNotWrittenStartsTheAgentAsBefore", u'X',
-                                                     [](FakeHandlerPlatform& f) { f.tempFiles.createFails = true; },
-                                                     kAgent, u"/_loginmove \"\"", 0}),
-                         fakes::CaseName());
+void NoHoldNorPrograms(FakeHandlerPlatform& fake) {
+  fake.mover.noHostHold = true;
+  fake.starter.missingFiles = {kMover, kAgent};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MoverDispatch,
+    ::testing::Values(MoverCase{"NoRootGivesTheAgentTheList", u'Q', [](FakeHandlerPlatform&) {}, kAgent,
+                                u"/_loginmove \"%LIST%\"", 1},
+                      MoverCase{"NoMoverGivesTheAgentTheSameList", u'X',
+                                [](FakeHandlerPlatform& f) { f.starter.missingFiles = {kMover}; }, kAgent,
+                                u"/_loginmove \"%LIST%\"", 1},
+                      MoverCase{"ListNotWrittenStartsTheAgentAsBefore", u'X',
+                                [](FakeHandlerPlatform& f) { f.tempFiles.createFails = true; }, kAgent,
+                                u"/_loginmove \"\"", 0},
+                      MoverCase{"NoHoldTakesTheCallersNoUiToTheMover", u'X',
+                                [](FakeHandlerPlatform& f) { f.mover.noHostHold = true; }, kMover,
+                                u"/noui X:\\ \"%LIST%\"", 1, DirectMove::kOwnThread, true},
+                      MoverCase{"NeitherProgramThereSaysSoOnceAndKeepsNoList", u'X', NoHoldNorPrograms, nullptr, u"", 0,
+                                DirectMove::kOwnThread, false, 1},
+                      MoverCase{"NoUiAndNeitherProgramThereShowsNothingAndKeepsNoList", u'X', NoHoldNorPrograms,
+                                nullptr, u"", 0, DirectMove::kOwnThread, true, 0}),
+    fakes::CaseName());
 
 }  // namespace
 }  // namespace torvo

@@ -44,15 +44,17 @@ TEST_F(VaultMove, MovesTheWholeSelectionIntoTheVaultRootUnderTheProgressTitle) {
   EXPECT_FALSE(op.fAnyOperationsAborted);
   EXPECT_EQ(op.hNameMappings, nullptr);
   EXPECT_EQ(op.title, kProgressTitle);
-  EXPECT_THAT(fake.mover.existenceTests, ElementsAre(u"X:\\", u"X:\\a.txt", u"X:\\b"));
+  EXPECT_THAT(fake.mover.existenceTests, ElementsAre(u"X:\\"));
+  EXPECT_THAT(fake.mover.listings, ElementsAre(u"X:\\"));  // the names, read once
 }
 
 TEST_F(VaultMove, LooksTheAgentUpItselfAndAsksOnlyForTheLetter) {
   Move();
   EXPECT_EQ(fake.agent.lookups.size(), 1u);
   EXPECT_THAT(fake.agent.QueryIds(), ElementsAre(1005u));
-  EXPECT_THAT(fake.journal, ElementsAre("module path", "find", "send 1005", "exists", "exists", "exists",
-                                        "file operation on its own thread"));
+  // The destinations are named on the move's thread, not the caller's.
+  EXPECT_THAT(fake.journal, ElementsAre("module path", "find", "send 1005", "exists",
+                                        "file operation on its own thread", "list names"));
 }
 
 struct MissingRootCase {
@@ -143,11 +145,32 @@ TEST_F(VaultMove, OneItemInSeveralSpellingsIsMovedOnce) {
             (std::vector<std::u16string>{u"X:\\report.docx", u"X:\\report (2).docx"}));
 }
 
+// The thread that names the destinations finds none free: the agent gets the selection instead,
+// as the dispatch hands it over when the move cannot be made, with the caller's "no UI".
+TEST_F(VaultMove, NoFreeNameOnTheMovesThreadHandsTheSelectionToTheAgent) {
+  fake.mover.listingFails = true;
+  EXPECT_EQ(Move(), kOk);
+  EXPECT_THAT(fake.mover.operations, IsEmpty());
+  ASSERT_EQ(fake.starter.starts.size(), 1u);
+  EXPECT_EQ(fake.starter.starts[0].file, u"D:\\Apps\\Vault\\zebtorvofloat.exe");
+  EXPECT_EQ(fake.tempFiles.files.size(), 1u);
+
+  FakeHandlerPlatform quiet;
+  quiet.agent.RunAgent(kAgentWindow, 1, u'X');
+  quiet.mover.listingFails = true;
+  quiet.starter.missingFiles = {u"D:\\Apps\\Vault\\zebtorvofloat.exe"};
+  EXPECT_EQ(MoveIntoVault(state, quiet.platform, InvokeOptions{false, true, 0}), kOk);
+  EXPECT_THAT(quiet.starter.cannotFindMessages, IsEmpty());
+  EXPECT_THAT(quiet.tempFiles.files, IsEmpty());
+}
+
 struct NamingCase {
   const char* name;
   std::vector<std::u16string> sources;
   std::vector<std::u16string> inTheVault;    // what the root holds before the move
   std::vector<std::u16string> destinations;  // none: the move is refused
+  std::vector<std::u16string> folders = {};  // sources that are folders
+  bool listingFails = false;
 };
 
 class DestinationNaming : public ::testing::TestWithParam<NamingCase> {};
@@ -155,28 +178,52 @@ class DestinationNaming : public ::testing::TestWithParam<NamingCase> {};
 TEST_P(DestinationNaming, NeverNamesWhatTheVaultOrTheSameMoveHolds) {
   FakeHandlerPlatform fake;
   fake.mover.existing.insert(fake.mover.existing.end(), GetParam().inTheVault.begin(), GetParam().inTheVault.end());
+  fake.mover.folders = GetParam().folders;
+  fake.mover.listingFails = GetParam().listingFails;
   const auto destinations = DestinationPaths(GetParam().sources, BuildVaultRoot(u'X'), fake.mover, fake.environment);
   EXPECT_EQ(destinations.value_or(std::vector<std::u16string>{}), GetParam().destinations);
+  EXPECT_THAT(fake.mover.listings, ElementsAre(u"X:\\"));  // one listing, whatever the count
+  EXPECT_THAT(fake.mover.existenceTests, IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, DestinationNaming,
-                         ::testing::Values(NamingCase{"TwoOfOneNameFromTwoFolders",
-                                                      {u"D:\\1\\report.doc", u"D:\\2\\REPORT.DOC"},
-                                                      {},
-                                                      {u"X:\\report.doc", u"X:\\REPORT (2).DOC"}},
-                                           NamingCase{"NamesTheVaultHoldsAreSkipped",
-                                                      {u"D:\\r.doc", u"E:\\r.doc"},
-                                                      {u"X:\\r.doc", u"X:\\r (2).doc"},
-                                                      {u"X:\\r (3).doc", u"X:\\r (4).doc"}},
-                                           NamingCase{"FoldersDotFilesAndDoubleExtensions",
-                                                      {u"D:\\photos", u"D:\\.profile", u"D:\\a.tar.gz"},
-                                                      {u"X:\\photos", u"X:\\.profile", u"X:\\a.tar.gz"},
-                                                      {u"X:\\photos (2)", u"X:\\.profile (2)", u"X:\\a.tar (2).gz"}},
-                                           NamingCase{"NoRoomForTheNumberRefusesTheMove",
-                                                      {u"D:\\" + std::u16string(254, u'n')},
-                                                      {u"X:\\" + std::u16string(254, u'n')},
-                                                      {}}),
-                         fakes::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Names, DestinationNaming,
+    ::testing::Values(NamingCase{"TwoOfOneNameFromTwoFolders",
+                                 {u"D:\\1\\report.doc", u"D:\\2\\REPORT.DOC"},
+                                 {},
+                                 {u"X:\\report.doc", u"X:\\REPORT (2).DOC"}},
+                      NamingCase{"NamesTheVaultHoldsAreSkipped",
+                                 {u"D:\\r.doc", u"E:\\r.doc"},
+                                 {u"X:\\r.doc", u"X:\\r (2).doc"},
+                                 {u"X:\\r (3).doc", u"X:\\r (4).doc"}},
+                      NamingCase{"FoldersDotFilesAndDoubleExtensions",
+                                 {u"D:\\photos", u"D:\\.profile", u"D:\\a.tar.gz"},
+                                 {u"X:\\photos", u"X:\\.profile", u"X:\\a.tar.gz"},
+                                 {u"X:\\photos (2)", u"X:\\.profile (2)", u"X:\\a.tar (2).gz"}},
+                      NamingCase{"NoRoomForTheNumberRefusesTheMove",
+                                 {u"D:\\" + std::u16string(254, u'n')},
+                                 {u"X:\\" + std::u16string(254, u'n')},
+                                 {}},
+                      NamingCase{"AFoldersNumberGoesAtItsEnd",
+                                 {u"D:\\photos.2023", u"D:\\report.doc"},
+                                 {u"X:\\photos.2023", u"X:\\report.doc"},
+                                 {u"X:\\photos.2023 (2)", u"X:\\report (2).doc"},
+                                 {u"D:\\photos.2023"}},
+                      NamingCase{"OnlyTheLastNumberIsFree",
+                                 {u"D:\\r.doc"},
+                                 fakes::NumberedSeries(u"X:\\", u"r", u".doc", 9998),
+                                 {u"X:\\r (9999).doc"}},
+                      NamingCase{"EveryNumberTakenRefusesTheMove",
+                                 {u"D:\\r.doc"},
+                                 fakes::NumberedSeries(u"X:\\", u"r", u".doc", 9999),
+                                 {}},
+                      NamingCase{"NamesOutsideTheSeriesTakeNoNumber",
+                                 {u"D:\\r.doc", u"D:\\r.doc"},
+                                 {u"X:\\r.doc", u"X:\\r (02).doc", u"X:\\r (2).docx", u"X:\\rr (2).doc",
+                                  u"X:\\q (2).doc", u"X:\\r (3).txt", u"X:\\r (x).doc", u"X:\\r (10000).doc"},
+                                 {u"X:\\r (2).doc", u"X:\\r (3).doc"}},
+                      NamingCase{"UnlistableRootRefusesTheMove", {u"D:\\r.doc"}, {}, {}, {}, true}),
+    fakes::CaseName());
 
 TEST(SourceList, TwoEntriesTakeTwiceTwoHundredSixtyOneUnitsAndTwoZeros) {
   const auto list = BuildSourceList({u"D:\\a.txt", u"E:\\b"});

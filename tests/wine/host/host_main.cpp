@@ -2,12 +2,13 @@
 // that the shell would build for the given items with the registered handler, can open it for a
 // picture (a PNG of the open menu's window) and can choose the handler's item.
 //
-//   torvo_host.exe [/invoke [/noasync] [/end]] [/picture:PNG] [/class:KIND] PATH...   KIND: *, Directory or lnkfile
-//   torvo_host.exe /command PATH...
+//   torvo_host.exe [/invoke [/noasync] [/noui] [/end]] [/picture:PNG] [/class:KIND] PATH...   KIND: *, Directory or
+//   lnkfile torvo_host.exe /command PATH...
 //
 // /end stands in for another program's Open dialog: it offers the handler no reference on its
 // process, as Explorer does, and ends right after InvokeCommand; /noasync asks for the move to be
-// done when InvokeCommand returns (CMIC_MASK_NOASYNC).
+// done when InvokeCommand returns (CMIC_MASK_NOASYNC), /noui for no window that asks
+// (CMIC_MASK_FLAG_NO_UI).
 // /command stands in for Windows 11's host of the Explorer command, COM's surrogate: it creates
 // the command from TorvoShellMenu.dll beside it, invokes it on the items and ends at once, as the
 // surrogate may once the shell lets go of the command; exit code 0 when Invoke answered S_OK.
@@ -75,6 +76,8 @@ int wmain() {
       request.endAfterInvoke = true;
     else if (argument == L"/noasync")
       request.invokeMask |= CMIC_MASK_NOASYNC;
+    else if (argument == L"/noui")
+      request.invokeMask |= CMIC_MASK_FLAG_NO_UI;
     else if (argument.rfind(L"/class:", 0) == 0)
       request.classKey = argument.substr(7);
     else if (argument.rfind(L"/picture:", 0) == 0)
@@ -85,7 +88,8 @@ int wmain() {
   ::LocalFree(argv);
   if (request.items.empty()) {
     Print(
-        L"usage: torvo_host.exe [/invoke [/noasync] [/end]] [/picture:PNG] [/class:KIND] PATH... | /command PATH...\n");
+        L"usage: torvo_host.exe [/invoke [/noasync] [/noui] [/end]] [/picture:PNG] [/class:KIND] PATH... | /command "
+        L"PATH...\n");
     return 2;
   }
   if (explorerCommand) InvokeExplorerCommandAndEnd(request.items);

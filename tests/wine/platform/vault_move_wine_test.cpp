@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "tests/wine/support/agent_process.h"
 #include "tests/wine/support/host_process.h"
 #include "tests/wine/support/move_tracker.h"
+#include "tests/wine/support/program_run.h"
 #include "tests/wine/support/shell_items.h"
 
 namespace torvo {
@@ -104,6 +106,27 @@ TEST_F(VaultMoveUnderWine, ExistenceOfTheVaultRoot) {
   EXPECT_FALSE(mover.PathExists(win32::AsUtf16(missing)));
 }
 
+// One listing gives every name the root holds, short names too, and nothing for a root not there.
+TEST_F(VaultMoveUnderWine, ListingOfTheRootAndWhatIsAFolder) {
+  EXPECT_EQ(mover.ListNames(u"V:\\"), std::vector<std::u16string>{});  // an empty root lists as empty
+  wine::WriteFileBytes(L"V:\\a long name.txt", "x");
+  ASSERT_TRUE(::CreateDirectoryW(L"V:\\photos.2023", nullptr));
+  wchar_t shortPath[MAX_PATH] = {};
+  ASSERT_NE(::GetShortPathNameW(L"V:\\a long name.txt", shortPath, MAX_PATH), 0u);
+  const std::wstring shortName = std::wstring(shortPath).substr(3);
+
+  const auto names = mover.ListNames(u"V:\\");
+  ASSERT_TRUE(names.has_value());
+  for (const std::wstring& name : {std::wstring(L"a long name.txt"), std::wstring(L"photos.2023"), shortName}) {
+    EXPECT_NE(std::find(names->begin(), names->end(), win32::AsUtf16(name.c_str())), names->end()) << name;
+  }
+  EXPECT_EQ(std::find(names->begin(), names->end(), u".."), names->end());
+  const wchar_t missing[] = {MissingDriveLetter(), L':', L'\\', 0};
+  EXPECT_FALSE(mover.ListNames(win32::AsUtf16(missing)).has_value());
+  EXPECT_TRUE(mover.IsFolder(u"V:\\photos.2023"));
+  EXPECT_FALSE(mover.IsFolder(u"V:\\a long name.txt"));
+}
+
 TEST_F(VaultMoveUnderWine, FileOperationMovesFilesAndAFolderIntoTheRoot) {
   std::u16string sources;
   for (const std::u16string& item : state.m_selection) sources += item + u'\0';
@@ -124,6 +147,39 @@ TEST_F(VaultMoveUnderWine, DirectMoveAsksTheAgentForTheDrive) {
   ASSERT_NE(vault.Window(), nullptr);
   EXPECT_EQ(MoveIntoVault(state, platform), kOk);
   ExpectMovedIntoVault();
+}
+
+// Names taken in the vault: the move's own thread numbers the file before its extension and the
+// folder at its end, and replaces nothing.
+TEST_F(VaultMoveUnderWine, DirectMoveNamesAroundWhatTheVaultHolds) {
+  wine::WriteFileBytes(L"V:\\a.txt", "old");
+  ASSERT_TRUE(::CreateDirectoryW(L"V:\\photos.2023", nullptr));
+  const std::wstring album = folder.AddFolder(L"photos.2023");
+  folder.AddFile(L"photos.2023\\p.jpg", "jpeg");
+  state.m_selection = {win32::AsUtf16(items[0].c_str()), win32::AsUtf16(album.c_str())};
+  wine::AgentProcess vault(L"/drive:V");
+  ASSERT_NE(vault.Window(), nullptr);
+  EXPECT_EQ(MoveIntoVault(state, platform), kOk);
+  ASSERT_TRUE(wine::WaitForMovesToEnd()) << "the move did not end";
+  EXPECT_EQ(wine::FileBytes(L"V:\\a.txt"), "old");
+  EXPECT_EQ(wine::FileBytes(L"V:\\a (2).txt"), "alpha");
+  EXPECT_EQ(wine::FileBytes(L"V:\\photos.2023 (2)\\p.jpg"), "jpeg");
+  EXPECT_FALSE(wine::PathExists(items[0]));
+}
+
+// torvo-move.exe with /noui, as a caller that asked for no UI starts it: a name the vault holds is
+// numbered, nothing is replaced, and the mover ends with its code for a whole move.
+TEST_F(VaultMoveUnderWine, MoverWithNoUiNamesAroundWhatTheVaultHolds) {
+  wine::WriteFileBytes(L"V:\\a.txt", "old");
+  std::string bytes;
+  for (wchar_t unit : items[0] + L"\n") bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  const std::wstring list = folder.AddFile(L"m2m1A2B.tmp", bytes);
+  EXPECT_THAT(wine::RunProgram(L"\"" + wine::ProgramFolder() + L"torvo-move.exe\" /noui V:\\ \"" + list + L"\""),
+              wine::ExitsWith(0u));
+  EXPECT_EQ(wine::FileBytes(L"V:\\a.txt"), "old");
+  EXPECT_EQ(wine::FileBytes(L"V:\\a (2).txt"), "alpha");
+  EXPECT_FALSE(wine::PathExists(items[0]));
+  EXPECT_FALSE(wine::PathExists(list));
 }
 
 TEST_F(VaultMoveUnderWine, LowerCaseLetterNamesTheSameDrive) {

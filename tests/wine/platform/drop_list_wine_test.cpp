@@ -18,7 +18,8 @@ namespace {
 using ::testing::ElementsAre;
 
 // Item lengths around the 259/260 boundary of a path buffer; every fifth item repeats the one before.
-constexpr std::size_t kLengths[] = {1, 2, 40, 258, 259, 260, 261, 300};
+// Each is a full path ("D:\" and a name), as the shell gives them.
+constexpr std::size_t kLengths[] = {4, 5, 40, 258, 259, 260, 261, 300};
 
 template <class Text>
 std::vector<Text> GeneratedItems(std::size_t count, typename Text::value_type first) {
@@ -30,6 +31,9 @@ std::vector<Text> GeneratedItems(std::size_t count, typename Text::value_type fi
     }
     Text item(kLengths[i % std::size(kLengths)], first);
     for (std::size_t k = 0; k < item.size(); k += 7) item[k] = static_cast<typename Text::value_type>(first + k % 20);
+    item[0] = 'D';
+    item[1] = ':';
+    item[2] = '\\';
     items.push_back(item);
   }
   return items;

@@ -79,6 +79,8 @@ wine_run() {
       [ -z "$life" ] || { [ -e "$life" ] && echo "wine_run: its sign of life $life is there" ||
                               echo "wine_run: its sign of life $life never appeared"; }
       [ ! -s "$dir/err" ] || { echo "wine_run: what the last attempt wrote to its error stream:"; tail -n 40 "$dir/err"; }
+      # Its output went to the caller, who may have thrown it away: its end belongs to the record.
+      [ ! -s "$dir/out" ] || { echo "wine_run: the last lines of its output:"; tail -n 10 "$dir/out"; }
     } >&2
   fi
   rm -rf "$dir"

@@ -10,7 +10,8 @@ namespace torvo::server {
 
 class CallPlatform : public win32::Win32HandlerPlatform {
  public:
-  CallPlatform() : Win32HandlerPlatform(ResourceInstance(), g_entryPointInstance, {&LockModule, &UnlockModule}) {}
+  CallPlatform()
+      : Win32HandlerPlatform(ResourceInstance(), g_entryPointInstance, {&LockModule, &UnlockModule}, &LoadedCaches()) {}
 
  private:
   static void LockModule() { g_currentModule->Lock(); }

@@ -1,6 +1,7 @@
 // The server's static objects, defined in one place so that they are built in this order when
 // the DLL is loaded (and destroyed in the reverse order when it is unloaded): the C++ runtime's
-// heap reserve, the resource record, the class entries and their table, the module object. The
+// heap reserve, the resource record, what the load reads once, the class entries and their table,
+// the module object. The
 // protected-place table is a constant and needs no construction.
 #include "TorvoShellMenu.h"
 #include "platform/win32/wide.h"
@@ -42,6 +43,8 @@ struct ResourceRecord {
 
 ResourceRecord g_resources;
 
+win32::LoadCaches g_loadCaches;
+
 // The classic handler, registered by its script; the Explorer command, registered by the sparse
 // package's manifest and so by no script of the DLL.
 ClassEntry g_classEntries[] = {
@@ -64,6 +67,7 @@ HINSTANCE g_proxyStubInstance = nullptr;
 
 HINSTANCE ResourceInstance() { return g_resources.m_hInstResource; }
 CTorvoShellMenuModule& TheModule() { return g_module; }
+win32::LoadCaches& LoadedCaches() { return g_loadCaches; }
 ClassTable& TheClassTable() { return g_classTable; }
 
 HResult CTorvoShellMenuModule::AddCommonSubstitutions(IRegistrarBase& registrar) {

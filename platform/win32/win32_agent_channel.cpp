@@ -96,15 +96,25 @@ bool Win32AgentChannel::Reachable(WindowHandle window) {
   return !theirs || !ours || *theirs <= *ours;
 }
 
-std::optional<std::u16string> Win32AgentChannel::WindowProgram(WindowHandle window) {
-  DWORD processId = 0;
-  if (::GetWindowThreadProcessId(reinterpret_cast<HWND>(window), &processId) == 0) return std::nullopt;
+namespace {
+
+std::optional<std::u16string> ProcessProgram(DWORD processId) {
   const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
   if (!process) return std::nullopt;
   wchar_t path[MAX_PATH * 4] = {};
   DWORD units = MAX_PATH * 4;
   if (!::QueryFullProcessImageNameW(process.Get(), 0, path, &units)) return std::nullopt;
   return std::u16string(AsUtf16(path), units);
+}
+
+}  // namespace
+
+std::optional<std::u16string> Win32AgentChannel::WindowProgram(WindowHandle window) {
+  DWORD processId = 0;
+  const auto hwnd = reinterpret_cast<HWND>(window);
+  if (::GetWindowThreadProcessId(hwnd, &processId) == 0) return std::nullopt;
+  if (programs_ == nullptr) return ProcessProgram(processId);
+  return programs_->Program(hwnd, processId, [processId] { return ProcessProgram(processId); });
 }
 
 }  // namespace torvo::win32

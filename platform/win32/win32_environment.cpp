@@ -59,17 +59,22 @@ const KNOWNFOLDERID* FolderId(KnownFolder folder) {
   return nullptr;
 }
 
-}  // namespace
-
-std::optional<std::u16string> Win32Environment::KnownFolderPath(KnownFolder folder) const {
-  const KNOWNFOLDERID* id = FolderId(folder);
-  if (id == nullptr) return std::nullopt;
+std::optional<std::u16string> ReadKnownFolderPath(const KNOWNFOLDERID* id) {
   // Not verified: the folder's place is what counts, whether or not it exists right now.
   PWSTR path = nullptr;
   const HRESULT hr = ::SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, &path);
   const CoTaskMemory<wchar_t> owner(path);
   if (FAILED(hr) || path == nullptr) return std::nullopt;
   return std::u16string(AsUtf16(path));
+}
+
+}  // namespace
+
+std::optional<std::u16string> Win32Environment::KnownFolderPath(KnownFolder folder) const {
+  const KNOWNFOLDERID* id = FolderId(folder);
+  if (id == nullptr) return std::nullopt;
+  if (knownFolders_ == nullptr) return ReadKnownFolderPath(id);
+  return knownFolders_->Path(folder, [id] { return ReadKnownFolderPath(id); });
 }
 
 namespace {

@@ -15,9 +15,14 @@ namespace torvo::win32 {
 
 struct Win32HandlerPlatform {
   // `textInstance` holds the string table; `ownModule` is the module whose folder the agent is
-  // started from; `hold` is the COM server's lock count, held while a started move runs.
-  Win32HandlerPlatform(HINSTANCE textInstance, HMODULE ownModule, ModuleHold hold = {})
-      : starter(ownModule), mover(hold, textInstance, ownModule), texts(textInstance) {}
+  // started from; `hold` is the COM server's lock count, held while a started move runs; `caches`
+  // what a load reads once (none: everything is read at every question).
+  Win32HandlerPlatform(HINSTANCE textInstance, HMODULE ownModule, ModuleHold hold = {}, LoadCaches* caches = nullptr)
+      : environment(caches != nullptr ? &caches->knownFolders : nullptr),
+        agent(caches != nullptr ? &caches->agentProgram : nullptr),
+        starter(ownModule),
+        mover(hold, textInstance, ownModule),
+        texts(textInstance) {}
   Win32HandlerPlatform(const Win32HandlerPlatform&) = delete;
   Win32HandlerPlatform& operator=(const Win32HandlerPlatform&) = delete;
 

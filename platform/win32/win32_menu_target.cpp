@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/once_per_load.h"
 #include "platform/win32/packaged_command.h"
 #include "platform/win32/wide.h"
 
@@ -20,9 +21,12 @@ void Win32MenuTarget::SetItemImage(MenuHandle menu, std::uint32_t position, std:
   ::SetMenuItemInfoW(reinterpret_cast<HMENU>(menu), position, (flags & MF_BYPOSITION) != 0, &info);
 }
 
-bool Win32MenuTarget::ShowsPackagedCommand() {
-  static const bool shown = PackagedCommandOnExplorersMenu();  // once per process
-  return shown;
-}
+namespace {
+
+constinit OncePerLoad g_packagedCommandShown;
+
+}  // namespace
+
+bool Win32MenuTarget::ShowsPackagedCommand() { return g_packagedCommandShown.Answer(&PackagedCommandOnExplorersMenu); }
 
 }  // namespace torvo::win32

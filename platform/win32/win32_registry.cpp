@@ -119,9 +119,10 @@ std::int32_t Win32Registry::QuerySubkeyCount(RegKey key, std::uint32_t* count) {
   return result;
 }
 
-// The address is looked up at the first deletion and kept, null or not, for the rest of the process.
+// The address is looked up at every deletion: a function's static would keep two handles per load
+// (platform/win32/once_per_load.h), and the look-up costs less than the deletion.
 std::int32_t Win32Registry::DeleteKey(RegKey parent, const char16_t* name) {
-  static const RegDeleteKeyExFunction deleteKeyEx = FindRegDeleteKeyEx();
+  const RegDeleteKeyExFunction deleteKeyEx = FindRegDeleteKeyEx();
   if (deleteKeyEx != nullptr) return deleteKeyEx(Key(parent), AsWide(name), 0, 0);
   return ::RegDeleteKeyW(Key(parent), AsWide(name));
 }

@@ -4,14 +4,21 @@
 
 #include <cwchar>
 
+#include "platform/win32/once_per_load.h"
+
 namespace torvo::win32 {
 
+namespace {
+
+constinit OncePerLoad g_underWine;
+
+}  // namespace
+
 bool UnderWine() {
-  static const bool underWine = [] {
+  return g_underWine.Answer([] {
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-  }();
-  return underWine;
+  });
 }
 
 std::uint32_t BenchNumber(const wchar_t* name, std::uint32_t productValue) {

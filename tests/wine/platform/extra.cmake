@@ -14,6 +14,7 @@ torvo_test(wine_selection_cp936 LABELS selection LIBS torvo_wine_support ENVIRON
 # can hold up the start of the next thread.
 torvo_test(wine_agent LABELS agent LIBS torvo_wine_support SOURCES
            ${platform_tests}/agent_channel_wine_test.cpp ${platform_tests}/agent_launch_wine_test.cpp
+           ${platform_tests}/load_caches_wine_test.cpp
            ${platform_tests}/temp_files_wine_test.cpp ${platform_tests}/texts_and_menu_wine_test.cpp
            ${platform_tests}/vault_move_wine_test.cpp ${platform_tests}/texts.rc)
 target_compile_options(wine_agent PRIVATE $<$<COMPILE_LANGUAGE:RC>:-c 65001>)

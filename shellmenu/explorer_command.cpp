@@ -20,6 +20,14 @@ std::optional<HandlerState> CapturedSelection(ItemArray* items) {
   return state;
 }
 
+// The user's known folders are read (the platform's known-folder lookups, the dearest reads of a
+// fresh process) only where they can decide: they are folders, so a selection of files alone is
+// judged completely without them; and on the shell's UI thread a selection that passes without them
+// is pending anyway, its complete judgement made when the shell asks again off that thread.
+KnownFolderRows KnownFolderRowsFor(ItemArray& items, bool okToBeSlow) {
+  return okToBeSlow && items.MayHoldAFolder() ? KnownFolderRows::kJudged : KnownFolderRows::kLeftOut;
+}
+
 }  // namespace
 
 HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state, bool okToBeSlow) {
@@ -27,7 +35,9 @@ HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std
   *state = kEcsHidden;
   try {
     const std::optional<HandlerState> selection = CapturedSelection(items);
-    if (!selection || !PassesRulesWithoutAgent(*selection, platform.environment)) return kOk;
+    if (!selection ||
+        !PassesRulesWithoutAgent(*selection, platform.environment, KnownFolderRowsFor(*items, okToBeSlow)))
+      return kOk;
     if (!okToBeSlow) return kPending;  // the agent's lookup and question may take a second each
     if (NoneOnTheVaultDrive(*selection, TrustedAgent(platform))) *state = kEcsEnabled;
     return kOk;

@@ -42,6 +42,7 @@ std::optional<std::u16string> FakeEnvironment::ExpandVariables(const char16_t* s
 }
 
 std::optional<std::u16string> FakeEnvironment::KnownFolderPath(KnownFolder folder) const {
+  ++knownFolderReads;
   const auto found = knownFolders.find(folder);
   if (found == knownFolders.end()) return std::nullopt;
   return found->second;

@@ -39,8 +39,9 @@ class FakeEnvironment : public Environment {
   std::map<std::u16string, std::u16string> longNames;  // a short spelling and its long name
   std::u16string currentFolder = u"D:\\Users\\ann";
   std::vector<std::u16string> computerNames;
-  mutable int expansions = 0;     // ExpandVariables calls seen
-  mutable int longNameReads = 0;  // LongPathName calls seen
+  mutable int expansions = 0;        // ExpandVariables calls seen
+  mutable int longNameReads = 0;     // LongPathName calls seen
+  mutable int knownFolderReads = 0;  // KnownFolderPath calls seen
 
  private:
   const std::u16string* Find(std::u16string_view name) const;

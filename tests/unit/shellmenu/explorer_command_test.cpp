@@ -104,6 +104,38 @@ TEST(ExplorerCommandState, WithoutTimeForTheAgentItsAnswerIsPending) {
   EXPECT_THAT(fake.agent.lookups, IsEmpty());
 }
 
+// The known folders are folders: they are read only for an array that may hold one, and only when
+// the shell allows a slow answer; where they can decide, the protection they give holds.
+TEST(ExplorerCommandState, ReadsTheKnownFoldersOnlyWhereTheyCanDecide) {
+  struct Row {
+    const char* name;
+    const char16_t* path;
+    bool holdsAFolder;
+    bool okToBeSlow;
+    HResult result;
+    std::uint32_t state;
+    bool foldersRead;
+  };
+  const char16_t* documents = u"D:\\Users\\ann\\OneDrive\\Documents";
+  for (const Row& row : {
+           Row{"the Documents folder", documents, true, true, kOk, kEcsHidden, true},
+           Row{"the Documents folder on the UI thread", documents, true, false, kPending, kEcsHidden, false},
+           Row{"another folder", u"D:\\data", true, true, kOk, kEcsEnabled, true},
+           Row{"a file", u"D:\\data\\a.txt", false, true, kOk, kEcsEnabled, false},
+           Row{"a file on the UI thread", u"D:\\data\\a.txt", false, false, kPending, kEcsHidden, false},
+       }) {
+    SCOPED_TRACE(row.name);
+    FakeHandlerPlatform fake;
+    fake.agent.RunAgent(kAgentWindow, 1, u'X');
+    FakeItemArray items({std::u16string(row.path)});
+    items.holdsAFolder = row.holdsAFolder;
+    std::uint32_t state = 0xFF;
+    EXPECT_EQ(GetExplorerCommandState(&items, fake.platform, &state, row.okToBeSlow), row.result);
+    EXPECT_EQ(state, row.state);
+    EXPECT_EQ(fake.environment.knownFolderReads > 0, row.foldersRead);
+  }
+}
+
 TEST(ExplorerCommandState, NullArrayIsHiddenAndNullStateRefused) {
   FakeHandlerPlatform fake;
   std::uint32_t state = kEcsEnabled;

@@ -24,11 +24,6 @@ class ItemArray {
   // file-system path as the platform gives it, whatever its length; nothing when the item cannot be
   // had or has no such path (a virtual item: a library, a device, a file inside an archive).
   virtual std::optional<std::u16string> FileSystemPath(std::uint32_t index) = 0;
-
-  // IShellItemArray::GetAttributes(SIATTRIBFLAGS_OR, SFGAO_FOLDER): false only when the array says
-  // that none of its items is a folder; true when one is (an archive the shell opens as a folder
-  // counts) or when it cannot say.
-  virtual bool MayHoldAFolder() = 0;
 };
 
 }  // namespace torvo

@@ -30,12 +30,4 @@ std::optional<std::u16string> Win32ItemArray::FileSystemPath(std::uint32_t index
   return std::u16string(AsUtf16(path.Get()));
 }
 
-bool Win32ItemArray::MayHoldAFolder() {
-  if (items_ == nullptr) return false;
-  SFGAOF attributes = 0;
-  // S_OK when every item has the attribute, S_FALSE when only some have; either way the union.
-  if (FAILED(items_->GetAttributes(SIATTRIBFLAGS_OR, SFGAO_FOLDER, &attributes))) return true;
-  return (attributes & SFGAO_FOLDER) != 0;
-}
-
 }  // namespace torvo::win32

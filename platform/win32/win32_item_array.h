@@ -21,7 +21,6 @@ class Win32ItemArray : public ItemArray {
   DropFiles* DataObject() override;
   std::uint32_t Count() override;
   std::optional<std::u16string> FileSystemPath(std::uint32_t index) override;
-  bool MayHoldAFolder() override;
 
  private:
   IShellItemArray* items_;

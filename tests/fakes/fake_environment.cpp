@@ -48,6 +48,8 @@ std::optional<std::u16string> FakeEnvironment::KnownFolderPath(KnownFolder folde
   return found->second;
 }
 
+bool FakeEnvironment::NamesAFile(const std::u16string& path) const { return files.count(path) != 0; }
+
 std::optional<std::u16string> FakeEnvironment::LongPathName(const std::u16string& path) const {
   ++longNameReads;
   const auto found = longNames.find(path);

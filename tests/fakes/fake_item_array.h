@@ -39,10 +39,7 @@ class FakeItemArray : public ItemArray {
     return index < items_.size() ? items_[index] : std::nullopt;
   }
 
-  bool MayHoldAFolder() override { return holdsAFolder; }
-
-  int pathReads = 0;         // paths asked for one by one
-  bool holdsAFolder = true;  // what the array says of its items' attributes
+  int pathReads = 0;  // paths asked for one by one
 
  private:
   std::vector<std::optional<std::u16string>> items_;

@@ -42,6 +42,11 @@ class Environment {
   // when the path does not exist or cannot be read.
   virtual std::optional<std::u16string> LongPathName(const std::u16string& path) const = 0;
 
+  // GetFileAttributesW: true when the path names an item that exists and is no folder (its
+  // attributes lack FILE_ATTRIBUTE_DIRECTORY); false for a folder and when the attributes cannot be
+  // read (no such item, no access).
+  virtual bool NamesAFile(const std::u16string& path) const = 0;
+
   // GetFullPathNameW: the path as Windows opens it, against the process's current folders for a
   // relative or drive-relative one: "." and ".." resolved, separators doubled or forward read as
   // one backslash, the last name's trailing dots and blanks dropped. Nothing on failure.

@@ -1,5 +1,6 @@
 #include "shellmenu/explorer_command.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 
@@ -20,6 +21,24 @@ std::optional<HandlerState> CapturedSelection(ItemArray* items) {
   return state;
 }
 
+// At most this many items are asked whether they are files: beyond, the known folders (read once
+// per load) cost less than asking the file system item by item.
+constexpr std::size_t kItemsAskedAtMost = 16;
+
+// The user's known folders are read (the platform's known-folder lookups, the dearest reads of a
+// fresh process) only where they can decide. On the shell's UI thread a selection that passes
+// without them is pending anyway: its complete judgement is made when the shell asks again off that
+// thread. Off it, a few items that each name an existing file are judged completely without them:
+// every known folder is a folder.
+KnownFolderRows KnownFolderRowsFor(const HandlerState& selection, const Environment& environment, bool okToBeSlow) {
+  if (!okToBeSlow) return KnownFolderRows::kLeftOut;
+  const std::vector<std::u16string>& paths = selection.m_selection;
+  if (paths.size() > kItemsAskedAtMost) return KnownFolderRows::kJudged;
+  const bool filesAlone =
+      std::all_of(paths.begin(), paths.end(), [&](const std::u16string& path) { return environment.NamesAFile(path); });
+  return filesAlone ? KnownFolderRows::kLeftOut : KnownFolderRows::kJudged;
+}
+
 }  // namespace
 
 HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state, bool okToBeSlow) {
@@ -27,7 +46,9 @@ HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std
   *state = kEcsHidden;
   try {
     const std::optional<HandlerState> selection = CapturedSelection(items);
-    if (!selection || !PassesRulesWithoutAgent(*selection, platform.environment)) return kOk;
+    if (!selection || !PassesRulesWithoutAgent(*selection, platform.environment,
+                                               KnownFolderRowsFor(*selection, platform.environment, okToBeSlow)))
+      return kOk;
     if (!okToBeSlow) return kPending;  // the agent's lookup and question may take a second each
     if (NoneOnTheVaultDrive(*selection, TrustedAgent(platform))) *state = kEcsEnabled;
     return kOk;

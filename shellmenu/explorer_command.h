@@ -16,7 +16,8 @@ inline constexpr std::uint32_t kEcsHidden = 0x2;   // ECS_HIDDEN
 // selection, kEcsHidden otherwise. Hidden, without asking the agent, for a null or empty array and
 // for one the rules without the agent refuse. When only the agent can decide and the shell does not
 // allow a slow answer (`okToBeSlow` false), kPending, hidden, without asking it: the shell asks
-// again off its UI thread. kOk; kPointer for a null state; kOutOfMemory, hidden.
+// again off its UI thread. The user's known folders are read only off that thread, and not for a
+// few items that are all files. kOk; kPointer for a null state; kOutOfMemory, hidden.
 HResult GetExplorerCommandState(ItemArray* items, HandlerPlatform& platform, std::uint32_t* state,
                                 bool okToBeSlow = true);
 

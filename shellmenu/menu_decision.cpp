@@ -19,9 +19,9 @@ PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedPro
   return judgement;
 }
 
-bool PassesRulesWithoutAgent(const HandlerState& state, const Environment& environment) {
+bool PassesRulesWithoutAgent(const HandlerState& state, const Environment& environment, KnownFolderRows folders) {
   if (state.m_selection.empty() || !state.noneLeftOut) return false;
-  ExpandedProtectedPaths places(environment);
+  ExpandedProtectedPaths places(environment, folders);
   return std::none_of(state.m_selection.begin(), state.m_selection.end(), [&](const std::u16string& path) {
     return places.MatchingRow(CanonicalPath(path, environment)).has_value();
   });

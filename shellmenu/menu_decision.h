@@ -27,8 +27,10 @@ struct PathJudgement {
 PathJudgement JudgePath(const char16_t* path, const VaultRoot& root, ExpandedProtectedPaths& places);
 
 // The part of the decision that needs no agent: true when the selection names at least one item,
-// left none out (handler_state.h), and no entry is a protected place (expanded at most once).
-bool PassesRulesWithoutAgent(const HandlerState& state, const Environment& environment);
+// left none out (handler_state.h), and no entry is a protected place (expanded at most once; the
+// known folders' rows as `folders` says).
+bool PassesRulesWithoutAgent(const HandlerState& state, const Environment& environment,
+                             KnownFolderRows folders = KnownFolderRows::kJudged);
 
 // Whether no entry lies on the vault drive, for which the agent is asked once.
 bool NoneOnTheVaultDrive(const HandlerState& state, const AgentLink& agent);

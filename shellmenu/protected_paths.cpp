@@ -100,6 +100,7 @@ std::optional<std::u16string> ExpandRow(const ProtectedPathEntry& row, const Env
 }
 
 bool ExpandedProtectedPaths::Usable(std::size_t row) {
+  if (folders_ == KnownFolderRows::kLeftOut && g_protectedPaths[row].folder != KnownFolder::kNone) return false;
   if (rows_[row] == Row::kNotExpanded) {
     std::optional<std::u16string> expanded = ExpandRow(g_protectedPaths[row], environment_);
     // A failed expansion, or one that would not fit a path buffer, matches nothing.

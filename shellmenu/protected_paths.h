@@ -26,12 +26,18 @@ struct ProtectedPathEntry {
 inline constexpr std::size_t kProtectedPathCount = 59;
 extern const std::array<ProtectedPathEntry, kProtectedPathCount> g_protectedPaths;
 
+// Whether the rows of the user's known folders take part. Those rows only ever add protection, and
+// each names a folder: a test may leave them out for paths none of which is a folder, or when a
+// complete judgement follows later.
+enum class KnownFolderRows : std::uint8_t { kJudged, kLeftOut };
+
 // The rows expanded in the given environment, each at most once and only when a test first
 // reaches it, so that many paths can be tested against one expansion. A row whose expansion fails
 // or does not fit a path buffer matches nothing.
 class ExpandedProtectedPaths {
  public:
-  explicit ExpandedProtectedPaths(const Environment& environment) : environment_(environment) {}
+  explicit ExpandedProtectedPaths(const Environment& environment, KnownFolderRows folders = KnownFolderRows::kJudged)
+      : environment_(environment), folders_(folders) {}
   ExpandedProtectedPaths(const ExpandedProtectedPaths&) = delete;
   ExpandedProtectedPaths& operator=(const ExpandedProtectedPaths&) = delete;
 
@@ -46,6 +52,7 @@ class ExpandedProtectedPaths {
   bool Usable(std::size_t row);
 
   const Environment& environment_;
+  const KnownFolderRows folders_;
   std::array<std::u16string, kProtectedPathCount> expanded_;
   std::array<Row, kProtectedPathCount> rows_{};
 };

@@ -108,6 +108,11 @@ std::optional<std::u16string> ComputerName(COMPUTER_NAME_FORMAT format) {
 
 }  // namespace
 
+bool Win32Environment::NamesAFile(const std::u16string& path) const {
+  const DWORD attributes = ::GetFileAttributesW(AsWide(path.c_str()));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 std::optional<std::u16string> Win32Environment::LongPathName(const std::u16string& path) const {
   return PathRead(path,
                   [](LPCWSTR source, LPWSTR buffer, DWORD units) { return ::GetLongPathNameW(source, buffer, units); });

@@ -14,6 +14,7 @@ class Win32Environment : public Environment {
   std::optional<std::u16string> ExpandVariables(const char16_t* source) const override;
   std::optional<std::u16string> KnownFolderPath(KnownFolder folder) const override;
   std::optional<std::u16string> LongPathName(const std::u16string& path) const override;
+  bool NamesAFile(const std::u16string& path) const override;
   std::optional<std::u16string> FullPathName(const std::u16string& path) const override;
   std::vector<std::u16string> ComputerNames() const override;
   bool IsSpace(char16_t unit) const override;

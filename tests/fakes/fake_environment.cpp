@@ -42,10 +42,13 @@ std::optional<std::u16string> FakeEnvironment::ExpandVariables(const char16_t* s
 }
 
 std::optional<std::u16string> FakeEnvironment::KnownFolderPath(KnownFolder folder) const {
+  ++knownFolderReads;
   const auto found = knownFolders.find(folder);
   if (found == knownFolders.end()) return std::nullopt;
   return found->second;
 }
+
+bool FakeEnvironment::NamesAFile(const std::u16string& path) const { return files.count(path) != 0; }
 
 std::optional<std::u16string> FakeEnvironment::LongPathName(const std::u16string& path) const {
   ++longNameReads;

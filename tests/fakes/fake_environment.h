@@ -23,6 +23,8 @@ class FakeEnvironment : public Environment {
   std::optional<std::u16string> KnownFolderPath(KnownFolder folder) const override;
   // The long name set in longNames for the exact path; nothing (no such path) otherwise.
   std::optional<std::u16string> LongPathName(const std::u16string& path) const override;
+  // Whether the exact path is in files.
+  bool NamesAFile(const std::u16string& path) const override;
   // GetFullPathNameW's documented rules: relative paths against currentFolder, drive-relative ones
   // against currentFolder on its drive and the drive's root on another; "." and ".." resolved (never
   // above the root, "\\server\share" for a UNC path), empty names dropped, "/" read as "\", the
@@ -37,10 +39,12 @@ class FakeEnvironment : public Environment {
 
   std::map<KnownFolder, std::u16string> knownFolders;
   std::map<std::u16string, std::u16string> longNames;  // a short spelling and its long name
+  std::set<std::u16string> files;                      // existing items that are no folders
   std::u16string currentFolder = u"D:\\Users\\ann";
   std::vector<std::u16string> computerNames;
-  mutable int expansions = 0;     // ExpandVariables calls seen
-  mutable int longNameReads = 0;  // LongPathName calls seen
+  mutable int expansions = 0;        // ExpandVariables calls seen
+  mutable int longNameReads = 0;     // LongPathName calls seen
+  mutable int knownFolderReads = 0;  // KnownFolderPath calls seen
 
  private:
   const std::u16string* Find(std::u16string_view name) const;

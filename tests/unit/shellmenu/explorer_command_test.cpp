@@ -104,6 +104,41 @@ TEST(ExplorerCommandState, WithoutTimeForTheAgentItsAnswerIsPending) {
   EXPECT_THAT(fake.agent.lookups, IsEmpty());
 }
 
+// The known folders are folders: off the UI thread they are read unless every item of a few names a
+// file, and on it never; where they can decide, the protection they give holds.
+TEST(ExplorerCommandState, ReadsTheKnownFoldersOnlyWhereTheyCanDecide) {
+  const std::u16string documents = u"D:\\Users\\ann\\OneDrive\\Documents", file = u"D:\\data\\a.txt";
+  const Items sixteenFiles(16, file), seventeenFiles(17, file);
+  struct Row {
+    const char* name;
+    Items items;
+    bool okToBeSlow;
+    HResult result;
+    std::uint32_t state;
+    bool foldersRead;
+  };
+  for (const Row& row : {
+           Row{"the Documents folder", {documents}, true, kOk, kEcsHidden, true},
+           Row{"the Documents folder on the UI thread", {documents}, false, kPending, kEcsHidden, false},
+           Row{"another folder", {u"D:\\data"}, true, kOk, kEcsEnabled, true},
+           Row{"a file", {file}, true, kOk, kEcsEnabled, false},
+           Row{"a file and a folder", {file, u"D:\\data"}, true, kOk, kEcsEnabled, true},
+           Row{"a file on the UI thread", {file}, false, kPending, kEcsHidden, false},
+           Row{"sixteen files", sixteenFiles, true, kOk, kEcsEnabled, false},
+           Row{"seventeen files", seventeenFiles, true, kOk, kEcsEnabled, true},
+       }) {
+    SCOPED_TRACE(row.name);
+    FakeHandlerPlatform fake;
+    fake.environment.files = {file};
+    fake.agent.RunAgent(kAgentWindow, 1, u'X');
+    FakeItemArray items(row.items);
+    std::uint32_t state = 0xFF;
+    EXPECT_EQ(GetExplorerCommandState(&items, fake.platform, &state, row.okToBeSlow), row.result);
+    EXPECT_EQ(state, row.state);
+    EXPECT_EQ(fake.environment.knownFolderReads > 0, row.foldersRead);
+  }
+}
+
 TEST(ExplorerCommandState, NullArrayIsHiddenAndNullStateRefused) {
   FakeHandlerPlatform fake;
   std::uint32_t state = kEcsEnabled;

@@ -9,6 +9,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_environment.h"
 #include "shellmenu/protected_paths.h"
+#include "tests/wine/support/shell_items.h"
 
 namespace torvo {
 namespace {
@@ -95,6 +96,20 @@ TEST(ProtectedPathUnderWine, EverySpellingIsJudgedAsTheFolderItNames) {
   ::SetCurrentDirectoryW(current);
   EXPECT_EQ(Protected(L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\windows"), 0);
   EXPECT_EQ(Protected(L"\\\\fileserver\\ADMIN$\\system32"), 0);
+}
+
+// Only an existing item that is no folder is a file; a folder, a missing item and a folder's known
+// place are not, so they are judged against the known folders.
+TEST(ProtectedPathUnderWine, OnlyAnExistingItemThatIsNoFolderNamesAFile) {
+  const win32::Win32Environment env;
+  const wine::ScratchFolder folder(L"torvo-names-a-file");
+  const std::wstring file = folder.AddFile(L"report.doc"), photos = folder.AddFolder(L"photos");
+  const auto namesAFile = [&](const std::wstring& path) { return env.NamesAFile(win32::AsUtf16(path.c_str())); };
+  EXPECT_TRUE(namesAFile(file));
+  EXPECT_FALSE(namesAFile(photos));
+  EXPECT_FALSE(namesAFile(folder.Path() + L"\\missing.doc"));
+  EXPECT_FALSE(namesAFile(Variable(L"USERPROFILE") + L"\\Documents"));
+  EXPECT_FALSE(namesAFile(L""));
 }
 
 // The adapter expands in one call what fits a path buffer and asks again for what does not.

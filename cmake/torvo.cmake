@@ -72,6 +72,19 @@ if(WIN32)
   # crash dump.
   add_compile_options($<$<CONFIG:Release>:-g>)
   add_link_options($<$<CONFIG:Release>:-Wl,--build-id>)
+  # Each release image's link map (maps/<target>.map): the bill of materials reads from it which
+  # runtime archives and objects went into the image.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/maps)
+  add_link_options($<$<CONFIG:Release>:-Wl,-Map=${CMAKE_BINARY_DIR}/maps/$<TARGET_PROPERTY:NAME>.map>)
+  # A release's one time (scripts/release.sh gives the commit's): GNU ld and lld stamp
+  # SOURCE_DATE_EPOCH as each image's time. It is part of every link command, so another time
+  # links again.
+  set(TORVO_SOURCE_DATE_EPOCH "" CACHE STRING "Seconds since 1970 that the linkers stamp; empty: the time of the link")
+  if(TORVO_SOURCE_DATE_EPOCH)
+    foreach(lang C CXX)
+      set(CMAKE_${lang}_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TORVO_SOURCE_DATE_EPOCH})
+    endforeach()
+  endif()
   # What ships stays at most 400 KB a DLL (server/terminate_handler.cpp does its part): the code and
   # data nothing refers to are dropped, and the 32-bit release is built for size, since its code and
   # its DWARF unwind tables (where the 64-bit DLL has compact SEH tables) make it larger.

@@ -8,8 +8,12 @@ add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURC
 # The compiler cache, where the machine has it (scripts/common.sh installs it and keeps it with the
 # project's other caches): a warm machine compiles each unchanged source once, whichever clone or
 # tree builds it.
+# A release tree goes without it (scripts/release.sh): the cache hands the compiler paths relative
+# to the build folder, which the prefix maps above do not reach, so its objects name the sources
+# otherwise than the compiler's own and the release would depend on the cache.
+option(TORVO_COMPILER_CACHE "Compile through ccache where the machine has it" ON)
 find_program(TORVO_CCACHE ccache)
-if(TORVO_CCACHE AND NOT DEFINED CMAKE_CXX_COMPILER_LAUNCHER)
+if(TORVO_COMPILER_CACHE AND TORVO_CCACHE AND NOT DEFINED CMAKE_CXX_COMPILER_LAUNCHER)
   set(CMAKE_C_COMPILER_LAUNCHER ${TORVO_CCACHE})
   set(CMAKE_CXX_COMPILER_LAUNCHER ${TORVO_CCACHE})
 endif()
@@ -129,9 +133,11 @@ function(torvo_link_on_first_use target dll)
   set(dir ${CMAKE_BINARY_DIR}/${dll}_delayed)
   file(WRITE ${dir}/${dll}.def "LIBRARY ${upper}.dll\nEXPORTS\n${calls}\n")
   string(REGEX REPLACE "g\\+\\+-posix$" "dlltool" dlltool "${CMAKE_CXX_COMPILER}")
+  # dlltool names the library's symbols after the path it is given: a name alone keeps the build
+  # folder out of them (and out of the image's build id).
   add_custom_command(OUTPUT ${dir}/lib${dll}_delayed.a
-    COMMAND ${dlltool} --input-def ${dir}/${dll}.def --output-delaylib ${dir}/lib${dll}_delayed.a
-    DEPENDS ${dir}/${dll}.def VERBATIM)
+    COMMAND ${dlltool} --input-def ${dll}.def --output-delaylib lib${dll}_delayed.a
+    WORKING_DIRECTORY ${dir} DEPENDS ${dir}/${dll}.def VERBATIM)
   add_custom_target(${target}_${dll}_delayed DEPENDS ${dir}/lib${dll}_delayed.a)
   add_dependencies(${target} ${target}_${dll}_delayed)
   target_link_libraries(${target} PRIVATE ${dir}/lib${dll}_delayed.a)

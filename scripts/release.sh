@@ -241,9 +241,11 @@ rm -rf "$OUT"  # a run that fails leaves no release behind
 # entries and the signatures all record the commit's.
 export SOURCE_DATE_EPOCH TZ=UTC
 SOURCE_DATE_EPOCH=$(source_date_epoch)
-# Configures a release tree (TREE, then configure_win_tree's build argument) for this release's time.
+# Configures a release tree (TREE, then configure_win_tree's build argument) for this release's time,
+# compiled without the compiler cache (cmake/torvo.cmake says why).
 configure_release_tree() {
-  configure_win_tree "$1" Release "${2:-}" && cmake -S "$ROOT" -B "$1" -DTORVO_SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" >/dev/null
+  configure_win_tree "$1" Release "${2:-}" &&
+      cmake -S "$ROOT" -B "$1" -DTORVO_SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" -DTORVO_COMPILER_CACHE=OFF >/dev/null
 }
 configure_release_tree "$RELEASE_TREE"
 cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER" torvo-package hold_desktop

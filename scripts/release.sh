@@ -119,11 +119,20 @@ sign() {
   args+=(-time "$SOURCE_DATE_EPOCH")
   [ -z "${TORVO_SIGN_TIMESTAMP:-}" ] || args+=(-ts "$TORVO_SIGN_TIMESTAMP")
   osslsigncode sign "${args[@]}" -in "$unsigned" -out "$signed" >/dev/null || fail "signing failed"
-  local verify=(-in "$signed")
-  [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
+  # A package's signature entry carries the time it was added: the release's, like every entry.
+  [[ "$signed" != *.msix ]] || "$PYTHON" "$PACKAGING/entry_times.py" "$signed" "$SOURCE_DATE_EPOCH" ||
+      fail "the signed package's entry times cannot be set"
   local report
-  report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
+  report=$(verified_signature "$signed")
   echo "${signed#"$work/out/"} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+}
+
+# The report of osslsigncode verify on a signed file; fails when the signature does not verify.
+verified_signature() {
+  local verify=(-in "$1") report
+  [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
+  report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
+  echo "$report"
 }
 
 # Puts a file made in $work into the release (a path below it: arm64/TorvoShellMenu.dll): signed when

@@ -8,8 +8,12 @@ add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURC
 # The compiler cache, where the machine has it (scripts/common.sh installs it and keeps it with the
 # project's other caches): a warm machine compiles each unchanged source once, whichever clone or
 # tree builds it.
+# A release tree goes without it (scripts/release.sh): the cache hands the compiler paths relative
+# to the build folder, which the prefix maps above do not reach, so its objects name the sources
+# otherwise than the compiler's own and the release would depend on the cache.
+option(TORVO_COMPILER_CACHE "Compile through ccache where the machine has it" ON)
 find_program(TORVO_CCACHE ccache)
-if(TORVO_CCACHE AND NOT DEFINED CMAKE_CXX_COMPILER_LAUNCHER)
+if(TORVO_COMPILER_CACHE AND TORVO_CCACHE AND NOT DEFINED CMAKE_CXX_COMPILER_LAUNCHER)
   set(CMAKE_C_COMPILER_LAUNCHER ${TORVO_CCACHE})
   set(CMAKE_CXX_COMPILER_LAUNCHER ${TORVO_CCACHE})
 endif()
@@ -72,6 +76,19 @@ if(WIN32)
   # crash dump.
   add_compile_options($<$<CONFIG:Release>:-g>)
   add_link_options($<$<CONFIG:Release>:-Wl,--build-id>)
+  # Each release image's link map (maps/<target>.map): the bill of materials reads from it which
+  # runtime archives and objects went into the image.
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/maps)
+  add_link_options($<$<CONFIG:Release>:-Wl,-Map=${CMAKE_BINARY_DIR}/maps/$<TARGET_PROPERTY:NAME>.map>)
+  # A release's one time (scripts/release.sh gives the commit's): GNU ld and lld stamp
+  # SOURCE_DATE_EPOCH as each image's time. It is part of every link command, so another time
+  # links again.
+  set(TORVO_SOURCE_DATE_EPOCH "" CACHE STRING "Seconds since 1970 that the linkers stamp; empty: the time of the link")
+  if(TORVO_SOURCE_DATE_EPOCH)
+    foreach(lang C CXX)
+      set(CMAKE_${lang}_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TORVO_SOURCE_DATE_EPOCH})
+    endforeach()
+  endif()
   # What ships stays at most 400 KB a DLL (server/terminate_handler.cpp does its part): the code and
   # data nothing refers to are dropped, and the 32-bit release is built for size, since its code and
   # its DWARF unwind tables (where the 64-bit DLL has compact SEH tables) make it larger.
@@ -116,9 +133,11 @@ function(torvo_link_on_first_use target dll)
   set(dir ${CMAKE_BINARY_DIR}/${dll}_delayed)
   file(WRITE ${dir}/${dll}.def "LIBRARY ${upper}.dll\nEXPORTS\n${calls}\n")
   string(REGEX REPLACE "g\\+\\+-posix$" "dlltool" dlltool "${CMAKE_CXX_COMPILER}")
+  # dlltool names the library's symbols after the path it is given: a name alone keeps the build
+  # folder out of them (and out of the image's build id).
   add_custom_command(OUTPUT ${dir}/lib${dll}_delayed.a
-    COMMAND ${dlltool} --input-def ${dir}/${dll}.def --output-delaylib ${dir}/lib${dll}_delayed.a
-    DEPENDS ${dir}/${dll}.def VERBATIM)
+    COMMAND ${dlltool} --input-def ${dll}.def --output-delaylib lib${dll}_delayed.a
+    WORKING_DIRECTORY ${dir} DEPENDS ${dir}/${dll}.def VERBATIM)
   add_custom_target(${target}_${dll}_delayed DEPENDS ${dir}/lib${dll}_delayed.a)
   add_dependencies(${target} ${target}_${dll}_delayed)
   target_link_libraries(${target} PRIVATE ${dir}/lib${dll}_delayed.a)

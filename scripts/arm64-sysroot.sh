@@ -148,4 +148,8 @@ if [ ! -f "$sysroot/.complete" ]; then
   # Sysroots of earlier sources or recipes are no longer used (a tree made with one is made anew).
   find "$(dirname "$sysroot")" -maxdepth 1 -name "$TARGET-*" ! -path "$sysroot" -exec rm -rf {} +
 fi
+# The source packages the sysroot was built from (its name is made of their versions), for the
+# release's bill of materials.
+[ -f "$sysroot/torvo-sources" ] ||
+    printf 'mingw-w64 %s\nllvm-toolchain-%s %s\n' "$mingw_version" "$LLVM" "$llvm_version" >"$sysroot/torvo-sources"
 echo "$sysroot"

@@ -27,16 +27,26 @@ SHM_VAULT_HOST=/dev/shm/torvo-vault-$(printf '%s' "$BUILD_ROOT" | md5sum | cut -
 # wine32:i386 runs the 32-bit programs (the 32-bit regsvr32, host and tests) in the 64-bit prefix;
 # clang-19, lld-19 and llvm-19 build the ARM64 tree (dpkg-dev and make build its sysroot from
 # Debian's sources, scripts/arm64-sysroot.sh), qemu-user-static runs its tests (scripts/arm64-wine.sh).
+# python3-jsonschema checks the release's bill of materials against its schema; faketime runs widl
+# at the release's time (resources/CMakeLists.txt).
 PACKAGES="cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine wine64 wine32:i386 clang libclang-rt-14-dev
   osslsigncode openssl clang-format git python3 libxml2-utils wixl msitools
-  clang-19 lld-19 llvm-19 make dpkg-dev qemu-user-static ccache"
+  clang-19 lld-19 llvm-19 make dpkg-dev qemu-user-static ccache python3-jsonschema faketime"
 PYTHON=/usr/bin/python3  # Debian's, whatever else the PATH offers
 
 # Installs the Debian packages that are missing; does nothing when all are there. A package of
 # another architecture (name:arch) first adds that architecture to dpkg, so that the package
 # lists read next hold its packages.
+# The one time a release records wherever a file stamps one (link times, the installer's summary and
+# cabinet, the package's entries, the signing time): SOURCE_DATE_EPOCH when set, else the time of the
+# commit being built, so that two builds of one commit write the same bytes.
+source_date_epoch() {
+  [ -z "${SOURCE_DATE_EPOCH:-}" ] || { echo "$SOURCE_DATE_EPOCH"; return; }
+  git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 0
+}
+
 ensure_packages() {
   local missing="" arch
   for p in $PACKAGES; do

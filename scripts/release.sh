@@ -16,8 +16,12 @@
 #                             the package (packaging/msi); signed when asked
 #   arm64/                    the same DLL, doctor, mover (with their symbols) and package for
 #                             Windows on ARM, built in build/arm64-release (scripts/arm64-sysroot.sh)
+#   TorvoShellMenu-<version>.spdx.json
+#                             the bill of materials (SPDX 2.3): every file above with its hashes, the
+#                             runtime components linked into each image with their versions and
+#                             licences, the tools that made the packages
 #   deployment.csv            one row per installer: file, architecture, ProductCode, UpgradeCode,
-#                             ProductVersion, SHA-256, signer's thumbprint
+#                             ProductVersion, SHA-256, signer's thumbprint, the bill's SHA-256
 #   TorvoShellMenu-<version>-arm64.msi
 #                             the installer for Windows on ARM: the ARM64 DLL, doctor, mover and
 #                             package, and TorvoShellMenu32.dll; its rows harvested from the ARM64
@@ -27,9 +31,42 @@
 # PEM files: TORVO_SIGN_PASS is the key's passphrase, TORVO_SIGN_TIMESTAMP the URL of an RFC 3161
 # timestamp server (none without it), TORVO_SIGN_CA the CA certificates the signature is verified
 # against after signing (default: the system's). Without a certificate nothing is signed.
+#
+# release.sh --verify FOLDER
+#   checks that FOLDER (a release of this commit, e.g. one downloaded) is what this commit builds:
+#   clones the commit into a fresh folder, builds its release there without the compiler cache (the
+#   same signing variables give the same signatures), and compares every file of both, naming each
+#   file that differs with its first differing offset and what lies there (packaging/release/
+#   compare_release.py). With TORVO_SIGN_TIMESTAMP set, signed files are compared with their
+#   signatures removed: a timestamp server's countersignature carries the time it was asked.
+#   The rebuilt release stays in build/verify/ for a closer look. Exits 0 when every file is the same.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$ROOT/packaging/msi/harvest_cache.sh"
+
+# --verify FOLDER: the commit's release built again in a fresh clone and compared with FOLDER.
+verify_release() {
+  local expected=$1 commit clone compare=()
+  [ -d "$expected" ] || { echo "release: no release folder $expected" >&2; exit 2; }
+  expected=$(cd "$expected" && pwd)
+  commit=$(git -C "$ROOT" rev-parse HEAD)
+  [ -z "$(git -C "$ROOT" status --porcelain --untracked-files=no)" ] ||
+      echo "release: the working tree has changes; the commit $commit is what is built"
+  clone=$BUILD_ROOT/verify/clone
+  rm -rf "$BUILD_ROOT/verify" && mkdir -p "$BUILD_ROOT/verify"
+  git clone -q --no-hardlinks "$ROOT" "$clone" && git -C "$clone" checkout -q --detach "$commit"
+  echo "release: building $commit again in $clone"
+  env -u BUILD_ROOT CCACHE_DISABLE=1 "$clone/scripts/release.sh" >"$BUILD_ROOT/verify/release.log" 2>&1 ||
+      { tail -n 40 "$BUILD_ROOT/verify/release.log" >&2; echo "release: the rebuild failed" >&2; exit 1; }
+  [ -z "${TORVO_SIGN_TIMESTAMP:-}" ] || compare=(--unsigned)
+  "$PYTHON" "$ROOT/packaging/release/compare_release.py" "$expected" "$clone/build/release" "${compare[@]}"
+}
+if [ "${1:-}" = --verify ]; then
+  [ $# = 2 ] || { echo "usage: release.sh [--verify FOLDER]" >&2; exit 2; }
+  ensure_packages
+  verify_release "$2"
+  exit
+fi
 
 RELEASE_TREE=$BUILD_ROOT/win-release
 RELEASE_TREE32=$BUILD_ROOT/win32-release
@@ -78,13 +115,24 @@ sign() {
     (umask 077 && printf '%s' "$TORVO_SIGN_PASS" >"$work/pass")
     args+=(-readpass "$work/pass")
   fi
+  # The signing time is the release's; a timestamp server's countersignature carries its own.
+  args+=(-time "$SOURCE_DATE_EPOCH")
   [ -z "${TORVO_SIGN_TIMESTAMP:-}" ] || args+=(-ts "$TORVO_SIGN_TIMESTAMP")
   osslsigncode sign "${args[@]}" -in "$unsigned" -out "$signed" >/dev/null || fail "signing failed"
-  local verify=(-in "$signed")
-  [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
+  # A package's signature entry carries the time it was added: the release's, like every entry.
+  [[ "$signed" != *.msix ]] || "$PYTHON" "$PACKAGING/entry_times.py" "$signed" "$SOURCE_DATE_EPOCH" ||
+      fail "the signed package's entry times cannot be set"
   local report
-  report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
+  report=$(verified_signature "$signed")
   echo "${signed#"$work/out/"} signed by $(echo "$report" | sed -n 's/^[[:space:]]*Subject: //p' | head -n 1), signature verified"
+}
+
+# The report of osslsigncode verify on a signed file; fails when the signature does not verify.
+verified_signature() {
+  local verify=(-in "$1") report
+  [ -z "${TORVO_SIGN_CA:-}" ] || verify+=(-CAfile "$TORVO_SIGN_CA")
+  report=$(osslsigncode verify "${verify[@]}" 2>&1) || { echo "$report" >&2; fail "the signature does not verify"; }
+  echo "$report"
 }
 
 # Puts a file made in $work into the release (a path below it: arm64/TorvoShellMenu.dll): signed when
@@ -156,21 +204,38 @@ release_msix() {
   chmod 644 "$work/out/$name"
 }
 
+# The bill of materials (packaging/sbom): every shipped file with its hashes, and each image's
+# statically linked runtime components, read from its link map and the machine's Debian packages.
+bill_of_materials() {
+  local sysroot images=() image tree
+  sysroot=$(sed -n 's/^TORVO_ARM64_SYSROOT:PATH=//p' "$RELEASE_TREE_ARM64/CMakeCache.txt")
+  for image in "$DLL:TorvoShellMenu" "$DOCTOR:torvo-doctor" "$MOVER:torvo-move" "$PACKAGER:torvo-package"; do
+    images+=("${image%%:*}=$RELEASE_TREE/maps/${image#*:}.map" "arm64/${image%%:*}=$RELEASE_TREE_ARM64/maps/${image#*:}.map")
+  done
+  images+=("$DLL32=$RELEASE_TREE32/maps/TorvoShellMenu.map")
+  for tree in "$RELEASE_TREE" "$RELEASE_TREE32" "$RELEASE_TREE_ARM64"; do images+=(--tree "$tree"); done
+  "$PYTHON" "$ROOT/packaging/sbom/make_sbom.py" "$work/out" "$(version)" "$SOURCE_DATE_EPOCH" "$work/out/$SBOM" \
+      "${images[@]}" --sysroot "$sysroot" || fail "the bill of materials cannot be written"
+  chmod 644 "$work/out/$SBOM"
+  "$PYTHON" "$ROOT/packaging/sbom/check_sbom.py" "$work/out" "$work/out/$SBOM" || fail "the bill of materials breaks its check"
+}
+
 # The deployment sheet: one row per installer with what a deployment tool's rules are made of, read
 # from the built packages themselves; the thumbprint is the signer's certificate's SHA-1, as Windows
-# shows it.
+# shows it; the last column the bill of materials' SHA-256.
 deployment_sheet() {
-  local thumbprint=unsigned msi
+  local thumbprint=unsigned msi bill
   [ -z "${TORVO_SIGN_CERT:-}" ] ||
       thumbprint=$(openssl x509 -in "$TORVO_SIGN_CERT" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
-  echo "file,architecture,ProductCode,UpgradeCode,ProductVersion,SHA-256,signer thumbprint"
+  bill=$(sha256sum "$work/out/$SBOM" | cut -d' ' -f1)
+  echo "file,architecture,ProductCode,UpgradeCode,ProductVersion,SHA-256,signer thumbprint,SBOM SHA-256"
   for machine in x64 arm64; do
     msi=TorvoShellMenu-$(version)-$machine.msi
     msiinfo export "$work/out/$msi" Property | tr -d '\r' | awk -F'\t' -v file="$msi" -v machine="$machine" \
-        -v sha="$(sha256sum "$work/out/$msi" | cut -d' ' -f1)" -v thumbprint="$thumbprint" '
+        -v sha="$(sha256sum "$work/out/$msi" | cut -d' ' -f1)" -v thumbprint="$thumbprint" -v bill="$bill" '
       { value[$1] = $2 }
-      END { printf "%s,%s,%s,%s,%s,%s,%s\n", file, machine, value["ProductCode"], value["UpgradeCode"],
-                   value["ProductVersion"], sha, thumbprint }'
+      END { printf "%s,%s,%s,%s,%s,%s,%s,%s\n", file, machine, value["ProductCode"], value["UpgradeCode"],
+                   value["ProductVersion"], sha, thumbprint, bill }'
   done
 }
 
@@ -181,11 +246,21 @@ fi
 ensure_packages
 [ -z "${TORVO_SIGN_CERT:-}" ] || ensure_msix_signer
 rm -rf "$OUT"  # a run that fails leaves no release behind
-configure_win_tree "$RELEASE_TREE" Release
+# One time for everything that stamps one: the linkers, objcopy, the installer, the package's
+# entries and the signatures all record the commit's.
+export SOURCE_DATE_EPOCH TZ=UTC
+SOURCE_DATE_EPOCH=$(source_date_epoch)
+# Configures a release tree (TREE, then configure_win_tree's build argument) for this release's time,
+# compiled without the compiler cache (cmake/torvo.cmake says why).
+configure_release_tree() {
+  configure_win_tree "$1" Release "${2:-}" &&
+      cmake -S "$ROOT" -B "$1" -DTORVO_SOURCE_DATE_EPOCH="$SOURCE_DATE_EPOCH" -DTORVO_COMPILER_CACHE=OFF >/dev/null
+}
+configure_release_tree "$RELEASE_TREE"
 cmake --build "$RELEASE_TREE" --target TorvoShellMenu "$DOCTOR" "$MOVER" torvo-package hold_desktop
-configure_win_tree "$RELEASE_TREE32" Release 32
+configure_release_tree "$RELEASE_TREE32" 32
 cmake --build "$RELEASE_TREE32" --target TorvoShellMenu
-configure_win_tree "$RELEASE_TREE_ARM64" Release arm64
+configure_release_tree "$RELEASE_TREE_ARM64" arm64
 cmake --build "$RELEASE_TREE_ARM64" --target TorvoShellMenu "$DOCTOR" "$MOVER" torvo-package hold_desktop
 
 # Everything is made in a folder of its own that becomes build/release/ only when complete.
@@ -209,6 +284,8 @@ release_msix
 release_msix arm64
 build_installer
 build_installer arm64
+SBOM=TorvoShellMenu-$(version).spdx.json
+bill_of_materials
 deployment_sheet >"$work/out/deployment.csv" && chmod 644 "$work/out/deployment.csv"
 (cd "$work/out" && sha256sum -- $(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | sort) >SHA256SUMS)
 mv "$work/out" "$OUT"

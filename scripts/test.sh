@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the native, Windows (64-bit, 32-bit, ARM64) and fuzz trees, prepares
 # the Wine prefixes and runs every test, the ARM64 tree's under emulated arm64 Wine inside its fence
-# (scripts/arm64-wine.sh). Extra arguments go to ctest, e.g. scripts/test.sh -L selection
+# (scripts/arm64-wine.sh). Extra arguments go to ctest, e.g. scripts/test.sh -L selection; the
+# reproducibility check runs only when named: scripts/test.sh -L reproducible
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/arm64-wine.sh"
@@ -15,6 +16,12 @@ cmake --build "$ARM64"
 prepare_prefix
 start_wineserver
 trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null; arm64_fence_down' EXIT
+
+# The reproducibility check (label reproducible) builds the release four times: only when asked.
+case " $* " in
+  *reproducible*) ;;
+  *) set -- -LE reproducible "$@" ;;
+esac
 
 passed=0 failed=0 status=0
 run_tree() {  # run_tree DIR JOBS ARGS...; ctest runs through $runner when set (the ARM64 fence)

@@ -5,7 +5,8 @@
 # harvest.sh, and TorvoShellMenu.msix when the release has one, with the package's logos from
 # packaging/msix) into OUT,
 # writes into its tables what wixl cannot (package_tables.py finish: the files' versions, the secure
-# install folder), then checks that its registry rows are exactly what registration wrote and that
+# install folder), gives it a package code derived from its contents and the release's one time
+# (source_date_epoch, scripts/common.sh) wherever it records one, then checks that its registry rows are exactly what registration wrote and that
 # its tables follow Windows Installer's rules (package_tables.py check).
 # VERSION is the product's four-part version, major.minor.patch.build. Windows Installer compares
 # three parts (major and minor up to 255, the third up to 65535), so the package's version is
@@ -43,12 +44,24 @@ fi
 
 # wixl finds the files named by the source beside it.
 cp "$here/TorvoShellMenu.wxs" "$here/../../resources/padlock.ico" "$stage/"
+# The cabinet records each file's time: every file gets the release's one time.
+epoch=$(source_date_epoch)
+find "$stage" -type f -exec touch -h -d "@$epoch" {} +
+# The package code names the package's contents: the same files and settings give the same code, and
+# any other package another, as Windows Installer requires of every package that differs.
+contents=$( (cd "$stage" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum
+             echo "$version $machine $product_code $sparse") | sha256sum | cut -d' ' -f1)
+package_code=$("$PYTHON" -c 'import sys, uuid; print("{%s}" % str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
+    "$upgrade_code" "package $contents")
 # wixl knows no ARM64: the ARM64 package is built as a 64-bit one, and package_tables.py gives its
 # summary the ARM64 platform.
 wixl -a x64 -D Version="$package_version" -D ProductCode="$product_code" -D Sparse=$sparse -D Machine="$machine" \
     -D FullVersion="$version" -D ActiveSetupId="$ACTIVE_SETUP_ID" -D ActiveSetupVersion="${version//./,}" \
     -o "$out" "$stage/TorvoShellMenu.wxs" || fail "wixl failed"
-"$PYTHON" "$here/package_tables.py" finish "$out" "$machine" || fail "the package's tables cannot be finished"
+"$PYTHON" "$here/package_tables.py" finish "$out" "$machine" "$package_code" ||
+    fail "the package's tables cannot be finished"
+# wixl and msibuild record the time they ran as the package's creation and last save.
+"$PYTHON" "$here/summary_times.py" "$out" "$epoch" || fail "the package's summary times cannot be set"
 "$PYTHON" "$here/registration_rows.py" check "$out" "$stage/registration.json" ||
     fail "the package's registry rows are not what registration writes"
 "$PYTHON" "$here/package_tables.py" check "$out" "$machine" || fail "the package's tables break the rules above"

@@ -2,7 +2,7 @@
 """What wixl cannot write into the installer's tables, written into the built package, and the check
 that the package's tables are what Windows Installer needs.
 
-  package_tables.py finish MSI [MACHINE]
+  package_tables.py finish MSI [MACHINE [PACKAGE_CODE]]
       For every file of the package that carries a version record (the DLL, the programs): the File
       table's Version and Language become the record's, and its MsiFileHash row goes (Windows
       Installer keeps hashes for unversioned files only, and compares versions for the others: a
@@ -14,6 +14,7 @@ that the package's tables are what Windows Installer needs.
       The major upgrade takes an installed product of the same version too: the x64 and ARM64
       packages of one version are two products of one upgrade code, and either replaces the other.
       MACHINE arm64 (after MSI): the summary's platform becomes Arm64, which wixl cannot write.
+      PACKAGE_CODE ({GUID}): the summary's package code, in place of the one wixl drew.
   package_tables.py check MSI [MACHINE]
       Fails naming every rule of RULES that the package (of MACHINE, default x64) breaks.
 """
@@ -127,7 +128,7 @@ def _quoted(text):
     return "'" + text.replace("'", "''") + "'"
 
 
-def finish(msi, machine="x64"):
+def finish(msi, machine="x64", package_code=None):
     with tempfile.TemporaryDirectory() as folder:
         package = Package(msi, folder)
         queries = []
@@ -157,10 +158,11 @@ def finish(msi, machine="x64"):
                 ", ".join("`%s`" % c for c in columns), ", ".join(_quoted(row[c]) for c in columns),
                 int(row["Attributes"]) | VERSION_MAX_INCLUSIVE))
     subprocess.run(["msibuild", msi] + [a for q in queries for a in ("-q", q)], check=True)
-    if machine != "x64":
-        info = summary(msi)
-        subprocess.run(["msibuild", msi, "-s", info["Subject"], info["Author"], TEMPLATES[machine],
-                        info["Revision number (UUID)"]], check=True)
+    # The summary: the machine's platform (wixl knows no ARM64) and the package code given, else the
+    # one wixl drew.
+    info = summary(msi)
+    subprocess.run(["msibuild", msi, "-s", info["Subject"], info["Author"], TEMPLATES[machine],
+                    package_code or info["Revision number (UUID)"]], check=True)
     return 0
 
 
@@ -358,6 +360,8 @@ def check(msi, machine="x64"):
 def main(argv):
     if len(argv) in (2, 3) and argv[0] in ("finish", "check") and argv[2:] in ([], ["x64"], ["arm64"]):
         return (finish if argv[0] == "finish" else check)(*argv[1:])
+    if len(argv) == 4 and argv[0] == "finish" and argv[2] in ("x64", "arm64"):
+        return finish(*argv[1:])
     print(__doc__, file=sys.stderr)
     return 2
 

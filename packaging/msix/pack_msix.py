@@ -12,7 +12,7 @@ files in that order, then the block map and the content types (a signature goes 
 against the block map while it installs it: the SHA-256 of every 64 KiB block of the file's data
 and, for a deflated file, the size of each block's compressed bytes. Each block is therefore
 compressed up to a full flush of its own, so that it can be inflated alone. The same inputs give
-the same bytes (fixed timestamps, fixed order).
+the same bytes (every entry's time the release's, SOURCE_DATE_EPOCH; fixed order).
 """
 import argparse
 import base64
@@ -21,6 +21,7 @@ import os
 import re
 import struct
 import sys
+import time
 import zlib
 from xml.sax.saxutils import escape, quoteattr
 
@@ -32,7 +33,18 @@ MANIFEST_TYPE = "application/vnd.ms-appx.manifest+xml"
 BLOCK_MAP_TYPE = "application/vnd.ms-appx.blockmap+xml"
 BLOCK_MAP_NS = "http://schemas.microsoft.com/appx/2010/blockmap"
 SHA256_URI = "http://www.w3.org/2001/04/xmlenc#sha256"
-DOS_TIME, DOS_DATE = 0, (1 << 5) | 1  # 1980-01-01 00:00, the earliest a ZIP can say
+
+
+def dos_time_and_date(seconds):
+    """A ZIP entry's time and date (MS-DOS format, two-second steps) of a time in seconds since 1970,
+    UTC; 1980-01-01 00:00, the earliest a ZIP can say, for anything before it."""
+    moment = max(time.gmtime(seconds or 0), time.gmtime(315532800))
+    return ((moment.tm_hour << 11) | (moment.tm_min << 5) | (moment.tm_sec // 2),
+            ((moment.tm_year - 1980) << 9) | (moment.tm_mon << 5) | moment.tm_mday)
+
+
+# Every entry's time: the release's one time (SOURCE_DATE_EPOCH), else the earliest.
+DOS_TIME, DOS_DATE = dos_time_and_date(int(os.environ.get("SOURCE_DATE_EPOCH", "0") or 0))
 DEFLATE = 8
 
 

@@ -61,6 +61,7 @@ check_release_folder() {
   binaries="$binaries torvo-doctor.exe torvo-doctor.exe.debug torvo-move.exe torvo-move.exe.debug"
   binaries="$binaries torvo-package.exe torvo-package.exe.debug"
   local expected; expected=$( (echo SHA256SUMS deployment.csv "TorvoShellMenu-$version-x64.msi" "TorvoShellMenu-$version-arm64.msi" \
+      "TorvoShellMenu-$version.spdx.json" \
       TorvoShellMenu32.dll TorvoShellMenu32.dll.debug $binaries; for b in $binaries; do echo "arm64/$b"; done) |
       tr ' ' '\n' | LC_ALL=C sort | tr '\n' ' ')
   [ "$(released_files)" = "$expected" ] || fail "build/release holds: $(released_files)"
@@ -82,20 +83,35 @@ signer_thumbprint() {
 
 # The deployment sheet: one row per installer, its hash the one SHA256SUMS lists, its thumbprint the
 # signer's as the installer's signature holds it, its codes and version those the installing guide
-# shows (the docs check, given the sheet).
+# shows (the docs check, given the sheet), the bill of materials' hash that bill's.
 check_sheet() {
-  local msi row hash thumbprint
-  [ "$(head -n 1 "$out/deployment.csv")" = "file,architecture,ProductCode,UpgradeCode,ProductVersion,SHA-256,signer thumbprint" ] ||
+  local msi row hash thumbprint bill
+  [ "$(head -n 1 "$out/deployment.csv")" = "file,architecture,ProductCode,UpgradeCode,ProductVersion,SHA-256,signer thumbprint,SBOM SHA-256" ] ||
       fail "deployment.csv's header is $(head -n 1 "$out/deployment.csv")"
   [ "$(wc -l <"$out/deployment.csv")" = 3 ] || fail "deployment.csv holds no row per installer: $(cat "$out/deployment.csv")"
   for msi in "$out"/*.msi; do
     row=$(grep "^${msi##*/}," "$out/deployment.csv") || fail "deployment.csv has no row for ${msi##*/}"
-    IFS=, read -r _ _ _ _ _ hash thumbprint <<<"$row"
+    IFS=, read -r _ _ _ _ _ hash thumbprint bill <<<"$row"
     [ "$hash" = "$(sha256sum "$msi" | cut -d' ' -f1)" ] || fail "deployment.csv's SHA-256 of ${msi##*/} is $hash"
+    [ "$bill" = "$(sha256sum "$out"/*.spdx.json | cut -d' ' -f1)" ] || fail "deployment.csv's SBOM SHA-256 is $bill"
     [ "$thumbprint" = "$(signer_thumbprint "$msi")" ] || fail "deployment.csv's thumbprint of ${msi##*/} is $thumbprint"
   done
   /usr/bin/python3 "$root/tests/docs/check_guides.py" "$root" "$out/deployment.csv" >&2 ||
       fail "the installing guide's codes are not the deployment sheet's"
+}
+
+# The bill of materials passes its check (its schema, every file with its hash, each image's runtimes
+# with their versions and licences, the tools), and the check fails, naming the file, on a copy of
+# the release with one file changed.
+check_bill() {
+  local bill; bill=$(ls "$out"/*.spdx.json)
+  /usr/bin/python3 "$root/packaging/sbom/check_sbom.py" "$out" "$bill" || fail "the bill of materials fails its check"
+  cp -a "$out" "$work/changed-release"
+  echo changed >>"$work/changed-release/torvo-move.exe"
+  expect_in "$(! /usr/bin/python3 "$root/packaging/sbom/check_sbom.py" "$work/changed-release" "$bill" 2>&1)" \
+      "torvo-move.exe is listed with SHA-256"
+  grep -q '"versionInfo": "[0-9.]*' "$bill" && grep -q '"name": "libstdc++"' "$bill" && grep -q '"name": "libc++"' "$bill" ||
+      fail "the bill names no runtime: $(head -c 400 "$bill")"
 }
 
 # The ARM64 files: native ARM64 images (machine 0xAA64) that import system DLLs only, and the ARM64
@@ -145,6 +161,7 @@ if [ "$mode" = unsigned ]; then
   echo "$log"
   checked=$(check_release_folder "$log")
   check_sheet
+  check_bill
   ! grep -q "WITHOUT A TIMESTAMP" <<<"$log" || fail "an unsigned release warns about a timestamp"
   small_enough
   check_arm64_release

@@ -1,0 +1,231 @@
+"""What lies at an offset of a released file, by the file's format (read from its bytes): a PE image
+(its headers' fields, a section, the certificate table, the debug directory), a compound file (an
+installer: its header, allocation and directory sectors, or the stream whose bytes lie there, its
+name decoded as Windows Installer encodes table names) or a ZIP archive (a package: an entry's local
+header or data, the central directory)."""
+import struct
+
+PE_DIRECTORIES = ["Export", "Import", "Resource", "Exception", "Security (certificate table)", "Base relocation",
+                  "Debug", "Architecture", "Global pointer", "TLS", "Load configuration", "Bound import",
+                  "Import address table", "Delay import", "COM descriptor", "Reserved"]
+COFF_FIELDS = [(0, 2, "Machine"), (2, 2, "NumberOfSections"), (4, 4, "TimeDateStamp"),
+               (8, 4, "PointerToSymbolTable"), (12, 4, "NumberOfSymbols"), (16, 2, "SizeOfOptionalHeader"),
+               (18, 2, "Characteristics")]
+# The optional header's fields after its standard part, which differs between PE32 and PE32+.
+WINDOWS_FIELDS_32 = [(28, 4, "ImageBase"), (32, 4, "SectionAlignment"), (36, 4, "FileAlignment"),
+                     (40, 12, "versions"), (52, 4, "Win32VersionValue"), (56, 4, "SizeOfImage"),
+                     (60, 4, "SizeOfHeaders"), (64, 4, "CheckSum"), (68, 2, "Subsystem"),
+                     (70, 2, "DllCharacteristics"), (72, 16, "stack and heap sizes"), (88, 4, "LoaderFlags"),
+                     (92, 4, "NumberOfRvaAndSizes")]
+WINDOWS_FIELDS_64 = [(24, 8, "ImageBase"), (32, 4, "SectionAlignment"), (36, 4, "FileAlignment"),
+                     (40, 12, "versions"), (52, 4, "Win32VersionValue"), (56, 4, "SizeOfImage"),
+                     (60, 4, "SizeOfHeaders"), (64, 4, "CheckSum"), (68, 2, "Subsystem"),
+                     (70, 2, "DllCharacteristics"), (72, 32, "stack and heap sizes"), (104, 4, "LoaderFlags"),
+                     (108, 4, "NumberOfRvaAndSizes")]
+STANDARD_FIELDS = [(0, 2, "Magic"), (2, 2, "linker version"), (4, 12, "code and data sizes"),
+                   (16, 4, "AddressOfEntryPoint"), (20, 4, "BaseOfCode"), (24, 4, "BaseOfData")]
+
+CFB_SIGNATURE = bytes.fromhex("D0CF11E0A1B11AE1")
+END_OF_CHAIN, FREE = 0xFFFFFFFE, 0xFFFFFFFF
+MSI_ALPHABET = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._"
+
+
+def _field(fields, at):
+    for start, size, name in fields:
+        if start <= at < start + size:
+            return name
+    return None
+
+
+# ---- PE ----
+
+def is_pe(data):
+    if data[:2] != b"MZ" or len(data) < 64:
+        return False
+    pe = struct.unpack_from("<I", data, 60)[0]
+    return data[pe:pe + 4] == b"PE\0\0"
+
+
+def pe_region(data, offset):
+    pe = struct.unpack_from("<I", data, 60)[0]
+    coff, optional = pe + 4, pe + 24
+    sections_count, optional_size = struct.unpack_from("<H", data, coff + 2)[0], struct.unpack_from("<H", data, coff + 16)[0]
+    magic = struct.unpack_from("<H", data, optional)[0]
+    directories = optional + (112 if magic == 0x20B else 96)
+    table = optional + optional_size
+    sections = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(sections_count)]
+    if offset < pe:
+        return "DOS header and stub"
+    if offset < coff:
+        return "PE signature"
+    if offset < optional:
+        return "PE header: " + _field(COFF_FIELDS, offset - coff)
+    if offset < directories:
+        fields = STANDARD_FIELDS[:6 if magic == 0x10B else 5] + (WINDOWS_FIELDS_64 if magic == 0x20B else WINDOWS_FIELDS_32)
+        return "PE header: %s" % (_field(fields, offset - optional) or "optional header")
+    if offset < table:
+        return "PE header: data directory: %s" % PE_DIRECTORIES[min((offset - directories) // 8, 15)]
+    if offset < table + 40 * sections_count:
+        return "section table"
+    security_at, security_size = struct.unpack_from("<II", data, directories + 8 * 4)
+    if security_size and security_at <= offset < security_at + security_size:
+        return "certificate table (Authenticode signature)"
+    debug_rva, debug_size = struct.unpack_from("<II", data, directories + 8 * 6)
+    for name, _virtual_size, rva, raw_size, raw_at in sections:
+        if raw_at <= offset < raw_at + raw_size:
+            at_rva = rva + offset - raw_at
+            if debug_size and debug_rva <= at_rva < debug_rva + debug_size:
+                return "debug directory"
+            return "section %s" % name.rstrip(b"\0").decode("latin-1")
+    return "overlay after the last section"
+
+
+# ---- compound files (installers) ----
+
+def is_cfb(data):
+    return data[:8] == CFB_SIGNATURE
+
+
+def msi_stream_name(name):
+    """A stream's name as Windows Installer wrote it, decoded: table names are packed two characters
+    of MSI_ALPHABET into one code point from U+3800, with U+4840 for the tables' "!"."""
+    decoded = []
+    for char in name:
+        code = ord(char)
+        if 0x3800 <= code < 0x4800:
+            code -= 0x3800
+            decoded.append(MSI_ALPHABET[code & 0x3F] + MSI_ALPHABET[(code >> 6) & 0x3F])
+        elif 0x4800 <= code < 0x4840:
+            decoded.append(MSI_ALPHABET[code - 0x4800])
+        elif code == 0x4840:
+            decoded.append("!")
+        elif code == 5:
+            decoded.append("\\x05")
+        else:
+            decoded.append(char)
+    return "".join(decoded)
+
+
+def _describe_stream(name):
+    decoded = msi_stream_name(name)
+    if decoded == "\\x05SummaryInformation":
+        return "summary information stream"
+    return 'stream "%s"' % decoded
+
+
+class CompoundLayout:
+    """Which part every sector of a compound file holds."""
+
+    def __init__(self, data):
+        self.data = data
+        self.sector = 1 << struct.unpack_from("<H", data, 30)[0]
+        self.mini = 1 << struct.unpack_from("<H", data, 32)[0]
+        fat_count, directory_start = struct.unpack_from("<II", data, 44)
+        self.cutoff, mini_fat_start, _mini_fat_count, difat_start, difat_count = struct.unpack_from("<IIIII", data, 56)
+        self.owner = {}
+        fat_sectors = [s for s in struct.unpack_from("<109I", data, 76) if s < FREE - 1][:fat_count]
+        difat = difat_start
+        for _ in range(difat_count):
+            if difat >= END_OF_CHAIN - 1:
+                break
+            self.owner[difat] = "DIFAT sector"
+            entries = struct.unpack_from("<%dI" % (self.sector // 4), data, self._at(difat))
+            fat_sectors += [s for s in entries[:-1] if s < END_OF_CHAIN - 1]
+            difat = entries[-1]
+        self.fat = []
+        for sector in fat_sectors:
+            self.owner[sector] = "FAT sector"
+            self.fat += struct.unpack_from("<%dI" % (self.sector // 4), data, self._at(sector))
+        for sector in self.chain(directory_start):
+            self.owner[sector] = "directory sector"
+        self.mini_fat = []
+        for sector in self.chain(mini_fat_start):
+            self.owner[sector] = "mini FAT sector"
+            self.mini_fat += struct.unpack_from("<%dI" % (self.sector // 4), data, self._at(sector))
+        self.mini_owner, self.container = {}, []
+        for index, (name, kind, start, size) in enumerate(self.entries(directory_start)):
+            if index == 0:  # the root entry: its stream holds the mini stream
+                self.container = self.chain(start)
+                for sector in self.container:
+                    self.owner[sector] = "mini stream"
+            elif kind == 2 and size < self.cutoff:
+                for mini in self.chain(start, self.mini_fat):
+                    self.mini_owner[mini] = _describe_stream(name)
+            elif kind == 2:
+                for sector in self.chain(start):
+                    self.owner[sector] = _describe_stream(name)
+
+    def _at(self, sector):
+        return (sector + 1) * self.sector
+
+    def chain(self, start, table=None):
+        table = self.fat if table is None else table
+        sectors = []
+        while start < len(table) and start not in sectors:
+            sectors.append(start)
+            start = table[start]
+        return sectors
+
+    def entries(self, start):
+        for sector in self.chain(start):
+            for at in range(self._at(sector), self._at(sector) + self.sector, 128):
+                length = struct.unpack_from("<H", self.data, at + 64)[0]
+                name = self.data[at:at + max(length - 2, 0)].decode("utf-16-le", "replace")
+                kind = self.data[at + 66]
+                start_sector, size = struct.unpack_from("<IQ", self.data, at + 116)
+                yield name, kind, start_sector, size & 0xFFFFFFFF
+
+    def region(self, offset):
+        if offset < 512:
+            return "CFB header"
+        sector = offset // self.sector - 1
+        owner = self.owner.get(sector, "unallocated sector")
+        if owner != "mini stream":
+            return owner
+        within = self.container.index(sector) * self.sector + offset % self.sector
+        return "%s (in the mini stream)" % self.mini_owner.get(within // self.mini, "unused mini sector")
+
+
+# ---- ZIP archives (packages) ----
+
+def is_zip(data):
+    return data[:4] == b"PK\x03\x04"
+
+
+def zip_region(data, offset):
+    end = data.rfind(b"PK\x05\x06", max(0, len(data) - 65557))
+    if end < 0:
+        return "ZIP archive without its end record"
+    count, directory_size, directory_at = struct.unpack_from("<HII", data, end + 10)
+    if offset >= end:
+        return "end of central directory"
+    if offset >= directory_at:
+        return "central directory"
+    at = directory_at
+    for _ in range(count):
+        compressed = struct.unpack_from("<I", data, at + 20)[0]
+        name_length, extra_length, comment_length = struct.unpack_from("<HHH", data, at + 28)
+        local = struct.unpack_from("<I", data, at + 42)[0]
+        name = data[at + 46:at + 46 + name_length].decode("utf-8", "replace")
+        local_name, local_extra = struct.unpack_from("<HH", data, local + 26)
+        body = local + 30 + local_name + local_extra
+        if local <= offset < body:
+            return "entry %s (local header)" % name
+        if body <= offset < body + compressed:
+            return "entry %s (data)" % name
+        at += 46 + name_length + extra_length + comment_length
+    return "between entries"
+
+
+def region(data, offset):
+    """What lies at `offset` of a file whose bytes are `data`; None for a format not known here."""
+    try:
+        if is_pe(data):
+            return pe_region(data, offset)
+        if is_cfb(data):
+            return CompoundLayout(data).region(offset)
+        if is_zip(data):
+            return zip_region(data, offset)
+    except (struct.error, IndexError, ValueError):
+        return "a part this reader cannot place"
+    return None

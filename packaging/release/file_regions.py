@@ -3,7 +3,12 @@
 installer: its header, allocation and directory sectors, or the stream whose bytes lie there, its
 name decoded as Windows Installer encodes table names) or a ZIP archive (a package: an entry's local
 header or data, the central directory)."""
+import os
 import struct
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "msi"))
+import compound_file  # noqa: E402
 
 PE_DIRECTORIES = ["Export", "Import", "Resource", "Exception", "Security (certificate table)", "Base relocation",
                   "Debug", "Architecture", "Global pointer", "TLS", "Load configuration", "Bound import",
@@ -25,8 +30,6 @@ WINDOWS_FIELDS_64 = [(24, 8, "ImageBase"), (32, 4, "SectionAlignment"), (36, 4, 
 STANDARD_FIELDS = [(0, 2, "Magic"), (2, 2, "linker version"), (4, 12, "code and data sizes"),
                    (16, 4, "AddressOfEntryPoint"), (20, 4, "BaseOfCode"), (24, 4, "BaseOfData")]
 
-CFB_SIGNATURE = bytes.fromhex("D0CF11E0A1B11AE1")
-END_OF_CHAIN, FREE = 0xFFFFFFFE, 0xFFFFFFFF
 MSI_ALPHABET = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._"
 
 
@@ -49,7 +52,8 @@ def is_pe(data):
 def pe_region(data, offset):
     pe = struct.unpack_from("<I", data, 60)[0]
     coff, optional = pe + 4, pe + 24
-    sections_count, optional_size = struct.unpack_from("<H", data, coff + 2)[0], struct.unpack_from("<H", data, coff + 16)[0]
+    sections_count = struct.unpack_from("<H", data, coff + 2)[0]
+    optional_size = struct.unpack_from("<H", data, coff + 16)[0]
     magic = struct.unpack_from("<H", data, optional)[0]
     directories = optional + (112 if magic == 0x20B else 96)
     table = optional + optional_size
@@ -83,7 +87,7 @@ def pe_region(data, offset):
 # ---- compound files (installers) ----
 
 def is_cfb(data):
-    return data[:8] == CFB_SIGNATURE
+    return data[:8] == compound_file.SIGNATURE
 
 
 def msi_stream_name(name):
@@ -114,76 +118,33 @@ def _describe_stream(name):
 
 
 class CompoundLayout:
-    """Which part every sector of a compound file holds."""
+    """Which part every sector (and mini sector) of a compound file holds."""
 
     def __init__(self, data):
-        self.data = data
-        self.sector = 1 << struct.unpack_from("<H", data, 30)[0]
-        self.mini = 1 << struct.unpack_from("<H", data, 32)[0]
-        fat_count, directory_start = struct.unpack_from("<II", data, 44)
-        self.cutoff, mini_fat_start, _mini_fat_count, difat_start, difat_count = struct.unpack_from("<IIIII", data, 56)
-        self.owner = {}
-        fat_sectors = [s for s in struct.unpack_from("<109I", data, 76) if s < FREE - 1][:fat_count]
-        difat = difat_start
-        for _ in range(difat_count):
-            if difat >= END_OF_CHAIN - 1:
-                break
-            self.owner[difat] = "DIFAT sector"
-            entries = struct.unpack_from("<%dI" % (self.sector // 4), data, self._at(difat))
-            fat_sectors += [s for s in entries[:-1] if s < END_OF_CHAIN - 1]
-            difat = entries[-1]
-        self.fat = []
-        for sector in fat_sectors:
-            self.owner[sector] = "FAT sector"
-            self.fat += struct.unpack_from("<%dI" % (self.sector // 4), data, self._at(sector))
-        for sector in self.chain(directory_start):
-            self.owner[sector] = "directory sector"
-        self.mini_fat = []
-        for sector in self.chain(mini_fat_start):
-            self.owner[sector] = "mini FAT sector"
-            self.mini_fat += struct.unpack_from("<%dI" % (self.sector // 4), data, self._at(sector))
-        self.mini_owner, self.container = {}, []
-        for index, (name, kind, start, size) in enumerate(self.entries(directory_start)):
-            if index == 0:  # the root entry: its stream holds the mini stream
-                self.container = self.chain(start)
-                for sector in self.container:
-                    self.owner[sector] = "mini stream"
-            elif kind == 2 and size < self.cutoff:
-                for mini in self.chain(start, self.mini_fat):
-                    self.mini_owner[mini] = _describe_stream(name)
-            elif kind == 2:
-                for sector in self.chain(start):
-                    self.owner[sector] = _describe_stream(name)
-
-    def _at(self, sector):
-        return (sector + 1) * self.sector
-
-    def chain(self, start, table=None):
-        table = self.fat if table is None else table
-        sectors = []
-        while start < len(table) and start not in sectors:
-            sectors.append(start)
-            start = table[start]
-        return sectors
-
-    def entries(self, start):
-        for sector in self.chain(start):
-            for at in range(self._at(sector), self._at(sector) + self.sector, 128):
-                length = struct.unpack_from("<H", self.data, at + 64)[0]
-                name = self.data[at:at + max(length - 2, 0)].decode("utf-16-le", "replace")
-                kind = self.data[at + 66]
-                start_sector, size = struct.unpack_from("<IQ", self.data, at + 116)
-                yield name, kind, start_sector, size & 0xFFFFFFFF
+        self.file = compound_file.CompoundFile(data)
+        self.owner = {sector: "DIFAT sector" for sector in self.file.difat_sectors}
+        self.owner.update({sector: "FAT sector" for sector in self.file.fat_sectors})
+        self.owner.update({sector: "directory sector" for sector in self.file.chain(self.file.directory_start)})
+        self.owner.update({sector: "mini FAT sector" for sector in self.file.chain(self.file.mini_fat_start)})
+        self.owner.update({sector: "mini stream" for sector in self.file.container})
+        self.mini_owner = {}
+        for name, kind, first, size in self.file.entries[1:]:
+            if kind != compound_file.STREAM:
+                continue
+            if self.file.in_mini_stream(size):
+                self.mini_owner.update({mini: _describe_stream(name) for mini in self.file.chain(first, self.file.mini_fat)})
+            else:
+                self.owner.update({sector: _describe_stream(name) for sector in self.file.chain(first)})
 
     def region(self, offset):
         if offset < 512:
             return "CFB header"
-        sector = offset // self.sector - 1
+        sector = offset // self.file.sector - 1
         owner = self.owner.get(sector, "unallocated sector")
         if owner != "mini stream":
             return owner
-        within = self.container.index(sector) * self.sector + offset % self.sector
-        return "%s (in the mini stream)" % self.mini_owner.get(within // self.mini, "unused mini sector")
+        within = self.file.container.index(sector) * self.file.sector + offset % self.file.sector
+        return "%s (in the mini stream)" % self.mini_owner.get(within // self.file.mini_sector, "unused mini sector")
 
 
 # ---- ZIP archives (packages) ----
@@ -226,6 +187,6 @@ def region(data, offset):
             return CompoundLayout(data).region(offset)
         if is_zip(data):
             return zip_region(data, offset)
-    except (struct.error, IndexError, ValueError):
+    except (struct.error, IndexError, ValueError, compound_file.CompoundFileError):
         return "a part this reader cannot place"
     return None

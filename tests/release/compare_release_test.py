@@ -154,6 +154,12 @@ class CompareRelease(unittest.TestCase):
         self.assertIn("(PE header: CheckSum)", text)  # the checksum covers the signature too
         self.assertEqual(self.verdict("--unsigned"),
                          (0, "a.dll: same once their signatures are removed\n4 files compared, 0 differ\n"))
+        path = os.environ["PATH"]
+        os.environ["PATH"] = self.folder  # no osslsigncode there: the signed files are said to differ
+        try:
+            self.assertEqual(self.verdict("--unsigned")[0], 1)
+        finally:
+            os.environ["PATH"] = path
         flipped(self.at("a.dll"), 0x400 + 8)
         self.assertIn(", signatures removed", self.verdict("--unsigned")[1])
         with open(self.at("a.dll"), "rb") as f:

@@ -13,7 +13,9 @@ import os
 import struct
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.dirname(HERE)]
+import stamp_in_place  # noqa: E402
 from compound_file import CompoundFile, CompoundFileError  # noqa: E402
 
 SUMMARY = "\x05SummaryInformation"
@@ -40,29 +42,18 @@ def filetime_places(stream):
     return places
 
 
-def set_times(path, seconds):
-    with open(path, "rb") as source:
-        data = bytearray(source.read())
+def set_times(data, seconds):
+    """Writes both times into the package's bytes."""
     offsets = CompoundFile(bytes(data)).stream_offsets(SUMMARY)
     stream = bytes(data[at] for at in offsets)
     value = struct.pack("<Q", FILETIME_AT_1970 + seconds * 10000000)
     for place in filetime_places(stream).values():
         for index, byte in enumerate(value):
             data[offsets[place + index]] = byte
-    with open(path, "wb") as target:
-        target.write(data)
 
 
 def main(argv):
-    if len(argv) != 3 or not argv[2].isdigit():
-        print(__doc__.strip(), file=sys.stderr)
-        return 2
-    try:
-        set_times(argv[1], int(argv[2]))
-    except (OSError, SummaryError, CompoundFileError, struct.error) as error:
-        print("summary_times: %s: %s" % (argv[1], error), file=sys.stderr)
-        return 1
-    return 0
+    return stamp_in_place.main(argv, __doc__, set_times, (SummaryError, CompoundFileError))
 
 
 if __name__ == "__main__":

@@ -12,7 +12,9 @@ import os
 import struct
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.dirname(HERE)]
+import stamp_in_place  # noqa: E402
 from pack_msix import dos_time_and_date  # noqa: E402
 
 LOCAL, CENTRAL, END = 0x04034B50, 0x02014B50, 0x06054B50
@@ -31,9 +33,8 @@ def central_directory(data):
     return offset, entries
 
 
-def set_times(path, seconds):
-    with open(path, "rb") as source:
-        data = bytearray(source.read())
+def set_times(data, seconds):
+    """Writes the time into every entry's local header and central directory record."""
     stamp = struct.pack("<HH", *dos_time_and_date(seconds))
     at, entries = central_directory(bytes(data))
     for _ in range(entries):
@@ -46,20 +47,10 @@ def set_times(path, seconds):
         data[at + 12:at + 16] = stamp
         data[local + 10:local + 14] = stamp
         at += 46 + name_length + extra_length + comment_length
-    with open(path, "wb") as target:
-        target.write(data)
 
 
 def main(argv):
-    if len(argv) != 3 or not argv[2].isdigit():
-        print(__doc__.strip(), file=sys.stderr)
-        return 2
-    try:
-        set_times(argv[1], int(argv[2]))
-    except (OSError, ArchiveError, struct.error) as error:
-        print("entry_times: %s: %s" % (argv[1], error), file=sys.stderr)
-        return 1
-    return 0
+    return stamp_in_place.main(argv, __doc__, set_times, (ArchiveError,))
 
 
 if __name__ == "__main__":

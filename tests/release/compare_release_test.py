@@ -17,20 +17,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 sys.path.insert(0, os.path.join(ROOT, "packaging", "release"))
 import compare_release  # noqa: E402
 import file_regions  # noqa: E402
+from small_installer import build_installer  # noqa: E402
 
-WXS = """<?xml version="1.0" encoding="utf-8"?>
-<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id="{11111111-2222-3333-4444-555555555555}" Name="T" Language="1033" Version="1.0.0" Manufacturer="Z"
-           UpgradeCode="{11111111-2222-3333-4444-555555555556}">
-    <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"/>
-    <Media Id="1" Cabinet="a.cab" EmbedCab="yes"/>
-    <Directory Id="TARGETDIR" Name="SourceDir"><Directory Id="ProgramFiles64Folder"><Directory Id="D" Name="T">
-      <Component Id="C" Guid="{11111111-2222-3333-4444-555555555557}"><File Id="F" Source="big.bin"/></Component>
-    </Directory></Directory></Directory>
-    <Feature Id="Fe" Level="1"><ComponentRef Id="C"/></Feature>
-  </Product>
-</Wix>
-"""
 def flipped(path, offset):
     with open(path, "r+b") as f:
         f.seek(offset)
@@ -52,10 +40,7 @@ class CompareRelease(unittest.TestCase):
                        check=True)
         with open(os.path.join(cls.folder, "big.bin"), "wb") as f:
             f.write(os.urandom(20000))
-        with open(os.path.join(cls.folder, "t.wxs"), "w") as f:
-            f.write(WXS)
-        subprocess.run(["wixl", "-a", "x64", "-o", os.path.join(cls.expected, "t.msi"), "t.wxs"], check=True,
-                       cwd=cls.folder)
+        build_installer(cls.folder, "big.bin", os.path.join(cls.expected, "t.msi"))
         package = io.BytesIO()
         with zipfile.ZipFile(package, "w", zipfile.ZIP_DEFLATED) as z:
             z.writestr("AppxManifest.xml", "<Package/>" * 50)

@@ -19,6 +19,7 @@ import check_sbom  # noqa: E402
 import components  # noqa: E402
 import link_maps  # noqa: E402
 import summary_times  # noqa: E402
+from small_installer import build_installer  # noqa: E402
 
 GNU_MAP = """Archive member included to satisfy reference by file (symbol)
 
@@ -172,35 +173,18 @@ def contents(path):
         return f.read()
 
 
-WXS = """<?xml version="1.0" encoding="utf-8"?>
-<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id="{11111111-2222-3333-4444-555555555555}" Name="T" Language="1033" Version="1.0.0" Manufacturer="Z"
-           UpgradeCode="{11111111-2222-3333-4444-555555555556}">
-    <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"/>
-    <Media Id="1" Cabinet="a.cab" EmbedCab="yes"/>
-    <Directory Id="TARGETDIR" Name="SourceDir"><Directory Id="ProgramFiles64Folder"><Directory Id="D" Name="T">
-      <Component Id="C" Guid="{11111111-2222-3333-4444-555555555557}"><File Id="F" Source="a.txt"/></Component>
-    </Directory></Directory></Directory>
-    <Feature Id="Fe" Level="1"><ComponentRef Id="C"/></Feature>
-  </Product>
-</Wix>
-"""
-
-
 class SummaryTimes(unittest.TestCase):
     def test_two_packages_of_the_same_files_differ_in_their_times_alone_and_then_not_at_all(self):
         with tempfile.TemporaryDirectory() as folder:
             with open(os.path.join(folder, "a.txt"), "w") as f:
                 f.write("hi")
-            with open(os.path.join(folder, "t.wxs"), "w") as f:
-                f.write(WXS)
             os.utime(os.path.join(folder, "a.txt"), (1700000000, 1700000000))
             packages = []
             for index in range(2):
                 if index:
                     time.sleep(1.1)  # wixl and msibuild record another second
                 msi = os.path.join(folder, "t%d.msi" % index)
-                subprocess.run(["wixl", "-a", "x64", "-o", msi, os.path.join(folder, "t.wxs")], check=True, cwd=folder)
+                build_installer(folder, "a.txt", msi)
                 subprocess.run(["msibuild", msi, "-s", "T", "Z", "x64;1033", "{AAAAAAAA-2222-3333-4444-555555555555}"],
                                check=True)
                 packages.append(msi)

@@ -120,10 +120,7 @@ TEST(ExplorerCommandState, ReadsTheKnownFoldersOnlyWhereTheyCanDecide) {
   for (const Row& row : {
            Row{"the Documents folder", {documents}, true, kOk, kEcsHidden, true},
            Row{"the Documents folder on the UI thread", {documents}, false, kPending, kEcsHidden, false},
-           Row{"another folder", {u"D:\\data"}, true, kOk, kEcsEnabled, true},
-           Row{"a file", {file}, true, kOk, kEcsEnabled, false},
            Row{"a file and a folder", {file, u"D:\\data"}, true, kOk, kEcsEnabled, true},
-           Row{"a file on the UI thread", {file}, false, kPending, kEcsHidden, false},
            Row{"sixteen files", sixteenFiles, true, kOk, kEcsEnabled, false},
            Row{"seventeen files", seventeenFiles, true, kOk, kEcsEnabled, true},
        }) {

@@ -77,9 +77,10 @@ class Unreadable(Exception):
 class Member:
     """One entry of the archive as its central directory and local header describe it."""
 
-    def __init__(self, name, method, flags, crc, compressed_size, size, offset):
+    def __init__(self, name, method, flags, crc, compressed_size, size, offset, directory_at=0):
         self.name, self.method, self.flags, self.crc = name, method, flags, crc
         self.compressed_size, self.size, self.offset = compressed_size, size, offset
+        self.directory_at = directory_at  # where its central directory record starts
         self.header_size = 0
         self.compressed = b""
         self.data = b""
@@ -110,7 +111,7 @@ def central_directory(package):
         (flags, method, crc, compressed_size, size, name_length, extra_length, comment_length,
          local_offset) = struct.unpack_from("<8xHH4xIIIHHH8xI", package, at)
         name = package[at + 46:at + 46 + name_length].decode("utf-8" if flags & 0x800 else "cp437")
-        members.append(Member(name, method, flags, crc, compressed_size, size, local_offset))
+        members.append(Member(name, method, flags, crc, compressed_size, size, local_offset, at))
         at += 46 + name_length + extra_length + comment_length
     if at != offset + directory_size:
         raise Unreadable("the central directory's size does not match its entries")

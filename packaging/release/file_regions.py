@@ -7,7 +7,9 @@ import os
 import struct
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "msi"))
+PACKAGING = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path[:0] = [os.path.join(PACKAGING, "msi"), os.path.join(PACKAGING, "msix")]
+import check_msix  # noqa: E402
 import compound_file  # noqa: E402
 
 PE_DIRECTORIES = ["Export", "Import", "Resource", "Exception", "Security (certificate table)", "Base relocation",
@@ -154,27 +156,19 @@ def is_zip(data):
 
 
 def zip_region(data, offset):
-    end = data.rfind(b"PK\x05\x06", max(0, len(data) - 65557))
-    if end < 0:
-        return "ZIP archive without its end record"
-    count, directory_size, directory_at = struct.unpack_from("<HII", data, end + 10)
-    if offset >= end:
+    members, directory_at = check_msix.central_directory(data)
+    directory_size = check_msix.end_of_directory(data)[1]
+    if offset >= directory_at + directory_size:
         return "end of central directory"
     if offset >= directory_at:
         return "central directory"
-    at = directory_at
-    for _ in range(count):
-        compressed = struct.unpack_from("<I", data, at + 20)[0]
-        name_length, extra_length, comment_length = struct.unpack_from("<HHH", data, at + 28)
-        local = struct.unpack_from("<I", data, at + 42)[0]
-        name = data[at + 46:at + 46 + name_length].decode("utf-8", "replace")
-        local_name, local_extra = struct.unpack_from("<HH", data, local + 26)
-        body = local + 30 + local_name + local_extra
-        if local <= offset < body:
-            return "entry %s (local header)" % name
-        if body <= offset < body + compressed:
-            return "entry %s (data)" % name
-        at += 46 + name_length + extra_length + comment_length
+    for member in members:
+        name_length, extra_length = struct.unpack_from("<HH", data, member.offset + 26)
+        body = member.offset + 30 + name_length + extra_length
+        if member.offset <= offset < body:
+            return "entry %s (local header)" % member.name
+        if body <= offset < body + member.compressed_size:
+            return "entry %s (data)" % member.name
     return "between entries"
 
 
@@ -187,6 +181,6 @@ def region(data, offset):
             return CompoundLayout(data).region(offset)
         if is_zip(data):
             return zip_region(data, offset)
-    except (struct.error, IndexError, ValueError, compound_file.CompoundFileError):
+    except (struct.error, IndexError, ValueError, compound_file.CompoundFileError, check_msix.Unreadable):
         return "a part this reader cannot place"
     return None

@@ -18,6 +18,7 @@ PACKAGING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
 sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, PACKAGING)
 from check_msix import PUBLISHER  # noqa: E402  the manifest schema's pattern of a publisher
+import entry_times  # noqa: E402
 
 MANIFEST, MAP, TYPES = "AppxManifest.xml", "AppxBlockMap.xml", "[Content_Types].xml"
 PUBLISHER_QUOTED = 'CN=Contoso, O="Contoso, Ltd"'
@@ -221,6 +222,30 @@ class Publisher(unittest.TestCase):
         made = self.publisher("/O=Contoso/CN=Contoso+OU=Tools")
         self.assertNotEqual(made.returncode, 0)
         self.assertIn("several values", made.stderr)
+
+
+class EntryTimes(unittest.TestCase):
+    def test_every_entry_gets_the_time_in_its_local_header_and_the_directory_and_nothing_else_changes(self):
+        with tempfile.TemporaryDirectory() as folder:
+            package = os.path.join(folder, "p.msix")
+            with zipfile.ZipFile(package, "w") as archive:
+                for name in ("AppxManifest.xml", "AppxSignature.p7x"):
+                    archive.writestr(zipfile.ZipInfo(name, (2026, 12, 10, 22, 44, 42)), name * 10)
+            with open(package, "rb") as f:
+                before = f.read()
+            self.assertEqual(entry_times.main(["entry_times.py", package, "1700000000"]), 0)
+            with open(package, "rb") as f:
+                after = f.read()
+            with zipfile.ZipFile(package) as archive:
+                entries = archive.infolist()
+                self.assertEqual({e.date_time for e in entries}, {(2023, 11, 14, 22, 13, 20)})  # the directory's
+                stamp = struct.pack("<HH", *entry_times.dos_time_and_date(1700000000))
+                for entry in entries:
+                    self.assertEqual(after[entry.header_offset + 10:entry.header_offset + 14], stamp)
+                    self.assertEqual(archive.read(entry.filename), entry.filename.encode() * 10)
+            self.assertEqual(len(before), len(after))
+            self.assertLessEqual(sum(a != b for a, b in zip(before, after)), 2 * 2 * 4)  # two time fields each
+            self.assertEqual(entry_times.main(["entry_times.py", os.path.join(folder, "missing"), "1"]), 1)
 
 
 if __name__ == "__main__":
